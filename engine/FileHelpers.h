@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "FileSystem.h"
+
+namespace tallowby {
+
+// The number of lines the scan will read from the file (the line rule of
+// LineReader), uncapped. 0 when the file cannot be opened; the lines counted
+// so far when reading fails part-way. The file is closed before it returns.
+std::int64_t CountFileLines(const std::string& path, FileSystem& fs = RealFileSystem());
+
+// True when `path` names an existing ordinary file: a regular file (not a
+// directory, FIFO or device) whose name does not begin with "." (hidden).
+// False on any error.
+bool FileExists(const std::string& path, FileSystem& fs = RealFileSystem());
+
+// The part of `path` after its last "/"; the whole path when it has none;
+// empty when it ends with "/".
+std::string FileNamePart(std::string_view path);
+
+// `directory`, "/" and `name`; no doubled "/" after a directory that ends
+// with one; `name` alone when the directory is empty.
+std::string JoinPath(std::string_view directory, std::string_view name);
+
+}  // namespace tallowby

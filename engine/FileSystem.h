@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tallowby {
+
+// What a path names, as far as the scan cares.
+enum class FileKind { Missing, Regular, Directory, Other };
+
+struct FileStatus {
+    FileKind kind = FileKind::Missing;
+    std::uint64_t size = 0;  // bytes, for regular files
+    std::string error;       // the system's text when kind is Missing because of an error
+};
+
+// A stream of bytes opened for reading. Closed when destroyed.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Reads up to `capacity` bytes into `buffer`. Returns the number read,
+    // 0 at the end of the input, or -1 on an error (then error() says why).
+    virtual std::ptrdiff_t read(char* buffer, std::size_t capacity) = 0;
+    virtual std::string error() const = 0;
+};
+
+// A file being written. Nothing reaches the target path until commit().
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // Appends bytes. Returns false on an error (then error() says why).
+    virtual bool write(std::string_view bytes) = 0;
+    // Flushes, closes and renames the temporary file over the target.
+    virtual bool commit() = 0;
+    virtual std::string error() const = 0;
+};
+
+// The one seam through which the engine and the writers reach files, so that
+// tests can inject errors and short reads. Paths use "/".
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual FileStatus status(const std::string& path) = 0;
+    // Returns null on failure and puts the system's text into `error`.
+    virtual std::unique_ptr<ByteSource> openRead(const std::string& path, std::string& error) = 0;
+    // Opens a temporary file beside `path` that commit() renames over it.
+    // Returns null on failure and puts the system's text into `error`. A sink
+    // destroyed without commit() removes its temporary file.
+    virtual std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) = 0;
+};
+
+// The real file system. Shared and stateless.
+FileSystem& RealFileSystem();
+
+// A source over a file descriptor that stays open (standard input).
+std::unique_ptr<ByteSource> DescriptorSource(int fd);
+
+}  // namespace tallowby

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FileSystem.h"
+
+namespace tallowby {
+
+// Splits a byte stream into lines. A line ends at CR, at LF, or at a CR LF
+// pair (one line end); the terminator is not part of the line. A last line
+// without a terminator is still a line; an empty input has no lines. Lines of
+// any length are returned whole.
+class LineReader {
+public:
+    static constexpr std::size_t kDefaultBlock = 1 << 20;
+
+    explicit LineReader(ByteSource& source, std::size_t blockSize = kDefaultBlock);
+
+    // True when no line is left: the input is exhausted, or a read failed
+    // before the next line could be completed (failed() tells which).
+    bool atEnd();
+    // Reads the next line into `line`. The view stays valid until the next
+    // call of next() or atEnd(). Returns false when atEnd() would be true.
+    bool next(std::string_view& line);
+
+    bool failed() const { return failed_; }
+    const std::string& error() const { return error_; }
+    // Bytes consumed from the source so far.
+    std::size_t bytesRead() const { return bytesRead_; }
+
+private:
+    bool fill();  // reads more; false at end of input or on error
+
+    ByteSource& source_;
+    std::size_t blockSize_;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;  // first unconsumed byte
+    std::size_t end_ = 0;    // one past the last valid byte
+    // Cached positions of the next CR and LF at or after begin_ (end_ = none).
+    std::size_t nextCr_ = 0;
+    std::size_t nextLf_ = 0;
+    bool cacheValid_ = false;
+    bool skipLf_ = false;  // the last line ended with CR: a following LF belongs to it
+    bool eof_ = false;
+    bool failed_ = false;
+    std::string error_;
+    std::size_t bytesRead_ = 0;
+};
+
+}  // namespace tallowby

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tallowby {
+
+// The type codes of the classification table, in table order (the lower row
+// wins), then HTM for "none of them", then BOT for a referrer a crawler
+// announced inside a parenthesised comment.
+enum class TypeCode : std::uint8_t {
+    JPG, ZIP, MSI, GIF, ASP, PHP, PNG, PDF, TAR, TXT, AIF, AVI, MOV, MP3, MPG, RM,
+    SWF, WAV, WMF, EPS, PPT, PSD, PCT, TIF, RTF, SEA, SIT, SML, SVG, XLS, EXE, HTM,
+    BOT,
+};
+inline constexpr int kTypeCodeCount = 33;
+
+// The code's display text ("JPG", "RM", ..., "HTM", "BOT"). Never null.
+const char* TypeCodeName(TypeCode code);
+
+// True when `line` contains "http://" (ASCII letter case ignored) and does not
+// contain `ownDomain` anywhere (letter case ignored). An empty own domain is
+// found in every line, so it rejects every line.
+bool LineHasReferrer(std::string_view line, std::string_view ownDomain);
+
+// What ExtractReferrer cuts out of a line.
+struct Extraction {
+    // The referrer: from the first "http://" (any letter case, kept as it
+    // stands) to the first ")" after it, else to and including the first
+    // space after it, else to the end of the line; a closing ")" is dropped.
+    // A view into the line passed in.
+    std::string_view referrer;
+    // The line with every occurrence of the referrer (exact bytes, left to
+    // right, no overlap) deleted.
+    std::string remainder;
+    // The cut ended at ")" and the line holds more "(" than ")" before the
+    // referrer: the address stands inside a parenthesised comment.
+    bool bot = false;
+};
+
+// Precondition: LineHasReferrer(line, ...) is true, or at least the line
+// contains "http://" in some letter case; otherwise the result is empty.
+Extraction ExtractReferrer(std::string_view line);
+
+// The lower row of the table whose pattern occurs anywhere in `remainder`
+// (letter case ignored); HTM when none does. Never BOT.
+TypeCode TypeCodeFor(std::string_view remainder);
+
+// The text without "[img]", "[zip]", "[exe]", "[htm]" and "[bot]" (each pass
+// over the result of the last, letter case ignored) and then without its
+// first space.
+std::string StripTypeTags(std::string_view text);
+
+// --- Building blocks shared by the rules and the scanner.
+
+// Position of the first "http://" in `text`, letter case ignored, or npos.
+std::size_t FindScheme(std::string_view text);
+// Position of the first occurrence of `needle` in `haystack` with ASCII letter
+// case ignored, or npos. An empty needle is found at 0.
+std::size_t FindIgnoringCase(std::string_view haystack, std::string_view needle);
+
+// Extraction without building the remainder: the referrer's position and
+// length in the line, its BOT flag, and the type code of its remainder.
+struct Cut {
+    std::size_t position = 0;
+    std::size_t length = 0;
+    bool bot = false;
+};
+// Precondition as ExtractReferrer. Returns false when the line has no scheme.
+bool CutReferrer(std::string_view line, Cut& cut);
+// TypeCodeFor(remainder of the cut), computed with `scratch` as working space.
+TypeCode TypeCodeOfRemainder(std::string_view line, const Cut& cut, std::string& scratch);
+
+}  // namespace tallowby

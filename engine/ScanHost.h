@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ScanTypes.h"
+
+namespace tallowby {
+
+// Why a selected file contributed nothing (or less than all of its lines).
+enum class FileProblem {
+    Missing,     // no such file, or not an ordinary file (directory, FIFO, hidden)
+    Unreadable,  // exists but could not be opened
+    ReadFailed,  // opened, but reading failed part-way; what was read is kept
+};
+
+// Everything the scan driver needs of its surroundings. The main window, the
+// command-line scanner and the tests each implement it. All calls come from
+// the thread that runs Scanner::run().
+class ScanHost {
+public:
+    virtual ~ScanHost() = default;
+
+    // --- The file list: a directory and its entries, read by index from 0.
+    // The count is taken once when a scan starts; a name and its selected flag
+    // are read when the scan reaches that entry.
+    virtual std::string directoryPath() = 0;
+    virtual std::int64_t fileCount() = 0;
+    virtual std::string fileName(std::int64_t index) = 0;
+    virtual bool fileSelected(std::int64_t index) = 0;
+
+    // --- Options, read at their point of use. The own domain is read before
+    // every line; the returned view must stay valid until the next yield().
+    virtual std::string_view ownDomain() = 0;
+    virtual bool removeDupes() = 0;
+    virtual bool getFileTypes() = 0;
+    virtual bool displayStats() = 0;
+
+    // --- Feedback.
+    virtual void setStatusText(std::string_view text) = 0;  // status panel 2
+    virtual void setProgressValue(double value) = 0;
+    virtual void setProgressMaximum(double maximum) = 0;
+    // Gives the surroundings a turn (repaints, Stop). Called after every line.
+    virtual void yield() = 0;
+    // Shows the statistics message box and returns when it is closed.
+    virtual void showStatistics(std::string_view title, std::string_view text) = 0;
+
+    // --- The results view.
+    virtual bool resultsVisible() = 0;
+    virtual void toggleResultsView() = 0;
+
+    // --- The results sink.
+    virtual void clearResults() = 0;
+    // Appends rows, in work-list order, after the rows already there.
+    virtual void addResults(std::vector<ReferrerEntry> rows) = 0;
+
+    // --- Hooks beyond the basic run, with defaults.
+    // False skips the line-counting pass that sizes the progress bar (the
+    // maximum then stays at 1.01 for every file): for callers that show no
+    // progress, or read input that can be read only once.
+    virtual bool countsLines() { return true; }
+    // A selected file that could not be (fully) read. `reason` is the system's text.
+    virtual void fileProblem(const std::string& path, FileProblem problem,
+                             std::string_view reason) {
+        (void)path, (void)problem, (void)reason;
+    }
+};
+
+}  // namespace tallowby

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tallowby {
+
+// Counters of one scan, reset when a scan starts. All 64-bit: logs of any
+// size are counted exactly.
+struct ScanCounters {
+    std::int64_t filesDone = 0;          // selected files read to their end
+    std::int64_t linesScanned = 0;       // lines read, over all files
+    std::int64_t linksFound = 0;         // lines that yielded a referrer
+    std::int64_t duplicatesRemoved = 0;  // entries deleted by the collapse
+    bool cancelRequested = false;        // set by Stop, tested before each line
+
+    // The "unique links" figure: entries of the work list after the scan.
+    std::int64_t uniqueLinks() const { return linksFound - duplicatesRemoved; }
+};
+
+// One row of the results list: the "Type", "Clicks" and "Referrer" cells.
+// `referrer` holds the bytes exactly as read from the log.
+struct ReferrerEntry {
+    std::string typeCode;  // a type code, "BOT", or empty while type codes are off
+    std::string clicks;    // seven-digit count after the collapse, else empty
+    std::string referrer;  // the referring address as cut from the line
+};
+
+}  // namespace tallowby

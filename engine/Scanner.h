@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FileSystem.h"
+#include "ScanHost.h"
+#include "ScanTypes.h"
+#include "WorkList.h"
+
+namespace tallowby {
+
+// The scan run: reads the selected files line by line, keeps the referrer of
+// every referring line in the work list, collapses duplicates, fills the
+// results and reports statistics, all through a ScanHost. One Scanner belongs
+// to one window (or one command-line run) and keeps the last scan's work list
+// and counters until the next scan starts.
+class Scanner {
+public:
+    explicit Scanner(FileSystem& fs = RealFileSystem());
+
+    // The Scan command: resets the counters, empties the work list and the
+    // results, then scans. Returns false, doing nothing, when called while a
+    // scan is already running (from inside one of its yields).
+    bool run(ScanHost& host);
+    // The Stop command: the reading loop ends before its next line. The flag
+    // stays set until the next scan starts.
+    void requestStop() { counters_.cancelRequested = true; }
+    bool running() const { return running_; }
+
+    const ScanCounters& counters() const { return counters_; }
+    const WorkList& workList() const { return workList_; }
+
+private:
+    void scanSelectedFiles(ScanHost& host);
+    void prepareFileProgress(ScanHost& host, const std::string& path);
+    void scanLogFile(ScanHost& host, const std::string& path);
+    void stepProgress(ScanHost& host);
+    void fillResults(ScanHost& host);
+
+    FileSystem& fs_;
+    ScanCounters counters_;
+    WorkList workList_;
+    double progressValue_ = 0;
+    double progressMaximum_ = 0;
+    bool running_ = false;
+};
+
+// The duplicate collapse with its status texts and yields: "Removing
+// Duplicates...  Please Wait.", progress 0, a yield, then for each position of
+// the list as it was, the running "(D removed)" text and a yield. Raises
+// counters.duplicatesRemoved.
+void ListKillDupes(WorkList& list, ScanCounters& counters, ScanHost& host);
+
+// The results rows of the work list, in its order. With `typeCodes` off the
+// "Type" cells stay empty.
+std::vector<ReferrerEntry> BuildResultRows(const WorkList& list, bool typeCodes);
+
+// The status texts and the statistics message of a scan.
+std::string FinishedStatusText(const ScanCounters& c);
+std::string CompleteStatusText(const ScanCounters& c);
+std::string StatisticsMessageText(const ScanCounters& c);
+inline constexpr const char* kStatisticsTitle = "Scan Finished";
+inline constexpr const char* kCancelledStatus = "Cancelled";
+inline constexpr const char* kCollapseStatus = "Removing Duplicates...  Please Wait.";
+
+}  // namespace tallowby

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Rules.h"
+
+namespace tallowby {
+
+// The count prefix the collapse writes in front of a referrer: the count in
+// decimal, padded with "0" on the left to seven digits, then "|".
+std::string CountPrefix(std::int64_t count);
+
+// The work list of a scan: one entry per referring line, kept in ascending
+// order of its text with ASCII letter case ignored (bytes compared unsigned
+// after folding); an entry equal to earlier ones goes after them, so equal
+// texts keep their arrival order. After collapse() it holds one entry per
+// distinct referrer, each with its count.
+//
+// Storage grows with the distinct referrers plus eight bytes per entry: equal
+// texts are stored once. Appending is O(1); the order is worked out when
+// somebody reads the list after an append.
+class WorkList {
+public:
+    // One entry as read in work-list order. `referrer` stays valid until
+    // clear() or the list's destruction.
+    struct Item {
+        std::string_view referrer;
+        std::int64_t count = 0;  // 0 before the collapse
+        TypeCode type = TypeCode::HTM;  // code of the entry's line remainder
+        bool bot = false;
+        // The entry's text: the referrer, or after the collapse its count
+        // prefix followed by the referrer.
+        std::string text() const;
+    };
+
+    WorkList();
+    ~WorkList();
+    WorkList(const WorkList&) = delete;
+    WorkList& operator=(const WorkList&) = delete;
+
+    void clear();
+    // Inserts an entry at its place in the order. After a collapse the new
+    // entry has no count.
+    void append(std::string_view referrer, TypeCode type, bool bot);
+
+    std::size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    bool collapsed() const { return collapsed_; }
+    // The entry at `index` in work-list order (0 <= index < size()).
+    Item at(std::size_t index) const;
+
+    // Leaves one entry per distinct text (exact bytes, letter case counts),
+    // the one that stood first, with the number of entries that had its text.
+    // Returns, for each survivor in order, how many entries were deleted for it.
+    std::vector<std::int64_t> collapse();
+
+private:
+    struct Entry {
+        std::uint32_t text;  // index into the distinct texts
+        TypeCode type;
+        bool bot;
+    };
+    std::uint32_t intern(std::string_view text);
+    void ensureOrdered() const;
+
+    std::vector<Entry> entries_;     // arrival order (after a collapse: work-list order)
+    std::vector<std::int64_t> counts_;  // per entry, after a collapse
+    std::vector<std::string_view> texts_;  // distinct texts, in the arena
+    std::vector<std::uint64_t> hashes_;    // per distinct text
+    std::vector<std::uint32_t> slots_;     // open addressing: text index + 1, 0 = free
+    std::vector<std::unique_ptr<char[]>> arena_;
+    std::size_t arenaUsed_ = 0;
+    std::size_t arenaCapacity_ = 0;
+    bool collapsed_ = false;
+
+    mutable std::vector<std::uint32_t> order_;  // entry indices in work-list order
+    mutable bool ordered_ = true;
+};
+
+}  // namespace tallowby

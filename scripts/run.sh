@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Tallowby and starts it. Without a display
+# it runs the command-line scanner on the sample log instead.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh build
+if [ -x build/app/tallowby ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+  exec build/app/tallowby "$@"
+fi
+exec build/app/tallowby-scan --domain mysite.example samples/access.log
