@@ -33,6 +33,7 @@ public:
 
 private:
     bool fill();  // reads more; false at end of input or on error
+    std::size_t findNext(char c, std::size_t& cached, std::size_t& searched);
 
     ByteSource& source_;
     std::size_t blockSize_;
@@ -40,9 +41,11 @@ private:
     std::size_t begin_ = 0;  // first unconsumed byte
     std::size_t end_ = 0;    // one past the last valid byte
     // Cached positions of the next CR and LF at or after begin_ (end_ = none).
-    std::size_t nextCr_ = 0;
-    std::size_t nextLf_ = 0;
-    bool cacheValid_ = false;
+    std::size_t nextCr_;
+    std::size_t nextLf_;
+    // How far the buffer has been searched for each terminator.
+    std::size_t crSearched_ = 0;
+    std::size_t lfSearched_ = 0;
     bool skipLf_ = false;  // the last line ended with CR: a following LF belongs to it
     bool eof_ = false;
     bool failed_ = false;

@@ -69,6 +69,8 @@ struct Cut {
 };
 // Precondition as ExtractReferrer. Returns false when the line has no scheme.
 bool CutReferrer(std::string_view line, Cut& cut);
+// The cut of a line whose first "http://" stands at `scheme` (FindScheme).
+void CutReferrerAt(std::string_view line, std::size_t scheme, Cut& cut);
 // TypeCodeFor(remainder of the cut), computed with `scratch` as working space.
 TypeCode TypeCodeOfRemainder(std::string_view line, const Cut& cut, std::string& scratch);
 

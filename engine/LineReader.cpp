@@ -1,0 +1,119 @@
+#include "LineReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tallowby {
+
+namespace {
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+}
+
+LineReader::LineReader(ByteSource& source, std::size_t blockSize)
+    : source_(source), blockSize_(std::max<std::size_t>(blockSize, 1)) {
+    buffer_.resize(blockSize_);
+    nextCr_ = nextLf_ = kNone;
+}
+
+bool LineReader::fill() {
+    if (eof_ || failed_) {
+        return false;
+    }
+    if (begin_ > 0) {
+        // Move the unfinished line to the front; cached positions move with it.
+        std::size_t shift = begin_;
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= shift;
+        begin_ = 0;
+        if (nextCr_ != kNone) nextCr_ = nextCr_ >= shift ? nextCr_ - shift : kNone;
+        if (nextLf_ != kNone) nextLf_ = nextLf_ >= shift ? nextLf_ - shift : kNone;
+        crSearched_ = crSearched_ >= shift ? crSearched_ - shift : 0;
+        lfSearched_ = lfSearched_ >= shift ? lfSearched_ - shift : 0;
+    }
+    if (end_ == buffer_.size()) {
+        // A line longer than the buffer: grow it, so lines of any length come back whole.
+        buffer_.resize(buffer_.size() * 2);
+    }
+    std::ptrdiff_t n = source_.read(buffer_.data() + end_, buffer_.size() - end_);
+    if (n < 0) {
+        failed_ = true;
+        error_ = source_.error();
+        return false;
+    }
+    if (n == 0) {
+        eof_ = true;
+        return false;
+    }
+    end_ += static_cast<std::size_t>(n);
+    bytesRead_ += static_cast<std::size_t>(n);
+    return true;
+}
+
+std::size_t LineReader::findNext(char c, std::size_t& cached, std::size_t& searched) {
+    if (cached != kNone && cached >= begin_) {
+        return cached;
+    }
+    // Nothing cached at or after begin_: search what has not been searched yet.
+    std::size_t from = std::max(begin_, searched);
+    const void* hit = from < end_ ? std::memchr(buffer_.data() + from, c, end_ - from) : nullptr;
+    cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.data()) : kNone;
+    // Only the bytes before a hit are known to hold no other one.
+    searched = hit ? cached + 1 : end_;
+    return cached;
+}
+
+bool LineReader::atEnd() {
+    if (failed_) {
+        return true;
+    }
+    for (;;) {
+        if (begin_ < end_) {
+            if (skipLf_) {
+                skipLf_ = false;
+                if (buffer_[begin_] == '\n') {
+                    ++begin_;
+                    continue;
+                }
+            }
+            return false;
+        }
+        if (!fill()) {
+            return true;
+        }
+    }
+}
+
+bool LineReader::next(std::string_view& line) {
+    if (atEnd()) {
+        return false;
+    }
+    for (;;) {
+        std::size_t cr = findNext('\r', nextCr_, crSearched_);
+        std::size_t lf = findNext('\n', nextLf_, lfSearched_);
+        std::size_t term = std::min(cr, lf);
+        if (term != kNone) {
+            line = std::string_view(buffer_.data() + begin_, term - begin_);
+            begin_ = term + 1;
+            if (buffer_[term] == '\r') {
+                if (begin_ < end_) {
+                    if (buffer_[begin_] == '\n') {
+                        ++begin_;
+                    }
+                } else {
+                    skipLf_ = true;  // the LF, if any, is in the next block
+                }
+            }
+            return true;
+        }
+        if (!fill()) {
+            if (failed_) {
+                return false;  // an unfinished line before a read error is not a line
+            }
+            line = std::string_view(buffer_.data() + begin_, end_ - begin_);
+            begin_ = end_;
+            return true;
+        }
+    }
+}
+
+}  // namespace tallowby

@@ -1,0 +1,261 @@
+#include "Rules.h"
+
+#include <array>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "TextFold.h"
+
+namespace tallowby {
+
+namespace {
+
+constexpr std::array<const char*, kTypeCodeCount> kNames = {
+    "JPG", "ZIP", "MSI", "GIF", "ASP", "PHP", "PNG", "PDF", "TAR", "TXT", "AIF",
+    "AVI", "MOV", "MP3", "MPG", "RM",  "SWF", "WAV", "WMF", "EPS", "PPT", "PSD",
+    "PCT", "TIF", "RTF", "SEA", "SIT", "SML", "SVG", "XLS", "EXE", "HTM", "BOT",
+};
+
+// Every pattern of the classification table, without its leading ".". A
+// longer spelling that begins with a shorter one of the same row (".aiff",
+// ".tiff") is covered by the shorter one and left out.
+struct Pattern {
+    const char* tail;
+    TypeCode code;
+};
+constexpr Pattern kPatterns[] = {
+    {"jpeg", TypeCode::JPG}, {"jpg", TypeCode::JPG}, {"zip", TypeCode::ZIP},
+    {"msi", TypeCode::MSI},  {"gif", TypeCode::GIF}, {"asp", TypeCode::ASP},
+    {"php", TypeCode::PHP},  {"png", TypeCode::PNG}, {"pdf", TypeCode::PDF},
+    {"tar", TypeCode::TAR},  {"txt", TypeCode::TXT}, {"aif", TypeCode::AIF},
+    {"avi", TypeCode::AVI},  {"mov", TypeCode::MOV}, {"mp3", TypeCode::MP3},
+    {"mpeg", TypeCode::MPG}, {"mpg", TypeCode::MPG}, {"rm", TypeCode::RM},
+    {"swf", TypeCode::SWF},  {"wav", TypeCode::WAV}, {"wmf", TypeCode::WMF},
+    {"eps", TypeCode::EPS},  {"ppt", TypeCode::PPT}, {"psd", TypeCode::PSD},
+    {"pict", TypeCode::PCT}, {"pct", TypeCode::PCT}, {"tif", TypeCode::TIF},
+    {"rtf", TypeCode::RTF},  {"sea", TypeCode::SEA}, {"sit", TypeCode::SIT},
+    {"smil", TypeCode::SML}, {"sml", TypeCode::SML}, {"svg", TypeCode::SVG},
+    {"xls", TypeCode::XLS},  {"exe", TypeCode::EXE},
+};
+
+// Patterns grouped by the letter after the ".", so a "." costs a handful of
+// comparisons instead of the whole table.
+struct PatternIndex {
+    std::array<std::vector<Pattern>, 256> byFirst;
+    PatternIndex() {
+        for (const Pattern& p : kPatterns) {
+            byFirst[static_cast<unsigned char>(p.tail[0])].push_back(p);
+        }
+    }
+};
+const PatternIndex& Index() {
+    static const PatternIndex index;
+    return index;
+}
+
+constexpr std::string_view kScheme = "http://";
+
+void EraseAllIgnoringCase(std::string& text, std::string_view needle) {
+    std::string out;
+    std::size_t from = 0;
+    std::string_view rest = text;
+    for (;;) {
+        std::size_t hit = FindIgnoringCase(rest.substr(from), needle);
+        if (hit == std::string_view::npos) {
+            break;
+        }
+        out.append(rest.substr(from, hit));
+        from += hit + needle.size();
+    }
+    if (from == 0) {
+        return;
+    }
+    out.append(rest.substr(from));
+    text = std::move(out);
+}
+
+}  // namespace
+
+const char* TypeCodeName(TypeCode code) {
+    auto i = static_cast<std::size_t>(code);
+    return i < kNames.size() ? kNames[i] : "HTM";
+}
+
+std::size_t FindIgnoringCase(std::string_view haystack, std::string_view needle) {
+    if (needle.empty()) {
+        return 0;
+    }
+    if (needle.size() > haystack.size()) {
+        return std::string_view::npos;
+    }
+    const char* const data = haystack.data();
+    const std::size_t last = haystack.size() - needle.size();  // last possible start
+    const unsigned char first = static_cast<unsigned char>(needle[0]);
+    const unsigned char lower = FoldByte(first);
+    const unsigned char upper = (lower >= 'a' && lower <= 'z') ? lower - 32 : lower;
+    std::string_view tail = needle.substr(1);
+    // The two spellings of the first byte are found with memchr, which is far
+    // faster than a byte loop; the rest is compared folded.
+    const char* lo = static_cast<const char*>(std::memchr(data, lower, last + 1));
+    const char* up = lower == upper ? nullptr
+                                    : static_cast<const char*>(std::memchr(data, upper, last + 1));
+    while (lo || up) {
+        const char* hit = (!up || (lo && lo < up)) ? lo : up;
+        std::size_t pos = static_cast<std::size_t>(hit - data);
+        if (EqualsIgnoringCase(std::string_view(hit + 1, tail.size()), tail)) {
+            return pos;
+        }
+        std::size_t next = pos + 1;
+        if (hit == lo) {
+            lo = next <= last ? static_cast<const char*>(std::memchr(data + next, lower, last + 1 - next))
+                              : nullptr;
+        } else {
+            up = next <= last ? static_cast<const char*>(std::memchr(data + next, upper, last + 1 - next))
+                              : nullptr;
+        }
+    }
+    return std::string_view::npos;
+}
+
+std::size_t FindScheme(std::string_view text) {
+    // "://" is rare in a log line; each one found is checked for a preceding
+    // "http" in any letter case.
+    const char* const data = text.data();
+    const std::size_t n = text.size();
+    std::size_t from = 4;
+    while (from + 3 <= n) {
+        const void* hit = std::memchr(data + from, ':', n - from - 2);
+        if (!hit) {
+            break;
+        }
+        std::size_t colon = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        if (data[colon + 1] == '/' && data[colon + 2] == '/' &&
+            EqualsIgnoringCase(std::string_view(data + colon - 4, 4), "http")) {
+            return colon - 4;
+        }
+        from = colon + 1;
+    }
+    return std::string_view::npos;
+}
+
+bool LineHasReferrer(std::string_view line, std::string_view ownDomain) {
+    if (FindScheme(line) == std::string_view::npos) {
+        return false;
+    }
+    return FindIgnoringCase(line, ownDomain) == std::string_view::npos;
+}
+
+bool CutReferrer(std::string_view line, Cut& cut) {
+    const std::size_t p = FindScheme(line);
+    if (p == std::string_view::npos) {
+        return false;
+    }
+    CutReferrerAt(line, p, cut);
+    return true;
+}
+
+void CutReferrerAt(std::string_view line, std::size_t p, Cut& cut) {
+    cut.position = p;
+    cut.bot = false;
+    const char* const data = line.data();
+    const std::size_t rest = line.size() - p;
+    if (const void* paren = std::memchr(data + p, ')', rest)) {
+        // The ")" ends the cut and is dropped from the referrer.
+        cut.length = static_cast<std::size_t>(static_cast<const char*>(paren) - (data + p));
+        std::ptrdiff_t depth = 0;
+        for (std::size_t i = 0; i < p; ++i) {
+            depth += (data[i] == '(') - (data[i] == ')');
+        }
+        cut.bot = depth > 0;
+    } else if (const void* space = std::memchr(data + p, ' ', rest)) {
+        // A space ends the cut and stays part of the referrer.
+        cut.length = static_cast<std::size_t>(static_cast<const char*>(space) - (data + p)) + 1;
+    } else {
+        cut.length = rest;
+    }
+}
+
+namespace {
+
+// Appends `line` with every exact occurrence of its referrer deleted. The
+// first occurrence is the cut itself: an earlier one would start with
+// "http://" in some letter case before the first such text.
+void AppendRemainder(std::string_view line, const Cut& cut, std::string& out) {
+    std::string_view referrer = line.substr(cut.position, cut.length);
+    out.append(line.substr(0, cut.position));
+    std::size_t from = cut.position + cut.length;
+    for (;;) {
+        std::size_t hit = referrer.empty() ? std::string_view::npos : line.find(referrer, from);
+        if (hit == std::string_view::npos) {
+            break;
+        }
+        out.append(line.substr(from, hit - from));
+        from = hit + referrer.size();
+    }
+    out.append(line.substr(from));
+}
+
+}  // namespace
+
+Extraction ExtractReferrer(std::string_view line) {
+    Extraction result;
+    Cut cut;
+    if (!CutReferrer(line, cut)) {
+        result.remainder = std::string(line);
+        return result;
+    }
+    result.referrer = line.substr(cut.position, cut.length);
+    result.bot = cut.bot;
+    AppendRemainder(line, cut, result.remainder);
+    return result;
+}
+
+TypeCode TypeCodeFor(std::string_view remainder) {
+    const PatternIndex& index = Index();
+    auto best = TypeCode::HTM;
+    const char* const data = remainder.data();
+    const std::size_t n = remainder.size();
+    std::size_t from = 0;
+    while (from < n) {
+        const void* hit = std::memchr(data + from, '.', n - from);
+        if (!hit) {
+            break;
+        }
+        std::size_t dot = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        from = dot + 1;
+        if (from >= n) {
+            break;
+        }
+        std::string_view after = remainder.substr(from);
+        for (const Pattern& p : index.byFirst[FoldByte(static_cast<unsigned char>(after[0]))]) {
+            if (p.code < best && StartsWithIgnoringCase(after, p.tail)) {
+                best = p.code;
+            }
+        }
+        if (best == TypeCode::JPG) {
+            break;  // the first row wins whatever else follows
+        }
+    }
+    return best;
+}
+
+TypeCode TypeCodeOfRemainder(std::string_view line, const Cut& cut, std::string& scratch) {
+    scratch.clear();
+    AppendRemainder(line, cut, scratch);
+    return TypeCodeFor(scratch);
+}
+
+std::string StripTypeTags(std::string_view text) {
+    std::string result(text);
+    for (std::string_view tag : {"[img]", "[zip]", "[exe]", "[htm]", "[bot]"}) {
+        EraseAllIgnoringCase(result, tag);
+    }
+    std::size_t space = result.find(' ');
+    if (space != std::string::npos) {
+        result.erase(space, 1);
+    }
+    return result;
+}
+
+}  // namespace tallowby

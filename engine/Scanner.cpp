@@ -1,0 +1,244 @@
+#include "Scanner.h"
+
+#include <charconv>
+#include <utility>
+
+#include "FileHelpers.h"
+#include "LineReader.h"
+#include "Rules.h"
+
+namespace tallowby {
+
+namespace {
+
+// Clears the running flag however the run is left.
+struct RunningGuard {
+    bool& flag;
+    explicit RunningGuard(bool& f) : flag(f) { flag = true; }
+    ~RunningGuard() { flag = false; }
+};
+
+// Why `path` is not an ordinary file, or empty when it is one.
+std::string NotOrdinaryReason(FileSystem& fs, const std::string& path) {
+    if (!FileExists(path, fs)) {
+        FileStatus st = fs.status(path);
+        switch (st.kind) {
+            case FileKind::Missing:
+                return st.error.empty() ? "No such file or directory" : st.error;
+            case FileKind::Directory:
+                return "Is a directory";
+            case FileKind::Other:
+                return "Not a regular file";
+            case FileKind::Regular:
+                return "Hidden file";
+        }
+    }
+    return {};
+}
+
+void AppendNumber(std::string& out, std::int64_t value) {
+    char digits[24];
+    auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
+
+}  // namespace
+
+Scanner::Scanner(FileSystem& fs) : fs_(fs) {}
+
+bool Scanner::run(ScanHost& host) {
+    if (running_) {
+        return false;
+    }
+    RunningGuard guard(running_);
+    counters_ = ScanCounters{};
+    workList_.clear();
+    host.clearResults();
+    scanSelectedFiles(host);
+    return true;
+}
+
+void Scanner::scanSelectedFiles(ScanHost& host) {
+    const std::int64_t count = host.fileCount();
+    for (std::int64_t i = 0; i < count; ++i) {
+        if (!host.fileSelected(i)) {
+            continue;
+        }
+        const std::string path = JoinPath(host.directoryPath(), host.fileName(i));
+        prepareFileProgress(host, path);
+        scanLogFile(host, path);
+    }
+    if (host.removeDupes()) {
+        ListKillDupes(workList_, counters_, host);
+    }
+    fillResults(host);
+    if (counters_.cancelRequested) {
+        return;
+    }
+    host.setStatusText(CompleteStatusText(counters_));
+    if (host.displayStats()) {
+        host.showStatistics(kStatisticsTitle, StatisticsMessageText(counters_));
+    }
+    if (!host.resultsVisible()) {
+        host.toggleResultsView();
+    }
+}
+
+void Scanner::prepareFileProgress(ScanHost& host, const std::string& path) {
+    // The value goes first, so it never exceeds a new, smaller maximum.
+    progressValue_ = 0.01;
+    host.setProgressValue(progressValue_);
+    const std::int64_t lines = host.countsLines() ? CountFileLines(path, fs_) : 0;
+    progressMaximum_ = static_cast<double>(lines) + 1.01;
+    host.setProgressMaximum(progressMaximum_);
+    host.yield();
+}
+
+void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
+    if (std::string reason = NotOrdinaryReason(fs_, path); !reason.empty()) {
+        host.fileProblem(path, FileProblem::Missing, reason);
+        return;
+    }
+    std::string error;
+    std::unique_ptr<ByteSource> source = fs_.openRead(path, error);
+    if (!source) {
+        host.fileProblem(path, FileProblem::Unreadable, error);
+        return;
+    }
+    LineReader reader(*source);
+    std::string scratch;
+    std::string_view line;
+    for (;;) {
+        // The end test comes before the Stop test: an empty file still
+        // counts as done after a Stop.
+        if (reader.atEnd()) {
+            if (reader.failed()) {
+                host.fileProblem(path, FileProblem::ReadFailed, reader.error());
+                return;
+            }
+            ++counters_.filesDone;
+            host.setStatusText(FinishedStatusText(counters_));
+            return;
+        }
+        if (counters_.cancelRequested) {
+            host.setStatusText(kCancelledStatus);
+            progressValue_ = 0.01;
+            host.setProgressValue(progressValue_);
+            return;
+        }
+        if (!reader.next(line)) {
+            continue;  // a read error: the end test reports it
+        }
+        ++counters_.linesScanned;
+        // LineHasReferrer and the cut, sharing one search for the scheme.
+        const std::size_t scheme = FindScheme(line);
+        if (scheme != std::string_view::npos &&
+            FindIgnoringCase(line, host.ownDomain()) == std::string_view::npos) {
+            ++counters_.linksFound;
+            Cut cut;
+            CutReferrerAt(line, scheme, cut);
+            const TypeCode type = TypeCodeOfRemainder(line, cut, scratch);
+            workList_.append(line.substr(cut.position, cut.length), type, cut.bot);
+        }
+        stepProgress(host);
+    }
+}
+
+void Scanner::stepProgress(ScanHost& host) {
+    if (progressMaximum_ > progressValue_ + 1) {
+        progressValue_ += 1;
+    } else {
+        progressValue_ = progressMaximum_;
+    }
+    host.setProgressValue(progressValue_);
+    host.yield();
+}
+
+void Scanner::fillResults(ScanHost& host) {
+    host.addResults(BuildResultRows(workList_, host.getFileTypes()));
+}
+
+void ListKillDupes(WorkList& list, ScanCounters& counters, ScanHost& host) {
+    host.setStatusText(kCollapseStatus);
+    host.setProgressValue(0);
+    host.yield();
+    const std::size_t positions = list.size();
+    const std::vector<std::int64_t> removed = list.collapse();
+    // The status line is refreshed once per position of the list as it was:
+    // the first positions each remove the duplicates of one survivor, the
+    // rest find no entry left and only refresh.
+    std::string status = std::string(kCollapseStatus) + "  (";
+    const std::size_t fixed = status.size();
+    for (std::size_t i = 0; i < positions; ++i) {
+        if (i < removed.size()) {
+            counters.duplicatesRemoved += removed[i];
+        }
+        status.resize(fixed);
+        AppendNumber(status, counters.duplicatesRemoved);
+        status += " removed)";
+        host.setStatusText(status);
+        host.yield();
+    }
+}
+
+std::vector<ReferrerEntry> BuildResultRows(const WorkList& list, bool typeCodes) {
+    std::vector<ReferrerEntry> rows;
+    rows.reserve(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const WorkList::Item item = list.at(i);
+        ReferrerEntry row;
+        if (typeCodes) {
+            row.typeCode = item.bot ? TypeCodeName(TypeCode::BOT) : TypeCodeName(item.type);
+        }
+        if (item.count > 0) {
+            row.clicks = CountPrefix(item.count);
+            row.clicks.pop_back();  // the "|"
+        }
+        row.referrer.assign(item.referrer);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::string FinishedStatusText(const ScanCounters& c) {
+    std::string s = "Finished ";
+    AppendNumber(s, c.filesDone);
+    s += " files : Scanned ";
+    AppendNumber(s, c.linesScanned);
+    s += " lines : found ";
+    AppendNumber(s, c.linksFound);
+    s += " links";
+    return s;
+}
+
+std::string CompleteStatusText(const ScanCounters& c) {
+    std::string s = "COMPLETE: ";
+    AppendNumber(s, c.filesDone);
+    s += " files done : ";
+    AppendNumber(s, c.linesScanned);
+    s += " lines scanned : ";
+    AppendNumber(s, c.linksFound);
+    s += " links found : ";
+    AppendNumber(s, c.duplicatesRemoved);
+    s += " duplicates removed : ";
+    AppendNumber(s, c.uniqueLinks());
+    s += " unique links";
+    return s;
+}
+
+std::string StatisticsMessageText(const ScanCounters& c) {
+    std::string s;
+    AppendNumber(s, c.filesDone);
+    s += " files done\r\n";
+    AppendNumber(s, c.linesScanned);
+    s += " lines scanned\r\n";
+    AppendNumber(s, c.linksFound);
+    s += " links found\r\n";
+    AppendNumber(s, c.duplicatesRemoved);
+    s += " duplicates removed\r\n";
+    AppendNumber(s, c.uniqueLinks());
+    s += " unique links";
+    return s;
+}
+
+}  // namespace tallowby
