@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <utility>
+
+#include "AppSettings.h"
+#include "platform/WindowSlot.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tallowby {
+
+class SettingsStore;
+
+// The Options dialog: the user's own domain and the three scan options.
+// Its load step (the constructor) shows what `appSettings` holds now; "Ok"
+// saves all four values under `application`, reloads `appSettings` from the
+// store, emits settingsSaved and closes. The close box saves nothing.
+class Form2 : public QWidget {
+    Q_OBJECT
+public:
+    Form2(SettingsStore& store, QString application, AppSettings& appSettings,
+          QWidget* parent = nullptr);
+
+    QLineEdit* Text1() const { return text1_; }
+    QCheckBox* Check1() const { return check1_; }        // Display Common Filetypes
+    QCheckBox* Check2() const { return check2_; }        // Remove Duplicates
+    QCheckBox* Check3() const { return check3_; }        // Display statistics
+    QPushButton* Command1() const { return command1_; }  // Ok
+
+signals:
+    // After "Ok" has saved and `appSettings` holds the new values.
+    void settingsSaved();
+
+private slots:
+    void Command1_Click();
+
+private:
+    void BuildControls();
+
+    SettingsStore& store_;
+    QString application_;
+    AppSettings& appSettings_;
+    QLineEdit* text1_ = nullptr;
+    QCheckBox* check1_ = nullptr;
+    QCheckBox* check2_ = nullptr;
+    QCheckBox* check3_ = nullptr;
+    QPushButton* command1_ = nullptr;
+};
+
+// The main window's open and unload operations for the Options dialog.
+class OptionsDialogOpener {
+public:
+    OptionsDialogOpener(SettingsStore& store, QString application, AppSettings& appSettings)
+        : store_(store), application_(std::move(application)), appSettings_(appSettings) {}
+
+    // Creates and loads the dialog when none is open, shows it modeless, on
+    // top of other windows; an open dialog is only brought forward and keeps
+    // whatever the user has typed.
+    Form2* Open();
+
+    // Closes the dialog without saving; nothing happens when none is open.
+    void Unload() { slot_.Unload(); }
+
+    Form2* window() const { return slot_.window(); }
+    bool isLoaded() const { return slot_.isLoaded(); }
+
+    // Called after every "Ok", once the settings have been reloaded.
+    void setOnSaved(std::function<void()> onSaved) { onSaved_ = std::move(onSaved); }
+
+private:
+    SettingsStore& store_;
+    QString application_;
+    AppSettings& appSettings_;
+    std::function<void()> onSaved_;
+    WindowSlot<Form2> slot_;
+};
+
+}  // namespace tallowby

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+namespace tallowby {
+
+class SettingsBackend;
+
+// Sections and keys of the settings store. Letter case matters.
+inline const QString kSectionData = QStringLiteral("data");
+inline const QString kSectionSettings = QStringLiteral("Settings");
+inline const QString kKeyYourWebsite = QStringLiteral("strYourWebsite");
+inline const QString kKeyGetFileTypes = QStringLiteral("bGetFileTypes");
+inline const QString kKeyRemoveDupes = QStringLiteral("bRemoveDupes");
+inline const QString kKeyDisplayStats = QStringLiteral("bDisplayStats");
+inline const QString kKeyPath = QStringLiteral("path");          // in kSectionData
+inline const QString kKeyShowHelp = QStringLiteral("showHelp");  // in kSectionSettings
+
+// The program's view of the per-user settings store. Every call names the
+// application; the program always passes its product name.
+class SettingsStore {
+public:
+    explicit SettingsStore(SettingsBackend& backend) : backend_(backend) {}
+
+    // The stored text, or `defaultValue` when nothing is stored at that
+    // address. A stored empty text is returned as empty.
+    QString GetSetting(const QString& application, const QString& section, const QString& key,
+                       const QString& defaultValue) const;
+
+    // Stores `value`, replacing any earlier one. Failures are not reported.
+    void SaveSetting(const QString& application, const QString& section, const QString& key,
+                     const QString& value);
+
+private:
+    SettingsBackend& backend_;
+};
+
+}  // namespace tallowby
