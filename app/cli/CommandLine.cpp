@@ -1,0 +1,207 @@
+#include "CommandLine.h"
+
+#include <string_view>
+
+#include "cli/BuildInfo.h"
+
+namespace tallowby::cli {
+
+namespace {
+
+enum class Kind { Flag, Value };
+
+struct OptionSpec {
+    std::string_view longName;
+    char shortName;  // 0 when there is none
+    Kind kind;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"domain", 'd', Kind::Value}, {"format", 0, Kind::Value}, {"html", 0, Kind::Value},
+    {"no-dupes", 0, Kind::Flag},  {"no-types", 0, Kind::Flag}, {"quiet", 'q', Kind::Flag},
+    {"help", 'h', Kind::Flag},    {"version", 0, Kind::Flag},
+};
+
+const OptionSpec* FindLong(std::string_view name) {
+    for (const OptionSpec& o : kOptions) {
+        if (o.longName == name) {
+            return &o;
+        }
+    }
+    return nullptr;
+}
+
+const OptionSpec* FindShort(char name) {
+    for (const OptionSpec& o : kOptions) {
+        if (o.shortName != 0 && o.shortName == name) {
+            return &o;
+        }
+    }
+    return nullptr;
+}
+
+void Store(RawOptions& raw, const OptionSpec& o, std::string value) {
+    const std::string_view n = o.longName;
+    if (n == "domain") raw.domain = std::move(value);
+    else if (n == "format") raw.format = std::move(value);
+    else if (n == "html") raw.html = std::move(value);
+    else if (n == "no-dupes") raw.noDupes = true;
+    else if (n == "no-types") raw.noTypes = true;
+    else if (n == "quiet") raw.quiet = true;
+    else if (n == "help") raw.help = true;
+    else if (n == "version") raw.version = true;
+}
+
+}  // namespace
+
+RawOptions ParseCommandLine(const std::vector<std::string>& args) {
+    RawOptions raw;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            raw.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const OptionSpec* spec = nullptr;
+        std::optional<std::string> inlineValue;
+        std::string shown;  // the option as the user wrote it, for messages
+        if (arg.rfind("--", 0) == 0) {
+            const std::size_t eq = arg.find('=');
+            const std::string name = arg.substr(2, eq == std::string::npos ? eq : eq - 2);
+            spec = FindLong(name);
+            shown = "--" + name;
+            if (eq != std::string::npos) {
+                inlineValue = arg.substr(eq + 1);
+            }
+        } else {
+            spec = FindShort(arg[1]);
+            shown = arg.substr(0, 2);
+            if (arg.size() > 2) {
+                inlineValue = arg.substr(2);
+            }
+        }
+        if (!spec) {
+            raw.errors.push_back("unknown option '" + shown + "'");
+            continue;
+        }
+        if (spec->kind == Kind::Flag) {
+            if (inlineValue) {
+                raw.errors.push_back("option '" + shown + "' takes no value");
+                continue;
+            }
+            Store(raw, *spec, {});
+        } else if (inlineValue) {
+            Store(raw, *spec, *inlineValue);
+        } else if (i + 1 < args.size()) {
+            Store(raw, *spec, args[++i]);
+        } else {
+            raw.errors.push_back("option '" + shown + "' needs a value");
+        }
+    }
+    return raw;
+}
+
+Validated ValidateOptions(const RawOptions& raw) {
+    Validated v;
+    if (raw.help) {
+        v.action = Action::Help;
+        return v;
+    }
+    if (raw.version) {
+        v.action = Action::Version;
+        return v;
+    }
+    v.action = Action::Usage;
+    if (!raw.errors.empty()) {
+        v.error = raw.errors.front();
+        return v;
+    }
+    if (!raw.domain) {
+        v.error = "the own domain is required: --domain DOMAIN";
+        return v;
+    }
+    if (raw.domain->empty()) {
+        // An empty domain is found in every line, so nothing would ever be found.
+        v.error = "the own domain must not be empty";
+        return v;
+    }
+    ScanOptions& o = v.options;
+    o.domain = *raw.domain;
+    if (raw.format) {
+        if (*raw.format == "csv") {
+            o.format = OutputFormat::Csv;
+        } else if (*raw.format == "json") {
+            o.format = OutputFormat::Json;
+        } else {
+            v.error = "unknown format '" + *raw.format + "' (use csv or json)";
+            return v;
+        }
+    }
+    if (raw.html) {
+        if (raw.html->empty()) {
+            v.error = "--html needs a file name";
+            return v;
+        }
+        o.htmlPath = *raw.html;
+    }
+    if (raw.files.empty()) {
+        v.error = "no log files given (use - for standard input)";
+        return v;
+    }
+    int stdinCount = 0;
+    for (const std::string& f : raw.files) {
+        stdinCount += f == "-";
+    }
+    if (stdinCount > 1) {
+        v.error = "standard input (-) can be read only once";
+        return v;
+    }
+    o.removeDupes = !raw.noDupes;
+    o.typeCodes = !raw.noTypes;
+    o.quiet = raw.quiet;
+    o.files = raw.files;
+    v.action = Action::Scan;
+    return v;
+}
+
+std::string UsageText() {
+    return "usage: tallowby-scan --domain DOMAIN [--no-dupes] [--no-types] [--format csv|json]\n"
+           "                     [--html FILE] [--quiet] FILE...\n"
+           "Try 'tallowby-scan --help' for more information.\n";
+}
+
+std::string HelpText() {
+    return std::string("usage: tallowby-scan --domain DOMAIN [options] FILE...\n"
+                       "\n"
+                       "Lists the referring addresses found in web-server log files. A line\n"
+                       "that contains \"http://\" and does not mention DOMAIN yields one referrer.\n"
+                       "FILE may be - for standard input.\n"
+                       "\n"
+                       "Options:\n"
+                       "  -d, --domain DOMAIN  the site's own domain; lines naming it are skipped\n"
+                       "                       (required)\n"
+                       "      --no-dupes       keep every referring line: no collapse, no clicks\n"
+                       "      --no-types       leave the Type column empty\n"
+                       "      --format FORMAT  csv (default) or json, on standard output\n"
+                       "      --html FILE      also write the referrers as a page of links to FILE\n"
+                       "  -q, --quiet          no summary line and no progress on standard error\n"
+                       "  -h, --help           show this help and exit\n"
+                       "      --version        show the version and exit\n"
+                       "\n"
+                       "Exit status:\n"
+                       "  0  every file was scanned and all output was written\n"
+                       "  1  a file was missing, not a regular file or unreadable, or output\n"
+                       "     could not be written; the other files were still scanned\n"
+                       "  2  the command line was wrong (for example no --domain)\n");
+}
+
+std::string VersionText() {
+    return std::string("tallowby-scan (") + build::kProductName + ") " + build::kVersion + "\n";
+}
+
+}  // namespace tallowby::cli

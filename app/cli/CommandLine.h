@@ -1,0 +1,65 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tallowby::cli {
+
+// Step 1: the command line as given, split into options and file names but
+// not yet checked against each other.
+struct RawOptions {
+    std::optional<std::string> domain;
+    std::optional<std::string> format;
+    std::optional<std::string> html;
+    bool noDupes = false;
+    bool noTypes = false;
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> files;
+    // Problems found while splitting: unknown options, missing values.
+    std::vector<std::string> errors;
+};
+
+// Splits argv[1..]. Accepts "--opt VALUE", "--opt=VALUE", "-d VALUE" and
+// "-dVALUE"; "--" ends the options; "-" alone is a file name (standard input).
+RawOptions ParseCommandLine(const std::vector<std::string>& args);
+
+enum class OutputFormat { Csv, Json };
+
+// Step 2: what a scan receives, checked and with defaults filled in.
+struct ScanOptions {
+    std::string domain;
+    bool removeDupes = true;  // the first-run defaults of the window
+    bool typeCodes = true;
+    OutputFormat format = OutputFormat::Csv;
+    std::optional<std::string> htmlPath;
+    bool quiet = false;
+    std::vector<std::string> files;  // in the order given; "-" is standard input
+};
+
+enum class Action { Scan, Help, Version, Usage };
+
+struct Validated {
+    Action action = Action::Usage;
+    ScanOptions options;  // meaningful when action is Scan
+    std::string error;    // meaningful when action is Usage
+};
+
+// Checks the raw options: --help and --version win over everything else;
+// otherwise a non-empty --domain, a known --format, at least one file and
+// standard input named at most once are required.
+Validated ValidateOptions(const RawOptions& raw);
+
+// Texts for the user.
+std::string UsageText();    // the one-line synopsis and a pointer to --help
+std::string HelpText();     // options and exit codes
+std::string VersionText();  // "tallowby-scan (<product>) <version>"
+
+// Exit statuses, documented in HelpText() and the README.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFileProblem = 1;
+inline constexpr int kExitUsage = 2;
+
+}  // namespace tallowby::cli

@@ -1,0 +1,122 @@
+#include "ScanCommand.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "cli/CliHost.h"
+#include "cli/ProgressLine.h"
+#include "cli/StdinFileSystem.h"
+#include "engine/Scanner.h"
+#include "results/ExportPage.h"
+#include "results/RowFormats.h"
+
+namespace tallowby::cli {
+
+namespace {
+
+// Output gathered in one string and handed to stdio in large pieces: one
+// fwrite per megabyte instead of one stream operation per field.
+class BlockWriter {
+public:
+    explicit BlockWriter(std::FILE* out) : out_(out) { buffer_.reserve(kBlock + 4096); }
+    std::string& buffer() { return buffer_; }
+    void flushIfFull() {
+        if (buffer_.size() >= kBlock) {
+            flush();
+        }
+    }
+    void flush() {
+        if (!buffer_.empty() && ok_ &&
+            std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) {
+            ok_ = false;
+            errno_ = errno;
+        }
+        buffer_.clear();
+    }
+    // Flushes stdio as well; false when any write failed.
+    bool finish() {
+        flush();
+        if (ok_ && std::fflush(out_) != 0) {
+            ok_ = false;
+            errno_ = errno;
+        }
+        return ok_;
+    }
+    std::string error() const { return std::strerror(errno_ ? errno_ : EIO); }
+
+private:
+    static constexpr std::size_t kBlock = 1 << 20;
+    std::FILE* out_;
+    std::string buffer_;
+    bool ok_ = true;
+    int errno_ = 0;
+};
+
+void WriteRows(const ScanOptions& options, const CliHost& host, const ScanCounters& counters,
+               BlockWriter& writer) {
+    std::string& out = writer.buffer();
+    if (options.format == OutputFormat::Json) {
+        JsonResultsWriter json(out);
+        json.begin();
+        for (const ReferrerEntry& row : host.rows()) {
+            json.row(row);
+            writer.flushIfFull();
+        }
+        json.end(counters);
+    } else {
+        AppendCsvHeader(out);
+        for (const ReferrerEntry& row : host.rows()) {
+            AppendCsvRow(out, row);
+            writer.flushIfFull();
+        }
+    }
+}
+
+void Complain(std::FILE* err, const std::string& what, const std::string& reason) {
+    const std::string line = "tallowby-scan: " + what + ": " + reason + "\n";
+    std::fputs(line.c_str(), err);
+}
+
+}  // namespace
+
+int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
+    StdinFileSystem fs(io.fs ? *io.fs : RealFileSystem(), io.stdinFd);
+    Scanner scanner(fs);
+    std::unique_ptr<ProgressLine> progress;
+    if (io.progress && !options.quiet) {
+        progress = std::make_unique<ProgressLine>(io.err, io.terminalWidth,
+                                                  ProgressLine::Clock::now());
+    }
+    CliHost host(options, scanner.counters(), io.err, progress.get());
+    scanner.run(host);
+    if (progress) {
+        progress->erase();
+    }
+    int status = host.hadFileProblem() ? kExitFileProblem : kExitOk;
+
+    BlockWriter writer(io.out);
+    WriteRows(options, host, scanner.counters(), writer);
+    if (!writer.finish()) {
+        Complain(io.err, "standard output", writer.error());
+        status = kExitFileProblem;
+    }
+
+    if (options.htmlPath) {
+        const ExportResult result = WriteExportPage(fs, *options.htmlPath, scanner.workList());
+        if (!result.ok) {
+            Complain(io.err, *options.htmlPath, "cannot write: " + result.error);
+            status = kExitFileProblem;
+        }
+    }
+
+    if (!options.quiet) {
+        const std::string summary = CompleteStatusText(scanner.counters()) + "\n";
+        std::fputs(summary.c_str(), io.err);
+    }
+    std::fflush(io.err);
+    return status;
+}
+
+}  // namespace tallowby::cli

@@ -1,0 +1,27 @@
+#include "StdinFileSystem.h"
+
+namespace tallowby::cli {
+
+FileStatus StdinFileSystem::status(const std::string& path) {
+    if (path == kStdinName) {
+        FileStatus st;
+        st.kind = FileKind::Regular;
+        return st;
+    }
+    return inner_.status(path);
+}
+
+std::unique_ptr<ByteSource> StdinFileSystem::openRead(const std::string& path,
+                                                      std::string& error) {
+    if (path == kStdinName) {
+        return DescriptorSource(fd_);
+    }
+    return inner_.openRead(path, error);
+}
+
+std::unique_ptr<ByteSink> StdinFileSystem::openReplace(const std::string& path,
+                                                       std::string& error) {
+    return inner_.openReplace(path, error);
+}
+
+}  // namespace tallowby::cli

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/FileSystem.h"
+#include "engine/WorkList.h"
+
+namespace tallowby {
+
+// The export file's name, spelled as the program has always spelled it.
+inline constexpr const char* kExportFileName = "referers.html";
+
+// Where the export of a log directory goes: `directory`, "/" and
+// "referers.html" (no doubled "/"; the bare name when `directory` is empty).
+std::string ExportPagePath(std::string_view directory);
+
+// The text of the message that confirms an export: "saved as " and the path.
+std::string ExportSavedMessage(std::string_view path);
+
+// `text` with & < > " ' written as &amp; &lt; &gt; &quot; &#39;, appended to
+// `out`. Every other byte is copied unchanged.
+void AppendHtmlEscaped(std::string& out, std::string_view text);
+
+// Appends one line of the export page for a work-list entry: "<a href='",
+// the escaped link target, "'>", the escaped link text, "</a><br>", CR LF.
+//   target: the referrer without any count prefix, through StripTypeTags.
+//   text:   the entry's text as stored, count prefix and trailing space kept.
+void AppendExportLine(std::string& out, const WorkList::Item& item);
+
+struct ExportResult {
+    bool ok = false;
+    std::string error;  // the system's reason when !ok; the caller names the path
+};
+
+// Writes the export page of `list` to `path`: one line per work-list entry,
+// in work-list order, nothing else (an empty list gives an empty file). The
+// bytes go to a temporary file beside `path` that is renamed over it only
+// when everything was written, so a failure leaves an earlier file whole and
+// no partial file behind. Never throws.
+ExportResult WriteExportPage(FileSystem& fs, const std::string& path, const WorkList& list);
+
+}  // namespace tallowby
