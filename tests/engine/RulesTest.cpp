@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/Rules.h"
+
+namespace tallowby {
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    }
+    return s;
+}
+
+// The rules written out literally, one search per step, as a yardstick for
+// the fast versions.
+bool LiteralHasReferrer(const std::string& line, const std::string& domain) {
+    std::string l = Lower(line);
+    return l.find("http://") != std::string::npos && l.find(Lower(domain)) == std::string::npos;
+}
+
+std::pair<std::string, std::string> LiteralExtract(const std::string& line) {
+    std::size_t p = Lower(line).find("http://");
+    std::size_t e = line.find(')', p);
+    std::string ref;
+    if (e != std::string::npos) {
+        ref = line.substr(p, e - p);  // the ")" is cut and dropped at once
+    } else if ((e = line.find(' ', p)) != std::string::npos) {
+        ref = line.substr(p, e - p + 1);
+    } else {
+        ref = line.substr(p);
+    }
+    std::string rem;
+    std::size_t from = 0;
+    for (std::size_t hit; (hit = line.find(ref, from)) != std::string::npos; from = hit + ref.size()) {
+        rem += line.substr(from, hit - from);
+    }
+    rem += line.substr(from);
+    return {ref, rem};
+}
+
+std::string LiteralTypeCode(const std::string& remainder) {
+    static const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
+        {{".jpeg", ".jpg"}, "JPG"}, {{".zip"}, "ZIP"}, {{".msi"}, "MSI"}, {{".gif"}, "GIF"},
+        {{".asp"}, "ASP"}, {{".php"}, "PHP"}, {{".png"}, "PNG"}, {{".pdf"}, "PDF"},
+        {{".tar"}, "TAR"}, {{".txt"}, "TXT"}, {{".aiff", ".aif"}, "AIF"}, {{".avi"}, "AVI"},
+        {{".mov"}, "MOV"}, {{".mp3"}, "MP3"}, {{".mpeg", ".mpg"}, "MPG"}, {{".rm"}, "RM"},
+        {{".swf"}, "SWF"}, {{".wav"}, "WAV"}, {{".wmf"}, "WMF"}, {{".eps"}, "EPS"},
+        {{".ppt"}, "PPT"}, {{".psd"}, "PSD"}, {{".pict", ".pct"}, "PCT"},
+        {{".tiff", ".tif"}, "TIF"}, {{".rtf"}, "RTF"}, {{".sea"}, "SEA"}, {{".sit"}, "SIT"},
+        {{".smil", ".sml"}, "SML"}, {{".svg"}, "SVG"}, {{".xls"}, "XLS"}, {{".exe"}, "EXE"},
+    };
+    std::string l = Lower(remainder);
+    for (const auto& [patterns, code] : rows) {
+        for (const auto& p : patterns) {
+            if (l.find(p) != std::string::npos) return code;
+        }
+    }
+    return "HTM";
+}
+
+TEST(LineHasReferrer, FollowsSchemeAndOwnDomainRules) {
+    struct Case {
+        const char* line;
+        const char* domain;
+        bool expected;
+    } cases[] = {
+        {"GET / HTTP/1.1 200", "mysite.com", false},
+        {"1.2.3.4 - - \"GET / HTTP/1.0\" 200 5 \"http://other.com/x\" \"Mozilla\"", "mysite.com", true},
+        {"\"HTTP://Other.COM/x\"", "mysite.com", true},
+        {"\"https://other.com/x\"", "mysite.com", false},
+        {"GET /from/MySite.COM/page \"http://other.com/\"", "mysite.com", false},
+        {"\"http://other.com/\" \"agent mentions mysite.com\"", "mysite.com", false},
+        {"\"http://blog.mysite.com/\"", "mysite.com", false},
+        {"\"http://other.com/\"", "", false},
+        {"", "mysite.com", false},
+        {"http:/ /x http:// ", "x.org", true},
+        {"hTtP://", "zz", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LineHasReferrer(c.line, c.domain), c.expected) << c.line << " / " << c.domain;
+    }
+}
+
+TEST(ExtractReferrer, CutsFromSchemeToParenthesisSpaceOrEnd) {
+    struct Case {
+        std::string line, referrer, remainder;
+        bool bot;
+    } cases[] = {
+        // A space ends the cut and goes with the referrer.
+        {"a http://x.com/p b c", "http://x.com/p ", "a b c", false},
+        // The address runs to the end of the line.
+        {"ref http://x.com", "http://x.com", "ref ", false},
+        // A ")" ends the cut and stays in the remainder.
+        {"(http://x.com)", "http://x.com", "()", true},
+        // The ")" search covers the whole line before a space is tried.
+        {"\"http://a.com/\" \"Mozilla/5.0 (Windows NT)\"", "http://a.com/\" \"Mozilla/5.0 (Windows NT",
+         "\")\"", false},
+        // Only the first address is cut; later ones stay.
+        {"x http://a.com y http://b.com", "http://a.com ", "x y http://b.com", false},
+        // Every occurrence of the referrer leaves the remainder.
+        {"http://a.com/ z http://a.com/ q", "http://a.com/ ", "z q", false},
+        // The scheme keeps its letter case.
+        {"HTTP://A.com x", "HTTP://A.com ", "x", false},
+        // Tabs and quotes do not end a referrer.
+        {"x\thttp://a.com\t\"foo bar", "http://a.com\t\"foo ", "x\tbar", false},
+        // A crawler announcing itself inside a comment.
+        {"\"Mozilla/5.0 (compatible; Bot/2.1; +http://www.bot.example/bot.html)\"",
+         "http://www.bot.example/bot.html", "\"Mozilla/5.0 (compatible; Bot/2.1; +)\"", true},
+        // A comment closed before the address does not make a crawler.
+        {"(x) http://a.com/ \"agent (foo)\"", "http://a.com/ \"agent (foo", "(x) )\"", false},
+        // Letter case counts when deleting occurrences.
+        {"http://a.com HTTP://a.com http://a.com", "http://a.com ", "HTTP://a.com http://a.com",
+         false},
+    };
+    for (const Case& c : cases) {
+        Extraction e = ExtractReferrer(c.line);
+        EXPECT_EQ(e.referrer, c.referrer) << c.line;
+        EXPECT_EQ(e.remainder, c.remainder) << c.line;
+        EXPECT_EQ(e.bot, c.bot) << c.line;
+    }
+}
+
+TEST(TypeCodeFor, FirstMatchingRowWins) {
+    struct Case {
+        const char* remainder;
+        const char* code;
+    } cases[] = {
+        {"GET /default.aspx HTTP/1.1", "ASP"},
+        {"GET /a.zip then /b.exe", "ZIP"},
+        {"GET /b.exe then /a.zip", "ZIP"},
+        {"GET /PHOTO.JPG", "JPG"},
+        {"GET /index.html", "HTM"},
+        {"", "HTM"},
+        {"ends with a dot.", "HTM"},
+        {"/a.gif?x=.php", "GIF"},
+        {"/scan.tiff", "TIF"},
+        {"/movie.rmvb", "RM"},
+        {"/sitemap: x.sitemap", "SIT"},
+        {"/a.jpeg", "JPG"},
+        {"/a.mpeg", "MPG"},
+        {"/a.pict", "PCT"},
+        {"/a.smil", "SML"},
+        {"/a.AIFF", "AIF"},
+        {"..jpg", "JPG"},
+        {"/a.exe /b.xls", "XLS"},
+        {"/a.pdf.php", "PHP"},
+        {"/a.mp3", "MP3"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(TypeCodeName(TypeCodeFor(c.remainder)), c.code) << c.remainder;
+    }
+}
+
+TEST(StripTypeTags, RemovesTagsThenFirstSpace) {
+    struct Case {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"[IMG] http://a.com", "http://a.com"},
+        {"http://a.com/x ", "http://a.com/x"},
+        {"0000003|http://a.com/x", "0000003|http://a.com/x"},
+        {"[img][zip]x y z", "xy z"},
+        {"[Bot][htm][exe]a b", "ab"},
+        // One pass per tag: a tag that forms only after a deletion stays.
+        {"[i[img]mg]a", "[img]a"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(StripTypeTags(c.text), c.expected) << c.text;
+    }
+}
+
+// Lines built from the fragments that matter to the rules, checked against
+// the literal rules above.
+TEST(Rules, FastPathsAgreeWithLiteralRulesOnGeneratedLines) {
+    const std::vector<std::string> pieces = {
+        "http://", "HTTP://", "hTtp:/", "/", ":", " ", "(", ")", "\"", "\t", "a.com", "my.site",
+        "MY.SITE", ".jpg", ".ZIP", ".exe", ".rm", ".", "x", "GET ", "|", "\xff", "https://",
+    };
+    std::mt19937 random(12345);
+    std::string scratch;
+    for (int n = 0; n < 20000; ++n) {
+        std::string line;
+        int count = 1 + static_cast<int>(random() % 12);
+        for (int i = 0; i < count; ++i) line += pieces[random() % pieces.size()];
+        const std::string domain = (n % 7 == 0) ? "" : "my.site";
+
+        ASSERT_EQ(LineHasReferrer(line, domain), LiteralHasReferrer(line, domain)) << line;
+        ASSERT_EQ(TypeCodeName(TypeCodeFor(line)), LiteralTypeCode(line)) << line;
+        if (FindScheme(line) == std::string::npos) continue;
+
+        auto [ref, rem] = LiteralExtract(line);
+        Extraction e = ExtractReferrer(line);
+        ASSERT_EQ(e.referrer, ref) << line;
+        ASSERT_EQ(e.remainder, rem) << line;
+        Cut cut;
+        ASSERT_TRUE(CutReferrer(line, cut));
+        ASSERT_EQ(line.substr(cut.position, cut.length), ref);
+        ASSERT_EQ(TypeCodeName(TypeCodeOfRemainder(line, cut, scratch)), LiteralTypeCode(rem)) << line;
+    }
+}
+
+TEST(FindIgnoringCase, FindsFirstFoldedOccurrence) {
+    EXPECT_EQ(FindIgnoringCase("abcABC", "bc"), 1u);
+    EXPECT_EQ(FindIgnoringCase("xxABC", "abc"), 2u);
+    EXPECT_EQ(FindIgnoringCase("ab", "abc"), std::string::npos);
+    EXPECT_EQ(FindIgnoringCase("anything", ""), 0u);
+    EXPECT_EQ(FindIgnoringCase("", ""), 0u);
+    EXPECT_EQ(FindIgnoringCase("caf\xc3\xa9", "CAF\xc3\xa9"), 0u);
+    // Bytes beyond ASCII are compared exactly.
+    EXPECT_EQ(FindIgnoringCase("\xc3\x89", "\xc3\xa9"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tallowby

@@ -1,0 +1,287 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "MemoryFileSystem.h"
+#include "RecordingHost.h"
+#include "engine/Scanner.h"
+
+namespace tallowby {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using testing::MemoryFileSystem;
+using testing::RecordingHost;
+
+std::string Line(const std::string& referrer, const std::string& path = "/index.html") {
+    return "1.2.3.4 - - [10/Oct/2026:13:55:36 +0000] \"GET " + path + " HTTP/1.1\" 200 99 \"" +
+           referrer + "\" \"Mozilla/5.0\"";
+}
+
+// What the cut takes from such a line: up to and including the space after
+// the closing quote of the referrer field.
+std::string Cut(const std::string& referrer) { return referrer + "\" "; }
+
+class ScannerTest : public ::testing::Test {
+protected:
+    MemoryFileSystem fs;
+    RecordingHost host;
+    Scanner scanner{fs};
+};
+
+TEST_F(ScannerTest, NoFileSelectedReportsFiveZeros) {
+    ASSERT_TRUE(scanner.run(host));
+    EXPECT_THAT(host.events,
+                ElementsAre("clear", "status:Removing Duplicates...  Please Wait.", "value:0.00",
+                            "yield", "rows:0",
+                            "status:COMPLETE: 0 files done : 0 lines scanned : 0 links found : 0 "
+                            "duplicates removed : 0 unique links",
+                            "stats:Scan Finished|0 files done\r\n0 lines scanned\r\n0 links "
+                            "found\r\n0 duplicates removed\r\n0 unique links",
+                            "toggle"));
+}
+
+TEST_F(ScannerTest, ExactSequenceOfAScanWithCollapse) {
+    fs.add("/logs/a.log", Line("http://ref.example/") + "\r\n" + "no referrer here\r\n" +
+                              Line("http://ref.example/") + "\r\n");
+    host.select({"a.log"});
+    scanner.run(host);
+    EXPECT_THAT(host.events,
+                ElementsAre("clear", "value:0.01", "max:4.01", "yield",  // prepare
+                            "value:1.01", "yield", "value:2.01", "yield", "value:3.01", "yield",
+                            "status:Finished 1 files : Scanned 3 lines : found 2 links",
+                            "status:Removing Duplicates...  Please Wait.", "value:0.00", "yield",
+                            "status:Removing Duplicates...  Please Wait.  (1 removed)", "yield",
+                            "status:Removing Duplicates...  Please Wait.  (1 removed)", "yield",
+                            "rows:1",
+                            "status:COMPLETE: 1 files done : 3 lines scanned : 2 links found : 1 "
+                            "duplicates removed : 1 unique links",
+                            "stats:Scan Finished|1 files done\r\n3 lines scanned\r\n2 links "
+                            "found\r\n1 duplicates removed\r\n1 unique links",
+                            "toggle"));
+    ASSERT_EQ(host.rows.size(), 1u);
+    EXPECT_EQ(host.rows[0].typeCode, "HTM");
+    EXPECT_EQ(host.rows[0].clicks, "0000002");
+    EXPECT_EQ(host.rows[0].referrer, Cut("http://ref.example/"));
+}
+
+TEST_F(ScannerTest, CollapseRefreshesOncePerPositionWithRunningFigure) {
+    std::string log;
+    for (const char* r : {"http://b/", "http://a/", "http://b/", "http://b/"}) log += Line(r) + "\n";
+    fs.add("/logs/x", log);
+    host.select({"x"});
+    scanner.run(host);
+    auto s = host.statuses();
+    std::vector<std::string> collapse(s.begin() + 1, s.end() - 1);
+    EXPECT_THAT(collapse, ElementsAre("Removing Duplicates...  Please Wait.",
+                                      "Removing Duplicates...  Please Wait.  (0 removed)",
+                                      "Removing Duplicates...  Please Wait.  (2 removed)",
+                                      "Removing Duplicates...  Please Wait.  (2 removed)",
+                                      "Removing Duplicates...  Please Wait.  (2 removed)"));
+    EXPECT_EQ(scanner.counters().duplicatesRemoved, 2);
+    ASSERT_EQ(host.rows.size(), 2u);
+    EXPECT_EQ(host.rows[0].clicks, "0000001");
+    EXPECT_EQ(host.rows[1].clicks, "0000003");
+}
+
+TEST_F(ScannerTest, EmptyFileCountsAsDone) {
+    fs.add("/logs/empty.log", "");
+    host.select({"empty.log"});
+    host.dupes = false;
+    scanner.run(host);
+    EXPECT_THAT(host.statuses(),
+                ElementsAre("Finished 1 files : Scanned 0 lines : found 0 links",
+                            "COMPLETE: 1 files done : 0 lines scanned : 0 links found : 0 "
+                            "duplicates removed : 0 unique links"));
+}
+
+TEST_F(ScannerTest, WithoutCollapseEqualReferrersFillSeveralRows) {
+    fs.add("/logs/x", Line("http://r/") + "\n" + Line("http://r/") + "\n" + Line("http://a|b/") + "\n");
+    host.select({"x"});
+    host.dupes = false;
+    scanner.run(host);
+    EXPECT_EQ(scanner.counters().duplicatesRemoved, 0);
+    EXPECT_EQ(scanner.counters().uniqueLinks(), 3);
+    ASSERT_EQ(host.rows.size(), 3u);
+    // A "|" inside a referrer is part of it while nothing was collapsed.
+    EXPECT_EQ(host.rows[0].referrer, Cut("http://a|b/"));
+    EXPECT_EQ(host.rows[0].clicks, "");
+    EXPECT_EQ(host.rows[1].referrer, Cut("http://r/"));
+    EXPECT_EQ(host.rows[2].referrer, Cut("http://r/"));
+}
+
+TEST_F(ScannerTest, CollapsedReferrerWithBarKeepsEverythingAfterThePrefix) {
+    fs.add("/logs/x", Line("http://a|b/") + "\n" + Line("http://a|b/") + "\n");
+    host.select({"x"});
+    scanner.run(host);
+    ASSERT_EQ(host.rows.size(), 1u);
+    EXPECT_EQ(host.rows[0].clicks, "0000002");
+    EXPECT_EQ(host.rows[0].referrer, Cut("http://a|b/"));
+}
+
+TEST_F(ScannerTest, TypeCodesComeFromEachRowsOwnLineOrStayEmpty) {
+    fs.add("/logs/x", Line("http://a/", "/pic.jpg") + "\n" + Line("http://b/", "/setup.exe") + "\n" +
+                          "\"Mozilla/5.0 (compatible; Crawl/1.0; +http://crawl.example/bot)\"\n");
+    host.select({"x"});
+    scanner.run(host);
+    ASSERT_EQ(host.rows.size(), 3u);
+    EXPECT_EQ(host.rows[0].typeCode, "JPG");
+    EXPECT_EQ(host.rows[1].typeCode, "EXE");
+    EXPECT_EQ(host.rows[2].typeCode, "BOT");
+    EXPECT_EQ(host.rows[2].referrer, "http://crawl.example/bot");
+
+    host.types = false;
+    scanner.run(host);
+    for (const auto& row : host.rows) EXPECT_EQ(row.typeCode, "");
+}
+
+TEST_F(ScannerTest, StopDuringSecondOfThreeFiles) {
+    for (const char* name : {"/logs/1", "/logs/2", "/logs/3"}) {
+        fs.add(name, Line("http://a/") + "\n" + Line("http://b/") + "\n" + Line("http://c/") + "\n");
+    }
+    host.select({"1", "2", "3"});
+    host.onYield = [&] {
+        if (scanner.counters().linesScanned == 4) scanner.requestStop();
+    };
+    scanner.run(host);
+    EXPECT_EQ(scanner.counters().filesDone, 1);
+    EXPECT_EQ(scanner.counters().linesScanned, 4);
+    auto s = host.statuses();
+    EXPECT_THAT(std::vector<std::string>(s.begin(), s.begin() + 3),
+                ElementsAre("Finished 1 files : Scanned 3 lines : found 3 links", "Cancelled",
+                            "Cancelled"));
+    EXPECT_EQ(s.back(), "Removing Duplicates...  Please Wait.  (1 removed)");
+    for (const auto& e : host.events) {
+        EXPECT_EQ(e.rfind("stats:", 0), std::string::npos);
+        EXPECT_NE(e, "toggle");
+    }
+    ASSERT_EQ(host.rows.size(), 3u);
+    EXPECT_EQ(host.rows[0].clicks, "0000002");  // what was read, collapsed
+    EXPECT_EQ(fs.openCount, 6);  // counted and opened each; the third is closed unread
+    EXPECT_EQ(fs.openSources, 0);
+}
+
+TEST_F(ScannerTest, StopWhileIdleDoesNotAffectTheNextScan) {
+    fs.add("/logs/1", Line("http://a/") + "\n");
+    host.select({"1"});
+    scanner.requestStop();
+    scanner.run(host);
+    EXPECT_EQ(scanner.counters().filesDone, 1);
+    EXPECT_EQ(host.statuses().back().rfind("COMPLETE: ", 0), 0u);
+}
+
+TEST_F(ScannerTest, MissingDirectoryAndUnreadableFilesAreSkipped) {
+    fs.addDirectory("/logs/dir");
+    fs.add("/logs/locked", Line("http://x/") + "\n").refuseOpen = true;
+    fs.add("/logs/ok", Line("http://ok/") + "\n");
+    host.select({"gone", "dir", "locked", "ok"});
+    host.dupes = false;
+    scanner.run(host);
+    EXPECT_EQ(scanner.counters().filesDone, 1);
+    EXPECT_EQ(scanner.counters().linksFound, 1);
+    std::vector<std::string> problems;
+    for (const auto& e : host.events) {
+        if (e.rfind("problem:", 0) == 0) problems.push_back(e);
+    }
+    EXPECT_THAT(problems, ElementsAre("problem:/logs/gone|missing|No such file or directory",
+                                      "problem:/logs/dir|missing|Is a directory",
+                                      "problem:/logs/locked|unreadable|Permission denied"));
+    // A skipped file changes neither status nor counters, but its progress is set up.
+    EXPECT_EQ(host.events[1], "value:0.01");
+    EXPECT_EQ(host.events[2], "max:1.01");
+}
+
+TEST_F(ScannerTest, ReadErrorKeepsWhatWasReadAndGoesOn) {
+    auto& bad = fs.add("/logs/bad", Line("http://a/") + "\n" + Line("http://b/") + "\n");
+    bad.maxChunk = 10;
+    bad.failAfter = static_cast<std::ptrdiff_t>(Line("http://a/").size() + 5);
+    fs.add("/logs/good", Line("http://c/") + "\n");
+    host.select({"bad", "good"});
+    host.dupes = false;
+    scanner.run(host);
+    EXPECT_EQ(scanner.counters().filesDone, 1);
+    EXPECT_EQ(scanner.counters().linksFound, 2);
+    ASSERT_EQ(host.rows.size(), 2u);
+    EXPECT_EQ(host.rows[0].referrer, Cut("http://a/"));
+    EXPECT_EQ(host.rows[1].referrer, Cut("http://c/"));
+    EXPECT_EQ(fs.openSources, 0);
+}
+
+TEST_F(ScannerTest, OptionsAreReadAtTheirPointOfUse) {
+    fs.add("/logs/x", Line("http://a/") + "\n" + Line("http://a/") + "\n" + Line("http://b/") + "\n");
+    host.select({"x"});
+    host.onYield = [&] {
+        if (scanner.counters().linesScanned == 1) {
+            host.domain = "http://a/";  // from now on lines naming it are dropped
+            host.dupes = false;          // read only after the last file
+        }
+    };
+    scanner.run(host);
+    EXPECT_EQ(scanner.counters().linksFound, 2);
+    ASSERT_EQ(host.rows.size(), 2u);
+    EXPECT_EQ(host.rows[0].clicks, "");
+}
+
+TEST_F(ScannerTest, LongFileHoldsProgressAtItsMaximum) {
+    std::string log;
+    for (int i = 0; i < 5; ++i) log += "x\n";
+    fs.add("/logs/x", log);
+    host.select({"x"});
+    host.counting = false;  // the maximum stays 1.01
+    host.dupes = false;
+    scanner.run(host);
+    std::vector<std::string> values;
+    for (const auto& e : host.events) {
+        if (e.rfind("value:", 0) == 0) values.push_back(e);
+    }
+    EXPECT_THAT(values, ElementsAreArray(std::vector<std::string>(
+                            {"value:0.01", "value:1.01", "value:1.01", "value:1.01", "value:1.01",
+                             "value:1.01"})));
+}
+
+TEST_F(ScannerTest, SecondScanKeepsNothingOfTheFirst) {
+    fs.add("/logs/1", Line("http://first/", "/a.zip") + "\n");
+    fs.add("/logs/2", Line("http://second/", "/a.gif") + "\n");
+    host.select({"1"});
+    scanner.run(host);
+    host.select({"2"});
+    host.visible = true;
+    host.events.clear();
+    scanner.run(host);
+    ASSERT_EQ(host.rows.size(), 1u);
+    EXPECT_EQ(host.rows[0].referrer, Cut("http://second/"));
+    EXPECT_EQ(host.rows[0].typeCode, "GIF");
+    EXPECT_EQ(scanner.counters().linesScanned, 1);
+    EXPECT_EQ(scanner.workList().size(), 1u);
+    for (const auto& e : host.events) EXPECT_NE(e, "toggle");  // results already shown
+}
+
+TEST_F(ScannerTest, ScanCommandDuringAScanIsRefused) {
+    fs.add("/logs/1", Line("http://a/") + "\n" + Line("http://b/") + "\n");
+    host.select({"1"});
+    bool nested = true;
+    host.onYield = [&] {
+        if (scanner.running()) nested = scanner.run(host);
+    };
+    scanner.run(host);
+    EXPECT_FALSE(nested);
+    EXPECT_EQ(scanner.counters().linksFound, 2);
+    EXPECT_FALSE(scanner.running());
+}
+
+TEST_F(ScannerTest, SelectionIsReadWhenTheLoopReachesAnEntry) {
+    fs.add("/logs/1", Line("http://a/") + "\n");
+    fs.add("/logs/2", Line("http://b/") + "\n");
+    host.select({"1", "2"});
+    host.selected[1] = false;
+    host.onYield = [&] { host.selected[1] = true; };
+    host.dupes = false;
+    scanner.run(host);
+    EXPECT_EQ(scanner.counters().filesDone, 2);
+}
+
+}  // namespace
+}  // namespace tallowby
