@@ -40,6 +40,7 @@ class WebsiteLauncher : public QObject {
     Q_OBJECT
 public:
     explicit WebsiteLauncher(Shell& shell, QObject* parent = nullptr);
+    ~WebsiteLauncher() override;
 
     // Requests "Website" and loads the launcher unless it is loaded already
     // (a request less than a second ago), in which case nothing more happens.

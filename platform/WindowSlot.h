@@ -16,7 +16,8 @@ public:
     WindowSlot() = default;
     WindowSlot(const WindowSlot&) = delete;
     WindowSlot& operator=(const WindowSlot&) = delete;
-    ~WindowSlot() = default;
+    // A window outliving its slot could call back into a destroyed owner.
+    ~WindowSlot() { Unload(); }
 
     Window* window() const { return window_.data(); }
     bool isLoaded() const { return !window_.isNull(); }

@@ -1,0 +1,127 @@
+#include "OptionsDialog.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "SettingsStore.h"
+#include "platform/OnTop.h"
+#include "platform/WindowPlacement.h"
+
+namespace tallowby {
+
+namespace {
+
+// 4680 x 3195 twips at 15 twips per pixel.
+constexpr QSize kClientSize(312, 213);
+
+QString CheckText(const QCheckBox* box) {
+    return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+}  // namespace
+
+Form2::Form2(SettingsStore& store, QString application, AppSettings& appSettings, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      store_(store),
+      application_(std::move(application)),
+      appSettings_(appSettings) {
+    BuildControls();
+
+    // Load step: what the program holds now, not what the store says.
+    text1_->setText(appSettings_.strYourWebsite);
+    if (appSettings_.bGetFileTypes) {
+        check1_->setChecked(true);
+    }
+    if (appSettings_.bRemoveDupes) {
+        check2_->setChecked(true);
+    }
+    if (appSettings_.bDisplayStats) {
+        check3_->setChecked(true);
+    }
+}
+
+void Form2::BuildControls() {
+    setWindowTitle(QStringLiteral("Options"));
+    setFixedSize(kClientSize);
+
+    auto* label1 = new QLabel(QStringLiteral("Enter your domain:"), this);
+    text1_ = new QLineEdit(strPlaceholderDomain, this);
+    auto* label2 = new QLabel(QStringLiteral("[i.e. example.com, without http:// or www]"), this);
+    auto* label3 = new QLabel(
+        QStringLiteral("This will ensure that your site does not show up in the referer list."),
+        this);
+    label3->setWordWrap(true);
+    label1->setBuddy(text1_);
+    auto* line1 = new QFrame(this);
+    line1->setFrameShape(QFrame::HLine);
+    line1->setFrameShadow(QFrame::Sunken);
+    check1_ = new QCheckBox(QStringLiteral("Display Common Filetypes [img] [zip] [exe]"), this);
+    check2_ = new QCheckBox(QStringLiteral("Remove Duplicates"), this);
+    check3_ = new QCheckBox(QStringLiteral("Display statistics after completion"), this);
+    command1_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
+                                QStringLiteral("Ok"), this);
+    command1_->setMinimumWidth(80);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 10, 12, 10);
+    layout->setSpacing(4);
+    layout->addWidget(label1);
+    layout->addWidget(text1_);
+    layout->addWidget(label2);
+    layout->addWidget(label3);
+    layout->addSpacing(2);
+    layout->addWidget(line1);
+    layout->addWidget(check1_);
+    layout->addWidget(check2_);
+    layout->addWidget(check3_);
+    layout->addStretch(1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(command1_);
+    layout->addLayout(buttons);
+
+    setTabOrder(text1_, check1_);
+    setTabOrder(check1_, check2_);
+    setTabOrder(check2_, check3_);
+    setTabOrder(check3_, command1_);
+    text1_->setFocus();
+
+    connect(command1_, &QPushButton::clicked, this, &Form2::Command1_Click);
+    CentreOnScreen(this);
+}
+
+void Form2::Command1_Click() {
+    // The domain goes in exactly as typed: blanks, capitals and any
+    // "http://" stay; the hint label is the only guidance.
+    store_.SaveSetting(application_, kSectionData, kKeyYourWebsite, text1_->text());
+    store_.SaveSetting(application_, kSectionData, kKeyGetFileTypes, CheckText(check1_));
+    store_.SaveSetting(application_, kSectionData, kKeyRemoveDupes, CheckText(check2_));
+    store_.SaveSetting(application_, kSectionData, kKeyDisplayStats, CheckText(check3_));
+    LoadSettings(store_, application_, appSettings_);
+    emit settingsSaved();
+    close();
+}
+
+Form2* OptionsDialogOpener::Open() {
+    const bool isNew = !slot_.isLoaded();
+    Form2* dialog = slot_.Load([this] { return new Form2(store_, application_, appSettings_); });
+    if (isNew) {
+        QObject::connect(dialog, &Form2::settingsSaved, dialog, [this] {
+            if (onSaved_) {
+                onSaved_();
+            }
+        });
+    }
+    ShowAndBringForward(dialog);
+    SetOnTop(dialog, true);
+    return dialog;
+}
+
+}  // namespace tallowby
