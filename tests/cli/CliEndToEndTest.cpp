@@ -1,0 +1,226 @@
+// Runs tallowby-scan on the small logs under tests/data and compares its whole
+// standard output and standard error with files worked out by hand.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "RunProgram.h"
+
+namespace tallowby::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kProgram = TALLOWBY_SCAN_BINARY;
+
+std::string DataDir() {
+    const char* dir = std::getenv("TALLOWBY_TEST_DATA");
+    return dir ? dir : "";
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(in) << "cannot read " << path;
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A file under tests/data/expected.
+std::string Expected(const std::string& name) {
+    return ReadFile(fs::path(DataDir()) / "expected" / name);
+}
+
+ProgramResult Scan(const std::vector<std::string>& args, const std::string& input = {}) {
+    return RunProgram(kProgram, args, DataDir(), input);
+}
+
+const char* const kUsage =
+    "usage: tallowby-scan --domain DOMAIN [--no-dupes] [--no-types] [--format csv|json]\n"
+    "                     [--html FILE] [--quiet] FILE...\n"
+    "Try 'tallowby-scan --help' for more information.\n";
+
+class CliEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(DataDir().empty()) << "TALLOWBY_TEST_DATA is not set";
+        temp_ = fs::temp_directory_path() / ("tallowby-cli-" + std::to_string(::getpid()));
+        fs::remove_all(temp_);
+        fs::create_directories(temp_);
+    }
+    void TearDown() override { fs::remove_all(temp_); }
+    fs::path temp_;
+};
+
+TEST_F(CliEndToEnd, OutputMatchesRowsWorkedOutByHand) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        const char* out;  // files under expected/
+        const char* err;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"LF combined log, last line without line end", {"-d", "mysite.example", "combined.log"},
+         "combined.csv", "combined.err", 0},
+        {"long option with =", {"--domain=mysite.example", "combined.log"}, "combined.csv",
+         "combined.err", 0},
+        {"no collapse, no types",
+         {"--no-dupes", "--no-types", "--domain", "mysite.example", "combined.log"},
+         "combined-nodupes-notypes.csv", "combined-nodupes.err", 0},
+        {"CRLF W3C-style log", {"-d", "mysite.example", "w3c.log"}, "w3c.csv", "w3c.err", 0},
+        {"CR, LF and CRLF mixed; a bar in a referrer", {"-d", "mysite.example", "mixed.log"},
+         "mixed.csv", "mixed.err", 0},
+        {"a bar without the collapse is no count", {"-dmysite.example", "--no-dupes", "mixed.log"},
+         "mixed-nodupes.csv", "mixed-nodupes.err", 0},
+        {"markup, tabs, commas and invalid UTF-8 as read", {"-d", "mysite.example", "hostile.log"},
+         "hostile.csv", "hostile.err", 0},
+        {"JSON", {"-d", "mysite.example", "--format", "json", "hostile.log"}, "hostile.json",
+         "hostile.err", 0},
+        {"missing file and directory reported, the others scanned",
+         {"-d", "mysite.example", "combined.log", "missing.log", "expected", "w3c.log"},
+         "several.csv", "several.err", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ProgramResult r = Scan(c.args);
+        EXPECT_EQ(r.exitStatus, c.status);
+        EXPECT_EQ(r.out, Expected(c.out));
+        EXPECT_EQ(r.err, Expected(c.err));
+    }
+}
+
+TEST_F(CliEndToEnd, StandardInputIsReadOnceInItsPlace) {
+    const std::string mixed = ReadFile(fs::path(DataDir()) / "mixed.log");
+    ProgramResult r = Scan({"-d", "mysite.example", "-"}, mixed);
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, Expected("mixed.csv"));
+    EXPECT_EQ(r.err, Expected("mixed.err"));
+
+    // Between two files, as the second of three.
+    r = Scan({"-d", "mysite.example", "--quiet", "empty.log", "-", "mixed.log"}, mixed);
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out,
+              "Type,Clicks,Referrer\n"
+              "HTM,0000002,http://cr.example/only.png\n"
+              "GIF,0000002,http://direct.example/a\n"
+              "BOT,0000002,http://paren.example/in\n"
+              "HTM,0000002,http://pipe.example/x|y\n"
+              "HTM,0000004,http://pipe.example/x|y \n");
+    EXPECT_EQ(r.err, "");
+
+    r = Scan({"-d", "mysite.example", "-", "-"}, mixed);
+    EXPECT_EQ(r.exitStatus, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, std::string("tallowby-scan: standard input (-) can be read only once\n") +
+                         kUsage);
+}
+
+TEST_F(CliEndToEnd, EmptyInputCountsAsDone) {
+    const ProgramResult r = Scan({"-d", "mysite.example", "empty.log"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, "Type,Clicks,Referrer\n");
+    EXPECT_EQ(r.err,
+              "COMPLETE: 1 files done : 0 lines scanned : 0 links found : 0 duplicates removed : "
+              "0 unique links\n");
+}
+
+TEST_F(CliEndToEnd, ReadErrorPartWayIsReportedAndTheFileNotCounted) {
+    // Reading this process's memory at offset 0 fails with EIO after a
+    // successful open: a real read error without special privileges.
+    const ProgramResult r = Scan({"-d", "mysite.example", "/proc/self/mem", "w3c.log"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.out, Expected("w3c.csv"));
+    EXPECT_EQ(r.err, "tallowby-scan: /proc/self/mem: read error: Input/output error\n" +
+                         Expected("w3c.err"));
+}
+
+TEST_F(CliEndToEnd, HtmlPageIsWrittenBesideTheRows) {
+    struct Case {
+        std::vector<std::string> options;
+        const char* log;
+        const char* page;
+    };
+    const Case cases[] = {
+        {{}, "combined.log", "combined.html"},
+        {{}, "hostile.log", "hostile.html"},
+        {{"--no-dupes"}, "mixed.log", "mixed-nodupes.html"},
+    };
+    const fs::path page = temp_ / "referers.html";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.log);
+        std::vector<std::string> args = {"-d", "mysite.example", "--quiet", "--html",
+                                         page.string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(c.log);
+        const ProgramResult r = Scan(args);
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(ReadFile(page), Expected(c.page));
+    }
+    // A later, shorter export replaces the page; an empty one empties it.
+    ASSERT_EQ(Scan({"-d", "mysite.example", "--html", page.string(), "empty.log"}).exitStatus, 0);
+    EXPECT_EQ(ReadFile(page), "");
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp_), fs::directory_iterator()), 1);
+}
+
+TEST_F(CliEndToEnd, UnwritableOutputsAreReportedAfterTheScan) {
+    const std::string page = (temp_ / "no-such-dir" / "referers.html").string();
+    ProgramResult r = Scan({"-d", "mysite.example", "--html", page, "w3c.log"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.out, Expected("w3c.csv"));
+    EXPECT_EQ(r.err, "tallowby-scan: " + page + ": cannot write: No such file or directory\n" +
+                         Expected("w3c.err"));
+
+    r = RunProgram("/bin/sh",
+                   {"-c", "exec \"$0\" -d mysite.example w3c.log >/dev/full", kProgram},
+                   DataDir());
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "tallowby-scan: standard output: No space left on device\n" +
+                         Expected("w3c.err"));
+}
+
+TEST_F(CliEndToEnd, CommandLineMistakesExitWithStatusTwo) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"combined.log"}, "the own domain is required: --domain DOMAIN"},
+        {{"-d", "", "combined.log"}, "the own domain must not be empty"},
+        {{"-d", "mysite.example"}, "no log files given (use - for standard input)"},
+        {{"-d", "mysite.example", "--format", "xml", "combined.log"},
+         "unknown format 'xml' (use csv or json)"},
+        {{"-d", "mysite.example", "--fast", "combined.log"}, "unknown option '--fast'"},
+        {{"combined.log", "-d"}, "option '-d' needs a value"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        const ProgramResult r = Scan(c.args);
+        EXPECT_EQ(r.exitStatus, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, std::string("tallowby-scan: ") + c.message + "\n" + kUsage);
+    }
+}
+
+TEST_F(CliEndToEnd, HelpAndVersion) {
+    ProgramResult r = Scan({"--version"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, "tallowby-scan (Tallowby) 2.1.0.0\n");
+    EXPECT_EQ(r.err, "");
+
+    r = Scan({"combined.log", "--help"});  // wins over a missing --domain
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.err, "");
+    for (const char* needle : {"--domain DOMAIN", "--no-dupes", "--no-types", "--format",
+                               "--html FILE", "--quiet", "\n  0  ", "\n  1  ", "\n  2  "}) {
+        EXPECT_NE(r.out.find(needle), std::string::npos) << needle;
+    }
+}
+
+}  // namespace
+}  // namespace tallowby::testing

@@ -1,0 +1,102 @@
+#include "results/RowFormats.h"
+
+#include <gtest/gtest.h>
+
+namespace tallowby {
+namespace {
+
+TEST(CsvField, QuotesOnlyWhereNeededAndKeepsBytes) {
+    struct Case {
+        std::string field;
+        std::string written;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"http://a.example/x ", "http://a.example/x "},  // spaces need no quotes
+        {"http://a.example/x|y", "http://a.example/x|y"},
+        {"http://a.example/a,b", "\"http://a.example/a,b\""},
+        {"http://a.example/\"q\"", "\"http://a.example/\"\"q\"\"\""},
+        {"a\rb", "\"a\rb\""},
+        {"a\nb", "\"a\nb\""},
+        {"\t\xff\xc3", "\t\xff\xc3"},  // invalid UTF-8 stays as read
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        AppendCsvField(out, c.field);
+        EXPECT_EQ(out, c.written) << c.field;
+    }
+}
+
+TEST(CsvRow, HeaderAndRowEndWithLf) {
+    std::string out;
+    AppendCsvHeader(out);
+    AppendCsvRow(out, ReferrerEntry{"BOT", "0000012", "http://x.example/a,b"});
+    AppendCsvRow(out, ReferrerEntry{"", "", "http://y.example/"});
+    EXPECT_EQ(out,
+              "Type,Clicks,Referrer\n"
+              "BOT,0000012,\"http://x.example/a,b\"\n"
+              ",,http://y.example/\n");
+}
+
+TEST(JsonString, EscapesAndReplacesIllFormedUtf8) {
+    const std::string R = "\xef\xbf\xbd";  // U+FFFD
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string json;
+    };
+    const std::vector<Case> cases = {
+        {"plain", "http://a.example/", "\"http://a.example/\""},
+        {"quote and backslash", "a\"b\\c", "\"a\\\"b\\\\c\""},
+        {"short escapes", "\b\f\n\r\t", "\"\\b\\f\\n\\r\\t\""},
+        {"other controls", std::string("\x01\x1f\x00", 3), "\"\\u0001\\u001f\\u0000\""},
+        {"DEL and slash stay", "\x7f/", "\"\x7f/\""},
+        {"two-byte", "caf\xc3\xa9", "\"caf\xc3\xa9\""},
+        {"three-byte", "\xe2\x82\xac", "\"\xe2\x82\xac\""},
+        {"four-byte", "\xf0\x9f\x98\x80", "\"\xf0\x9f\x98\x80\""},
+        {"lone continuation", "a\x80z", "\"a" + R + "z\""},
+        {"byte never in UTF-8", "\xff\xfe", "\"" + R + R + "\""},
+        {"overlong two-byte", "\xc0\xaf", "\"" + R + R + "\""},
+        {"overlong three-byte", "\xe0\x80\xaf", "\"" + R + R + R + "\""},
+        {"surrogate", "\xed\xa0\x80", "\"" + R + R + R + "\""},
+        {"above U+10FFFF", "\xf4\x90\x80\x80", "\"" + R + R + R + R + "\""},
+        {"cut short before ASCII", "\xe2\x82(", "\"" + R + "(\""},
+        {"cut short at the end", "x\xf0\x9f\x98", "\"x" + R + "\""},
+        {"lead byte then lead byte", "\xc3\xc3\xa9", "\"" + R + "\xc3\xa9\""},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        AppendJsonString(out, c.text);
+        EXPECT_EQ(out, c.json) << c.name;
+    }
+}
+
+TEST(JsonResults, DocumentWithRowsAndStatistics) {
+    ScanCounters counters;
+    counters.filesDone = 2;
+    counters.linesScanned = 5000000000;  // beyond 32 bits
+    counters.linksFound = 7;
+    counters.duplicatesRemoved = 3;
+    std::string out;
+    JsonResultsWriter json(out);
+    json.begin();
+    json.row(ReferrerEntry{"HTM", "0000004", "http://a.example/ "});
+    json.row(ReferrerEntry{"", "", "http://b.example/\"x"});
+    json.end(counters);
+    EXPECT_EQ(out,
+              "{\"rows\":[{\"type\":\"HTM\",\"clicks\":\"0000004\",\"referrer\":\"http://a.example/ "
+              "\"},{\"type\":\"\",\"clicks\":\"\",\"referrer\":\"http://b.example/\\\"x\"}],"
+              "\"stats\":{\"filesDone\":2,\"linesScanned\":5000000000,\"linksFound\":7,"
+              "\"duplicatesRemoved\":3,\"uniqueLinks\":4}}\n");
+
+    std::string empty;
+    JsonResultsWriter none(empty);
+    none.begin();
+    none.end(ScanCounters{});
+    EXPECT_EQ(empty,
+              "{\"rows\":[],\"stats\":{\"filesDone\":0,\"linesScanned\":0,\"linksFound\":0,"
+              "\"duplicatesRemoved\":0,\"uniqueLinks\":0}}\n");
+}
+
+}  // namespace
+}  // namespace tallowby
