@@ -70,7 +70,6 @@ public:
             }
         }
         Flush();
-        cursor_.setBlockFormat(BlockFormat());
     }
 
 private:
@@ -97,6 +96,8 @@ private:
         if (state_.destination == Destination::FontTable) {
             EndFontName();
         }
+        // Text of the group takes the paragraph settings the group had.
+        Flush();
         state_ = saved_.back();
         saved_.pop_back();
     }
@@ -144,13 +145,17 @@ private:
     void ControlSymbol(char c) {
         switch (c) {
             case '\'': {
-                const int hi = pos_ < in_.size() ? HexValue(in_[pos_]) : -1;
-                const int lo = pos_ + 1 < in_.size() ? HexValue(in_[pos_ + 1]) : -1;
-                if (hi < 0 || lo < 0) {
-                    return;  // a broken escape is dropped, the text goes on
+                // Two hex digits; a broken escape is dropped with whatever
+                // digits it had, and the text goes on.
+                int value = 0;
+                int digits = 0;
+                while (digits < 2 && pos_ < in_.size() && HexValue(in_[pos_]) >= 0) {
+                    value = value * 16 + HexValue(in_[pos_++]);
+                    ++digits;
                 }
-                pos_ += 2;
-                Character(FromByte(static_cast<unsigned char>(hi * 16 + lo)));
+                if (digits == 2) {
+                    Character(FromByte(static_cast<unsigned char>(value)));
+                }
                 return;
             }
             case '*':
@@ -216,7 +221,9 @@ private:
         } else if (w == "tab") {
             Character(u'\t');
         } else if (w == "u" && hasParam) {
-            Character(static_cast<char16_t>(n < 0 ? n + 65536 : n));
+            if (n >= -32768 && n <= 65535) {  // anything else is no UTF-16 unit: dropped
+                Character(static_cast<char16_t>(n < 0 ? n + 65536 : n));
+            }
             pendingSkip_ = state_.unicodeSkip;
         } else if (w == "uc") {
             state_.unicodeSkip = std::clamp(n, 0, 8);

@@ -1,0 +1,69 @@
+#pragma once
+
+// Recording stand-ins for the platform services, shared by the Qt tests.
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <utility>
+
+#include "platform/MessageBoxes.h"
+#include "platform/SettingsBackend.h"
+#include "platform/Shell.h"
+
+namespace tallowby::testing {
+
+class RecordingShell : public Shell {
+public:
+    ShellResult OpenUrl(const QString& address) override {
+        opened.append(address);
+        return {true, {}};
+    }
+    ShellResult StartDetached(const QString& program, const QStringList& arguments) override {
+        started.append({program, arguments});
+        return {true, {}};
+    }
+    QString FindExecutable(const QString& name) override { return QStringLiteral("/usr/bin/") + name; }
+
+    QStringList opened;
+    QList<std::pair<QString, QStringList>> started;
+};
+
+class RecordingMessageBoxes : public MessageBoxes {
+public:
+    void Show(const QString& text, const QString& title = QString()) override {
+        shown.append({text, title});
+    }
+    QList<std::pair<QString, QString>> shown;
+};
+
+// An in-memory store that also records every read and write, in order, as
+// "application|section|key" (writes with "=value").
+class MemorySettings : public SettingsBackend {
+public:
+    std::optional<QString> Read(const QString& application, const QString& section,
+                                const QString& key) override {
+        const QString address = Address(application, section, key);
+        reads.append(address);
+        const auto it = values.constFind(address);
+        return it == values.constEnd() ? std::nullopt : std::optional<QString>(*it);
+    }
+    void Write(const QString& application, const QString& section, const QString& key,
+               const QString& value) override {
+        const QString address = Address(application, section, key);
+        writes.append(address + QLatin1Char('=') + value);
+        values.insert(address, value);
+    }
+
+    static QString Address(const QString& application, const QString& section, const QString& key) {
+        return application + QLatin1Char('|') + section + QLatin1Char('|') + key;
+    }
+
+    QMap<QString, QString> values;
+    QStringList reads;
+    QStringList writes;
+};
+
+}  // namespace tallowby::testing

@@ -1,0 +1,120 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include "platform/OnTop.h"
+#include "platform/QtTestMain.h"
+#include "platform/SettingsBackend.h"
+#include "platform/Shell.h"
+
+using namespace tallowby;
+
+class PlatformServicesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void SettingsLiveInOneIniFilePerApplication() {
+        QtSettingsBackend backend;
+        backend.Write(QStringLiteral("IniApp"), QStringLiteral("data"), QStringLiteral("path"),
+                      QStringLiteral("/var/log"));
+        const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") +
+                             QStringLiteral("/IniApp/IniApp.ini");
+        QVERIFY2(QFile::exists(file), qPrintable(file));
+        QCOMPARE(backend.Read(QStringLiteral("IniApp"), QStringLiteral("data"),
+                              QStringLiteral("path")),
+                 std::optional<QString>(QStringLiteral("/var/log")));
+    }
+
+    void SettingsTellMissingFromEmpty() {
+        QtSettingsBackend backend;
+        const QString app = QStringLiteral("EmptyApp");
+        QCOMPARE(backend.Read(app, QStringLiteral("data"), QStringLiteral("k")), std::nullopt);
+        backend.Write(app, QStringLiteral("data"), QStringLiteral("k"), QString());
+        QCOMPARE(backend.Read(app, QStringLiteral("data"), QStringLiteral("k")),
+                 std::optional<QString>(QString()));
+        // The same key in the other section, or under another application,
+        // is a different setting.
+        QCOMPARE(backend.Read(app, QStringLiteral("Settings"), QStringLiteral("k")), std::nullopt);
+        QCOMPARE(backend.Read(QStringLiteral("OtherApp"), QStringLiteral("data"),
+                              QStringLiteral("k")),
+                 std::nullopt);
+    }
+
+    void SettingsKeepTextsExactly_data() {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("blanks and capitals") << QStringLiteral("  My.Site.COM  ");
+        QTest::newRow("scheme and www") << QStringLiteral("http://www.example.com");
+        QTest::newRow("comma") << QStringLiteral("a,b,c");
+        QTest::newRow("ini punctuation") << QStringLiteral("x=1; [y] #z \"q\"");
+        QTest::newRow("backslashes") << QStringLiteral("C:\\logs\\web");
+        QTest::newRow("non-ASCII") << QStringLiteral("b\u00fccher.example/\u65e5\u672c");
+        QTest::newRow("variant lookalike") << QStringLiteral("@Variant(\\0\\0\\0\\x7f)");
+        QTest::newRow("leading zero") << QStringLiteral("01");
+    }
+    void SettingsKeepTextsExactly() {
+        QFETCH(QString, value);
+        QtSettingsBackend backend;
+        backend.Write(QStringLiteral("ExactApp"), QStringLiteral("data"), QStringLiteral("v"),
+                      value);
+        QCOMPARE(backend.Read(QStringLiteral("ExactApp"), QStringLiteral("data"),
+                              QStringLiteral("v")),
+                 std::optional<QString>(value));
+    }
+
+    void SettingsReadAHandEditedListAsItsText() {
+        const QString dir = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/HandApp");
+        QDir().mkpath(dir);
+        QFile file(dir + QStringLiteral("/HandApp.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[data]\nstrYourWebsite=a.com, b.com\n");
+        file.close();
+        QtSettingsBackend backend;
+        QCOMPARE(backend.Read(QStringLiteral("HandApp"), QStringLiteral("data"),
+                              QStringLiteral("strYourWebsite")),
+                 std::optional<QString>(QStringLiteral("a.com,b.com")));
+    }
+
+    void OnTopKeepsPlaceSizeAndVisibility() {
+        QWidget window;
+        window.setGeometry(100, 120, 300, 200);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect before = window.geometry();
+        SetOnTop(&window, true);
+        QVERIFY(IsOnTop(&window));
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.geometry(), before);
+        SetOnTop(&window, false);
+        QVERIFY(!IsOnTop(&window));
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.geometry(), before);
+        SetOnTop(nullptr, true);  // ignored, no crash
+    }
+
+    void ShellPassesArgumentsWithoutAShell() {
+        QtShell shell;
+        const QString touch = shell.FindExecutable(QStringLiteral("touch"));
+        if (touch.isEmpty()) {
+            QSKIP("no touch on PATH");
+        }
+        QTemporaryDir dir;
+        // Text from a log line: a shell would run the command substitution
+        // and split at the semicolon.
+        const QString name = dir.filePath(QStringLiteral("a;b $(echo x) 'c'.log"));
+        const ShellResult result = shell.StartDetached(touch, {name});
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(name), 10000);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+    }
+
+    void ShellReportsAProgramThatCannotStart() {
+        QtShell shell;
+        const ShellResult result =
+            shell.StartDetached(QStringLiteral("/nonexistent/tallowby-editor"), {});
+        QVERIFY(!result.ok);
+        QVERIFY(!result.error.isEmpty());
+    }
+};
+
+TALLOWBY_QTEST_MAIN(PlatformServicesTest)
+#include "PlatformServicesTest.moc"

@@ -1,0 +1,24 @@
+#pragma once
+
+// main() for the Qt tests: the settings store is pointed at a folder of its
+// own for this run, before Qt first looks for it, so no test ever reads or
+// writes the user's real settings or sees a previous run's values.
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#define TALLOWBY_QTEST_MAIN(TestClass)                                        \
+    int main(int argc, char** argv) {                                         \
+        QTemporaryDir configHome;                                             \
+        if (!configHome.isValid()) {                                          \
+            return 1;                                                         \
+        }                                                                     \
+        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());          \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {                 \
+            qputenv("QT_QPA_PLATFORM", "offscreen");                          \
+        }                                                                     \
+        QApplication app(argc, argv);                                         \
+        TestClass test;                                                       \
+        return QTest::qExec(&test, argc, argv);                               \
+    }
