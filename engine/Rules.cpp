@@ -82,6 +82,32 @@ const char* TypeCodeName(TypeCode code) {
     return i < kNames.size() ? kNames[i] : "HTM";
 }
 
+namespace {
+
+// How common a byte is in log text, roughly: higher is more common. The
+// search for a needle looks for its rarest byte first, so memchr skips most
+// of a line in one go.
+int Commonness(unsigned char c) {
+    if (c == ' ' || c == '/' || c == '.' || c == '"' || c == '-') return 9;
+    if (c >= '0' && c <= '9') return 8;
+    switch (FoldByte(c)) {
+        case 'e': case 't': case 'a': case 'o': case 'i': case 'n': case 's': case 'r':
+            return 7;
+        case 'h': case 'l': case 'c': case 'd': case 'm': case 'p': case 'u':
+            return 6;
+        case 'g': case 'f': case 'b': case 'w':
+            return 5;
+        case 'y': case 'v': case 'k':
+            return 4;
+        case 'x': case 'j': case 'q': case 'z':
+            return 3;
+        default:
+            return c >= 0x80 ? 2 : 5;
+    }
+}
+
+}  // namespace
+
 std::size_t FindIgnoringCase(std::string_view haystack, std::string_view needle) {
     if (needle.empty()) {
         return 0;
@@ -89,30 +115,36 @@ std::size_t FindIgnoringCase(std::string_view haystack, std::string_view needle)
     if (needle.size() > haystack.size()) {
         return std::string_view::npos;
     }
+    std::size_t anchor = 0;  // offset of the rarest byte in the needle
+    for (std::size_t i = 1; i < needle.size(); ++i) {
+        if (Commonness(static_cast<unsigned char>(needle[i])) <
+            Commonness(static_cast<unsigned char>(needle[anchor]))) {
+            anchor = i;
+        }
+    }
     const char* const data = haystack.data();
     const std::size_t last = haystack.size() - needle.size();  // last possible start
-    const unsigned char first = static_cast<unsigned char>(needle[0]);
-    const unsigned char lower = FoldByte(first);
+    const unsigned char lower = FoldByte(static_cast<unsigned char>(needle[anchor]));
     const unsigned char upper = (lower >= 'a' && lower <= 'z') ? lower - 32 : lower;
-    std::string_view tail = needle.substr(1);
-    // The two spellings of the first byte are found with memchr, which is far
-    // faster than a byte loop; the rest is compared folded.
-    const char* lo = static_cast<const char*>(std::memchr(data, lower, last + 1));
-    const char* up = lower == upper ? nullptr
-                                    : static_cast<const char*>(std::memchr(data, upper, last + 1));
+    // The anchor byte of a match lies in [anchor, last + anchor]. Both of its
+    // spellings are found with memchr, far faster than a byte loop.
+    const char* const from = data + anchor;
+    const std::size_t span = last + 1;
+    auto find = [&](unsigned char c, std::size_t at) -> const char* {
+        return at < span ? static_cast<const char*>(std::memchr(from + at, c, span - at)) : nullptr;
+    };
+    const char* lo = find(lower, 0);
+    const char* up = lower == upper ? nullptr : find(upper, 0);
     while (lo || up) {
         const char* hit = (!up || (lo && lo < up)) ? lo : up;
-        std::size_t pos = static_cast<std::size_t>(hit - data);
-        if (EqualsIgnoringCase(std::string_view(hit + 1, tail.size()), tail)) {
-            return pos;
+        const std::size_t start = static_cast<std::size_t>(hit - from);
+        if (EqualsIgnoringCase(std::string_view(data + start, needle.size()), needle)) {
+            return start;
         }
-        std::size_t next = pos + 1;
         if (hit == lo) {
-            lo = next <= last ? static_cast<const char*>(std::memchr(data + next, lower, last + 1 - next))
-                              : nullptr;
+            lo = find(lower, start + 1);
         } else {
-            up = next <= last ? static_cast<const char*>(std::memchr(data + next, upper, last + 1 - next))
-                              : nullptr;
+            up = find(upper, start + 1);
         }
     }
     return std::string_view::npos;
@@ -163,11 +195,15 @@ void CutReferrerAt(std::string_view line, std::size_t p, Cut& cut) {
     if (const void* paren = std::memchr(data + p, ')', rest)) {
         // The ")" ends the cut and is dropped from the referrer.
         cut.length = static_cast<std::size_t>(static_cast<const char*>(paren) - (data + p));
-        std::ptrdiff_t depth = 0;
-        for (std::size_t i = 0; i < p; ++i) {
-            depth += (data[i] == '(') - (data[i] == ')');
+        // Usually nothing before the address opens a comment: one memchr
+        // settles it; otherwise the parentheses from the first "(" are counted.
+        if (const void* open = std::memchr(data, '(', p)) {
+            std::ptrdiff_t depth = 0;
+            for (const char* c = static_cast<const char*>(open); c < data + p; ++c) {
+                depth += (*c == '(') - (*c == ')');
+            }
+            cut.bot = depth > 0;
         }
-        cut.bot = depth > 0;
     } else if (const void* space = std::memchr(data + p, ' ', rest)) {
         // A space ends the cut and stays part of the referrer.
         cut.length = static_cast<std::size_t>(static_cast<const char*>(space) - (data + p)) + 1;

@@ -169,13 +169,17 @@ void ListKillDupes(WorkList& list, ScanCounters& counters, ScanHost& host) {
     // rest find no entry left and only refresh.
     std::string status = std::string(kCollapseStatus) + "  (";
     const std::size_t fixed = status.size();
+    std::int64_t shown = -1;
     for (std::size_t i = 0; i < positions; ++i) {
         if (i < removed.size()) {
             counters.duplicatesRemoved += removed[i];
         }
-        status.resize(fixed);
-        AppendNumber(status, counters.duplicatesRemoved);
-        status += " removed)";
+        if (counters.duplicatesRemoved != shown) {  // format only when the figure changes
+            shown = counters.duplicatesRemoved;
+            status.resize(fixed);
+            AppendNumber(status, shown);
+            status += " removed)";
+        }
         host.setStatusText(status);
         host.yield();
     }
