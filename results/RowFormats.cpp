@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 namespace tallowby {
 
@@ -48,22 +49,34 @@ std::size_t Utf8Sequence(std::string_view s, std::size_t& invalid) {
     return need + 1;
 }
 
+// memchr once per special byte: far faster than find_first_of's byte loop.
+bool NeedsQuotes(std::string_view field) {
+    for (char c : {'"', ',', '\n', '\r'}) {
+        if (std::memchr(field.data(), c, field.size()) != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void AppendCsvHeader(std::string& out) { out += "Type,Clicks,Referrer\n"; }
 
 void AppendCsvField(std::string& out, std::string_view field) {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    if (!NeedsQuotes(field)) {
         out.append(field);
         return;
     }
     out += '"';
-    for (char c : field) {
-        if (c == '"') {
-            out += '"';
-        }
-        out += c;
+    // Copy the runs between quotes whole; each quote is written twice.
+    std::size_t from = 0;
+    for (std::size_t quote; (quote = field.find('"', from)) != std::string_view::npos;
+         from = quote + 1) {
+        out.append(field, from, quote + 1 - from);
+        out += '"';
     }
+    out.append(field, from, std::string_view::npos);
     out += '"';
 }
 
