@@ -64,6 +64,8 @@ QString VersionInformationPath() {
     return OverriddenPath().isEmpty() ? kBuiltInVersionInformation : OverriddenPath();
 }
 
-void SetVersionInformationPath(const QString& path) { OverriddenPath() = path; }
+void SetVersionInformationPath(const QString& path) {
+    OverriddenPath() = path;
+}
 
 }  // namespace tallowby

@@ -51,12 +51,11 @@ frmSplash::frmSplash(std::function<void()> loadMainWindow, QWidget* parent)
     auto* name = TextLabel(identity.productName, 26, true, image1);
     name->move(24, 238);
     name->adjustSize();
-    auto* owner = TextLabel(
-        QStringLiteral("Version %1.%2  \u00b7  %3")
-            .arg(identity.versionMajor)
-            .arg(identity.versionMinor)
-            .arg(identity.companyName),
-        10, false, image1);
+    auto* owner = TextLabel(QStringLiteral("Version %1.%2  \u00b7  %3")
+                                .arg(identity.versionMajor)
+                                .arg(identity.versionMinor)
+                                .arg(identity.companyName),
+                            10, false, image1);
     owner->move(26, 238 + name->height() + 2);
     owner->adjustSize();
     CentreOnScreen(this);

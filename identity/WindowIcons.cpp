@@ -6,7 +6,9 @@
 
 namespace tallowby {
 
-QList<int> IconGroupSizes() { return {128, 64, 48, 32, 16}; }
+QList<int> IconGroupSizes() {
+    return {128, 64, 48, 32, 16};
+}
 
 QString IconImagePath(const QString& iconName, int size, int bitsPerPixel) {
     return QStringLiteral(":/icons/%1/%2-%3.png").arg(iconName).arg(size).arg(bitsPerPixel);

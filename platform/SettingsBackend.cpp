@@ -10,12 +10,14 @@ namespace {
 
 // QSettings is made afresh on every call: nothing is cached by this program,
 // so what one window writes is what the next read anywhere sees.
-QString Key(const QString& section, const QString& key) { return section + QLatin1Char('/') + key; }
+QString Key(const QString& section, const QString& key) {
+    return section + QLatin1Char('/') + key;
+}
 
 }  // namespace
 
-std::optional<QString> QtSettingsBackend::Read(const QString& application,
-                                               const QString& section, const QString& key) {
+std::optional<QString> QtSettingsBackend::Read(const QString& application, const QString& section,
+                                               const QString& key) {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, application, application);
     const QVariant value = settings.value(Key(section, key));
     if (!value.isValid()) {

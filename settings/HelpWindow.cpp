@@ -79,20 +79,23 @@ Form8::Form8(SettingsStore& store, QString application, const QString& helpFileP
     const QString showHelp =
         store_.GetSetting(application_, kSectionSettings, kKeyShowHelp, kShowHelpDefault);
     if (const std::optional<int> state = SettingTextToCheckState(showHelp)) {
+        // A greyed box is shown as stored, but the user's clicks only tick
+        // and untick (see Check1_Click).
+        check1_->setTristate(*state == 2);
         check1_->setCheckState(StateFromNumber(*state));
-        // A greyed box is shown as stored; a click still only ticks or unticks.
-        check1_->setTristate(false);
     }
 }
 
 void Form8::Check1_Click() {
+    if (check1_->checkState() != Qt::PartiallyChecked) {
+        check1_->setTristate(false);
+    }
     store_.SaveSetting(application_, kSectionSettings, kKeyShowHelp,
                        StateText(check1_->checkState()));
 }
 
 Form8* HelpWindowOpener::Open() {
-    Form8* window =
-        slot_.Load([this] { return new Form8(store_, application_, helpFilePath_); });
+    Form8* window = slot_.Load([this] { return new Form8(store_, application_, helpFilePath_); });
     ShowAndBringForward(window);
     return window;
 }

@@ -55,8 +55,9 @@ void DrawPage(QPainter& p, const QRectF& r, bool lines) {
     for (int i = 0; i < 5; ++i) {
         const qreal y = r.top() + r.height() * (0.3 + 0.13 * i);
         const qreal right = i == 4 ? r.left() + r.width() * 0.55 : r.right() - r.width() * 0.15;
-        p.drawRoundedRect(QRectF(r.left() + r.width() * 0.38, y, right - r.left() - r.width() * 0.38, h),
-                          h / 2, h / 2);
+        p.drawRoundedRect(
+            QRectF(r.left() + r.width() * 0.38, y, right - r.left() - r.width() * 0.38, h), h / 2,
+            h / 2);
     }
 }
 

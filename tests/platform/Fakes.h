@@ -25,7 +25,9 @@ public:
         started.append({program, arguments});
         return {true, {}};
     }
-    QString FindExecutable(const QString& name) override { return QStringLiteral("/usr/bin/") + name; }
+    QString FindExecutable(const QString& name) override {
+        return QStringLiteral("/usr/bin/") + name;
+    }
 
     QStringList opened;
     QList<std::pair<QString, QStringList>> started;

@@ -17,12 +17,12 @@ private slots:
         QtSettingsBackend backend;
         backend.Write(QStringLiteral("IniApp"), QStringLiteral("data"), QStringLiteral("path"),
                       QStringLiteral("/var/log"));
-        const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") +
-                             QStringLiteral("/IniApp/IniApp.ini");
+        const QString file =
+            qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/IniApp/IniApp.ini");
         QVERIFY2(QFile::exists(file), qPrintable(file));
-        QCOMPARE(backend.Read(QStringLiteral("IniApp"), QStringLiteral("data"),
-                              QStringLiteral("path")),
-                 std::optional<QString>(QStringLiteral("/var/log")));
+        QCOMPARE(
+            backend.Read(QStringLiteral("IniApp"), QStringLiteral("data"), QStringLiteral("path")),
+            std::optional<QString>(QStringLiteral("/var/log")));
     }
 
     void SettingsTellMissingFromEmpty() {
@@ -35,9 +35,9 @@ private slots:
         // The same key in the other section, or under another application,
         // is a different setting.
         QCOMPARE(backend.Read(app, QStringLiteral("Settings"), QStringLiteral("k")), std::nullopt);
-        QCOMPARE(backend.Read(QStringLiteral("OtherApp"), QStringLiteral("data"),
-                              QStringLiteral("k")),
-                 std::nullopt);
+        QCOMPARE(
+            backend.Read(QStringLiteral("OtherApp"), QStringLiteral("data"), QStringLiteral("k")),
+            std::nullopt);
     }
 
     void SettingsKeepTextsExactly_data() {
@@ -56,9 +56,9 @@ private slots:
         QtSettingsBackend backend;
         backend.Write(QStringLiteral("ExactApp"), QStringLiteral("data"), QStringLiteral("v"),
                       value);
-        QCOMPARE(backend.Read(QStringLiteral("ExactApp"), QStringLiteral("data"),
-                              QStringLiteral("v")),
-                 std::optional<QString>(value));
+        QCOMPARE(
+            backend.Read(QStringLiteral("ExactApp"), QStringLiteral("data"), QStringLiteral("v")),
+            std::optional<QString>(value));
     }
 
     void SettingsReadAHandEditedListAsItsText() {

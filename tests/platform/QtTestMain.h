@@ -8,17 +8,17 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#define TALLOWBY_QTEST_MAIN(TestClass)                                        \
-    int main(int argc, char** argv) {                                         \
-        QTemporaryDir configHome;                                             \
-        if (!configHome.isValid()) {                                          \
-            return 1;                                                         \
-        }                                                                     \
-        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());          \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {                 \
-            qputenv("QT_QPA_PLATFORM", "offscreen");                          \
-        }                                                                     \
-        QApplication app(argc, argv);                                         \
-        TestClass test;                                                       \
-        return QTest::qExec(&test, argc, argv);                               \
+#define TALLOWBY_QTEST_MAIN(TestClass)                               \
+    int main(int argc, char** argv) {                                \
+        QTemporaryDir configHome;                                    \
+        if (!configHome.isValid()) {                                 \
+            return 1;                                                \
+        }                                                            \
+        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit()); \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {        \
+            qputenv("QT_QPA_PLATFORM", "offscreen");                 \
+        }                                                            \
+        QApplication app(argc, argv);                                \
+        TestClass test;                                              \
+        return QTest::qExec(&test, argc, argv);                      \
     }

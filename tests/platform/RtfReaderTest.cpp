@@ -36,32 +36,37 @@ private slots:
         QTest::newRow("line and tab") << QByteArray("{\\rtf1 a\\line b\\tab c}") << "a\nb\tc";
         QTest::newRow("line ends in source ignored") << QByteArray("{\\rtf1 a\r\nb\nc}") << "abc";
         QTest::newRow("escaped specials") << QByteArray("{\\rtf1 \\{x\\} \\\\}") << "{x} \\";
-        QTest::newRow("hex cp1252") << QByteArray("{\\rtf1 caf\\'e9 \\'93q\\'94 \\'80}")
-                                    << QString::fromUtf8("café “q” €");
-        QTest::newRow("unicode with fallback") << QByteArray("{\\rtf1 \\u8364?5}")
-                                               << QString::fromUtf8("€5");
-        QTest::newRow("unicode negative") << QByteArray("{\\rtf1 \\u-4064?}") << QString(QChar(0xF020));
-        QTest::newRow("uc0 has no fallback") << QByteArray("{\\rtf1\\uc0 \\u233 x}") << QString::fromUtf8("éx");
+        QTest::newRow("hex cp1252")
+            << QByteArray("{\\rtf1 caf\\'e9 \\'93q\\'94 \\'80}") << QString::fromUtf8("café “q” €");
+        QTest::newRow("unicode with fallback")
+            << QByteArray("{\\rtf1 \\u8364?5}") << QString::fromUtf8("€5");
+        QTest::newRow("unicode negative")
+            << QByteArray("{\\rtf1 \\u-4064?}") << QString(QChar(0xF020));
+        QTest::newRow("uc0 has no fallback")
+            << QByteArray("{\\rtf1\\uc0 \\u233 x}") << QString::fromUtf8("éx");
         QTest::newRow("uc2 skips two, hex counts one")
             << QByteArray("{\\rtf1\\uc2 \\u233\\'65\\'27x}") << QString::fromUtf8("éx");
-        QTest::newRow("surrogate pair") << QByteArray("{\\rtf1 \\u-10179?\\u-8704?}")
-                                        << QString::fromUtf8("\xF0\x9F\x98\x80");
+        QTest::newRow("surrogate pair")
+            << QByteArray("{\\rtf1 \\u-10179?\\u-8704?}") << QString::fromUtf8("\xF0\x9F\x98\x80");
         QTest::newRow("symbols") << QByteArray("{\\rtf1 \\bullet\\emdash\\lquote x\\rquote\\~y}")
                                  << QString::fromUtf8("•—‘x’\u00a0y").replace(QChar(0xa0), u' ');
         QTest::newRow("tables are not text")
-            << QByteArray("{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}{\\f1 Courier New;}}"
-                          "{\\colortbl;\\red255\\green0\\blue0;}body}")
+            << QByteArray(
+                   "{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}{\\f1 Courier New;}}"
+                   "{\\colortbl;\\red255\\green0\\blue0;}body}")
             << "body";
         QTest::newRow("ignorable destinations skipped")
             << QByteArray("{\\rtf1 a{\\*\\generator Writer 9;}{\\*\\unknown {x}y}b}") << "ab";
         QTest::newRow("known destinations skipped")
-            << QByteArray("{\\rtf1{\\info{\\title T}{\\author A}}{\\stylesheet{\\s0 Normal;}}"
-                          "{\\pict\\pngblip 89504e47}{\\header H}text}")
+            << QByteArray(
+                   "{\\rtf1{\\info{\\title T}{\\author A}}{\\stylesheet{\\s0 Normal;}}"
+                   "{\\pict\\pngblip 89504e47}{\\header H}text}")
             << "text";
         QTest::newRow("field shows its result")
             << QByteArray("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"http://a\"}{\\fldrslt site}}}")
             << "site";
-        QTest::newRow("unknown words ignored") << QByteArray("{\\rtf1\\frobnicate42 a\\zz b}") << "ab";
+        QTest::newRow("unknown words ignored")
+            << QByteArray("{\\rtf1\\frobnicate42 a\\zz b}") << "ab";
         QTest::newRow("binary data skipped") << QByteArray("{\\rtf1 a\\bin3 {}\\b}") << "ab";
         QTest::newRow("truncated mid-word") << QByteArray("{\\rtf1 abc\\pa") << "abc";
         QTest::newRow("truncated hex") << QByteArray("{\\rtf1 abc\\'4") << "abc";
@@ -70,8 +75,8 @@ private slots:
         QTest::newRow("unbalanced closers") << QByteArray("}}{\\rtf1 a}}}b}") << "ab";
         QTest::newRow("skip ends with its group") << QByteArray("{\\rtf1{\\*\\x {{y}}}z}") << "z";
         // The blank ends the word and "b" is the skipped fallback.
-        QTest::newRow("huge parameters") << QByteArray("{\\rtf1\\fs99999999999999999999 a\\u99999999999 bc}")
-                                         << "ac";
+        QTest::newRow("huge parameters")
+            << QByteArray("{\\rtf1\\fs99999999999999999999 a\\u99999999999 bc}") << "ac";
         QTest::newRow("truncated hex then text") << QByteArray("{\\rtf1 a\\'4z}") << "az";
         QTest::newRow("not rtf at all") << QByteArray("just text") << "just text";
         QTest::newRow("empty") << QByteArray() << "";
@@ -131,8 +136,9 @@ private slots:
         QVERIFY(text.endsWith(" end"));
         QVERIFY2(timer.elapsed() < 5000, "deep nesting should read in linear time");
         // Nesting a real document might use is read in full.
-        QCOMPARE(RtfToPlainText("{\\rtf1" + QByteArray(100, '{') + "x" + QByteArray(100, '}') + "}"),
-                 QStringLiteral("x"));
+        QCOMPARE(
+            RtfToPlainText("{\\rtf1" + QByteArray(100, '{') + "x" + QByteArray(100, '}') + "}"),
+            QStringLiteral("x"));
         // Never closed at all.
         QCOMPARE(RtfToPlainText("{\\rtf1 a" + QByteArray(depth, '{')), QStringLiteral("a"));
     }
@@ -162,7 +168,8 @@ private slots:
             QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
         }
         // No markup may leak into what the user reads.
-        for (const char* leak : {"\\", "{", "}", "fonttbl", "DejaVu", "colortbl", "Tallowby read-me"}) {
+        for (const char* leak :
+             {"\\", "{", "}", "fonttbl", "DejaVu", "colortbl", "Tallowby read-me"}) {
             QVERIFY2(!text.contains(QString::fromUtf8(leak)), leak);
         }
         QCOMPARE(FormatOf(doc, "What Tallowby does")->fontWeight(), int(QFont::Bold));

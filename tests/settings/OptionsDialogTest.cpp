@@ -1,0 +1,189 @@
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include "platform/Fakes.h"
+#include "platform/OnTop.h"
+#include "platform/QtTestMain.h"
+#include "settings/OptionsDialog.h"
+#include "settings/SettingsStore.h"
+
+using namespace tallowby;
+
+namespace {
+
+const QString kApp = QStringLiteral("Tallowby");
+
+QString Stored(testing::MemorySettings& backend, const QString& key) {
+    return backend.values.value(testing::MemorySettings::Address(kApp, kSectionData, key),
+                                QStringLiteral("<missing>"));
+}
+
+void ProcessDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+}  // namespace
+
+class OptionsDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        backend_ = std::make_unique<testing::MemorySettings>();
+        store_ = std::make_unique<SettingsStore>(*backend_);
+        settings_ = AppSettings{};
+        LoadSettings(*store_, kApp, settings_);
+        backend_->reads.clear();
+        opener_ = std::make_unique<OptionsDialogOpener>(*store_, kApp, settings_);
+    }
+    void cleanup() {
+        opener_.reset();
+        ProcessDeletes();
+    }
+
+    void FirstRunShowsThePlaceholderAndAllTicked() {
+        Form2* dialog = opener_->Open();
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Options"));
+        QCOMPARE(dialog->Text1()->text(), strPlaceholderDomain);
+        QVERIFY(dialog->Check1()->isChecked());
+        QVERIFY(dialog->Check2()->isChecked());
+        QVERIFY(dialog->Check3()->isChecked());
+        QVERIFY(dialog->isVisible());
+        QVERIFY(IsOnTop(dialog));
+        QCOMPARE(dialog->size(), QSize(312, 213));
+        QVERIFY(!(dialog->windowFlags() & Qt::WindowMinMaxButtonsHint));
+        QVERIFY(backend_->reads.isEmpty());  // shows what the program holds, not the store
+    }
+
+    void ShowsTheControlsInTheirOrder() {
+        Form2* dialog = opener_->Open();
+        QStringList labels;
+        for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+            labels << label->text();
+        }
+        QVERIFY(labels.contains("Enter your domain:"));
+        QVERIFY(labels.contains("[i.e. example.com, without http:// or www]"));
+        QVERIFY(labels.contains(
+            "This will ensure that your site does not show up in the referer list."));
+        QCOMPARE(dialog->Check1()->text(),
+                 QStringLiteral("Display Common Filetypes [img] [zip] [exe]"));
+        QCOMPARE(dialog->Check2()->text(), QStringLiteral("Remove Duplicates"));
+        QCOMPARE(dialog->Check3()->text(), QStringLiteral("Display statistics after completion"));
+        QCOMPARE(dialog->Command1()->text(), QStringLiteral("Ok"));
+        QList<QWidget*> order;
+        QWidget* w = dialog->Text1();
+        do {
+            if (w->focusPolicy() & Qt::TabFocus) {
+                order << w;
+            }
+            w = w->nextInFocusChain();
+        } while (w != dialog->Text1());
+        QCOMPARE(order, (QList<QWidget*>{dialog->Text1(), dialog->Check1(), dialog->Check2(),
+                                         dialog->Check3(), dialog->Command1()}));
+    }
+
+    void LoadsFromTheProgramsSettingsNotTheStore() {
+        store_->SaveSetting(kApp, kSectionData, kKeyRemoveDupes, QStringLiteral("1"));
+        settings_ = AppSettings{QStringLiteral("mine.example"), true, false, true};
+        Form2* dialog = opener_->Open();
+        QCOMPARE(dialog->Text1()->text(), QStringLiteral("mine.example"));
+        QVERIFY(dialog->Check1()->isChecked());
+        QVERIFY(!dialog->Check2()->isChecked());
+        QVERIFY(dialog->Check3()->isChecked());
+    }
+
+    void OkStoresExactlyWhatWasTypedAndReloads_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("blanks and capitals") << " My-Site.COM ";
+        QTest::newRow("scheme and www kept") << "http://www.example.org";
+        QTest::newRow("empty") << "";
+    }
+    void OkStoresExactlyWhatWasTypedAndReloads() {
+        QFETCH(QString, typed);
+        int saved = 0;
+        opener_->setOnSaved([&saved] { ++saved; });
+        Form2* dialog = opener_->Open();
+        QSignalSpy spy(dialog, &Form2::settingsSaved);
+        dialog->Text1()->setText(typed);
+        dialog->Check2()->setChecked(false);
+        QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
+
+        QCOMPARE(
+            backend_->writes,
+            (QStringList{"Tallowby|data|strYourWebsite=" + typed, "Tallowby|data|bGetFileTypes=1",
+                         "Tallowby|data|bRemoveDupes=0", "Tallowby|data|bDisplayStats=1"}));
+        QCOMPARE(settings_.strYourWebsite, typed);  // reloaded from the store
+        QVERIFY(!settings_.bRemoveDupes);
+        QVERIFY(settings_.bGetFileTypes);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(saved, 1);
+        ProcessDeletes();
+        QVERIFY(!opener_->isLoaded());
+    }
+
+    void UntickingAllStoresZerosAndReopensUnticked() {
+        Form2* dialog = opener_->Open();
+        for (QCheckBox* box : {dialog->Check1(), dialog->Check2(), dialog->Check3()}) {
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+            QVERIFY(!box->isChecked());
+        }
+        QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
+        ProcessDeletes();
+        QCOMPARE(Stored(*backend_, kKeyGetFileTypes), QStringLiteral("0"));
+        QCOMPARE(Stored(*backend_, kKeyRemoveDupes), QStringLiteral("0"));
+        QCOMPARE(Stored(*backend_, kKeyDisplayStats), QStringLiteral("0"));
+        dialog = opener_->Open();
+        QVERIFY(!dialog->Check1()->isChecked());
+        QVERIFY(!dialog->Check2()->isChecked());
+        QVERIFY(!dialog->Check3()->isChecked());
+    }
+
+    void CloseBoxSavesNothing() {
+        Form2* dialog = opener_->Open();
+        dialog->Text1()->setText(QStringLiteral("changed.example"));
+        dialog->Check1()->setChecked(false);
+        QVERIFY(dialog->close());
+        ProcessDeletes();
+        QVERIFY(!opener_->isLoaded());
+        QVERIFY(backend_->writes.isEmpty());
+        QCOMPARE(settings_.strYourWebsite, strPlaceholderDomain);
+        dialog = opener_->Open();
+        QCOMPARE(dialog->Text1()->text(), strPlaceholderDomain);
+        QVERIFY(dialog->Check1()->isChecked());
+    }
+
+    void OpeningAgainKeepsWhatIsTyped() {
+        Form2* dialog = opener_->Open();
+        dialog->Text1()->setText(QStringLiteral("half-typ"));
+        dialog->Check3()->setChecked(false);
+        QCOMPARE(opener_->Open(), dialog);
+        QCOMPARE(dialog->Text1()->text(), QStringLiteral("half-typ"));
+        QVERIFY(!dialog->Check3()->isChecked());
+        int dialogs = 0;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            dialogs += qobject_cast<Form2*>(w) != nullptr;
+        }
+        QCOMPARE(dialogs, 1);
+    }
+
+    void UnloadClosesWithoutSaving() {
+        Form2* dialog = opener_->Open();
+        QPointer<Form2> watch(dialog);
+        dialog->Text1()->setText(QStringLiteral("x"));
+        opener_->Unload();
+        QVERIFY(watch.isNull());
+        QVERIFY(backend_->writes.isEmpty());
+        opener_->Unload();  // nothing open: nothing happens
+    }
+
+private:
+    std::unique_ptr<testing::MemorySettings> backend_;
+    std::unique_ptr<SettingsStore> store_;
+    AppSettings settings_;
+    std::unique_ptr<OptionsDialogOpener> opener_;
+};
+
+TALLOWBY_QTEST_MAIN(OptionsDialogTest)
+#include "OptionsDialogTest.moc"
