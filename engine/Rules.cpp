@@ -108,46 +108,54 @@ int Commonness(unsigned char c) {
 
 }  // namespace
 
-std::size_t FindIgnoringCase(std::string_view haystack, std::string_view needle) {
-    if (needle.empty()) {
-        return 0;
-    }
-    if (needle.size() > haystack.size()) {
-        return std::string_view::npos;
-    }
-    std::size_t anchor = 0;  // offset of the rarest byte in the needle
-    for (std::size_t i = 1; i < needle.size(); ++i) {
-        if (Commonness(static_cast<unsigned char>(needle[i])) <
-            Commonness(static_cast<unsigned char>(needle[anchor]))) {
-            anchor = i;
+FoldedNeedle::FoldedNeedle(std::string_view needle) : needle_(needle) {
+    for (std::size_t i = 1; i < needle_.size(); ++i) {
+        if (Commonness(static_cast<unsigned char>(needle_[i])) <
+            Commonness(static_cast<unsigned char>(needle_[anchor_]))) {
+            anchor_ = i;
         }
     }
+    if (!needle_.empty()) {
+        lower_ = FoldByte(static_cast<unsigned char>(needle_[anchor_]));
+        upper_ = (lower_ >= 'a' && lower_ <= 'z') ? static_cast<unsigned char>(lower_ - 32) : lower_;
+    }
+}
+
+std::size_t FoldedNeedle::findIn(std::string_view haystack) const {
+    if (needle_.empty()) {
+        return 0;
+    }
+    if (needle_.size() > haystack.size()) {
+        return std::string_view::npos;
+    }
     const char* const data = haystack.data();
-    const std::size_t last = haystack.size() - needle.size();  // last possible start
-    const unsigned char lower = FoldByte(static_cast<unsigned char>(needle[anchor]));
-    const unsigned char upper = (lower >= 'a' && lower <= 'z') ? lower - 32 : lower;
-    // The anchor byte of a match lies in [anchor, last + anchor]. Both of its
-    // spellings are found with memchr, far faster than a byte loop.
-    const char* const from = data + anchor;
-    const std::size_t span = last + 1;
+    // The anchor byte of a match at `start` stands at from + start, for start
+    // in [0, span). Both of its spellings are found with memchr, far faster
+    // than a byte loop.
+    const char* const from = data + anchor_;
+    const std::size_t span = haystack.size() - needle_.size() + 1;
     auto find = [&](unsigned char c, std::size_t at) -> const char* {
         return at < span ? static_cast<const char*>(std::memchr(from + at, c, span - at)) : nullptr;
     };
-    const char* lo = find(lower, 0);
-    const char* up = lower == upper ? nullptr : find(upper, 0);
+    const char* lo = find(lower_, 0);
+    const char* up = lower_ == upper_ ? nullptr : find(upper_, 0);
     while (lo || up) {
         const char* hit = (!up || (lo && lo < up)) ? lo : up;
         const std::size_t start = static_cast<std::size_t>(hit - from);
-        if (EqualsIgnoringCase(std::string_view(data + start, needle.size()), needle)) {
+        if (EqualsIgnoringCase(std::string_view(data + start, needle_.size()), needle_)) {
             return start;
         }
         if (hit == lo) {
-            lo = find(lower, start + 1);
+            lo = find(lower_, start + 1);
         } else {
-            up = find(upper, start + 1);
+            up = find(upper_, start + 1);
         }
     }
     return std::string_view::npos;
+}
+
+std::size_t FindIgnoringCase(std::string_view haystack, std::string_view needle) {
+    return FoldedNeedle(needle).findIn(haystack);
 }
 
 std::size_t FindScheme(std::string_view text) {

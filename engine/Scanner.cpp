@@ -132,8 +132,7 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
         ++counters_.linesScanned;
         // LineHasReferrer and the cut, sharing one search for the scheme.
         const std::size_t scheme = FindScheme(line);
-        if (scheme != std::string_view::npos &&
-            FindIgnoringCase(line, host.ownDomain()) == std::string_view::npos) {
+        if (scheme != std::string_view::npos && !mentionsOwnDomain(host, line)) {
             ++counters_.linksFound;
             Cut cut;
             CutReferrerAt(line, scheme, cut);
@@ -142,6 +141,14 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
         }
         stepProgress(host);
     }
+}
+
+bool Scanner::mentionsOwnDomain(ScanHost& host, std::string_view line) {
+    const std::string_view domain = host.ownDomain();
+    if (domain != ownDomain_.text()) {
+        ownDomain_ = FoldedNeedle(domain);
+    }
+    return ownDomain_.findIn(line) != std::string_view::npos;
 }
 
 void Scanner::stepProgress(ScanHost& host) {

@@ -37,9 +37,11 @@ private:
     void prepareFileProgress(ScanHost& host, const std::string& path);
     void scanLogFile(ScanHost& host, const std::string& path);
     void stepProgress(ScanHost& host);
+    bool mentionsOwnDomain(ScanHost& host, std::string_view line);
     void fillResults(ScanHost& host);
 
     FileSystem& fs_;
+    FoldedNeedle ownDomain_;  // rebuilt whenever the option's text changes
     ScanCounters counters_;
     WorkList workList_;
     double progressValue_ = 0;
