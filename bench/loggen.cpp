@@ -65,8 +65,8 @@ const char* const kAgents[] = {
 const unsigned kAgentWeights[] = {26, 14, 6, 5, 5, 12, 5, 4, 3, 9, 6, 5};
 
 const char* const kWords[] = {
-    "search", "news", "forum", "blog", "wiki", "shop", "photos", "maps", "mail", "social",
-    "links", "review", "travel", "recipes", "garden", "music", "video", "games", "tech", "daily",
+    "search", "news",   "forum",  "blog",    "wiki",   "shop",  "photos", "maps",  "mail", "social",
+    "links",  "review", "travel", "recipes", "garden", "music", "video",  "games", "tech", "daily",
 };
 const char* const kTlds[] = {"example", "example.com", "example.net", "example.org", "test"};
 
@@ -85,26 +85,43 @@ std::string ReferrerText(std::uint64_t k) {
     s += '.';
     s += kTlds[r.below(std::size(kTlds))];
     switch (r.below(4)) {
-        case 0: s += "/"; break;
-        case 1: s += "/search?q=widgets+" + std::to_string(k) + "&hl=en"; break;
-        case 2: s += "/t/" + std::to_string(k) + "/thread.html"; break;
-        default: s += "/posts/" + std::to_string(k / 3) + "/comments?page=" + std::to_string(k % 7);
+        case 0:
+            s += "/";
+            break;
+        case 1:
+            s += "/search?q=widgets+" + std::to_string(k) + "&hl=en";
+            break;
+        case 2:
+            s += "/t/" + std::to_string(k) + "/thread.html";
+            break;
+        default:
+            s += "/posts/" + std::to_string(k / 3) + "/comments?page=" + std::to_string(k % 7);
     }
     return s;
 }
 
 std::string RequestPath(Random& r) {
     switch (r.below(10)) {
-        case 0: return "/";
-        case 1: return "/index.html";
-        case 2: return "/images/photo-" + std::to_string(r.below(500)) + ".jpg";
-        case 3: return "/downloads/tool-" + std::to_string(r.below(40)) + ".zip";
-        case 4: return "/css/site.css";
-        case 5: return "/js/app.js?v=" + std::to_string(r.below(9));
-        case 6: return "/articles/" + std::to_string(r.below(3000)) + "/some-title.html";
-        case 7: return "/search.php?q=item" + std::to_string(r.below(10000));
-        case 8: return "/favicon.ico";
-        default: return "/docs/manual-" + std::to_string(r.below(20)) + ".pdf";
+        case 0:
+            return "/";
+        case 1:
+            return "/index.html";
+        case 2:
+            return "/images/photo-" + std::to_string(r.below(500)) + ".jpg";
+        case 3:
+            return "/downloads/tool-" + std::to_string(r.below(40)) + ".zip";
+        case 4:
+            return "/css/site.css";
+        case 5:
+            return "/js/app.js?v=" + std::to_string(r.below(9));
+        case 6:
+            return "/articles/" + std::to_string(r.below(3000)) + "/some-title.html";
+        case 7:
+            return "/search.php?q=item" + std::to_string(r.below(10000));
+        case 8:
+            return "/favicon.ico";
+        default:
+            return "/docs/manual-" + std::to_string(r.below(20)) + ".pdf";
     }
 }
 
@@ -120,8 +137,9 @@ bool ParseNumber(const char* text, std::uint64_t& value) {
 }
 
 int Usage() {
-    std::fputs("usage: loggen [--lines N] [--referrers N] [--domain D] [--seed S] [--output FILE]\n",
-               stderr);
+    std::fputs(
+        "usage: loggen [--lines N] [--referrers N] [--domain D] [--seed S] [--output FILE]\n",
+        stderr);
     return 2;
 }
 
@@ -136,12 +154,18 @@ int main(int argc, char** argv) {
         }
         const char* value = argv[++i];
         bool ok = true;
-        if (arg == "--lines") ok = ParseNumber(value, o.lines);
-        else if (arg == "--referrers") ok = ParseNumber(value, o.referrers) && o.referrers > 0;
-        else if (arg == "--seed") ok = ParseNumber(value, o.seed);
-        else if (arg == "--domain") o.domain = value;
-        else if (arg == "--output") o.output = value;
-        else ok = false;
+        if (arg == "--lines")
+            ok = ParseNumber(value, o.lines);
+        else if (arg == "--referrers")
+            ok = ParseNumber(value, o.referrers) && o.referrers > 0;
+        else if (arg == "--seed")
+            ok = ParseNumber(value, o.seed);
+        else if (arg == "--domain")
+            o.domain = value;
+        else if (arg == "--output")
+            o.output = value;
+        else
+            ok = false;
         if (!ok) {
             return Usage();
         }
@@ -158,7 +182,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> texts(o.referrers);
 
     unsigned agentTotal = 0;
-    for (unsigned w : kAgentWeights) agentTotal += w;
+    for (unsigned w : kAgentWeights)
+        agentTotal += w;
 
     std::FILE* out = o.output.empty() ? stdout : std::fopen(o.output.c_str(), "wb");
     if (!out) {

@@ -29,18 +29,23 @@ std::size_t Utf8Sequence(std::string_view s, std::size_t& invalid) {
         need = 1;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         need = 2;
-        if (lead == 0xE0) lo = 0xA0;  // no overlong forms
-        if (lead == 0xED) hi = 0x9F;  // no surrogates
+        if (lead == 0xE0)
+            lo = 0xA0;  // no overlong forms
+        if (lead == 0xED)
+            hi = 0x9F;  // no surrogates
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         need = 3;
-        if (lead == 0xF0) lo = 0x90;
-        if (lead == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+        if (lead == 0xF0)
+            lo = 0x90;
+        if (lead == 0xF4)
+            hi = 0x8F;  // nothing above U+10FFFF
     } else {
         invalid = 1;
         return 0;
     }
     for (std::size_t i = 1; i <= need; ++i) {
-        const bool ok = i < s.size() && b(i) >= (i == 1 ? lo : 0x80) && b(i) <= (i == 1 ? hi : 0xBF);
+        const bool ok =
+            i < s.size() && b(i) >= (i == 1 ? lo : 0x80) && b(i) <= (i == 1 ? hi : 0xBF);
         if (!ok) {
             invalid = i;
             return 0;
@@ -61,7 +66,9 @@ bool NeedsQuotes(std::string_view field) {
 
 }  // namespace
 
-void AppendCsvHeader(std::string& out) { out += "Type,Clicks,Referrer\n"; }
+void AppendCsvHeader(std::string& out) {
+    out += "Type,Clicks,Referrer\n";
+}
 
 void AppendCsvField(std::string& out, std::string_view field) {
     if (!NeedsQuotes(field)) {
@@ -108,13 +115,27 @@ void AppendJsonString(std::string& out, std::string_view text) {
             continue;
         }
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     out += "\\u00";

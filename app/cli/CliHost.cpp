@@ -65,9 +65,14 @@ void CliHost::fileProblem(const std::string& path, FileProblem problem, std::str
     }
     std::string message = "tallowby-scan: " + DisplayName(path) + ": ";
     switch (problem) {
-        case FileProblem::Missing: break;
-        case FileProblem::Unreadable: message += "cannot open: "; break;
-        case FileProblem::ReadFailed: message += "read error: "; break;
+        case FileProblem::Missing:
+            break;
+        case FileProblem::Unreadable:
+            message += "cannot open: ";
+            break;
+        case FileProblem::ReadFailed:
+            message += "read error: ";
+            break;
     }
     message.append(reason);
     message += '\n';

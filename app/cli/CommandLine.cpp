@@ -17,7 +17,7 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"domain", 'd', Kind::Value}, {"format", 0, Kind::Value}, {"html", 0, Kind::Value},
+    {"domain", 'd', Kind::Value}, {"format", 0, Kind::Value},  {"html", 0, Kind::Value},
     {"no-dupes", 0, Kind::Flag},  {"no-types", 0, Kind::Flag}, {"quiet", 'q', Kind::Flag},
     {"help", 'h', Kind::Flag},    {"version", 0, Kind::Flag},
 };
@@ -42,14 +42,22 @@ const OptionSpec* FindShort(char name) {
 
 void Store(RawOptions& raw, const OptionSpec& o, std::string value) {
     const std::string_view n = o.longName;
-    if (n == "domain") raw.domain = std::move(value);
-    else if (n == "format") raw.format = std::move(value);
-    else if (n == "html") raw.html = std::move(value);
-    else if (n == "no-dupes") raw.noDupes = true;
-    else if (n == "no-types") raw.noTypes = true;
-    else if (n == "quiet") raw.quiet = true;
-    else if (n == "help") raw.help = true;
-    else if (n == "version") raw.version = true;
+    if (n == "domain")
+        raw.domain = std::move(value);
+    else if (n == "format")
+        raw.format = std::move(value);
+    else if (n == "html")
+        raw.html = std::move(value);
+    else if (n == "no-dupes")
+        raw.noDupes = true;
+    else if (n == "no-types")
+        raw.noTypes = true;
+    else if (n == "quiet")
+        raw.quiet = true;
+    else if (n == "help")
+        raw.help = true;
+    else if (n == "version")
+        raw.version = true;
 }
 
 }  // namespace
@@ -176,28 +184,29 @@ std::string UsageText() {
 }
 
 std::string HelpText() {
-    return std::string("usage: tallowby-scan --domain DOMAIN [options] FILE...\n"
-                       "\n"
-                       "Lists the referring addresses found in web-server log files. A line\n"
-                       "that contains \"http://\" and does not mention DOMAIN yields one referrer.\n"
-                       "FILE may be - for standard input.\n"
-                       "\n"
-                       "Options:\n"
-                       "  -d, --domain DOMAIN  the site's own domain; lines naming it are skipped\n"
-                       "                       (required)\n"
-                       "      --no-dupes       keep every referring line: no collapse, no clicks\n"
-                       "      --no-types       leave the Type column empty\n"
-                       "      --format FORMAT  csv (default) or json, on standard output\n"
-                       "      --html FILE      also write the referrers as a page of links to FILE\n"
-                       "  -q, --quiet          no summary line and no progress on standard error\n"
-                       "  -h, --help           show this help and exit\n"
-                       "      --version        show the version and exit\n"
-                       "\n"
-                       "Exit status:\n"
-                       "  0  every file was scanned and all output was written\n"
-                       "  1  a file was missing, not a regular file or unreadable, or output\n"
-                       "     could not be written; the other files were still scanned\n"
-                       "  2  the command line was wrong (for example no --domain)\n");
+    return std::string(
+        "usage: tallowby-scan --domain DOMAIN [options] FILE...\n"
+        "\n"
+        "Lists the referring addresses found in web-server log files. A line\n"
+        "that contains \"http://\" and does not mention DOMAIN yields one referrer.\n"
+        "FILE may be - for standard input.\n"
+        "\n"
+        "Options:\n"
+        "  -d, --domain DOMAIN  the site's own domain; lines naming it are skipped\n"
+        "                       (required)\n"
+        "      --no-dupes       keep every referring line: no collapse, no clicks\n"
+        "      --no-types       leave the Type column empty\n"
+        "      --format FORMAT  csv (default) or json, on standard output\n"
+        "      --html FILE      also write the referrers as a page of links to FILE\n"
+        "  -q, --quiet          no summary line and no progress on standard error\n"
+        "  -h, --help           show this help and exit\n"
+        "      --version        show the version and exit\n"
+        "\n"
+        "Exit status:\n"
+        "  0  every file was scanned and all output was written\n"
+        "  1  a file was missing, not a regular file or unreadable, or output\n"
+        "     could not be written; the other files were still scanned\n"
+        "  2  the command line was wrong (for example no --domain)\n");
 }
 
 std::string VersionText() {

@@ -34,7 +34,8 @@ void ProgressLine::erase() {
 std::string ProgressLine::Format(const std::string& file, double percent, std::int64_t lines,
                                  double seconds, int width) {
     char figures[96];
-    const auto rate = static_cast<long long>(seconds > 0 ? static_cast<double>(lines) / seconds : 0);
+    const auto rate =
+        static_cast<long long>(seconds > 0 ? static_cast<double>(lines) / seconds : 0);
     if (percent >= 0) {
         std::snprintf(figures, sizeof figures, "  %3d%%  %lld lines  %lld lines/s",
                       static_cast<int>(percent > 100 ? 100 : percent),

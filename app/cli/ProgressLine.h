@@ -21,8 +21,7 @@ public:
 
     // Redraws when the last drawing is at least kInterval old (or, for the
     // first drawing, the scan is that old). `percent` < 0 means unknown.
-    void update(const std::string& file, double percent, std::int64_t lines,
-                Clock::time_point now);
+    void update(const std::string& file, double percent, std::int64_t lines, Clock::time_point now);
     // Removes the line, if one is shown. Safe to call more than once.
     void erase();
 

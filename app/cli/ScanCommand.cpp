@@ -86,8 +86,8 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     Scanner scanner(fs);
     std::unique_ptr<ProgressLine> progress;
     if (io.progress && !options.quiet) {
-        progress = std::make_unique<ProgressLine>(io.err, io.terminalWidth,
-                                                  ProgressLine::Clock::now());
+        progress =
+            std::make_unique<ProgressLine>(io.err, io.terminalWidth, ProgressLine::Clock::now());
     }
     CliHost host(options, scanner.counters(), io.err, progress.get());
     scanner.run(host);

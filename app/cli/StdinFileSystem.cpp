@@ -11,8 +11,7 @@ FileStatus StdinFileSystem::status(const std::string& path) {
     return inner_.status(path);
 }
 
-std::unique_ptr<ByteSource> StdinFileSystem::openRead(const std::string& path,
-                                                      std::string& error) {
+std::unique_ptr<ByteSource> StdinFileSystem::openRead(const std::string& path, std::string& error) {
     if (path == kStdinName) {
         return DescriptorSource(fd_);
     }

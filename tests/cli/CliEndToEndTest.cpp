@@ -65,25 +65,47 @@ TEST_F(CliEndToEnd, OutputMatchesRowsWorkedOutByHand) {
         int status;
     };
     const std::vector<Case> cases = {
-        {"LF combined log, last line without line end", {"-d", "mysite.example", "combined.log"},
-         "combined.csv", "combined.err", 0},
-        {"long option with =", {"--domain=mysite.example", "combined.log"}, "combined.csv",
-         "combined.err", 0},
+        {"LF combined log, last line without line end",
+         {"-d", "mysite.example", "combined.log"},
+         "combined.csv",
+         "combined.err",
+         0},
+        {"long option with =",
+         {"--domain=mysite.example", "combined.log"},
+         "combined.csv",
+         "combined.err",
+         0},
         {"no collapse, no types",
          {"--no-dupes", "--no-types", "--domain", "mysite.example", "combined.log"},
-         "combined-nodupes-notypes.csv", "combined-nodupes.err", 0},
+         "combined-nodupes-notypes.csv",
+         "combined-nodupes.err",
+         0},
         {"CRLF W3C-style log", {"-d", "mysite.example", "w3c.log"}, "w3c.csv", "w3c.err", 0},
-        {"CR, LF and CRLF mixed; a bar in a referrer", {"-d", "mysite.example", "mixed.log"},
-         "mixed.csv", "mixed.err", 0},
-        {"a bar without the collapse is no count", {"-dmysite.example", "--no-dupes", "mixed.log"},
-         "mixed-nodupes.csv", "mixed-nodupes.err", 0},
-        {"markup, tabs, commas and invalid UTF-8 as read", {"-d", "mysite.example", "hostile.log"},
-         "hostile.csv", "hostile.err", 0},
-        {"JSON", {"-d", "mysite.example", "--format", "json", "hostile.log"}, "hostile.json",
-         "hostile.err", 0},
+        {"CR, LF and CRLF mixed; a bar in a referrer",
+         {"-d", "mysite.example", "mixed.log"},
+         "mixed.csv",
+         "mixed.err",
+         0},
+        {"a bar without the collapse is no count",
+         {"-dmysite.example", "--no-dupes", "mixed.log"},
+         "mixed-nodupes.csv",
+         "mixed-nodupes.err",
+         0},
+        {"markup, tabs, commas and invalid UTF-8 as read",
+         {"-d", "mysite.example", "hostile.log"},
+         "hostile.csv",
+         "hostile.err",
+         0},
+        {"JSON",
+         {"-d", "mysite.example", "--format", "json", "hostile.log"},
+         "hostile.json",
+         "hostile.err",
+         0},
         {"missing file and directory reported, the others scanned",
          {"-d", "mysite.example", "combined.log", "missing.log", "expected", "w3c.log"},
-         "several.csv", "several.err", 1},
+         "several.csv",
+         "several.err",
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -116,8 +138,8 @@ TEST_F(CliEndToEnd, StandardInputIsReadOnceInItsPlace) {
     r = Scan({"-d", "mysite.example", "-", "-"}, mixed);
     EXPECT_EQ(r.exitStatus, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, std::string("tallowby-scan: standard input (-) can be read only once\n") +
-                         kUsage);
+    EXPECT_EQ(r.err,
+              std::string("tallowby-scan: standard input (-) can be read only once\n") + kUsage);
 }
 
 TEST_F(CliEndToEnd, EmptyInputCountsAsDone) {
@@ -176,12 +198,11 @@ TEST_F(CliEndToEnd, UnwritableOutputsAreReportedAfterTheScan) {
     EXPECT_EQ(r.err, "tallowby-scan: " + page + ": cannot write: No such file or directory\n" +
                          Expected("w3c.err"));
 
-    r = RunProgram("/bin/sh",
-                   {"-c", "exec \"$0\" -d mysite.example w3c.log >/dev/full", kProgram},
+    r = RunProgram("/bin/sh", {"-c", "exec \"$0\" -d mysite.example w3c.log >/dev/full", kProgram},
                    DataDir());
     EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.err, "tallowby-scan: standard output: No space left on device\n" +
-                         Expected("w3c.err"));
+    EXPECT_EQ(r.err,
+              "tallowby-scan: standard output: No space left on device\n" + Expected("w3c.err"));
 }
 
 TEST_F(CliEndToEnd, CommandLineMistakesExitWithStatusTwo) {

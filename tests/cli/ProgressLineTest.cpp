@@ -44,11 +44,11 @@ TEST(ProgressLine, RedrawsAtMostTenTimesASecondAndErasesOnce) {
     const auto t0 = ProgressLine::Clock::time_point{};
     {
         ProgressLine line(out, 80, t0);
-        line.erase();                          // nothing shown yet: nothing written
-        line.update("a", 1, 1, t0 + 50ms);     // too early after the start
-        line.update("a", 2, 2, t0 + 100ms);    // drawn
-        line.update("a", 3, 3, t0 + 150ms);    // too early after the last drawing
-        line.update("a", 4, 4, t0 + 250ms);    // drawn
+        line.erase();                        // nothing shown yet: nothing written
+        line.update("a", 1, 1, t0 + 50ms);   // too early after the start
+        line.update("a", 2, 2, t0 + 100ms);  // drawn
+        line.update("a", 3, 3, t0 + 150ms);  // too early after the last drawing
+        line.update("a", 4, 4, t0 + 250ms);  // drawn
         line.erase();
         line.erase();
     }

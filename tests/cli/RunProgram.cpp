@@ -42,8 +42,8 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
                          const std::string& workDir, const std::string& input) {
     // Files rather than pipes: no deadlock however much the program writes.
     TempFile in, out, err;
-    if (!input.empty() && ::write(in.fd, input.data(), input.size()) !=
-                              static_cast<ssize_t>(input.size())) {
+    if (!input.empty() &&
+        ::write(in.fd, input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
         return {};
     }
     ::lseek(in.fd, 0, SEEK_SET);

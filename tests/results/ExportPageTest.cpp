@@ -102,7 +102,9 @@ TEST(ExportPage, WritesOneLinePerEntryWithBareTargetAndStoredText) {
     const std::vector<Case> cases = {
         {"collapse on: count prefix only in the text, trailing space only in the text",
          true,
-         {{"http://b.example/ "}, {"http://a.example/x"}, {"http://b.example/ "},
+         {{"http://b.example/ "},
+          {"http://a.example/x"},
+          {"http://b.example/ "},
           {"http://b.example/ "}},
          "<a href='http://a.example/x'>0000001|http://a.example/x</a><br>\r\n"
          "<a href='http://b.example/'>0000003|http://b.example/ </a><br>\r\n"},
@@ -153,8 +155,8 @@ TEST(ExportPage, EscapesMarkupAndQuotesInTargetAndText) {
     for (const Case& c : cases) {
         WorkList list;
         Fill(list, {{c.referrer}}, false);
-        EXPECT_EQ(Export(list), std::string("<a href='") + c.escaped + "'>" + c.escaped +
-                                    "</a><br>\r\n")
+        EXPECT_EQ(Export(list),
+                  std::string("<a href='") + c.escaped + "'>" + c.escaped + "</a><br>\r\n")
             << c.referrer;
     }
 }
@@ -227,7 +229,7 @@ TEST_F(ExportPageOnDisk, ShorterExportReplacesLongerAndEmptyListGivesEmptyFile) 
     Fill(three, {{"http://a.example/"}, {"http://b.example/"}, {"http://c.example/"}}, true);
     ASSERT_TRUE(WriteExportPage(RealFileSystem(), path, three).ok);
     EXPECT_EQ(Read(path).size(), 3 * std::string("<a href='http://a.example/'>0000001|"
-                                                  "http://a.example/</a><br>\r\n")
+                                                 "http://a.example/</a><br>\r\n")
                                          .size());
 
     WorkList one;

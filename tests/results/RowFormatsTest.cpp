@@ -83,11 +83,12 @@ TEST(JsonResults, DocumentWithRowsAndStatistics) {
     json.row(ReferrerEntry{"HTM", "0000004", "http://a.example/ "});
     json.row(ReferrerEntry{"", "", "http://b.example/\"x"});
     json.end(counters);
-    EXPECT_EQ(out,
-              "{\"rows\":[{\"type\":\"HTM\",\"clicks\":\"0000004\",\"referrer\":\"http://a.example/ "
-              "\"},{\"type\":\"\",\"clicks\":\"\",\"referrer\":\"http://b.example/\\\"x\"}],"
-              "\"stats\":{\"filesDone\":2,\"linesScanned\":5000000000,\"linksFound\":7,"
-              "\"duplicatesRemoved\":3,\"uniqueLinks\":4}}\n");
+    EXPECT_EQ(
+        out,
+        "{\"rows\":[{\"type\":\"HTM\",\"clicks\":\"0000004\",\"referrer\":\"http://a.example/ "
+        "\"},{\"type\":\"\",\"clicks\":\"\",\"referrer\":\"http://b.example/\\\"x\"}],"
+        "\"stats\":{\"filesDone\":2,\"linesScanned\":5000000000,\"linksFound\":7,"
+        "\"duplicatesRemoved\":3,\"uniqueLinks\":4}}\n");
 
     std::string empty;
     JsonResultsWriter none(empty);
