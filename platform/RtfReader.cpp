@@ -7,6 +7,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextOption>
 
 #include <algorithm>
 #include <vector>
@@ -380,6 +381,13 @@ private:
         format.setTextIndent(state_.firstIndent / kTwipsPerPixel);
         format.setTopMargin(state_.spaceBefore / kTwipsPerPixel);
         format.setBottomMargin(state_.spaceAfter / kTwipsPerPixel);
+        if (state_.firstIndent < 0 && state_.leftIndent > 0) {
+            // A hanging indent (a bullet, a tab, then the text) has an
+            // implicit tab stop at the left indent. Qt measures tab stops
+            // from where the first line starts.
+            format.setTabPositions(
+                {QTextOption::Tab(-state_.firstIndent / kTwipsPerPixel, QTextOption::LeftTab)});
+        }
         return format;
     }
 

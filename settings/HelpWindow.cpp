@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QTextCursor>
 #include <QTextEdit>
 
 #include "AppSettings.h"
@@ -74,6 +75,8 @@ Form8::Form8(SettingsStore& store, QString application, const QString& helpFileP
     QFile file(helpFilePath);
     if (file.open(QIODevice::ReadOnly)) {
         ReadRtfInto(file.readAll(), *rtf1_->document());
+        rtf1_->document()->setDocumentMargin(10);
+        rtf1_->moveCursor(QTextCursor::Start);  // open at the top of the text
     }
     SetOnTop(this, true);
     const QString showHelp =

@@ -1,0 +1,92 @@
+#include <QLabel>
+#include <QTimer>
+
+#include "identity/AboutWindow.h"
+#include "identity/ProductIdentity.h"
+#include "identity/SplashWindow.h"
+#include "identity/WebsiteLauncher.h"
+#include "platform/Fakes.h"
+#include "platform/QtTestMain.h"
+
+using namespace tallowby;
+
+class SplashAboutTest : public QObject {
+    Q_OBJECT
+private slots:
+    void SplashHandsOverOnceOnTheSeventyFifthTick() {
+        int loads = 0;
+        bool visibleWhileLoading = false;
+        frmSplash* splash = nullptr;
+        frmSplash window([&] {
+            ++loads;
+            visibleWhileLoading = splash->isVisible();
+        });
+        splash = &window;
+        QCOMPARE(window.size(), QSize(478, 318));
+        QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(window.Timer2()->interval(), 2);
+        QVERIFY(window.Timer2()->isActive());
+        QCOMPARE(TheProductIdentity().productName, QStringLiteral(EXPECTED_PRODUCT_NAME));
+        window.show();
+        // Driven by hand: the real timer must not add ticks meanwhile.
+        for (int tick = 1; tick <= 74; ++tick) {
+            window.Timer2_Timer();
+        }
+        QCOMPARE(window.intTemp(), 148);
+        QCOMPARE(loads, 0);
+        window.Timer2_Timer();
+        QCOMPARE(loads, 1);
+        QVERIFY(visibleWhileLoading);
+        QVERIFY(!window.isVisible());
+        QVERIFY(!window.Timer2()->isActive());
+        QCOMPARE(window.intTemp(), 150);
+    }
+
+    void AboutShowsTheIdentity() {
+        testing::RecordingShell shell;
+        WebsiteLauncher launcher(shell);
+        AboutWindowOpener opener(launcher);
+        frmAbout* about = opener.Open();
+        QCOMPARE(about->windowTitle(), QStringLiteral("About " EXPECTED_PRODUCT_NAME));
+        QCOMPARE(about->Label1()->text(), QStringLiteral(EXPECTED_PRODUCT_NAME));
+        QCOMPARE(about->lblVersion()->text(), QStringLiteral("2.1"));
+        QCOMPARE(about->lblCompany()->text(), QStringLiteral(EXPECTED_COMPANY_NAME));
+        QCOMPARE(about->lblWebsite()->text(), QStringLiteral(EXPECTED_WEBSITE));
+        QCOMPARE(about->size(), QSize(497, 169));
+        QStringList captions;
+        for (const QLabel* label : about->findChildren<QLabel*>()) {
+            captions << label->text();
+        }
+        for (const char* caption : {"Version:", "Owned By:", "Website:"}) {
+            QVERIFY2(captions.contains(QString::fromUtf8(caption)), caption);
+        }
+    }
+
+    void OpeningAboutTwiceShowsOneWindow() {
+        testing::RecordingShell shell;
+        WebsiteLauncher launcher(shell);
+        AboutWindowOpener opener(launcher);
+        frmAbout* first = opener.Open();
+        QCOMPARE(opener.Open(), first);
+        int windows = 0;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            windows += qobject_cast<frmAbout*>(w) != nullptr && w->isVisible();
+        }
+        QCOMPARE(windows, 1);
+    }
+
+    void ClickingTheWebsiteOpensItOncePerSecond() {
+        testing::RecordingShell shell;
+        WebsiteLauncher launcher(shell);
+        AboutWindowOpener opener(launcher);
+        frmAbout* about = opener.Open();
+        QTest::mouseClick(about->lblWebsite(), Qt::LeftButton);
+        QCOMPARE(shell.opened, QStringList{QStringLiteral("http://" EXPECTED_WEBSITE)});
+        QVERIFY(launcher.isShowing());
+        QTest::mouseClick(about->lblWebsite(), Qt::LeftButton);
+        QCOMPARE(shell.opened.size(), 1);
+    }
+};
+
+TALLOWBY_QTEST_MAIN(SplashAboutTest)
+#include "SplashAboutTest.moc"
