@@ -10,20 +10,20 @@ namespace {
 
 enum class Kind { Flag, Value };
 
-struct OptionSpec {
+struct OptionInfo {
     std::string_view longName;
     char shortName;  // 0 when there is none
     Kind kind;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionInfo kOptions[] = {
     {"domain", 'd', Kind::Value}, {"format", 0, Kind::Value},  {"html", 0, Kind::Value},
     {"no-dupes", 0, Kind::Flag},  {"no-types", 0, Kind::Flag}, {"quiet", 'q', Kind::Flag},
     {"help", 'h', Kind::Flag},    {"version", 0, Kind::Flag},
 };
 
-const OptionSpec* FindLong(std::string_view name) {
-    for (const OptionSpec& o : kOptions) {
+const OptionInfo* FindLong(std::string_view name) {
+    for (const OptionInfo& o : kOptions) {
         if (o.longName == name) {
             return &o;
         }
@@ -31,8 +31,8 @@ const OptionSpec* FindLong(std::string_view name) {
     return nullptr;
 }
 
-const OptionSpec* FindShort(char name) {
-    for (const OptionSpec& o : kOptions) {
+const OptionInfo* FindShort(char name) {
+    for (const OptionInfo& o : kOptions) {
         if (o.shortName != 0 && o.shortName == name) {
             return &o;
         }
@@ -40,7 +40,7 @@ const OptionSpec* FindShort(char name) {
     return nullptr;
 }
 
-void Store(RawOptions& raw, const OptionSpec& o, std::string value) {
+void Store(RawOptions& raw, const OptionInfo& o, std::string value) {
     const std::string_view n = o.longName;
     if (n == "domain")
         raw.domain = std::move(value);
@@ -75,38 +75,38 @@ RawOptions ParseCommandLine(const std::vector<std::string>& args) {
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionInfo* info = nullptr;
         std::optional<std::string> inlineValue;
         std::string shown;  // the option as the user wrote it, for messages
         if (arg.rfind("--", 0) == 0) {
             const std::size_t eq = arg.find('=');
             const std::string name = arg.substr(2, eq == std::string::npos ? eq : eq - 2);
-            spec = FindLong(name);
+            info = FindLong(name);
             shown = "--" + name;
             if (eq != std::string::npos) {
                 inlineValue = arg.substr(eq + 1);
             }
         } else {
-            spec = FindShort(arg[1]);
+            info = FindShort(arg[1]);
             shown = arg.substr(0, 2);
             if (arg.size() > 2) {
                 inlineValue = arg.substr(2);
             }
         }
-        if (!spec) {
+        if (!info) {
             raw.errors.push_back("unknown option '" + shown + "'");
             continue;
         }
-        if (spec->kind == Kind::Flag) {
+        if (info->kind == Kind::Flag) {
             if (inlineValue) {
                 raw.errors.push_back("option '" + shown + "' takes no value");
                 continue;
             }
-            Store(raw, *spec, {});
+            Store(raw, *info, {});
         } else if (inlineValue) {
-            Store(raw, *spec, *inlineValue);
+            Store(raw, *info, *inlineValue);
         } else if (i + 1 < args.size()) {
-            Store(raw, *spec, args[++i]);
+            Store(raw, *info, args[++i]);
         } else {
             raw.errors.push_back("option '" + shown + "' needs a value");
         }
