@@ -81,7 +81,7 @@ private slots:
         AboutWindowOpener opener(launcher);
         frmAbout* about = opener.Open();
         QTest::mouseClick(about->lblWebsite(), Qt::LeftButton);
-        QCOMPARE(shell.opened, QStringList{QStringLiteral("http://" EXPECTED_WEBSITE)});
+        QCOMPARE(shell.opened, QStringList{WebsiteAddress(QStringLiteral(EXPECTED_WEBSITE))});
         QVERIFY(launcher.isShowing());
         QTest::mouseClick(about->lblWebsite(), Qt::LeftButton);
         QCOMPARE(shell.opened.size(), 1);
