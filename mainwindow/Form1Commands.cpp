@@ -1,0 +1,139 @@
+// The main window's commands: scanning, the two view switches and the layout.
+
+#include <QAction>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QProgressBar>
+#include <QResizeEvent>
+#include <QStatusBar>
+#include <QToolButton>
+
+#include "Form1.h"
+#include "WindowScanHost.h"
+#include "results/BrowserPane.h"
+#include "results/ResultsList.h"
+#include "results/WebView.h"
+
+namespace tallowby {
+
+namespace {
+
+const QString kExpandCaption = QStringLiteral("Expand");
+const QString kContractCaption = QStringLiteral("Contract");
+
+}  // namespace
+
+void Form1::cmdGo_Click() {
+    // Scan and "Start Scan" are off while a scan runs, but a click queued
+    // before that could still arrive from one of the scan's yields.
+    if (scanner_.running()) {
+        return;
+    }
+    cmdGo_->setEnabled(false);
+    mnuActionStart_->setEnabled(false);
+    scanHost_->BeginScan();
+    scanner_.run(*scanHost_);
+    scanHost_->Flush();
+    cmdGo_->setEnabled(true);
+    mnuActionStart_->setEnabled(true);
+    if (closeAfterScan_) {
+        closeAfterScan_ = false;
+        close();
+    }
+}
+
+void Form1::cmdStop_Click() { scanner_.requestStop(); }
+
+bool Form1::resultsViewShown() const { return frmMain_->isHidden(); }
+
+bool Form1::widePanes() const { return cmdExpnd_->text() != kExpandCaption; }
+
+void Form1::ToggleResultsView() {
+    // Both frames share one place, so no layout is needed.
+    if (!frmMain_->isHidden()) {
+        frmMain_->hide();
+        frame1_->show();
+    } else {
+        frmMain_->show();
+        frame1_->hide();
+    }
+}
+
+void Form1::ToggleWidePanes() {
+    if (cmdExpnd_->text() == kExpandCaption) {
+        geometry_ = ExpandPanes(geometry_, twips::FromPixels(frameGeometry().width()));
+        cmdExpnd_->setIcon(imgContract_);
+        cmdExpnd_->setText(kContractCaption);
+    } else {
+        geometry_ = ContractPanes(geometry_);
+        cmdExpnd_->setIcon(imgExpand_);
+        cmdExpnd_->setText(kExpandCaption);
+    }
+    LayoutControls();
+}
+
+void Form1::LayoutControls() {
+    if (panels_.size() < 3) {
+        return;  // the load step has not got this far yet
+    }
+    const QRect outer = frameGeometry();
+    QStatusBar* bar = statusBar();
+    geometry_.statusBarTop = twips::FromPixels(bar->y() - client_->y());
+    geometry_.panel1Left = 0;
+    geometry_ = ::tallowby::LayoutControls(geometry_, twips::FromPixels(outer.width()),
+                                           twips::FromPixels(outer.height()),
+                                           twips::FromPixels(bar->height()));
+    ApplyGeometry();
+}
+
+void Form1::ApplyGeometry() {
+    const FormGeometry& g = geometry_;
+    // Panels 1 to 3 lie side by side from the bar's left edge; together they
+    // are as wide as the window's outer width.
+    const double widths[] = {g.panel1Width, g.panel2Width, g.panel3Width};
+    double left = g.panel1Left;
+    for (int i = 0; i < 3; ++i) {
+        panels_[i]->setGeometry(
+            twips::ToPixels(TwipsRect{left, 0, widths[i], twips::FromPixels(statusBar()->height())}));
+        left += widths[i];
+    }
+    TwipsRect progress = g.ProgressBar1;
+    progress.top -= g.statusBarTop;  // the bar is a child of the status bar
+    progressBar1_->setGeometry(twips::ToPixels(progress));
+    progressBar1_->raise();
+
+    command8_->setGeometry(twips::ToPixels(g.Command8));
+    frmMain_->setGeometry(twips::ToPixels(g.frmMain));
+    frame1_->setGeometry(twips::ToPixels(g.Frame1));
+    frmBrowser_->setGeometry(twips::ToPixels(g.frmBrowser));
+    drive1_->setGeometry(twips::ToPixels(g.Drive1));
+    dir1_->setGeometry(twips::ToPixels(g.Dir1));
+    file1_->setGeometry(twips::ToPixels(g.File1));
+    lstResults_->setGeometry(twips::ToPixels(g.lstResults));
+    frmBrowser_->text1()->setGeometry(twips::ToPixels(g.Text1));
+    frmBrowser_->command3()->setGeometry(twips::ToPixels(g.Command3));
+    frmBrowser_->webBrowser()->setGeometry(twips::ToPixels(g.WebBrowser1));
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (isMinimized()) {
+        return;
+    }
+    LayoutControls();
+}
+
+void Form1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Coming back from minimised need not change the size, so no resize
+    // event would bring the layout up to date.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()) {
+        LayoutControls();
+    }
+}
+
+}  // namespace tallowby
