@@ -1,7 +1,7 @@
 #include "FileHelpers.h"
 
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace tallowby {
 
@@ -17,16 +17,18 @@ std::int64_t CountFileLines(const std::string& path, FileSystem& fs) {
     }
     // Counts line ends without splitting lines: every LF that does not close
     // a CR LF pair, every CR, and a last line without a terminator.
-    std::vector<char> block(1 << 20);
+    // Left uninitialised: a small file touches only the pages it fills.
+    constexpr std::size_t kBlock = 1 << 20;
+    const std::unique_ptr<char[]> block(new char[kBlock]);
     std::int64_t lines = 0;
     bool previousCr = false;  // the byte before the block was CR
     bool open = false;        // bytes seen since the last line end
     for (;;) {
-        std::ptrdiff_t n = source->read(block.data(), block.size());
+        std::ptrdiff_t n = source->read(block.get(), kBlock);
         if (n <= 0) {
             break;  // end of input, or a read error: the lines counted so far
         }
-        const char* data = block.data();
+        const char* data = block.get();
         const char* end = data + n;
         std::int64_t lf = 0;
         for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, '\n', end - p)));

@@ -285,9 +285,31 @@ TypeCode TypeCodeFor(std::string_view remainder) {
 }
 
 TypeCode TypeCodeOfRemainder(std::string_view line, const Cut& cut, std::string& scratch) {
-    scratch.clear();
-    AppendRemainder(line, cut, scratch);
-    return TypeCodeFor(scratch);
+    const std::string_view referrer = line.substr(cut.position, cut.length);
+    const std::string_view head = line.substr(0, cut.position);
+    const std::string_view tail = line.substr(cut.position + cut.length);
+    if (referrer.empty() || tail.find(referrer) != std::string_view::npos) {
+        // The referrer recurs: build the remainder.
+        scratch.clear();
+        AppendRemainder(line, cut, scratch);
+        return TypeCodeFor(scratch);
+    }
+    // The usual case: the remainder is head + tail. Classify both without
+    // copying the line, then the few bytes around the join, where a pattern
+    // (five bytes at most) may start in the head and end in the tail.
+    TypeCode best = TypeCodeFor(head);
+    if (best != TypeCode::JPG) {
+        best = std::min(best, TypeCodeFor(tail));
+    }
+    if (best != TypeCode::JPG && !head.empty() && !tail.empty()) {
+        char join[8];
+        const std::size_t h = std::min<std::size_t>(head.size(), 4);
+        const std::size_t t = std::min<std::size_t>(tail.size(), 4);
+        std::memcpy(join, head.data() + head.size() - h, h);
+        std::memcpy(join + h, tail.data(), t);
+        best = std::min(best, TypeCodeFor(std::string_view(join, h + t)));
+    }
+    return best;
 }
 
 std::string StripTypeTags(std::string_view text) {

@@ -83,10 +83,12 @@ std::uint32_t WorkList::intern(std::string_view text) {
         }
         slot = (slot + 1) & mask;
     }
-    // A new text: copy it into the arena, where it never moves.
-    if (arenaUsed_ + text.size() > arenaCapacity_) {
+    // A new text: copy it into the arena, where it never moves. The first
+    // text opens the arena even when it is empty, so `stored` always points
+    // into a chunk.
+    if (arena_.empty() || arenaUsed_ + text.size() > arenaCapacity_) {
         arenaCapacity_ = std::max(kArenaChunk, text.size());
-        arena_.push_back(std::make_unique<char[]>(arenaCapacity_));
+        arena_.push_back(std::unique_ptr<char[]>(new char[arenaCapacity_]));  // not zeroed
         arenaUsed_ = 0;
     }
     char* stored = arena_.back().get() + arenaUsed_;
@@ -136,7 +138,12 @@ void WorkList::ensureOrdered() const {
         if (a.first != b.first) {
             return a.first < b.first;
         }
-        return CompareIgnoringCase(texts_[a.second].substr(skip), texts_[b.second].substr(skip)) < 0;
+        // Equal keys: the next eight bytes are equal too, unless a text
+        // ended inside them (then compare those bytes again).
+        const std::string_view x = texts_[a.second];
+        const std::string_view y = texts_[b.second];
+        const std::size_t from = (x.size() >= skip + 8 && y.size() >= skip + 8) ? skip + 8 : skip;
+        return CompareIgnoringCase(x.substr(from), y.substr(from)) < 0;
     });
     std::vector<std::uint32_t> rank(distinct);
     std::uint32_t next = 0;
