@@ -1,0 +1,212 @@
+// The referrer rules on arbitrary lines and own domains, each result checked
+// against a plain restatement of its rule (byte by byte, no memchr tricks),
+// and the scanner's fast path checked against the rules it stands for.
+//
+// Input: one byte for the own domain's length, the domain, two bytes that
+// pick a slice of the line to search for, then the line.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "FuzzSupport.h"
+#include "engine/Rules.h"
+
+namespace {
+
+using namespace tallowby;
+constexpr std::size_t npos = std::string_view::npos;
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::size_t NaiveFind(std::string_view haystack, std::string_view needle) {
+    for (std::size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
+        if (SameIgnoringCase(haystack.substr(i, needle.size()), needle))
+            return i;
+    }
+    return npos;
+}
+
+std::string DeleteAll(std::string_view text, std::string_view part, bool ignoreCase) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::string_view here = text.substr(i, part.size());
+        if (!part.empty() && here.size() == part.size() &&
+            (ignoreCase ? SameIgnoringCase(here, part) : here == part)) {
+            i += part.size();
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
+}
+
+// The classification table as written, paired spellings and all.
+TypeCode NaiveType(std::string_view remainder) {
+    struct Row {
+        const char* patterns[2];
+        TypeCode code;
+    };
+    static const Row rows[] = {
+        {{".jpeg", ".jpg"}, TypeCode::JPG}, {{".zip"}, TypeCode::ZIP},
+        {{".msi"}, TypeCode::MSI},          {{".gif"}, TypeCode::GIF},
+        {{".asp"}, TypeCode::ASP},          {{".php"}, TypeCode::PHP},
+        {{".png"}, TypeCode::PNG},          {{".pdf"}, TypeCode::PDF},
+        {{".tar"}, TypeCode::TAR},          {{".txt"}, TypeCode::TXT},
+        {{".aiff", ".aif"}, TypeCode::AIF}, {{".avi"}, TypeCode::AVI},
+        {{".mov"}, TypeCode::MOV},          {{".mp3"}, TypeCode::MP3},
+        {{".mpeg", ".mpg"}, TypeCode::MPG}, {{".rm"}, TypeCode::RM},
+        {{".swf"}, TypeCode::SWF},          {{".wav"}, TypeCode::WAV},
+        {{".wmf"}, TypeCode::WMF},          {{".eps"}, TypeCode::EPS},
+        {{".ppt"}, TypeCode::PPT},          {{".psd"}, TypeCode::PSD},
+        {{".pict", ".pct"}, TypeCode::PCT}, {{".tiff", ".tif"}, TypeCode::TIF},
+        {{".rtf"}, TypeCode::RTF},          {{".sea"}, TypeCode::SEA},
+        {{".sit"}, TypeCode::SIT},          {{".smil", ".sml"}, TypeCode::SML},
+        {{".svg"}, TypeCode::SVG},          {{".xls"}, TypeCode::XLS},
+        {{".exe"}, TypeCode::EXE},
+    };
+    for (const Row& row : rows) {
+        for (const char* p : row.patterns) {
+            if (p && NaiveFind(remainder, p) != npos)
+                return row.code;
+        }
+    }
+    return TypeCode::HTM;
+}
+
+struct NaiveCut {
+    std::size_t position = npos;
+    std::size_t length = 0;
+    bool bot = false;
+};
+
+NaiveCut NaiveCutOf(std::string_view line) {
+    NaiveCut cut;
+    cut.position = NaiveFind(line, "http://");
+    if (cut.position == npos)
+        return cut;
+    const std::size_t paren = line.find(')', cut.position);
+    const std::size_t space = line.find(' ', cut.position);
+    if (paren != npos) {
+        cut.length = paren - cut.position;
+        // Inside a comment: more "(" than ")" between the first "(" and the address.
+        long depth = 0;
+        const std::size_t open = line.substr(0, cut.position).find('(');
+        for (std::size_t i = open == npos ? cut.position : open; i < cut.position; ++i) {
+            depth += (line[i] == '(') - (line[i] == ')');
+        }
+        cut.bot = depth > 0;
+    } else if (space != npos) {
+        cut.length = space - cut.position + 1;
+    } else {
+        cut.length = line.size() - cut.position;
+    }
+    return cut;
+}
+
+std::string NaiveStrip(std::string_view text) {
+    std::string s(text);
+    for (const char* tag : {"[img]", "[zip]", "[exe]", "[htm]", "[bot]"}) {
+        s = DeleteAll(s, tag, true);
+    }
+    if (std::size_t space = s.find(' '); space != npos)
+        s.erase(space, 1);
+    return s;
+}
+
+bool IsListedCode(TypeCode code) {
+    const std::string_view name = TypeCodeName(code);
+    for (int i = 0; i < kTypeCodeCount; ++i) {
+        if (name == TypeCodeName(static_cast<TypeCode>(i)))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::Input in(data, size);
+    const std::string domain(in.piece(24));
+    const std::uint8_t sliceAt = in.byte();
+    const std::uint8_t sliceLength = in.byte();
+    const std::string line(in.rest());  // an exact-size copy: overreads hit the sanitizer
+
+    // The searches every rule is built on.
+    const std::size_t scheme = NaiveFind(line, "http://");
+    FUZZ_CHECK(FindScheme(line) == scheme);
+    FUZZ_CHECK(FindIgnoringCase(line, domain) == NaiveFind(line, domain));
+    if (!line.empty()) {
+        // A slice of the line itself, with its letter case turned over, is found
+        // at its place or earlier.
+        const std::size_t at = sliceAt % line.size();
+        std::string needle = line.substr(at, sliceLength % 16);
+        for (char& c : needle) {
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 32);
+            else if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c + 32);
+        }
+        const std::size_t found = FindIgnoringCase(line, needle);
+        FUZZ_CHECK(found == NaiveFind(line, needle));
+        FUZZ_CHECK(found <= at);
+    }
+
+    const bool has = LineHasReferrer(line, domain);
+    FUZZ_CHECK(has == (scheme != npos && NaiveFind(line, domain) == npos));
+    if (domain.empty())
+        FUZZ_CHECK(!has);
+
+    const TypeCode lineType = TypeCodeFor(line);
+    FUZZ_CHECK(lineType == NaiveType(line));
+    FUZZ_CHECK(IsListedCode(lineType) && lineType != TypeCode::BOT);
+
+    const Extraction e = ExtractReferrer(line);
+    if (scheme == npos) {
+        FUZZ_CHECK(e.referrer.empty());
+        Cut none;
+        FUZZ_CHECK(!CutReferrer(line, none));
+        return 0;
+    }
+    const NaiveCut expected = NaiveCutOf(line);
+    // The referrer begins with the scheme, as it stands in the line.
+    FUZZ_CHECK(e.referrer.size() >= 7 && SameIgnoringCase(e.referrer.substr(0, 7), "http://"));
+    FUZZ_CHECK(e.referrer.data() == line.data() + expected.position);
+    FUZZ_CHECK(e.referrer.size() == expected.length);
+    FUZZ_CHECK(e.referrer.find(')') == npos);
+    FUZZ_CHECK(e.bot == expected.bot);
+    // Deleting every occurrence of it from the line gives the remainder.
+    FUZZ_CHECK(e.remainder == DeleteAll(line, e.referrer, false));
+    const TypeCode type = TypeCodeFor(e.remainder);
+    FUZZ_CHECK(type == NaiveType(e.remainder));
+    FUZZ_CHECK(IsListedCode(type) && type != TypeCode::BOT);
+
+    // The scanner's fast path says the same as the rules.
+    Cut cut;
+    CutReferrerAt(line, FindScheme(line), cut);
+    FUZZ_CHECK(cut.position == expected.position && cut.length == expected.length);
+    FUZZ_CHECK(cut.bot == e.bot);
+    Cut again;
+    FUZZ_CHECK(CutReferrer(line, again) && again.position == cut.position &&
+               again.length == cut.length && again.bot == cut.bot);
+    std::string scratch = "left over from an earlier line";
+    FUZZ_CHECK(TypeCodeOfRemainder(line, cut, scratch) == type);
+
+    // The export's link target.
+    FUZZ_CHECK(StripTypeTags(e.referrer) == NaiveStrip(e.referrer));
+    FUZZ_CHECK(StripTypeTags(line) == NaiveStrip(line));
+    return 0;
+}

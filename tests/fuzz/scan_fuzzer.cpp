@@ -1,0 +1,148 @@
+// A whole scan of two arbitrary log files (the second maybe failing part-way,
+// maybe with Stop pressed during some yield) through the file seam: the
+// counters, the work list and the results rows agree with each other and with
+// the rules applied line by line.
+//
+// Input: flags, own-domain piece, split point, error point, stop point, then
+// the content of both files.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "MemoryFileSystem.h"
+#include "RecordingHost.h"
+#include "engine/Rules.h"
+#include "engine/Scanner.h"
+#include "engine/TextFold.h"
+
+namespace {
+
+using namespace tallowby;
+
+std::vector<std::string> Split(std::string_view text, bool complete) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(line);
+            line.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            line += c;
+        }
+    }
+    if (!complete && !line.empty())
+        lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::Input in(data, size);
+    const std::uint8_t flags = in.byte();
+    const std::string domain(in.piece(12));
+    const std::uint8_t splitByte = in.byte();
+    const std::uint8_t failByte = in.byte();
+    const std::uint8_t stopByte = in.byte();
+    const std::string content(in.rest());
+
+    const std::size_t split = content.size() * splitByte / 256;
+    const std::string first = content.substr(0, split);
+    const std::string second = content.substr(split);
+    const bool failSecond = (flags & 4) != 0;
+    const std::size_t failAt = second.size() * failByte / 256;
+
+    testing::MemoryFileSystem fs;
+    fs.add("/logs/a.log", first).maxChunk = flags % 7 + 1;
+    testing::MemoryFileSystem::File& b = fs.add("/logs/b.log", second);
+    if (failSecond)
+        b.failAfter = static_cast<std::ptrdiff_t>(failAt);
+
+    Scanner scanner(fs);
+    testing::RecordingHost host;
+    host.select({"a.log", "b.log", "missing.log"});
+    host.domain = domain;
+    host.dupes = (flags & 1) != 0;
+    host.types = (flags & 2) != 0;
+    host.counting = (flags & 16) != 0;
+    const bool stop = (flags & 8) != 0;
+    host.onYield = [&] {
+        if (stop && host.yields == stopByte)
+            scanner.requestStop();
+    };
+    FUZZ_CHECK(scanner.run(host));
+
+    const ScanCounters& c = scanner.counters();
+    const WorkList& list = scanner.workList();
+    // What the rules say of every line, in reading order.
+    std::vector<std::string> lines = Split(first, false);
+    for (std::string& l :
+         Split(failSecond ? std::string_view(second).substr(0, failAt) : second, failSecond)) {
+        lines.push_back(std::move(l));
+    }
+    FUZZ_CHECK(c.linesScanned <= static_cast<std::int64_t>(lines.size()));
+    if (!c.cancelRequested)
+        FUZZ_CHECK(c.linesScanned == static_cast<std::int64_t>(lines.size()));
+    // Per referrer, the (type, bot) of each line that carried it, in order.
+    std::map<std::string, std::vector<std::pair<TypeCode, bool>>> expected;
+    std::int64_t links = 0;
+    for (std::int64_t i = 0; i < c.linesScanned; ++i) {
+        const std::string& line = lines[static_cast<std::size_t>(i)];
+        if (!LineHasReferrer(line, domain))
+            continue;
+        ++links;
+        const Extraction e = ExtractReferrer(line);
+        expected[std::string(e.referrer)].emplace_back(TypeCodeFor(e.remainder), e.bot);
+    }
+    FUZZ_CHECK(c.linksFound == links);
+    FUZZ_CHECK(c.filesDone <= 2);
+    FUZZ_CHECK(static_cast<std::int64_t>(list.size()) == c.uniqueLinks());
+    FUZZ_CHECK(host.rows.size() == list.size());
+    if (!host.dupes)
+        FUZZ_CHECK(c.duplicatesRemoved == 0);
+
+    std::map<std::string, std::size_t> seen;
+    std::int64_t clicks = 0;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const WorkList::Item item = list.at(i);
+        if (i > 0)
+            FUZZ_CHECK(CompareIgnoringCase(list.at(i - 1).referrer, item.referrer) <= 0);
+        const std::string referrer(item.referrer);
+        FUZZ_CHECK(expected.count(referrer) == 1);
+        const auto& occurrences = expected[referrer];
+        std::size_t& n = seen[referrer];
+        FUZZ_CHECK(n < occurrences.size());
+        const auto [type, bot] = occurrences[n];
+        ++n;
+        FUZZ_CHECK(item.type == type && item.bot == bot);
+        const ReferrerEntry& row = host.rows[i];
+        FUZZ_CHECK(row.referrer == referrer);
+        FUZZ_CHECK(row.typeCode == (host.types ? TypeCodeName(bot ? TypeCode::BOT : type) : ""));
+        if (host.dupes) {
+            FUZZ_CHECK(item.count == static_cast<std::int64_t>(occurrences.size()));
+            FUZZ_CHECK(row.clicks == CountPrefix(item.count).substr(0, 7));
+            clicks += item.count;
+        } else {
+            FUZZ_CHECK(item.count == 0 && row.clicks.empty());
+        }
+    }
+    for (const auto& [referrer, occurrences] : expected) {
+        FUZZ_CHECK(seen[referrer] == (host.dupes ? 1 : occurrences.size()));
+    }
+    if (host.dupes)
+        FUZZ_CHECK(clicks == c.linksFound);
+
+    const std::vector<std::string> statuses = host.statuses();
+    const bool complete = !statuses.empty() && statuses.back().rfind("COMPLETE: ", 0) == 0;
+    FUZZ_CHECK(complete == !c.cancelRequested);
+    FUZZ_CHECK(fs.openSources == 0);
+    return 0;
+}
