@@ -1,5 +1,6 @@
 #include "FileHelpers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -7,7 +8,8 @@ namespace tallowby {
 
 std::int64_t CountFileLines(const std::string& path, FileSystem& fs) {
     // Only ordinary files are read: a FIFO or a device could block or never end.
-    if (fs.status(path).kind != FileKind::Regular) {
+    const FileStatus st = fs.status(path);
+    if (st.kind != FileKind::Regular) {
         return 0;
     }
     std::string error;
@@ -17,14 +19,16 @@ std::int64_t CountFileLines(const std::string& path, FileSystem& fs) {
     }
     // Counts line ends without splitting lines: every LF that does not close
     // a CR LF pair, every CR, and a last line without a terminator.
-    // Left uninitialised: a small file touches only the pages it fills.
-    constexpr std::size_t kBlock = 1 << 20;
-    const std::unique_ptr<char[]> block(new char[kBlock]);
+    // A block the size of the file, up to a megabyte, left uninitialised: a
+    // small file costs no megabyte. A file that grows, or reports no size
+    // (procfs), just takes more reads.
+    const std::size_t blockSize = std::clamp<std::uint64_t>(st.size + 1, 4096, 1 << 20);
+    const std::unique_ptr<char[]> block(new char[blockSize]);
     std::int64_t lines = 0;
     bool previousCr = false;  // the byte before the block was CR
     bool open = false;        // bytes seen since the last line end
     for (;;) {
-        std::ptrdiff_t n = source->read(block.get(), kBlock);
+        std::ptrdiff_t n = source->read(block.get(), blockSize);
         if (n <= 0) {
             break;  // end of input, or a read error: the lines counted so far
         }

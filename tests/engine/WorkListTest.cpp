@@ -50,6 +50,18 @@ TEST(WorkList, StaysOrderedWhenReadBetweenAppends) {
     EXPECT_EQ(Texts(list), (std::vector<std::string>{"http://c/", "http://m/", "http://x/"}));
 }
 
+TEST(WorkList, TakesAnEmptyTextFirstOrLater) {
+    // The scan never appends an empty referrer, but the list is public: an
+    // empty first text once dereferenced an arena that did not exist yet.
+    WorkList list;
+    list.append("", TypeCode::HTM, false);
+    list.append("http://a.com/", TypeCode::ZIP, false);
+    list.append("", TypeCode::GIF, true);
+    EXPECT_EQ(Texts(list), (std::vector<std::string>{"", "", "http://a.com/"}));
+    EXPECT_EQ(list.collapse(), (std::vector<std::int64_t>{1, 0}));
+    EXPECT_EQ(Texts(list), (std::vector<std::string>{"0000002|", "0000001|http://a.com/"}));
+}
+
 TEST(Collapse, CountsEqualTextsAndKeepsFirstRemainderOfEachGroup) {
     WorkList list;
     list.append("http://dup/", TypeCode::JPG, false);
