@@ -1,0 +1,116 @@
+#include "EngineWebView.h"
+
+#include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+namespace tallowby {
+
+namespace {
+
+// A view whose pop-ups (target=_blank, window.open) load in the view itself.
+class SingleWindowView : public QWebEngineView {
+public:
+    using QWebEngineView::QWebEngineView;
+
+protected:
+    QWebEngineView* createWindow(QWebEnginePage::WebWindowType) override { return this; }
+};
+
+}  // namespace
+
+bool IsAddressStandInTitle(const QString& title, const QUrl& url) {
+    if (title.isEmpty()) {
+        return true;
+    }
+    if (url.isEmpty()) {
+        return false;
+    }
+    QString bare = url.toString(QUrl::RemoveScheme);
+    if (bare.startsWith(QLatin1String("//"))) {
+        bare.remove(0, 2);
+    }
+    const QString trimmed = bare.endsWith(QLatin1Char('/')) ? bare.chopped(1) : bare;
+    return title == url.toString() || title == bare || title == trimmed;
+}
+
+EngineWebView::EngineWebView(QWidget* parent) : WebView(parent), view_(new SingleWindowView(this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+    setFocusProxy(view_);
+
+    view_->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
+
+    QWebEnginePage* page = view_->page();
+    connect(page, &QWebEnginePage::linkHovered, this, &WebView::statusTextChanged);
+    connect(page, &QWebEnginePage::loadingChanged, this, &EngineWebView::onLoadingChanged);
+    connect(page, &QWebEnginePage::loadProgress, this, &EngineWebView::onLoadProgress);
+}
+
+bool EngineWebView::navigate(const QUrl& url) {
+    if (url.isEmpty() || !url.isValid()) {
+        return false;
+    }
+    view_->load(url);
+    return true;
+}
+
+void EngineWebView::back() {
+    view_->back();
+}
+
+void EngineWebView::forward() {
+    view_->forward();
+}
+
+void EngineWebView::stop() {
+    view_->stop();
+}
+
+void EngineWebView::reload() {
+    view_->reload();
+}
+
+QString EngineWebView::locationName() const {
+    const QUrl url = view_->url();
+    const QString title = view_->title();
+    return IsAddressStandInTitle(title, url) ? locationUrl() : title;
+}
+
+QString EngineWebView::locationUrl() const {
+    return view_->url().toString();
+}
+
+void EngineWebView::onLoadingChanged(const QWebEngineLoadingInfo& info) {
+    switch (info.status()) {
+        case QWebEngineLoadingInfo::LoadStartedStatus:
+            loading_ = info.url();
+            emit statusTextChanged(QStringLiteral("Opening page ") + loading_.toString() +
+                                   QStringLiteral("..."));
+            break;
+        case QWebEngineLoadingInfo::LoadStoppedStatus:
+            // A stopped load completes no document: address box and caption stay.
+            emit statusTextChanged(QStringLiteral("Stopped"));
+            break;
+        case QWebEngineLoadingInfo::LoadSucceededStatus:
+            emit statusTextChanged(QStringLiteral("Done"));
+            emit documentComplete();
+            break;
+        case QWebEngineLoadingInfo::LoadFailedStatus:
+            emit statusTextChanged(QStringLiteral("Cannot open ") + info.url().toString());
+            emit documentComplete();
+            break;
+    }
+}
+
+void EngineWebView::onLoadProgress(int percent) {
+    if (percent > 0 && percent < 100 && !loading_.isEmpty()) {
+        emit statusTextChanged(QStringLiteral("Opening page ") + loading_.toString() +
+                               QStringLiteral("... (%1%)").arg(percent));
+    }
+}
+
+}  // namespace tallowby

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "results/WebView.h"
+
+class QWebEngineView;
+class QWebEngineLoadingInfo;
+
+namespace tallowby {
+
+// The real browser: Qt WebEngine.
+//
+// Links that ask for a new window open in this view, and addresses with a
+// scheme the engine does not handle itself (mailto:, custom handlers) are
+// refused instead of being handed to the desktop: the view only ever shows
+// pages and never starts another program.
+class EngineWebView : public WebView {
+    Q_OBJECT
+
+public:
+    explicit EngineWebView(QWidget* parent = nullptr);
+
+    bool navigate(const QUrl& url) override;
+    void back() override;
+    void forward() override;
+    void stop() override;
+    void reload() override;
+    QString locationName() const override;
+    QString locationUrl() const override;
+
+    QWebEngineView* engineView() const { return view_; }
+
+private:
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    void onLoadProgress(int percent);
+
+    QWebEngineView* view_;
+    QUrl loading_;  // the address being loaded, for the progress texts
+};
+
+// Whether `title` is only the engine's stand-in for a page without a title:
+// its address without the scheme, as the engine shows it.
+bool IsAddressStandInTitle(const QString& title, const QUrl& url);
+
+}  // namespace tallowby

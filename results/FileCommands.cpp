@@ -1,0 +1,73 @@
+#include "FileCommands.h"
+
+#include <QFile>
+
+#include "platform/MessageBoxes.h"
+#include "platform/Shell.h"
+#include "results/ExportPage.h"
+
+namespace tallowby {
+
+bool ExportReferrers(const QString& directory, const WorkList& list, MessageBoxes& messageBoxes,
+                     FileSystem& fs) {
+    // File names are bytes on this platform: QFile's encoding round-trips
+    // any name the chooser could show.
+    const std::string path = ExportPagePath(QFile::encodeName(directory).toStdString());
+    const ExportResult result = WriteExportPage(fs, path, list);
+    if (!result.ok) {
+        QString text =
+            QStringLiteral("Could not save ") + QFile::decodeName(QByteArray::fromStdString(path));
+        if (!result.error.empty()) {
+            text += QStringLiteral(": ") + QString::fromLocal8Bit(result.error.c_str());
+        }
+        messageBoxes.Show(text);
+        return false;
+    }
+    messageBoxes.Show(QFile::decodeName(QByteArray::fromStdString(ExportSavedMessage(path))));
+    return true;
+}
+
+QStringList TextEditorCandidates() {
+    return {QStringLiteral("gnome-text-editor"),
+            QStringLiteral("gedit"),
+            QStringLiteral("kate"),
+            QStringLiteral("kwrite"),
+            QStringLiteral("mousepad"),
+            QStringLiteral("pluma"),
+            QStringLiteral("xed"),
+            QStringLiteral("featherpad"),
+            QStringLiteral("leafpad")};
+}
+
+QString ChooseTextEditor(Shell& shell) {
+    for (const QString& name : TextEditorCandidates()) {
+        const QString found = shell.FindExecutable(name);
+        if (!found.isEmpty()) {
+            return found;
+        }
+    }
+    const QString opener = shell.FindExecutable(QStringLiteral("xdg-open"));
+    return opener.isEmpty() ? QStringLiteral("xdg-open") : opener;
+}
+
+QString SelectedFilePath(const QString& directory, const QString& entry) {
+    if (directory.endsWith(QLatin1Char('/'))) {
+        return directory + entry;
+    }
+    return directory + QLatin1Char('/') + entry;
+}
+
+bool OpenSelectedFile(const QString& directory, const QString& entry, Shell& shell,
+                      MessageBoxes& messageBoxes) {
+    const QString editor = ChooseTextEditor(shell);
+    const QString path = SelectedFilePath(directory, entry);
+    const ShellResult started = shell.StartDetached(editor, {path});
+    if (!started.ok) {
+        messageBoxes.Show(QStringLiteral("Could not start ") + editor + QStringLiteral(" on ") +
+                          path + QStringLiteral(": ") + started.error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tallowby

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "engine/FileSystem.h"
+#include "engine/WorkList.h"
+
+namespace tallowby {
+
+class MessageBoxes;
+class Shell;
+
+// "Export" (cmdHtml): writes `list` as it stands to "referers.html" in
+// `directory` (the log directory) and confirms with "saved as " and the
+// path. On failure the earlier file stays whole and a message names the path
+// and the reason. Returns whether the file was written. Changes no list.
+bool ExportReferrers(const QString& directory, const WorkList& list, MessageBoxes& messageBoxes,
+                     FileSystem& fs = RealFileSystem());
+
+// The desktop's plain-text editors tried, in this order, before xdg-open.
+QStringList TextEditorCandidates();
+// The editor to start: the full path of the first candidate found on PATH,
+// else xdg-open (its full path when found).
+QString ChooseTextEditor(Shell& shell);
+
+// The file "Open Selected File" opens: `directory`, "/" and `entry`; with no
+// entry the directory's own path ending in "/". No doubled "/".
+QString SelectedFilePath(const QString& directory, const QString& entry);
+
+// "Open Selected File" (Command1): starts the editor detached on
+// SelectedFilePath(directory, entry), the path as one argument and never
+// through a shell. A failure to start shows a message naming the editor and
+// the path. Returns whether the editor started.
+bool OpenSelectedFile(const QString& directory, const QString& entry, Shell& shell,
+                      MessageBoxes& messageBoxes);
+
+}  // namespace tallowby

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/ScanTypes.h"
+
+namespace tallowby {
+
+// The rows of the results list: "Type", "Clicks" and "Referrer" for each
+// referrer of the last scan.
+//
+// Rows are stored compactly (one byte arena and 32 bytes of bookkeeping per
+// row) so a million rows stay cheap. Cells keep the bytes read from the log;
+// they are shown as UTF-8 with invalid bytes replaced, while ReferrerBytesRole
+// and referrer() hand out the original bytes for navigation.
+//
+// Once sort() has been called the model stays sorted: rows appended later
+// take their places in that order. Sort keys are prepared per row (the count
+// as a number, the texts as byte views) and only a permutation of row indices
+// is sorted, so sorting a million rows takes well under a second.
+class ResultsModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum Column { TypeColumn = 0, ClicksColumn = 1, ReferrerColumn = 2, ColumnCount = 3 };
+    // data() with this role gives the row's referrer as the original bytes (QByteArray).
+    static constexpr int ReferrerBytesRole = Qt::UserRole + 1;
+
+    explicit ResultsModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // Orders the rows by `column` and keeps that order for rows appended
+    // later. "Clicks" compares the counts as numbers (an empty cell before
+    // every count); "Type" and "Referrer" compare the bytes with ASCII letter
+    // case ignored. Rows with equal keys stay in the order they were
+    // appended, in either direction. A column outside 0..2 is ignored.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    bool isSorted() const { return sorted_; }
+    int sortColumn() const { return sortColumn_; }
+    Qt::SortOrder sortOrder() const { return sortOrder_; }
+
+    // Removes every row. The sort order, if any, stays for the next rows.
+    void clear();
+    // Appends rows after those already there (or at their sorted places), in
+    // one insertion. Rows beyond the model's capacity (INT_MAX) are dropped.
+    void append(std::vector<ReferrerEntry> rows);
+
+    // The cells of the row shown at `row` (0 <= row < rowCount()), as bytes.
+    // The views stay valid until the next clear() or append().
+    std::string_view typeCode(int row) const;
+    std::string_view clicks(int row) const;
+    std::string_view referrer(int row) const;
+    ReferrerEntry entry(int row) const;
+
+private:
+    struct Row {
+        std::uint64_t offset;  // type code, clicks and referrer follow each other here
+        std::uint32_t typeSize;
+        std::uint32_t clicksSize;
+        std::uint32_t referrerSize;
+        std::int64_t clickValue;  // -1 when the cell is empty or not a count
+    };
+
+    std::uint32_t storageIndex(int row) const;
+    // Runs `change` (which reorders order_) as one layout change, moving the
+    // views' persistent indexes with their rows.
+    void reorder(const std::function<void()>& change);
+    std::string_view cell(std::uint32_t index, int column) const;
+    // Sort keys of the text columns, alive only while a sort runs: eight
+    // folded bytes of each row's cell from keyStart_ on, big-endian.
+    void prepareKeys();
+    void releaseKeys();
+    bool comesBefore(std::uint32_t a, std::uint32_t b) const;
+    void sortRange(std::vector<std::uint32_t>::iterator first,
+                   std::vector<std::uint32_t>::iterator last) const;
+
+    std::string bytes_;
+    std::vector<Row> rows_;             // in the order appended
+    std::vector<std::uint32_t> order_;  // shown row -> stored row, only while sorted
+    std::vector<std::uint64_t> keys_;
+    std::size_t keyStart_ = 0;
+    bool sorted_ = false;
+    int sortColumn_ = 0;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+};
+
+}  // namespace tallowby

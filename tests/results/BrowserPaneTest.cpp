@@ -1,0 +1,270 @@
+// The browser pane: its wiring on a scripted page display, then the real
+// Qt WebEngine against pages served on 127.0.0.1 by the test itself.
+
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QToolButton>
+
+#include <optional>
+
+#include "ResultsTestSupport.h"
+#include "results/BrowserPane.h"
+#include "results/ResultsList.h"
+
+using namespace tallowby;
+using tallowby::testing::LocalPages;
+using tallowby::testing::RecordingBoxes;
+using tallowby::testing::ScriptedWebView;
+
+namespace {
+
+ProductIdentity Identity(const QString& website) {
+    ProductIdentity identity;
+    identity.productName = QStringLiteral("Tallowby");
+    identity.companyName = QStringLiteral("Quenmoor");
+    identity.website = website;
+    return identity;
+}
+
+QString Last(const QSignalSpy& spy) {
+    return spy.isEmpty() ? QStringLiteral("<none>") : spy.last().at(0).toString();
+}
+
+constexpr int kPageTimeout = 20000;
+
+}  // namespace
+
+class BrowserPaneTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // --- Wiring, on the scripted display.
+
+    void goAndEnterNavigateTheTypedTextAndLeavePanel3Alone() {
+        RecordingBoxes boxes;
+        auto* view = new ScriptedWebView;
+        BrowserPane pane(Identity(QString()), boxes, view);
+        QSignalSpy connecting(&pane, &BrowserPane::connectingTextChanged);
+        QSignalSpy caption(&pane, &BrowserPane::captionChanged);
+
+        QTest::keyClicks(pane.text1(), QStringLiteral("example.org/x"));
+        QTest::keyClick(pane.text1(), Qt::Key_Return);
+        QTest::mouseClick(pane.command3(), Qt::LeftButton);
+        QCOMPARE(view->calls, QStringList(2, QStringLiteral("navigate http://example.org/x")));
+        QCOMPARE(pane.text1()->text(), QStringLiteral("example.org/x"));
+
+        // Empty and malformed addresses are ignored, without a message.
+        for (const QString& typed : {QString(), QStringLiteral("   "), QStringLiteral("http://["),
+                                     QStringLiteral("http:///nohost")}) {
+            pane.text1()->setText(typed);
+            QTest::keyClick(pane.text1(), Qt::Key_Enter);
+            QTest::mouseClick(pane.command3(), Qt::LeftButton);
+        }
+        QCOMPARE(view->calls.size(), 2);
+        QVERIFY(boxes.shown.isEmpty());
+        QCOMPARE(connecting.count(), 0);
+        QCOMPARE(caption.count(), 0);
+    }
+
+    void navigationButtonsCarryTheirToolTipsAndAskTheBrowser() {
+        RecordingBoxes boxes;
+        auto* view = new ScriptedWebView;
+        BrowserPane pane(Identity(QString()), boxes, view);
+        const QList<QToolButton*> buttons{pane.command3(), pane.command4(), pane.command5(),
+                                          pane.command6(), pane.command7()};
+        const QStringList tips{"browse the entered url", "back", "forward", "stop", "refresh"};
+        for (int i = 0; i < buttons.size(); ++i) {
+            QCOMPARE(buttons[i]->toolTip(), tips[i]);
+            QVERIFY(!buttons[i]->icon().isNull());
+            QTest::mouseClick(buttons[i], Qt::LeftButton);
+        }
+        QCOMPARE(view->calls, (QStringList{"back", "forward", "stop", "reload"}));
+        QCOMPARE(pane.title(), QStringLiteral("Browser"));
+    }
+
+    void startPageIsTheWebsiteAndLeavesTheAddressBoxAlone() {
+        RecordingBoxes boxes;
+        auto* view = new ScriptedWebView;
+        BrowserPane pane(Identity(QStringLiteral("tallowby.example.org")), boxes, view);
+        pane.showStartPage();
+        QCOMPARE(view->calls, QStringList{QStringLiteral("navigate http://tallowby.example.org")});
+        QCOMPARE(pane.text1()->text(), QString());
+    }
+
+    void openWithoutASelectedRowOnlyShowsTheMessage() {
+        RecordingBoxes boxes;
+        auto* view = new ScriptedWebView;
+        BrowserPane pane(Identity(QString()), boxes, view);
+        QSignalSpy connecting(&pane, &BrowserPane::connectingTextChanged);
+        pane.text1()->setText(QStringLiteral("http://typed/"));
+        pane.openSelected(std::nullopt);
+        QCOMPARE(boxes.shown, QStringList{QStringLiteral("You must select at least one referrer")});
+        QCOMPARE(boxes.titles, QStringList{QString()});  // the program's default title
+        QVERIFY(view->calls.isEmpty());
+        QCOMPARE(connecting.count(), 0);
+        QCOMPARE(pane.text1()->text(), QStringLiteral("http://typed/"));
+
+        // A row whose address the browser rejects: the steps done stay done.
+        pane.openSelected(QByteArray("http://[broken"));
+        QCOMPARE(pane.text1()->text(), QStringLiteral("http://[broken"));
+        QCOMPARE(Last(connecting), QStringLiteral("connecting http://[broken"));
+        QCOMPARE(boxes.shown.size(), 2);
+        QVERIFY(view->calls.isEmpty());
+    }
+
+    void doubleClickWithoutARowReopensTheAddressBox() {
+        RecordingBoxes boxes;
+        auto* view = new ScriptedWebView;
+        BrowserPane pane(Identity(QString()), boxes, view);
+        QSignalSpy connecting(&pane, &BrowserPane::connectingTextChanged);
+
+        pane.openReferrer(std::nullopt);  // empty box: panel 3 still written, nothing loads
+        QCOMPARE(Last(connecting), QStringLiteral("connecting "));
+        QVERIFY(view->calls.isEmpty());
+
+        pane.text1()->setText(QStringLiteral("http://typed/"));
+        pane.openReferrer(std::nullopt);
+        QCOMPARE(Last(connecting), QStringLiteral("connecting http://typed/"));
+        QCOMPARE(view->calls, QStringList{QStringLiteral("navigate http://typed/")});
+        QVERIFY(boxes.shown.isEmpty());
+    }
+
+    void referrerBytesReachTheBrowserUnchanged() {
+        RecordingBoxes boxes;
+        auto* view = new ScriptedWebView;
+        BrowserPane pane(Identity(QString()), boxes, view);
+        pane.openReferrer(QByteArray("http://h/caf\xE9?q=1 "));  // not UTF-8, cut at a space
+        pane.openReferrer(QByteArray("http://h/men\xC3\xBC"));
+        QCOMPARE(view->calls,
+                 (QStringList{"navigate http://h/caf%E9?q=1", "navigate http://h/men%C3%BC"}));
+        // Go on the unchanged box sends the same bytes again.
+        pane.openReferrer(QByteArray("http://h/caf\xE9"));
+        QTest::mouseClick(pane.command3(), Qt::LeftButton);
+        QCOMPARE(view->calls.last(), QStringLiteral("navigate http://h/caf%E9"));
+        QCOMPARE(pane.text1()->text(), QString::fromUtf8("http://h/caf\xEF\xBF\xBD"));
+    }
+
+    void completedPageWithANameSetsCaptionAndAddressBoxOnly() {
+        RecordingBoxes boxes;
+        auto* view = new ScriptedWebView;
+        BrowserPane pane(Identity(QString()), boxes, view);
+        QSignalSpy caption(&pane, &BrowserPane::captionChanged);
+        QSignalSpy status(&pane, &BrowserPane::statusTextChanged);
+        pane.text1()->setText(QStringLiteral("http://typed/"));
+
+        view->complete(QString(), QStringLiteral("http://ignored/"));
+        QCOMPARE(caption.count(), 0);
+        QCOMPARE(pane.text1()->text(), QStringLiteral("http://typed/"));
+
+        view->complete(QStringLiteral("Welcome"), QStringLiteral("http://final/welcome"));
+        QCOMPARE(Last(caption), QStringLiteral("Tallowby by Quenmoor - Welcome"));
+        QCOMPARE(pane.text1()->text(), QStringLiteral("http://final/welcome"));
+
+        view->status(QStringLiteral("http://hovered/"));
+        view->status(QString());
+        QCOMPARE(status.count(), 2);
+        QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("http://hovered/"));
+        QCOMPARE(status.at(1).at(0).toString(), QString());
+    }
+
+    // --- The real browser.
+
+    void realBrowserOpensReferrersFromTheListAndReportsThePage() {
+        LocalPages pages;
+        QVERIFY(pages.listening());
+        RecordingBoxes boxes;
+        // The start page as the product's website is written: a bare host.
+        BrowserPane pane(Identity(pages.hostAndPort() + QStringLiteral("/start")), boxes);
+        pane.resize(700, 600);
+        pane.webBrowser()->resize(680, 480);
+        pane.show();
+        QSignalSpy done(pane.webBrowser(), &WebView::documentComplete);
+        QSignalSpy caption(&pane, &BrowserPane::captionChanged);
+        QSignalSpy connecting(&pane, &BrowserPane::connectingTextChanged);
+        QSignalSpy status(&pane, &BrowserPane::statusTextChanged);
+
+        pane.showStartPage();
+        QVERIFY(done.wait(kPageTimeout));
+        QCOMPARE(Last(caption), QStringLiteral("Tallowby by Quenmoor - Start"));
+        QCOMPARE(pages.requests, QStringList{QStringLiteral("/start")});
+
+        // A double-click on a row.
+        ResultsList list;
+        list.resize(400, 200);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        connect(&list, &ResultsList::openRequested, &pane, &BrowserPane::openReferrer);
+        const QString welcome = pages.address(QStringLiteral("/welcome"));
+        list.results().append({{"HTM", "0000003", welcome.toStdString()}});
+        const QPoint row = list.visualRect(list.model()->index(0, 0)).center();
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, row);
+        QCOMPARE(pane.text1()->text(), welcome);
+        QVERIFY(done.wait(kPageTimeout));
+        QCOMPARE(Last(connecting), QStringLiteral("connecting ") + welcome);
+        QCOMPARE(Last(caption), QStringLiteral("Tallowby by Quenmoor - Welcome"));
+        QCOMPARE(pane.text1()->text(), welcome);
+        QVERIFY(status.contains(
+            QVariantList{QStringLiteral("Opening page ") + welcome + QStringLiteral("...")}));
+        QCOMPARE(Last(status), QStringLiteral("Done"));
+
+        // "Open" on a row that redirects: the box ends at the final address.
+        const QString redirect = pages.address(QStringLiteral("/redirect"));
+        done.clear();
+        pane.openSelected(redirect.toUtf8());
+        QVERIFY(done.wait(kPageTimeout));
+        QCOMPARE(Last(connecting), QStringLiteral("connecting ") + redirect);
+        QCOMPARE(pane.text1()->text(), welcome);
+        QCOMPARE(pages.requests.mid(1), (QStringList{"/welcome", "/redirect", "/welcome"}));
+        QVERIFY(boxes.shown.isEmpty());
+
+        // Bytes that are not UTF-8 are requested as they are in the log.
+        done.clear();
+        pane.openReferrer(QByteArray(pages.address(QStringLiteral("/caf")).toLatin1() + "\xE9"));
+        QVERIFY(done.wait(kPageTimeout));
+        QCOMPARE(pages.requests.last(), QStringLiteral("/caf%E9"));
+    }
+
+    void realBrowserBackOnTheStartPageAndTypedAddresses() {
+        LocalPages pages;
+        QVERIFY(pages.listening());
+        RecordingBoxes boxes;
+        BrowserPane pane(Identity(pages.address(QStringLiteral("/start"))), boxes);
+        pane.show();
+        QSignalSpy done(pane.webBrowser(), &WebView::documentComplete);
+        QSignalSpy caption(&pane, &BrowserPane::captionChanged);
+        QSignalSpy connecting(&pane, &BrowserPane::connectingTextChanged);
+        pane.showStartPage();
+        QVERIFY(done.wait(kPageTimeout));
+
+        // Back with no earlier page: no load, no message. Whatever a back
+        // would have loaded would be requested before the page typed next.
+        QTest::mouseClick(pane.command4(), Qt::LeftButton);
+        pane.text1()->setText(pages.address(QStringLiteral("/welcome")));
+        QTest::keyClick(pane.text1(), Qt::Key_Return);
+        QVERIFY(done.wait(kPageTimeout));
+        QCOMPARE(pages.requests, (QStringList{"/start", "/welcome"}));
+        QCOMPARE(Last(caption), QStringLiteral("Tallowby by Quenmoor - Welcome"));
+
+        // A page without a title is named by its address.
+        const QString untitled = pages.address(QStringLiteral("/untitled"));
+        pane.text1()->setText(untitled);
+        QTest::mouseClick(pane.command3(), Qt::LeftButton);
+        QVERIFY(done.wait(kPageTimeout));
+        QCOMPARE(Last(caption), QStringLiteral("Tallowby by Quenmoor - ") + untitled);
+        QCOMPARE(pane.text1()->text(), untitled);
+
+        // Back now has an earlier page, and forward returns.
+        QTest::mouseClick(pane.command4(), Qt::LeftButton);
+        QVERIFY(done.wait(kPageTimeout));
+        QCOMPARE(pane.text1()->text(), pages.address(QStringLiteral("/welcome")));
+        QTest::mouseClick(pane.command5(), Qt::LeftButton);
+        QVERIFY(done.wait(kPageTimeout));
+        QCOMPARE(pane.text1()->text(), untitled);
+
+        QCOMPARE(connecting.count(), 0);  // typed addresses never touch panel 3
+        QVERIFY(boxes.shown.isEmpty());
+    }
+};
+
+TALLOWBY_RESULTS_TEST_MAIN(BrowserPaneTest)
+#include "BrowserPaneTest.moc"

@@ -1,0 +1,214 @@
+// "Export" and "Open Selected File" as the window runs them: real files in a
+// temporary folder, faults injected through the file-system seam, and the
+// editor started on a recording shell.
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+
+#include "ResultsTestSupport.h"
+#include "engine/FileSystem.h"
+#include "engine/WorkList.h"
+#include "results/FileCommands.h"
+
+using namespace tallowby;
+using tallowby::testing::FakeShell;
+using tallowby::testing::RecordingBoxes;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void Fill(WorkList& list, std::initializer_list<const char*> referrers) {
+    for (const char* r : referrers) {
+        list.append(r, TypeCode::HTM, false);
+    }
+}
+
+// The real file system, except that replacing a file can be refused or can
+// fail after some bytes, as a read-only folder or a full disk would.
+class FaultyFileSystem : public FileSystem {
+public:
+    enum class Fault { RefuseOpen, FailWrite };
+    explicit FaultyFileSystem(Fault fault) : fault_(fault) {}
+
+    FileStatus status(const std::string& path) override { return RealFileSystem().status(path); }
+    std::unique_ptr<ByteSource> openRead(const std::string& path, std::string& error) override {
+        return RealFileSystem().openRead(path, error);
+    }
+    std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) override {
+        if (fault_ == Fault::RefuseOpen) {
+            error = "Permission denied";
+            return nullptr;
+        }
+        return std::make_unique<FailingSink>(RealFileSystem().openReplace(path, error));
+    }
+
+private:
+    class FailingSink : public ByteSink {
+    public:
+        explicit FailingSink(std::unique_ptr<ByteSink> real) : real_(std::move(real)) {}
+        bool write(std::string_view bytes) override {
+            // Part of the page reaches the temporary file, then the disk is full.
+            real_->write(bytes.substr(0, bytes.size() / 2));
+            return false;
+        }
+        bool commit() override { return false; }
+        std::string error() const override { return "No space left on device"; }
+
+    private:
+        std::unique_ptr<ByteSink> real_;
+    };
+
+    Fault fault_;
+};
+
+}  // namespace
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void exportWritesTheWorkListAndSaysWhere_data() {
+        QTest::addColumn<bool>("collapse");
+        QTest::addColumn<QByteArray>("expected");
+        // "http://a/ " was cut at a space: the target loses the space, the text keeps it.
+        QTest::newRow("duplicates removed")
+            << true
+            << QByteArray(
+                   "<a href='http://a/'>0000002|http://a/ </a><br>\r\n"
+                   "<a "
+                   "href='http://b/?x=1&amp;y=&#39;2&#39;'>0000001|http://b/"
+                   "?x=1&amp;y=&#39;2&#39;</a><br>\r\n");
+        QTest::newRow("duplicates kept") << false
+                                         << QByteArray(
+                                                "<a href='http://a/'>http://a/ </a><br>\r\n"
+                                                "<a href='http://a/'>http://a/ </a><br>\r\n"
+                                                "<a "
+                                                "href='http://b/?x=1&amp;y=&#39;2&#39;'>http://b/"
+                                                "?x=1&amp;y=&#39;2&#39;</a><br>\r\n");
+    }
+    void exportWritesTheWorkListAndSaysWhere() {
+        QFETCH(bool, collapse);
+        QFETCH(QByteArray, expected);
+        QTemporaryDir dir;
+        WorkList list;
+        Fill(list, {"http://b/?x=1&y='2'", "http://a/ ", "http://a/ "});
+        if (collapse) {
+            list.collapse();
+        }
+        RecordingBoxes boxes;
+        QVERIFY(ExportReferrers(dir.path(), list, boxes));
+        const QString path = dir.path() + QStringLiteral("/referers.html");
+        QCOMPARE(ReadAll(path), expected);
+        QCOMPARE(boxes.shown, QStringList{QStringLiteral("saved as ") + path});
+        QCOMPARE(list.size(), collapse ? std::size_t{2} : std::size_t{3});
+    }
+
+    void exportOfAnEmptyListLeavesAnEmptyFileAndASecondExportReplacesTheFirst() {
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/referers.html");
+        RecordingBoxes boxes;
+        WorkList list;
+        Fill(list, {"http://one/", "http://two/", "http://three/"});
+        QVERIFY(ExportReferrers(dir.path(), list, boxes));
+        QCOMPARE(ReadAll(path).count("<br>\r\n"), 3);
+
+        list.clear();
+        Fill(list, {"http://x/"});
+        QVERIFY(ExportReferrers(dir.path(), list, boxes));
+        QCOMPARE(ReadAll(path), QByteArray("<a href='http://x/'>http://x/</a><br>\r\n"));
+
+        list.clear();
+        QVERIFY(ExportReferrers(dir.path(), list, boxes));
+        QCOMPARE(ReadAll(path), QByteArray());
+        QCOMPARE(boxes.shown.size(), 3);
+        QCOMPARE(boxes.shown.last(), QStringLiteral("saved as ") + path);
+    }
+
+    void hostileReferrersAreEscaped() {
+        QTemporaryDir dir;
+        WorkList list;
+        Fill(list, {"http://e/'><script>alert(1)</script>", "http://e/\"onmouseover=\"x"});
+        RecordingBoxes boxes;
+        QVERIFY(ExportReferrers(dir.path(), list, boxes));
+        QCOMPARE(ReadAll(dir.path() + QStringLiteral("/referers.html")),
+                 QByteArray("<a href='http://e/&quot;onmouseover=&quot;x'>"
+                            "http://e/&quot;onmouseover=&quot;x</a><br>\r\n"
+                            "<a href='http://e/&#39;&gt;&lt;script&gt;alert(1)&lt;/script&gt;'>"
+                            "http://e/&#39;&gt;&lt;script&gt;alert(1)&lt;/script&gt;</a><br>\r\n"));
+    }
+
+    void aFailedExportLeavesTheEarlierFileWholeAndSaysWhy_data() {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder refuses the file")
+            << int(FaultyFileSystem::Fault::RefuseOpen) << QStringLiteral("Permission denied");
+        QTest::newRow("disk fills up while writing")
+            << int(FaultyFileSystem::Fault::FailWrite) << QStringLiteral("No space left on device");
+    }
+    void aFailedExportLeavesTheEarlierFileWholeAndSaysWhy() {
+        QFETCH(int, fault);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/referers.html");
+        RecordingBoxes boxes;
+        WorkList list;
+        Fill(list, {"http://earlier/"});
+        QVERIFY(ExportReferrers(dir.path(), list, boxes));
+        const QByteArray earlier = ReadAll(path);
+
+        Fill(list, {"http://later/", "http://more/"});
+        FaultyFileSystem faulty(static_cast<FaultyFileSystem::Fault>(fault));
+        boxes.shown.clear();
+        QVERIFY(!ExportReferrers(dir.path(), list, boxes, faulty));
+        QCOMPARE(ReadAll(path), earlier);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("referers.html")});
+        QCOMPARE(boxes.shown.size(), 1);
+        QVERIFY2(boxes.shown[0].contains(path) && boxes.shown[0].contains(reason),
+                 qPrintable(boxes.shown[0]));
+        QVERIFY(!boxes.shown[0].startsWith(QStringLiteral("saved as")));
+        QCOMPARE(list.size(), std::size_t{3});
+    }
+
+    void openSelectedFilePassesAHostileNameAsOneArgument() {
+        FakeShell shell;
+        shell.onPath = {QStringLiteral("kate"), QStringLiteral("mousepad"),
+                        QStringLiteral("xdg-open")};
+        RecordingBoxes boxes;
+        const QString name = QStringLiteral("a \"b\" 'c'; rm -rf ~ $(touch x) `id` & .log");
+        QVERIFY(OpenSelectedFile(QStringLiteral("/var/log/my logs"), name, shell, boxes));
+        QCOMPARE(shell.started.size(), 1);
+        QCOMPARE(shell.started[0].first,
+                 QStringLiteral("/usr/bin/kate"));  // first on the list found
+        QCOMPARE(shell.started[0].second, QStringList{QStringLiteral("/var/log/my logs/") + name});
+        QVERIFY(boxes.shown.isEmpty());
+    }
+
+    void openSelectedFileFallsBackToXdgOpenAndReportsAFailedStart() {
+        FakeShell shell;
+        shell.onPath = {QStringLiteral("xdg-open")};
+        shell.startResult = {false, QStringLiteral("No such file or directory")};
+        RecordingBoxes boxes;
+        QVERIFY(!OpenSelectedFile(QStringLiteral("/logs"), QString(), shell, boxes));
+        // No current entry: the directory's own path, ending in "/".
+        QCOMPARE(shell.started[0].second, QStringList{QStringLiteral("/logs/")});
+        QCOMPARE(shell.started[0].first, QStringLiteral("/usr/bin/xdg-open"));
+        QCOMPARE(boxes.shown.size(), 1);
+        QVERIFY(boxes.shown[0].contains(QStringLiteral("/usr/bin/xdg-open")));
+        QVERIFY(boxes.shown[0].contains(QStringLiteral("/logs/")));
+
+        QCOMPARE(SelectedFilePath(QStringLiteral("/"), QStringLiteral("access.log")),
+                 QStringLiteral("/access.log"));
+    }
+};
+
+TALLOWBY_RESULTS_TEST_MAIN(FileCommandsTest)
+#include "FileCommandsTest.moc"

@@ -1,0 +1,240 @@
+// The results list: its model, the header-click sort and the click and
+// double-click signals, driven through the real header and viewport.
+
+#include <QAbstractItemModelTester>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QSignalSpy>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ResultsTestSupport.h"
+#include "results/ResultsList.h"
+
+using tallowby::ReferrerEntry;
+using tallowby::ResultsList;
+using tallowby::ResultsModel;
+
+namespace {
+
+ReferrerEntry Row(const char* type, const char* clicks, const char* referrer) {
+    return {type, clicks, referrer};
+}
+
+// The "Clicks" cells top to bottom, then "|" and the referrers, so a failure
+// shows the whole order and whether the cells of a row stayed together.
+QString Column(const ResultsModel& model, int column) {
+    QStringList cells;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        cells.append(model.index(row, column).data().toString());
+    }
+    return cells.join(QLatin1Char(','));
+}
+
+void ClickHeader(ResultsList& list, int section) {
+    QHeaderView* head = list.header();
+    const QPoint centre(head->sectionViewportPosition(section) + head->sectionSize(section) / 2,
+                        head->height() / 2);
+    QTest::mouseClick(head->viewport(), Qt::LeftButton, {}, centre);
+}
+
+QPoint RowCentre(ResultsList& list, int row) {
+    return list.visualRect(list.model()->index(row, 0)).center();
+}
+
+}  // namespace
+
+class ResultsListTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void modelPassesItemModelTesterThroughFillSortAndClear() {
+        ResultsModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.append({Row("HTM", "0000002", "http://b/"), Row("JPG", "0000010", "http://a/")});
+        model.sort(ResultsModel::ClicksColumn, Qt::DescendingOrder);
+        model.append({Row("ZIP", "0000005", "http://c/")});
+        QCOMPARE(Column(model, 1), QStringLiteral("0000010,0000005,0000002"));
+        model.clear();
+        QCOMPARE(model.rowCount(), 0);
+        model.append({Row("", "", "http://x/")});
+        QCOMPARE(model.rowCount(), 1);
+    }
+
+    void headerShowsCaptionsAtDesignWidths() {
+        ResultsList list;
+        const QStringList captions{"Type", "Clicks", "Referrer"};
+        const int pixels[] = {42, 62, 1333};  // 630, 930 and 20000 twips
+        for (int column = 0; column < 3; ++column) {
+            QCOMPARE(list.model()->headerData(column, Qt::Horizontal).toString(), captions[column]);
+            QCOMPARE(list.header()->sectionSize(column), pixels[column]);
+        }
+        QCOMPARE(list.selectionMode(), QAbstractItemView::SingleSelection);
+    }
+
+    void headerClicksShareOneDirectionAndSortCountsAsNumbers() {
+        ResultsList list;
+        list.resize(600, 300);
+        list.show();
+        list.results().append({Row("HTM", "0000002", "http://two/"),
+                               Row("ZIP", "0000010", "http://ten/"),
+                               Row("JPG", "0000009", "http://nine/")});
+
+        ClickHeader(list, 1);  // first click: descending
+        QCOMPARE(Column(list.results(), 1), QStringLiteral("0000010,0000009,0000002"));
+        QCOMPARE(Column(list.results(), 2), QStringLiteral("http://ten/,http://nine/,http://two/"));
+        ClickHeader(list, 1);
+        QCOMPARE(Column(list.results(), 1), QStringLiteral("0000002,0000009,0000010"));
+        ClickHeader(list, 0);  // the flag flips again, whichever column
+        QCOMPARE(Column(list.results(), 0), QStringLiteral("ZIP,JPG,HTM"));
+        QCOMPARE(Column(list.results(), 2), QStringLiteral("http://ten/,http://nine/,http://two/"));
+        QCOMPARE(list.header()->sortIndicatorSection(), 0);
+        QCOMPARE(list.header()->sortIndicatorOrder(), Qt::DescendingOrder);
+
+        // Counts beyond seven digits still sort by number (as text, 12000000
+        // would come first).
+        list.results().clear();
+        list.results().append({Row("", "12000000", "a"), Row("", "9999999", "b")});
+        ClickHeader(list, 1);  // ascending now
+        QCOMPARE(Column(list.results(), 1), QStringLiteral("9999999,12000000"));
+    }
+
+    void headerClickOnEmptyListChangesNothing() {
+        ResultsList list;
+        list.resize(600, 300);
+        list.show();
+        ClickHeader(list, 2);
+        ClickHeader(list, 2);
+        ClickHeader(list, 1);
+        QVERIFY(!list.sortedMode());
+        QVERIFY(list.sortAscending());
+        QVERIFY(!list.results().isSorted());
+
+        list.results().append({Row("", "0000001", "http://a/"), Row("", "0000003", "http://c/")});
+        ClickHeader(list, 1);
+        QCOMPARE(Column(list.results(), 1), QStringLiteral("0000003,0000001"));
+        QVERIFY(list.sortedMode());
+    }
+
+    void textColumnsIgnoreCaseAndKeepArrivalOrderOnTies() {
+        ResultsModel model;
+        model.append({Row("htm", "", "http://B/1"), Row("JPG", "", "http://a/"),
+                      Row("HTM", "", "http://b/1"), Row("", "", "http://C/")});
+        model.sort(ResultsModel::ReferrerColumn, Qt::AscendingOrder);
+        QCOMPARE(Column(model, 2), QStringLiteral("http://a/,http://B/1,http://b/1,http://C/"));
+        model.sort(ResultsModel::TypeColumn, Qt::DescendingOrder);
+        // Equal keys stay in arrival order in the descending direction too.
+        QCOMPARE(Column(model, 0), QStringLiteral("JPG,htm,HTM,"));
+        QCOMPARE(Column(model, 2), QStringLiteral("http://a/,http://B/1,http://b/1,http://C/"));
+    }
+
+    void rowsOfALaterScanAppearInTheChosenOrder() {
+        ResultsList list;
+        list.results().append({Row("HTM", "0000001", "http://old/")});
+        list.EnhListView_SortColumns(3);  // referrer, descending
+
+        list.results().clear();  // the next scan
+        list.results().append({Row("GIF", "0000004", "http://b/"),
+                               Row("JPG", "0000001", "http://d/"),
+                               Row("PNG", "0000007", "http://a/")});
+        QCOMPARE(Column(list.results(), 2), QStringLiteral("http://d/,http://b/,http://a/"));
+        // Rows appended to a sorted, non-empty list are merged into place,
+        // each with its own type and count.
+        list.results().append(
+            {Row("ZIP", "0000002", "http://c/"), Row("EXE", "0000009", "http://e/")});
+        QCOMPARE(Column(list.results(), 2),
+                 QStringLiteral("http://e/,http://d/,http://c/,http://b/,http://a/"));
+        QCOMPARE(Column(list.results(), 0), QStringLiteral("EXE,JPG,ZIP,GIF,PNG"));
+        QCOMPARE(Column(list.results(), 1),
+                 QStringLiteral("0000009,0000001,0000002,0000004,0000007"));
+    }
+
+    void selectionStaysWithItsReferrerThroughASort() {
+        ResultsList list;
+        list.results().append(
+            {Row("", "0000001", "http://one/"), Row("", "0000005", "http://five/")});
+        list.setCurrentIndex(list.model()->index(0, 0));
+        QCOMPARE(list.selectedAddress(), std::optional<QByteArray>("http://one/"));
+        list.EnhListView_SortColumns(2);
+        QCOMPARE(list.selectedAddress(), std::optional<QByteArray>("http://one/"));
+        QCOMPARE(list.currentIndex().row(), 1);
+    }
+
+    void clickReportsTheSelectedAddressOnly() {
+        ResultsList list;
+        list.resize(600, 300);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QSignalSpy clicked(&list, &ResultsList::addressClicked);
+
+        // Nothing selected yet: a click below the rows reports nothing.
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(20, 250));
+        QCOMPARE(clicked.count(), 0);
+
+        list.results().append({Row("", "", "http://first/"), Row("", "", "http://second/")});
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 1));
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(clicked.takeFirst().at(0).toString(), QStringLiteral("http://second/"));
+    }
+
+    void doubleClickAsksToOpenTheSelectedRowOrWhatTheBoxHolds() {
+        ResultsList list;
+        list.resize(600, 300);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QSignalSpy open(&list, &ResultsList::openRequested);
+
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, QPoint(20, 250));
+        QCOMPARE(open.count(), 1);
+        QVERIFY(!open.takeFirst().at(0).value<std::optional<QByteArray>>().has_value());
+
+        list.results().append({Row("", "", "http://first/"), Row("", "", "http://second/")});
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 0));
+        QCOMPARE(open.count(), 1);
+        QCOMPARE(open.takeFirst().at(0).value<std::optional<QByteArray>>(),
+                 std::optional<QByteArray>("http://first/"));
+    }
+
+    void invalidUtf8IsShownReplacedButKeptAsBytes() {
+        ResultsList list;
+        list.results().append({Row("", "", "http://caf\xE9/men\xC3\xBC")});
+        QCOMPARE(list.model()->index(0, 2).data().toString(),
+                 QString::fromUtf8("http://caf\xEF\xBF\xBD/men\xC3\xBC"));
+        list.setCurrentIndex(list.model()->index(0, 2));
+        QCOMPARE(*list.selectedAddress(), QByteArray("http://caf\xE9/men\xC3\xBC"));
+        QCOMPARE(list.results().entry(0).referrer, std::string("http://caf\xE9/men\xC3\xBC"));
+    }
+
+    void aMillionRowsFillAndSortWithoutStalling() {
+        ResultsList list;
+        list.resize(600, 300);
+        list.show();
+        std::vector<ReferrerEntry> rows;
+        rows.reserve(1000000);
+        for (int i = 0; i < 1000000; ++i) {
+            // Addresses share a long prefix, as real referrers do.
+            const int key = static_cast<int>((static_cast<long long>(i) * 7919) % 1000000);
+            rows.push_back({"HTM", std::to_string(1000000 + key).substr(1),
+                            "http://www.example.com/page/" + std::to_string(key)});
+        }
+        QElapsedTimer timer;
+        timer.start();
+        list.results().append(std::move(rows));
+        list.EnhListView_SortColumns(3);
+        list.EnhListView_SortColumns(2);
+        const qint64 elapsed = timer.elapsed();
+        QCOMPARE(list.results().rowCount(), 1000000);
+        QCOMPARE(list.results().clicks(0), std::string_view("000000"));
+        QCOMPARE(list.results().referrer(999999),
+                 std::string_view("http://www.example.com/page/999999"));
+        // Generous for a busy machine; per-row string conversions take far longer.
+        QVERIFY2(elapsed < 5000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+        qInfo("fill and two sorts of a million rows: %lld ms", elapsed);
+    }
+};
+
+TALLOWBY_RESULTS_TEST_MAIN(ResultsListTest)
+#include "ResultsListTest.moc"
