@@ -48,6 +48,7 @@ EngineWebView::EngineWebView(QWidget* parent) : WebView(parent), view_(new Singl
     connect(page, &QWebEnginePage::linkHovered, this, &WebView::statusTextChanged);
     connect(page, &QWebEnginePage::loadingChanged, this, &EngineWebView::onLoadingChanged);
     connect(page, &QWebEnginePage::loadProgress, this, &EngineWebView::onLoadProgress);
+    connect(page, &QWebEnginePage::loadFinished, this, &EngineWebView::onLoadFinished);
 }
 
 bool EngineWebView::navigate(const QUrl& url) {
@@ -85,25 +86,19 @@ QString EngineWebView::locationUrl() const {
 }
 
 void EngineWebView::onLoadingChanged(const QWebEngineLoadingInfo& info) {
-    switch (info.status()) {
-        case QWebEngineLoadingInfo::LoadStartedStatus:
-            loading_ = info.url();
-            emit statusTextChanged(QStringLiteral("Opening page ") + loading_.toString() +
-                                   QStringLiteral("..."));
-            break;
-        case QWebEngineLoadingInfo::LoadStoppedStatus:
-            // A stopped load completes no document: address box and caption stay.
-            emit statusTextChanged(QStringLiteral("Stopped"));
-            break;
-        case QWebEngineLoadingInfo::LoadSucceededStatus:
-            emit statusTextChanged(QStringLiteral("Done"));
-            emit documentComplete();
-            break;
-        case QWebEngineLoadingInfo::LoadFailedStatus:
-            emit statusTextChanged(QStringLiteral("Cannot open ") + info.url().toString());
-            emit documentComplete();
-            break;
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        loading_ = info.url();
+        emit statusTextChanged(QStringLiteral("Opening page ") + loading_.toString() +
+                               QStringLiteral("..."));
     }
+}
+
+void EngineWebView::onLoadFinished(bool ok) {
+    // Every load ends here, also one the engine refused before it started
+    // (an address it will not handle), which reports no other stage.
+    emit statusTextChanged(ok ? QStringLiteral("Done")
+                              : QStringLiteral("Cannot open ") + view_->url().toString());
+    emit documentComplete();
 }
 
 void EngineWebView::onLoadProgress(int percent) {

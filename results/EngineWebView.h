@@ -32,6 +32,7 @@ public:
 private:
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     void onLoadProgress(int percent);
+    void onLoadFinished(bool ok);
 
     QWebEngineView* view_;
     QUrl loading_;  // the address being loaded, for the progress texts

@@ -36,7 +36,7 @@ signals:
     // What a browser's status line shows: the address of a hovered link
     // (empty when the pointer leaves it), the progress of a load, "Done".
     void statusTextChanged(const QString& text);
-    // A page has finished loading (successfully or with an error page).
+    // A load has ended: the page is complete, or it failed or was stopped.
     void documentComplete();
 };
 

@@ -1,6 +1,7 @@
 // The browser pane: its wiring on a scripted page display, then the real
 // Qt WebEngine against pages served on 127.0.0.1 by the test itself.
 
+#include <QDesktopServices>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -31,6 +32,16 @@ QString Last(const QSignalSpy& spy) {
 }
 
 constexpr int kPageTimeout = 20000;
+
+// Receives what would go to the desktop's handler for a scheme.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public slots:
+    void open(const QUrl& url) { opened.append(url.toString()); }
+
+public:
+    QStringList opened;
+};
 
 }  // namespace
 
@@ -207,6 +218,17 @@ private slots:
             QVariantList{QStringLiteral("Opening page ") + welcome + QStringLiteral("...")}));
         QCOMPARE(Last(status), QStringLiteral("Done"));
 
+        // Hovering a link shows its address in panel 2. The page's display
+        // is the engine's focus proxy; give it time to lay the page out.
+        QWidget* display = pane.webBrowser()->focusProxy();
+        QVERIFY(display != nullptr);
+        QWidget* surface = display->focusProxy() != nullptr ? display->focusProxy() : display;
+        const QString link = pages.address(QStringLiteral("/untitled"));
+        int wiggle = 0;  // a move to the same spot is not a move
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (QTest::mouseMove(surface, QPoint(40, 40 + (++wiggle % 2))), Last(status) == link),
+            kPageTimeout);
+
         // "Open" on a row that redirects: the box ends at the final address.
         const QString redirect = pages.address(QStringLiteral("/redirect"));
         done.clear();
@@ -222,6 +244,29 @@ private slots:
         pane.openReferrer(QByteArray(pages.address(QStringLiteral("/caf")).toLatin1() + "\xE9"));
         QVERIFY(done.wait(kPageTimeout));
         QCOMPARE(pages.requests.last(), QStringLiteral("/caf%E9"));
+    }
+
+    void realBrowserNeverHandsAnAddressToTheDesktop() {
+        RecordingBoxes boxes;
+        BrowserPane pane(Identity(QString()), boxes);
+        pane.show();
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("tallowbytest"), &catcher, "open");
+        QSignalSpy done(pane.webBrowser(), &WebView::documentComplete);
+        // The engine would hand these to the desktop before it reports the
+        // load as failed.
+        for (const QString& address :
+             {QStringLiteral("mailto:x@example.org"), QStringLiteral("tallowbytest:payload")}) {
+            done.clear();
+            pane.text1()->setText(address);
+            QTest::mouseClick(pane.command3(), Qt::LeftButton);
+            QVERIFY(done.wait(kPageTimeout));
+        }
+        QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("tallowbytest"));
+        QVERIFY2(catcher.opened.isEmpty(), qPrintable(catcher.opened.join(QLatin1Char(' '))));
+        QVERIFY(boxes.shown.isEmpty());
     }
 
     void realBrowserBackOnTheStartPageAndTypedAddresses() {

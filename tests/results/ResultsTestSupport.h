@@ -88,10 +88,13 @@ public:
                                      {},
                                      "<html><head><title>Start</title></head>"
                                      "<body>start page</body></html>"});
-        pages_.insert("/welcome", Page{200,
-                                       {},
-                                       "<html><head><title>Welcome</title></head>"
-                                       "<body><a href='/untitled'>on</a></body></html>"});
+        pages_.insert("/welcome",
+                      Page{200,
+                           {},
+                           "<html><head><title>Welcome</title></head>"
+                           "<body style='margin:0'><a href='/untitled' style='display:block;"
+                           "height:200px'>on</a>"
+                           "</body></html>"});
         pages_.insert("/untitled", Page{200, {}, "<html><body>no title here</body></html>"});
         pages_.insert("/redirect", Page{302, "/welcome", {}});
         server_.listen(QHostAddress::LocalHost, 0);
