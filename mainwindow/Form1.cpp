@@ -92,14 +92,17 @@ void Form1::BuildControls() {
     // The client area the window is designed with: 13455 x 9210 twips.
     resize(twips::ToPixels(13455), twips::ToPixels(9210) + menuBar()->sizeHint().height());
 
+    // "Toggle View" needs more room under its picture than the other
+    // captions; Scan and Stop move right to make it, Options and the
+    // website button keep their places.
     command10_ = MakeButton(client_, QStringLiteral("Toggle View"), ToggleViewIcon(),
                             QStringLiteral("See a preview of your message in the currently "
                                            "selected format"),
-                            {60, 60, 975, 800});
+                            {60, 60, 1140, 800});
     cmdGo_ = MakeButton(client_, QStringLiteral("Scan"), ScanIcon(), QString(),
-                        {1080, 60, 800, 800});
+                        {1260, 60, 800, 800});
     cmdStop_ = MakeButton(client_, QStringLiteral("Stop"), StopIcon(),
-                          QStringLiteral("Stop Scanning Files"), {1920, 60, 795, 795});
+                          QStringLiteral("Stop Scanning Files"), {2100, 60, 795, 795});
     cmdOpts_ = MakeButton(client_, QStringLiteral("Options"), OptionsIcon(),
                           QStringLiteral("Options"), {2940, 60, 795, 795});
     command8_ = MakeButton(client_, QString(), WebsiteIcon(), QStringLiteral("Visit us!"),

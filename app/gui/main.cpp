@@ -2,6 +2,7 @@
 // main window on its 75th tick.
 
 #include <QApplication>
+#include <QScreen>
 
 #include <memory>
 
@@ -28,6 +29,11 @@ int main(int argc, char** argv) {
     tallowby::frmSplash splash([&] {
         tallowby::Form1Services services{platform, launcher, [] { QCoreApplication::quit(); }};
         mainWindow = std::make_unique<tallowby::Form1>(std::move(services));
+        // Without a window manager nobody maximises the window, so it is
+        // given the screen's working area first.
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            mainWindow->setGeometry(screen->availableGeometry());
+        }
         mainWindow->showMaximized();
     });
     splash.show();
