@@ -76,8 +76,10 @@ void Globe(QPainter& p, QPointF centre, double radius) {
     p.drawLine(QPointF(centre.x(), centre.y() - radius), QPointF(centre.x(), centre.y() + radius));
     const double dy = radius * 0.55;
     const double dx = radius * 0.83;
-    p.drawLine(QPointF(centre.x() - dx, centre.y() - dy), QPointF(centre.x() + dx, centre.y() - dy));
-    p.drawLine(QPointF(centre.x() - dx, centre.y() + dy), QPointF(centre.x() + dx, centre.y() + dy));
+    p.drawLine(QPointF(centre.x() - dx, centre.y() - dy),
+               QPointF(centre.x() + dx, centre.y() - dy));
+    p.drawLine(QPointF(centre.x() - dx, centre.y() + dy),
+               QPointF(centre.x() + dx, centre.y() + dy));
 }
 
 void Arrow(QPainter& p, QPointF from, QPointF to, const QColor& color, double width) {
@@ -178,8 +180,8 @@ QIcon SelectAllIcon() {
             p.setBrush(kPaper);
             p.drawRect(QRectF(6, y, 10, 10));
             p.setPen(Pen(kGreen, 3));
-            p.drawPolyline(QPolygonF() << QPointF(8, y + 5) << QPointF(11, y + 8)
-                                       << QPointF(17, y - 1));
+            p.drawPolyline(QPolygonF()
+                           << QPointF(8, y + 5) << QPointF(11, y + 8) << QPointF(17, y - 1));
             p.setPen(Pen(QColor(0x8a, 0x96, 0xab), 3));
             p.drawLine(QPointF(22, y + 5), QPointF(42, y + 5));
         }

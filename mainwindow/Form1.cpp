@@ -77,9 +77,7 @@ QLabel* MakePanel(QWidget* statusBar) {
 }  // namespace
 
 Form1::Form1(Form1Services services, QWidget* parent)
-    : QMainWindow(parent),
-      services_(std::move(services)),
-      store_(services_.platform.settings) {
+    : QMainWindow(parent), services_(std::move(services)), store_(services_.platform.settings) {
     BuildControls();
     Load();
 }
@@ -99,8 +97,8 @@ void Form1::BuildControls() {
                             QStringLiteral("See a preview of your message in the currently "
                                            "selected format"),
                             {60, 60, 1140, 800});
-    cmdGo_ = MakeButton(client_, QStringLiteral("Scan"), ScanIcon(), QString(),
-                        {1260, 60, 800, 800});
+    cmdGo_ =
+        MakeButton(client_, QStringLiteral("Scan"), ScanIcon(), QString(), {1260, 60, 800, 800});
     cmdStop_ = MakeButton(client_, QStringLiteral("Stop"), StopIcon(),
                           QStringLiteral("Stop Scanning Files"), {2100, 60, 795, 795});
     cmdOpts_ = MakeButton(client_, QStringLiteral("Options"), OptionsIcon(),
@@ -136,12 +134,11 @@ void Form1::BuildChooserFrame() {
     cmdSelAll_ = MakeButton(frmMain_, QStringLiteral("Select All Files"), SelectAllIcon(),
                             QStringLiteral("Select all files in the current directory"),
                             {60, 240, 1695, 795});
-    command1_ = MakeButton(frmMain_, QStringLiteral("Open Selected File"), OpenFileIcon(),
-                           QStringLiteral("open the currently selected file"),
-                           {1800, 240, 1755, 795});
+    command1_ =
+        MakeButton(frmMain_, QStringLiteral("Open Selected File"), OpenFileIcon(),
+                   QStringLiteral("open the currently selected file"), {1800, 240, 1755, 795});
 
-    chooser_ = std::make_unique<LogFileChooser>(store_, QString(),
-                                                services_.platform.messageBoxes,
+    chooser_ = std::make_unique<LogFileChooser>(store_, QString(), services_.platform.messageBoxes,
                                                 services_.volumes);
     chooser_->setFolderIcons(style()->standardIcon(QStyle::SP_DirOpenIcon),
                              style()->standardIcon(QStyle::SP_DirClosedIcon));
@@ -199,18 +196,16 @@ void Form1::BuildResultsFrame() {
     command9_ = MakeButton(frame1_, QStringLiteral("Open"), OpenReferrerIcon(), QString(),
                            {120, 240, 795, 795});
     cmdHtml_ = MakeButton(frame1_, QStringLiteral("Export"), ExportIcon(),
-                          QStringLiteral("Export the referers list to HTML"),
-                          {960, 240, 795, 795});
+                          QStringLiteral("Export the referers list to HTML"), {960, 240, 795, 795});
     imgExpand_ = ExpandIcon();
     imgContract_ = ContractIcon();
-    cmdExpnd_ = MakeButton(frame1_, QStringLiteral("Expand"), imgExpand_,
-                           QStringLiteral("Expand"), {1800, 240, 1935, 795});
+    cmdExpnd_ = MakeButton(frame1_, QStringLiteral("Expand"), imgExpand_, QStringLiteral("Expand"),
+                           {1800, 240, 1935, 795});
     lstResults_ = new ResultsList(frame1_);
     lstResults_->setGeometry(twips::ToPixels(geometry_.lstResults));
 
     connect(cmdHtml_, &QToolButton::clicked, this, [this] {
-        ExportReferrers(chooser_->filePath(), scanner_.workList(),
-                        services_.platform.messageBoxes);
+        ExportReferrers(chooser_->filePath(), scanner_.workList(), services_.platform.messageBoxes);
     });
 }
 
@@ -240,8 +235,8 @@ void Form1::BuildMenus() {
 }
 
 void Form1::BuildBrowserPane(WebView* view) {
-    frmBrowser_ = new BrowserPane(TheProductIdentity(), services_.platform.messageBoxes, view,
-                                  client_);
+    frmBrowser_ =
+        new BrowserPane(TheProductIdentity(), services_.platform.messageBoxes, view, client_);
     frmBrowser_->setGeometry(twips::ToPixels(geometry_.frmBrowser));
     frmBrowser_->show();
 }
@@ -319,13 +314,21 @@ void Form1::ConnectAfterLoad() {
     connect(frmBrowser_, &BrowserPane::captionChanged, this, &QWidget::setWindowTitle);
 }
 
-void Form1::cmdOpts_Click() { options_->Open(); }
+void Form1::cmdOpts_Click() {
+    options_->Open();
+}
 
-void Form1::Command8_Click() { services_.launcher.OpenWebsite(); }
+void Form1::Command8_Click() {
+    services_.launcher.OpenWebsite();
+}
 
-void Form1::mnuHelpItem_Click() { help_->Open(); }
+void Form1::mnuHelpItem_Click() {
+    help_->Open();
+}
 
-void Form1::mnuAboutItem_Click() { about_->Open(); }
+void Form1::mnuAboutItem_Click() {
+    about_->Open();
+}
 
 void Form1::mnuFileExit_Click() {
     // Ends the run at once; a scan in progress stops before its next line.

@@ -46,11 +46,17 @@ void Form1::cmdGo_Click() {
     }
 }
 
-void Form1::cmdStop_Click() { scanner_.requestStop(); }
+void Form1::cmdStop_Click() {
+    scanner_.requestStop();
+}
 
-bool Form1::resultsViewShown() const { return frmMain_->isHidden(); }
+bool Form1::resultsViewShown() const {
+    return frmMain_->isHidden();
+}
 
-bool Form1::widePanes() const { return cmdExpnd_->text() != kExpandCaption; }
+bool Form1::widePanes() const {
+    return cmdExpnd_->text() != kExpandCaption;
+}
 
 void Form1::ToggleResultsView() {
     // Both frames share one place, so no layout is needed.
@@ -97,8 +103,8 @@ void Form1::ApplyGeometry() {
     const double widths[] = {g.panel1Width, g.panel2Width, g.panel3Width};
     double left = g.panel1Left;
     for (int i = 0; i < 3; ++i) {
-        panels_[i]->setGeometry(
-            twips::ToPixels(TwipsRect{left, 0, widths[i], twips::FromPixels(statusBar()->height())}));
+        panels_[i]->setGeometry(twips::ToPixels(
+            TwipsRect{left, 0, widths[i], twips::FromPixels(statusBar()->height())}));
         left += widths[i];
     }
     TwipsRect progress = g.ProgressBar1;

@@ -62,7 +62,9 @@ void LogFileChooser::Start(const QString& directory) {
     }
 }
 
-int LogFileChooser::driveRow() const { return drives_.stringList().indexOf(drive_); }
+int LogFileChooser::driveRow() const {
+    return drives_.stringList().indexOf(drive_);
+}
 
 bool LogFileChooser::setDrive(const QString& root) {
     if (root == drive_) {

@@ -23,9 +23,13 @@ namespace twips {
 // 15 twips to one device-independent pixel.
 inline constexpr double kPerPixel = 15.0;
 
-inline int ToPixels(double value) { return static_cast<int>(std::lround(value / kPerPixel)); }
+inline int ToPixels(double value) {
+    return static_cast<int>(std::lround(value / kPerPixel));
+}
 
-inline double FromPixels(int pixels) { return pixels * kPerPixel; }
+inline double FromPixels(int pixels) {
+    return pixels * kPerPixel;
+}
 
 // Rounds the edges, not the sizes, so neighbouring rectangles that meet in
 // twips also meet in pixels.

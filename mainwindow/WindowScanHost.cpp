@@ -47,8 +47,8 @@ int WindowScanHost::ProgressPosition(double value, double maximum) {
 
 void WindowScanHost::Flush() {
     if (statusDirty_) {
-        window_.statusPanel2->setText(QString::fromUtf8(statusText_.data(),
-                                                        qsizetype(statusText_.size())));
+        window_.statusPanel2->setText(
+            QString::fromUtf8(statusText_.data(), qsizetype(statusText_.size())));
         statusDirty_ = false;
     }
     if (progressDirty_) {
@@ -61,7 +61,9 @@ std::string WindowScanHost::directoryPath() {
     return QFile::encodeName(window_.chooser->filePath()).toStdString();
 }
 
-std::int64_t WindowScanHost::fileCount() { return window_.chooser->fileCount(); }
+std::int64_t WindowScanHost::fileCount() {
+    return window_.chooser->fileCount();
+}
 
 std::string WindowScanHost::fileName(std::int64_t index) {
     return QFile::encodeName(window_.chooser->fileName(int(index))).toStdString();
@@ -71,9 +73,15 @@ bool WindowScanHost::fileSelected(std::int64_t index) {
     return window_.chooser->fileSelected(int(index));
 }
 
-bool WindowScanHost::removeDupes() { return window_.settings->bRemoveDupes; }
-bool WindowScanHost::getFileTypes() { return window_.settings->bGetFileTypes; }
-bool WindowScanHost::displayStats() { return window_.settings->bDisplayStats; }
+bool WindowScanHost::removeDupes() {
+    return window_.settings->bRemoveDupes;
+}
+bool WindowScanHost::getFileTypes() {
+    return window_.settings->bGetFileTypes;
+}
+bool WindowScanHost::displayStats() {
+    return window_.settings->bDisplayStats;
+}
 
 void WindowScanHost::setStatusText(std::string_view text) {
     statusText_.assign(text);

@@ -35,8 +35,11 @@ QByteArray WebsitePage(const tallowby::ProductIdentity& identity) {
            "header{background:#17335c;color:white;padding:28px 32px}"
            "h1{margin:0;font-size:30px}p{line-height:1.5}main{padding:8px 32px}"
            "</style></head><body><header><h1>" +
-           name + "</h1><div>Who links to your site?</div></header><main>"
-           "<p>" + name + " reads your web server's access logs and lists every page that "
+           name +
+           "</h1><div>Who links to your site?</div></header><main>"
+           "<p>" +
+           name +
+           " reads your web server's access logs and lists every page that "
            "sent you a visitor, with how often it did.</p>"
            "<p>Pick the log files on the left, press <b>Scan</b>, and open any referrer "
            "right here in the browser pane.</p></main></body></html>";
@@ -83,9 +86,10 @@ int main(int argc, char** argv) {
                     return;
                 }
                 const QByteArray body = WebsitePage(identity);
-                socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
-                              "Connection: close\r\nContent-Length: " +
-                              QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                socket->write(
+                    "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
+                    "Connection: close\r\nContent-Length: " +
+                    QByteArray::number(body.size()) + "\r\n\r\n" + body);
                 socket->disconnectFromHost();
             });
             QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "FakeWebView.h"
+#include "identity/AboutWindow.h"
 #include "identity/ProductIdentity.h"
 #include "identity/WebsiteLauncher.h"
 #include "mainwindow/Form1.h"
@@ -27,7 +28,6 @@
 #include "results/ResultsList.h"
 #include "settings/HelpWindow.h"
 #include "settings/OptionsDialog.h"
-#include "identity/AboutWindow.h"
 
 namespace tallowby {
 
@@ -44,8 +44,9 @@ QString Address(const QString& section, const QString& key) {
 
 // A log line in the common combined format, ending in CR LF.
 QByteArray Line(const char* referrer) {
-    return QByteArray("10.0.0.1 - - [01/Oct/2023:00:00:01 +0000] \"GET /index.html HTTP/1.1\" "
-                      "200 512 \"") +
+    return QByteArray(
+               "10.0.0.1 - - [01/Oct/2023:00:00:01 +0000] \"GET /index.html HTTP/1.1\" "
+               "200 512 \"") +
            referrer + "\" \"Mozilla/5.0\"\r\n";
 }
 
@@ -211,16 +212,23 @@ private slots:
         QTest::addColumn<QString>("domain");
         QTest::addColumn<bool>("helpOpens");
         QTest::addColumn<bool>("optionsOpen");
-        QTest::newRow("help 1") << "1" << "mysite.example" << true << false;
-        QTest::newRow("help 0") << "0" << "mysite.example" << false << false;
-        QTest::newRow("help empty") << "" << "mysite.example" << false << false;
-        QTest::newRow("help blank 1") << " 1" << "mysite.example" << false << false;
-        QTest::newRow("help 01") << "01" << "mysite.example" << false << false;
-        QTest::newRow("help true") << "true" << "mysite.example" << false << false;
+        QTest::newRow("help 1") << "1"
+                                << "mysite.example" << true << false;
+        QTest::newRow("help 0") << "0"
+                                << "mysite.example" << false << false;
+        QTest::newRow("help empty") << ""
+                                    << "mysite.example" << false << false;
+        QTest::newRow("help blank 1") << " 1"
+                                      << "mysite.example" << false << false;
+        QTest::newRow("help 01") << "01"
+                                 << "mysite.example" << false << false;
+        QTest::newRow("help true") << "true"
+                                   << "mysite.example" << false << false;
         QTest::newRow("placeholder") << "0" << strPlaceholderDomain << false << true;
-        QTest::newRow("placeholder in capitals") << "0" << strPlaceholderDomain.toUpper()
-                                                 << false << false;
-        QTest::newRow("empty domain") << "0" << "" << false << false;
+        QTest::newRow("placeholder in capitals")
+            << "0" << strPlaceholderDomain.toUpper() << false << false;
+        QTest::newRow("empty domain") << "0"
+                                      << "" << false << false;
     }
     void storedSettingsDecideWhatOpens() {
         QFETCH(QString, showHelp);
@@ -273,11 +281,13 @@ private slots:
         form.statusPanel(2)->setText("before");
 
         bool scanLocked = false;
-        rig.during([] { return true; }, [&] {
-            scanLocked = !form.cmdGo()->isEnabled() && !form.mnuActionStart()->isEnabled();
-            form.mnuActionStart()->trigger();  // refused while the scan runs
-            form.cmdGo_Click();
-        });
+        rig.during([] { return true; },
+                   [&] {
+                       scanLocked =
+                           !form.cmdGo()->isEnabled() && !form.mnuActionStart()->isEnabled();
+                       form.mnuActionStart()->trigger();  // refused while the scan runs
+                       form.cmdGo_Click();
+                   });
         QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
 
         QVERIFY(scanLocked);
@@ -367,16 +377,16 @@ private slots:
         ResultsList* list = form.lstResults();
         QHeaderView* header = list->header();
         auto clickHeader = [&](int section) {
-            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                              QPoint(header->sectionViewportPosition(section) + 5,
-                                     header->height() / 2));
+            QTest::mouseClick(
+                header->viewport(), Qt::LeftButton, {},
+                QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
         };
         clickHeader(1);  // empty list: nothing changes
         QVERIFY(!list->sortedMode());
 
-        WriteLog(rig.logs() + "/a.log",
-                 Repeated("http://two.example/", 2) + Repeated("http://ten.example/", 10) +
-                     Repeated("http://nine.example/", 9));
+        WriteLog(rig.logs() + "/a.log", Repeated("http://two.example/", 2) +
+                                            Repeated("http://ten.example/", 10) +
+                                            Repeated("http://nine.example/", 9));
         rig.openDirectory(rig.logs());
         form.chooser().cmdSelAll_Click();
         QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
@@ -398,12 +408,12 @@ private slots:
         const QString address = QString::fromUtf8(rows.referrer(1));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(second).center());
         QCOMPARE(rig.panel(2), address);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
-                           list->visualRect(second).center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(second).center());
         QCOMPARE(form.frmBrowser()->text1()->text(), address);
         QCOMPARE(rig.panel(3), "connecting " + address);
         QCOMPARE(rig.view->navigations.last(),
-                 BrowserPane::AddressBytesToUrl(QByteArray::fromStdString(std::string(rows.referrer(1)))));
+                 BrowserPane::AddressBytesToUrl(
+                     QByteArray::fromStdString(std::string(rows.referrer(1)))));
 
         // "Open" does the same for the selected row.
         const qsizetype shown = rig.boxes.shown.size();

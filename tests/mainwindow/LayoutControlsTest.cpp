@@ -27,7 +27,7 @@ TEST(LayoutControls, DesignSizeGivesTheWorkedFigures) {
 
     EXPECT_DOUBLE_EQ(g.lstResults.height, 5585);
     EXPECT_DOUBLE_EQ(g.lstResults.width, 3555);  // from Frame1's design width 3795
-    EXPECT_DOUBLE_EQ(g.List1.width, 3515);  // sized again from frmMain: 3735 - 120 - 100
+    EXPECT_DOUBLE_EQ(g.List1.width, 3515);       // sized again from frmMain: 3735 - 120 - 100
     EXPECT_DOUBLE_EQ(g.Command8.width, 9525);
 
     EXPECT_DOUBLE_EQ(g.File1.height, 8280 - 4200 - 200 - kS - 300);
@@ -67,10 +67,10 @@ TEST(LayoutControls, NegativeSizesBecomeTheirAbsoluteValue) {
     // H below S + 1500: the frames' formula goes negative and its absolute
     // value is used, so the frames grow again as the window shrinks.
     const FormGeometry small = LayoutControls(DesignGeometry(), 2000, 1200, kS);
-    EXPECT_DOUBLE_EQ(small.frmMain.height, 615);  // |1200 - 315 - 900 - 600|
-    EXPECT_DOUBLE_EQ(small.frmBrowser.width, 1895);  // |2000 - 3795 - 100|
+    EXPECT_DOUBLE_EQ(small.frmMain.height, 615);      // |1200 - 315 - 900 - 600|
+    EXPECT_DOUBLE_EQ(small.frmBrowser.width, 1895);   // |2000 - 3795 - 100|
     EXPECT_DOUBLE_EQ(small.lstResults.height, 2080);  // |615 - 1080 - 1000 - 315 - 300|
-    EXPECT_DOUBLE_EQ(small.Command8.width, 2260);  // |2000 - 3960 - 300|
+    EXPECT_DOUBLE_EQ(small.Command8.width, 2260);     // |2000 - 3960 - 300|
 
     const FormGeometry smaller = LayoutControls(DesignGeometry(), 2000, 900, kS);
     EXPECT_GT(smaller.frmMain.height, small.frmMain.height);
@@ -79,9 +79,9 @@ TEST(LayoutControls, NegativeSizesBecomeTheirAbsoluteValue) {
     for (double w : {0.0, 500.0, 4000.0, 30000.0}) {
         for (double h : {0.0, 700.0, 1815.0, 20000.0}) {
             const FormGeometry g = LayoutControls(DesignGeometry(), w, h, kS);
-            for (const TwipsRect* r : {&g.frmMain, &g.Frame1, &g.frmBrowser, &g.List1,
-                                       &g.lstResults, &g.File1, &g.Drive1, &g.Dir1, &g.Text1,
-                                       &g.WebBrowser1, &g.Command8}) {
+            for (const TwipsRect* r :
+                 {&g.frmMain, &g.Frame1, &g.frmBrowser, &g.List1, &g.lstResults, &g.File1,
+                  &g.Drive1, &g.Dir1, &g.Text1, &g.WebBrowser1, &g.Command8}) {
                 EXPECT_GE(r->width, 0) << w << "x" << h;
                 EXPECT_GE(r->height, 0) << w << "x" << h;
             }

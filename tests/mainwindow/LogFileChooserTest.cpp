@@ -44,8 +44,8 @@ struct Rig {
     QStringList directoryPaths() {
         QStringList paths;
         for (int row = 0; row < chooser.directoryModel()->rowCount(); ++row) {
-            paths.append(chooser.directoryModel()->item(row)->data(LogFileChooser::PathRole)
-                             .toString());
+            paths.append(
+                chooser.directoryModel()->item(row)->data(LogFileChooser::PathRole).toString());
         }
         return paths;
     }
@@ -70,7 +70,10 @@ private slots:
         QVERIFY(QFile::link(root_ + QStringLiteral("/logs/b.log"),
                             root_ + QStringLiteral("/logs/link.log")));
     }
-    void cleanup() { QVERIFY(dir_.remove()); dir_ = QTemporaryDir(); }
+    void cleanup() {
+        QVERIFY(dir_.remove());
+        dir_ = QTemporaryDir();
+    }
 
     void startStoresNothingAndListsTheFolder() {
         Rig rig({QStringLiteral("/")});
