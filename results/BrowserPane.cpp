@@ -1,5 +1,7 @@
 #include "BrowserPane.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
@@ -46,13 +48,20 @@ BrowserPane::BrowserPane(const ProductIdentity& identity, MessageBoxes& messageB
     setObjectName(QStringLiteral("frmBrowser"));
     resize(TwipsToPixels(6375), TwipsToPixels(7215));
 
-    urlLabel_ = new QLabel(QStringLiteral("URL:"), this);
-    urlLabel_->setObjectName(QStringLiteral("SkinLabel1"));
-    urlLabel_->setGeometry(DesignRect(120, 300, 375, 315));
-
     text1_ = new QLineEdit(this);
     text1_->setObjectName(QStringLiteral("Text1"));
     text1_->setGeometry(DesignRect(540, 240, 4875, 315));
+
+    // The label ends where its design place ends, but grows to the left when
+    // the font needs more room than the design gave it, and sits on the
+    // address box's line.
+    urlLabel_ = new QLabel(QStringLiteral("URL:"), this);
+    urlLabel_->setObjectName(QStringLiteral("SkinLabel1"));
+    urlLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const QRect label = DesignRect(120, 300, 375, 315);
+    const int labelWidth = std::max(label.width(), urlLabel_->sizeHint().width());
+    urlLabel_->setGeometry(std::max(0, label.right() + 1 - labelWidth), text1_->y(), labelWidth,
+                           text1_->height());
 
     command3_ = MakeButton(this, "Command3", QStyle::SP_ArrowRight, "browse the entered url",
                            DesignRect(5460, 240, 795, 315));

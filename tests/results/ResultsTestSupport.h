@@ -102,6 +102,10 @@ public:
     }
 
     bool listening() const { return server_.isListening(); }
+    // Serves `html` at `path` from now on.
+    void addPage(const QByteArray& path, const QByteArray& html) {
+        pages_.insert(path, Page{200, {}, html});
+    }
     // "http://127.0.0.1:<port>" followed by `path`.
     QString address(const QString& path) const {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
