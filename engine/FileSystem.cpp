@@ -124,15 +124,14 @@ public:
     }
 
     std::unique_ptr<ByteSource> openRead(const std::string& path, std::string& error) override {
-        // O_NONBLOCK keeps a FIFO from blocking the open; regular files ignore it.
+        // O_NONBLOCK stays on. Files on a disk ignore it; anything that could
+        // wait for data (a FIFO put in the file's place after the status
+        // check, a procfs file that waits for events) fails the open or a read
+        // with EAGAIN instead of hanging the scan.
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) {
             error = ErrnoText(errno);
             return nullptr;
-        }
-        int flags = ::fcntl(fd, F_GETFL);
-        if (flags >= 0) {
-            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
         }
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         return std::make_unique<FdSource>(fd, true);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <string>
 
 namespace tallowby {
 
@@ -9,8 +11,8 @@ namespace {
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 }
 
-LineReader::LineReader(ByteSource& source, std::size_t blockSize)
-    : source_(source), blockSize_(std::max<std::size_t>(blockSize, 1)) {
+LineReader::LineReader(ByteSource& source, std::size_t blockSize, std::size_t maxLine)
+    : source_(source), blockSize_(std::max<std::size_t>(blockSize, 1)), maxLine_(maxLine) {
     buffer_.resize(blockSize_);
     nextCr_ = nextLf_ = kNone;
 }
@@ -31,8 +33,19 @@ bool LineReader::fill() {
         lfSearched_ = lfSearched_ >= shift ? lfSearched_ - shift : 0;
     }
     if (end_ == buffer_.size()) {
-        // A line longer than the buffer: grow it, so lines of any length come back whole.
-        buffer_.resize(buffer_.size() * 2);
+        // A line longer than the buffer: grow it, so lines up to the limit
+        // come back whole. The whole buffer is that one unfinished line.
+        if (tooLong(end_)) {
+            return false;
+        }
+        const std::size_t enough = maxLine_ < kNone ? maxLine_ + 1 : maxLine_;
+        try {
+            buffer_.resize(std::max(end_ + 1, std::min(end_ * 2, enough)));
+        } catch (const std::exception&) {  // bad_alloc, length_error
+            failed_ = true;
+            error_ = "Line too long to hold in memory";
+            return false;
+        }
     }
     std::ptrdiff_t n = source_.read(buffer_.data() + end_, buffer_.size() - end_);
     if (n < 0) {
@@ -60,6 +73,15 @@ std::size_t LineReader::findNext(char c, std::size_t& cached, std::size_t& searc
     // Only the bytes before a hit are known to hold no other one.
     searched = hit ? cached + 1 : end_;
     return cached;
+}
+
+bool LineReader::tooLong(std::size_t length) {
+    if (length <= maxLine_) {
+        return false;
+    }
+    failed_ = true;
+    error_ = "Line longer than " + std::to_string(maxLine_) + " bytes";
+    return true;
 }
 
 bool LineReader::atEnd() {
@@ -92,6 +114,9 @@ bool LineReader::next(std::string_view& line) {
         std::size_t lf = findNext('\n', nextLf_, lfSearched_);
         std::size_t term = std::min(cr, lf);
         if (term != kNone) {
+            if (tooLong(term - begin_)) {
+                return false;
+            }
             line = std::string_view(buffer_.data() + begin_, term - begin_);
             begin_ = term + 1;
             if (buffer_[term] == '\r') {
@@ -106,7 +131,7 @@ bool LineReader::next(std::string_view& line) {
             return true;
         }
         if (!fill()) {
-            if (failed_) {
+            if (failed_ || tooLong(end_ - begin_)) {
                 return false;  // an unfinished line before a read error is not a line
             }
             line = std::string_view(buffer_.data() + begin_, end_ - begin_);

@@ -11,16 +11,21 @@ namespace tallowby {
 
 // Splits a byte stream into lines. A line ends at CR, at LF, or at a CR LF
 // pair (one line end); the terminator is not part of the line. A last line
-// without a terminator is still a line; an empty input has no lines. Lines of
-// any length are returned whole.
+// without a terminator is still a line; an empty input has no lines. Lines up
+// to `maxLine` bytes are returned whole; a longer one ends the reading as a
+// failure, since no text log holds such a line (a disk image or a file of
+// zeros does) and holding it could exhaust memory.
 class LineReader {
 public:
     static constexpr std::size_t kDefaultBlock = 1 << 20;
+    static constexpr std::size_t kMaxLine = std::size_t{1} << 30;
 
-    explicit LineReader(ByteSource& source, std::size_t blockSize = kDefaultBlock);
+    explicit LineReader(ByteSource& source, std::size_t blockSize = kDefaultBlock,
+                        std::size_t maxLine = kMaxLine);
 
     // True when no line is left: the input is exhausted, or a read failed
-    // before the next line could be completed (failed() tells which).
+    // before the next line could be completed, or the next line is longer
+    // than the limit (failed() tells which).
     bool atEnd();
     // Reads the next line into `line`. The view stays valid until the next
     // call of next() or atEnd(). Returns false when atEnd() would be true.
@@ -35,8 +40,11 @@ private:
     bool fill();  // reads more; false at end of input or on error
     std::size_t findNext(char c, std::size_t& cached, std::size_t& searched);
 
+    bool tooLong(std::size_t length);  // fails the reader when length > maxLine_
+
     ByteSource& source_;
     std::size_t blockSize_;
+    std::size_t maxLine_;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;  // first unconsumed byte
     std::size_t end_ = 0;    // one past the last valid byte

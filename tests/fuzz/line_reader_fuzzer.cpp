@@ -4,7 +4,7 @@
 // bar against the lines the reader gives.
 //
 // Input: block size, piece size, error switch, two bytes of error position,
-// then the content.
+// line limit, then the content.
 
 #include <cstdint>
 #include <string>
@@ -50,7 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t chunkByte = in.byte();
     const bool injectError = (in.byte() & 1) != 0;
     const std::size_t errorAt = in.byte() | (static_cast<std::size_t>(in.byte()) << 8);
+    const std::uint8_t limitByte = in.byte();
     const std::string content(in.rest());
+    const std::size_t maxLine = (limitByte & 0x80) ? limitByte & 0x3F : LineReader::kMaxLine;
 
     const std::size_t block = blockByte == 255 ? LineReader::kDefaultBlock : blockByte % 40 + 1;
     testing::MemoryFileSystem fs;
@@ -63,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string error;
     auto source = fs.openRead("/log", error);
     FUZZ_CHECK(source != nullptr);
-    LineReader reader(*source, block);
+    LineReader reader(*source, block, maxLine);
     std::vector<std::string> lines;
     std::string_view line;
     for (;;) {
@@ -79,13 +81,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(!reader.next(line));
 
-    if (injectError) {
+    // A line over the limit ends the reading: the lines before it stay.
+    std::vector<std::string> expected =
+        injectError ? Split(std::string_view(content).substr(0, failAt), true) : Split(content);
+    bool overLimit = false;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (expected[i].size() > maxLine) {
+            expected.resize(i);
+            overLimit = true;
+            break;
+        }
+    }
+    if (overLimit) {
+        FUZZ_CHECK(reader.failed() && !reader.error().empty());
+        FUZZ_CHECK(lines == expected);
+    } else if (injectError) {
         // Every line ended before the error, and nothing of the piece it cut.
         FUZZ_CHECK(reader.failed() && !reader.error().empty());
-        FUZZ_CHECK(lines == Split(std::string_view(content).substr(0, failAt), true));
+        FUZZ_CHECK(lines == expected);
     } else {
         FUZZ_CHECK(!reader.failed());
-        FUZZ_CHECK(lines == Split(content));
+        FUZZ_CHECK(lines == expected);
         FUZZ_CHECK(reader.bytesRead() == content.size());
         // The lines joined with their own terminators give back the input.
         std::string joined;

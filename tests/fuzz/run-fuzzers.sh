@@ -53,6 +53,7 @@ max_len() {
   case $1 in
     rtf) echo 65536 ;;
     scan | line_reader) echo 8192 ;;
+    rules) echo 512 ;;
     *) echo 2048 ;;
   esac
 }

@@ -1,0 +1,126 @@
+// Files that change under the scan: between the line count and the reading
+// (the count's yield), and while being read. The scan reads what the file
+// holds when it gets there, its progress value never passes the maximum, a
+// vanished file is a reported problem, and the other files are still read.
+// Also read errors injected part-way through a file.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "HostileSupport.h"
+#include "engine/Scanner.h"
+
+namespace tallowby::testing {
+namespace {
+
+std::string Lines(int n, const char* host = "a") {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += "x http://" + std::string(host) + ".example/" + std::to_string(i) + " y\r\n";
+    return s;
+}
+
+struct Changing : ::testing::Test {
+    ChangingFileSystem fs;
+    Scanner scanner{fs};
+    QuietHost host;
+    void SetUp() override {
+        host.select({"a.log", "b.log"});
+        fs.set("/logs/b.log", Lines(2, "b"));
+    }
+    // Runs `change` in the n-th yield of the scan.
+    void onYield(int n, std::function<void()> change) {
+        host.onYieldNumber = [n, change](int number) {
+            if (number == n)
+                change();
+        };
+    }
+};
+
+TEST_F(Changing, FileThatShrinksAfterItsCountIsReadAsItNowStands) {
+    fs.set("/logs/a.log", Lines(10));
+    onYield(1, [&] { fs.set("/logs/a.log", Lines(3)); });  // the yield after the count
+    ASSERT_TRUE(scanner.run(host));
+    EXPECT_EQ(scanner.counters().filesDone, 2);
+    EXPECT_EQ(scanner.counters().linesScanned, 5);
+    EXPECT_EQ(host.rows.size(), 5u);
+    EXPECT_FALSE(host.valueAboveMaximum);
+    EXPECT_TRUE(host.problems().empty());
+}
+
+TEST_F(Changing, FileThatGrowsAfterItsCountIsReadToItsNewEndWithTheBarHeldFull) {
+    fs.set("/logs/a.log", Lines(3));
+    onYield(1, [&] { fs.set("/logs/a.log", Lines(50)); });
+    ASSERT_TRUE(scanner.run(host));
+    EXPECT_EQ(scanner.counters().linesScanned, 52);
+    EXPECT_EQ(host.rows.size(), 52u);
+    EXPECT_FALSE(host.valueAboveMaximum);
+}
+
+TEST_F(Changing, FileThatVanishesAfterItsCountIsAProblemAndTheNextFileIsRead) {
+    fs.set("/logs/a.log", Lines(10));
+    onYield(1, [&] { fs.remove("/logs/a.log"); });
+    ASSERT_TRUE(scanner.run(host));
+    EXPECT_EQ(host.problems(),
+              std::vector<std::string>{"/logs/a.log|missing|No such file or directory"});
+    EXPECT_EQ(scanner.counters().filesDone, 1);
+    EXPECT_EQ(scanner.counters().linesScanned, 2);
+    EXPECT_EQ(host.rows.size(), 2u);
+}
+
+TEST_F(Changing, FileChangedWhileBeingReadGivesWhatTheOpenFileHolds) {
+    struct Case {
+        const char* name;
+        std::function<void(ChangingFileSystem&)> change;
+        std::int64_t least, most;  // lines read from a.log
+    };
+    const std::vector<Case> cases = {
+        // Yield 4 comes after the third line of a.log (one after the count,
+        // then one per line); the reader may hold the start of the fourth,
+        // which a truncation then turns into a short last line.
+        {"truncated", [](ChangingFileSystem& f) { f.set("/logs/a.log", Lines(2)); }, 3, 4},
+        {"removed, still open", [](ChangingFileSystem& f) { f.remove("/logs/a.log"); }, 10, 10},
+        {"appended to", [](ChangingFileSystem& f) { f.set("/logs/a.log", Lines(20)); }, 20, 20},
+    };
+    for (const Case& c : cases) {
+        ChangingFileSystem files;
+        files.maxChunk = 8;  // read piece by piece, as a file larger than the block is
+        files.set("/logs/a.log", Lines(10));
+        files.set("/logs/b.log", Lines(2, "b"));
+        Scanner scan(files);
+        QuietHost h;
+        h.select({"a.log", "b.log"});
+        h.onYieldNumber = [&](int number) {
+            if (number == 4)
+                c.change(files);
+        };
+        ASSERT_TRUE(scan.run(h));
+        EXPECT_TRUE(h.problems().empty()) << c.name;
+        EXPECT_EQ(scan.counters().filesDone, 2) << c.name;
+        EXPECT_FALSE(h.valueAboveMaximum) << c.name;
+        EXPECT_EQ(files.openSources(), 0) << c.name;
+        EXPECT_GE(scan.counters().linesScanned, c.least + 2) << c.name;
+        EXPECT_LE(scan.counters().linesScanned, c.most + 2) << c.name;
+        EXPECT_EQ(static_cast<std::int64_t>(h.rows.size()), scan.counters().uniqueLinks())
+            << c.name;
+    }
+}
+
+TEST_F(Changing, ReadErrorPartWayKeepsTheLinesBeforeItAndTheScanGoesOn) {
+    const std::string a = Lines(10);
+    fs.set("/logs/a.log", a);
+    fs.failReadsAfter("/logs/a.log", a.find("/3 y"));  // inside the fourth line
+    ASSERT_TRUE(scanner.run(host));
+    EXPECT_EQ(host.problems(),
+              std::vector<std::string>{"/logs/a.log|readfailed|Input/output error"});
+    EXPECT_EQ(scanner.counters().filesDone, 1);
+    EXPECT_EQ(scanner.counters().linesScanned, 3 + 2);
+    ASSERT_EQ(host.rows.size(), 5u);
+    EXPECT_EQ(host.rows[0].referrer, "http://a.example/0 ");
+    EXPECT_EQ(fs.openSources(), 0);
+}
+
+}  // namespace
+}  // namespace tallowby::testing
