@@ -261,6 +261,30 @@ private slots:
         QVERIFY(gone.form->windowTitle().startsWith("Tallowby"));
     }
 
+    void chooserControlsReportWhatCannotBeShown() {
+        Rig rig;
+        rig.returningUser();
+        QDir().mkpath(rig.folder.path() + "/vanishing");
+        rig.load();
+        rig.show();
+        Form1& form = *rig.form;
+        // A folder that went away after it was listed.
+        QVERIFY(QDir(rig.folder.path() + "/vanishing").removeRecursively());
+        rig.openDirectory(rig.folder.path() + "/vanishing");
+        QCOMPARE(rig.messages(), QStringList({"Error: Directory does not exist"}));
+        QCOMPARE(form.chooser().directoryPath(), rig.folder.path());
+
+        // A drive without a medium: the drive list keeps it, the rest stays.
+        form.chooser().setDrive(QStringLiteral("/"));
+        QStringList drives{QStringLiteral("/"), rig.folder.path() + "/no-medium"};
+        form.chooser().driveModel()->setStringList(drives);
+        emit form.Drive1()->activated(1);
+        QCOMPARE(rig.messages().last(), QStringLiteral("Error: Device is not available"));
+        QCOMPARE(form.Drive1()->currentIndex(), 1);
+        QCOMPARE(form.chooser().directoryPath(), rig.folder.path());
+        QVERIFY(!rig.settings.values.contains(Address("data", "path")));
+    }
+
     void scanOfChosenFilesShowsStatisticsAndResults() {
         Rig rig;
         rig.returningUser();
