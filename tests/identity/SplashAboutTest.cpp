@@ -83,6 +83,9 @@ private slots:
         QTest::mouseClick(about->lblWebsite(), Qt::LeftButton);
         QCOMPARE(shell.opened, QStringList{WebsiteAddress(QStringLiteral(EXPECTED_WEBSITE))});
         QVERIFY(launcher.isShowing());
+        // The second click comes "within the second" however slow the
+        // machine is: the launcher's own timer is held back.
+        launcher.window()->Timer1()->stop();
         QTest::mouseClick(about->lblWebsite(), Qt::LeftButton);
         QCOMPARE(shell.opened.size(), 1);
     }
