@@ -1,8 +1,9 @@
 #include "FileHelpers.h"
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
+
+#include "LineReader.h"
 
 namespace tallowby {
 
@@ -19,10 +20,8 @@ std::int64_t CountFileLines(const std::string& path, FileSystem& fs) {
     }
     // Counts line ends without splitting lines: every LF that does not close
     // a CR LF pair, every CR, and a last line without a terminator.
-    // A block the size of the file, up to a megabyte, left uninitialised: a
-    // small file costs no megabyte. A file that grows, or reports no size
-    // (procfs), just takes more reads.
-    const std::size_t blockSize = std::clamp<std::uint64_t>(st.size + 1, 4096, 1 << 20);
+    // Left uninitialised: only what is read is touched.
+    const std::size_t blockSize = LineReader::BlockFor(st.size);
     const std::unique_ptr<char[]> block(new char[blockSize]);
     std::int64_t lines = 0;
     bool previousCr = false;  // the byte before the block was CR

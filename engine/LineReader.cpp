@@ -17,6 +17,11 @@ LineReader::LineReader(ByteSource& source, std::size_t blockSize, std::size_t ma
     nextCr_ = nextLf_ = kNone;
 }
 
+std::size_t LineReader::BlockFor(std::uint64_t fileSize) {
+    return static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(fileSize + 1, std::uint64_t{4096}, kDefaultBlock));
+}
+
 bool LineReader::fill() {
     if (eof_ || failed_) {
         return false;

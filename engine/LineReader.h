@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,12 @@ public:
 
     explicit LineReader(ByteSource& source, std::size_t blockSize = kDefaultBlock,
                         std::size_t maxLine = kMaxLine);
+
+    // The block for a file of `fileSize` bytes: the whole file and one byte
+    // (so its end is seen in one read), at least 4 KB, at most the default
+    // block. A small file then costs no zeroed megabyte; a file that grows,
+    // or reports no size (procfs), just takes more reads.
+    static std::size_t BlockFor(std::uint64_t fileSize);
 
     // True when no line is left: the input is exhausted, or a read failed
     // before the next line could be completed, or the next line is longer

@@ -105,7 +105,7 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
         host.fileProblem(path, FileProblem::Unreadable, error);
         return;
     }
-    LineReader reader(*source);
+    LineReader reader(*source, LineReader::BlockFor(fs_.status(path).size));
     std::string scratch;
     std::string_view line;
     for (;;) {

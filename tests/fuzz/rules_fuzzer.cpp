@@ -31,12 +31,16 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string Lowered(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = Lower(c);
+    return out;
+}
+
+// The library's plain search over both texts folded to lower case.
 std::size_t NaiveFind(std::string_view haystack, std::string_view needle) {
-    for (std::size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
-        if (SameIgnoringCase(haystack.substr(i, needle.size()), needle))
-            return i;
-    }
-    return npos;
+    return Lowered(haystack).find(Lowered(needle));
 }
 
 std::string DeleteAll(std::string_view text, std::string_view part, bool ignoreCase) {
@@ -78,9 +82,10 @@ TypeCode NaiveType(std::string_view remainder) {
         {{".svg"}, TypeCode::SVG},          {{".xls"}, TypeCode::XLS},
         {{".exe"}, TypeCode::EXE},
     };
+    const std::string folded = Lowered(remainder);
     for (const Row& row : rows) {
         for (const char* p : row.patterns) {
-            if (p && NaiveFind(remainder, p) != npos)
+            if (p && folded.find(p) != npos)
                 return row.code;
         }
     }
