@@ -231,7 +231,13 @@ private slots:
         QCOMPARE(list.results().referrer(999999),
                  std::string_view("http://www.example.com/page/999999"));
         // Generous for a busy machine; per-row string conversions take far longer.
-        QVERIFY2(elapsed < 5000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+        // Built with AddressSanitizer the same work runs several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+        constexpr qint64 kLimitMs = 20000;
+#else
+        constexpr qint64 kLimitMs = 5000;
+#endif
+        QVERIFY2(elapsed < kLimitMs, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
         qInfo("fill and two sorts of a million rows: %lld ms", elapsed);
     }
 };
