@@ -2,12 +2,54 @@
 
 #include <cstring>
 #include <memory>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "LineReader.h"
 
 namespace tallowby {
 
+namespace {
+
+// Line ends in [p, end): every CR, and every LF that does not close a CR LF
+// pair; `previousCr` tells whether the byte before p was a CR.
+std::int64_t CountLineEnds(const char* p, const char* end, bool previousCr) {
+    std::int64_t lines = 0;
+    if (p < end) {
+        lines += *p == '\r' || (*p == '\n' && !previousCr);
+        ++p;
+    }
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, each compared with the byte before it too.
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)));
+        const auto lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)));
+        if ((crs | lfs) == 0) {
+            continue;
+        }
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 1));
+        const auto pairs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(before, cr)));
+        lines += __builtin_popcount(crs) + __builtin_popcount(lfs & ~pairs);
+    }
+#endif
+    for (; p < end; ++p) {
+        lines += *p == '\r' || (*p == '\n' && p[-1] != '\r');
+    }
+    return lines;
+}
+
+}  // namespace
+
 std::int64_t CountFileLines(const std::string& path, FileSystem& fs) {
+    return CountFileLines(path, fs, {});
+}
+
+std::int64_t CountFileLines(const std::string& path, FileSystem& fs,
+                            const std::function<void()>& afterBlock) {
     // Only ordinary files are read: a FIFO or a device could block or never end.
     const FileStatus st = fs.status(path);
     if (st.kind != FileKind::Regular) {
@@ -20,8 +62,10 @@ std::int64_t CountFileLines(const std::string& path, FileSystem& fs) {
     }
     // Counts line ends without splitting lines: every LF that does not close
     // a CR LF pair, every CR, and a last line without a terminator.
-    // Left uninitialised: only what is read is touched.
-    const std::size_t blockSize = LineReader::BlockFor(st.size);
+    // A block the size of the file, up to a megabyte, left uninitialised: a
+    // small file costs no megabyte. A file that grows, or reports no size
+    // (procfs), just takes more reads.
+    const std::size_t blockSize = std::clamp<std::uint64_t>(st.size + 1, 4096, 1 << 20);
     const std::unique_ptr<char[]> block(new char[blockSize]);
     std::int64_t lines = 0;
     bool previousCr = false;  // the byte before the block was CR
@@ -33,26 +77,12 @@ std::int64_t CountFileLines(const std::string& path, FileSystem& fs) {
         }
         const char* data = block.get();
         const char* end = data + n;
-        std::int64_t lf = 0;
-        for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, '\n', end - p)));
-             ++p) {
-            ++lf;
-        }
-        std::int64_t cr = 0;
-        std::int64_t crlf = 0;
-        for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, '\r', end - p)));
-             ++p) {
-            ++cr;
-            if (p + 1 < end && p[1] == '\n') {
-                ++crlf;
-            }
-        }
-        if (previousCr && data[0] == '\n') {
-            ++crlf;
-        }
-        lines += lf + cr - crlf;
+        lines += CountLineEnds(data, end, previousCr);
         previousCr = end[-1] == '\r';
         open = end[-1] != '\r' && end[-1] != '\n';
+        if (afterBlock) {
+            afterBlock();
+        }
     }
     return lines + (open ? 1 : 0);
 }

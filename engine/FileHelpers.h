@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,10 @@ namespace tallowby {
 // LineReader), uncapped. 0 when the file cannot be opened; the lines counted
 // so far when reading fails part-way. The file is closed before it returns.
 std::int64_t CountFileLines(const std::string& path, FileSystem& fs = RealFileSystem());
+// The same, calling `afterBlock` after each block read (a megabyte or less),
+// so a caller can keep a window alive through a file of gigabytes.
+std::int64_t CountFileLines(const std::string& path, FileSystem& fs,
+                            const std::function<void()>& afterBlock);
 
 // True when `path` names an existing ordinary file: a regular file (not a
 // directory, FIFO or device) whose name does not begin with "." (hidden).

@@ -2,6 +2,9 @@
 
 #include <array>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <utility>
 #include <vector>
 
@@ -108,47 +111,73 @@ int Commonness(unsigned char c) {
 
 }  // namespace
 
+FoldedNeedle::ByteTest FoldedNeedle::TestFor(unsigned char c) {
+    const unsigned char folded = FoldByte(c);
+    const bool letter = folded >= 'a' && folded <= 'z';
+    return ByteTest{folded, static_cast<unsigned char>(letter ? 0x20 : 0)};
+}
+
 FoldedNeedle::FoldedNeedle(std::string_view needle) : needle_(needle) {
-    for (std::size_t i = 1; i < needle_.size(); ++i) {
-        if (Commonness(static_cast<unsigned char>(needle_[i])) <
-            Commonness(static_cast<unsigned char>(needle_[anchor_]))) {
-            anchor_ = i;
+    if (needle_.empty()) {
+        return;
+    }
+    if (needle_.size() > 1) {
+        anchor_ = 1;
+        for (std::size_t i = 2; i < needle_.size(); ++i) {
+            if (Commonness(static_cast<unsigned char>(needle_[i])) <
+                Commonness(static_cast<unsigned char>(needle_[anchor_]))) {
+                anchor_ = i;
+            }
         }
     }
-    if (!needle_.empty()) {
-        lower_ = FoldByte(static_cast<unsigned char>(needle_[anchor_]));
-        upper_ = (lower_ >= 'a' && lower_ <= 'z') ? static_cast<unsigned char>(lower_ - 32) : lower_;
-    }
+    first_ = TestFor(static_cast<unsigned char>(needle_[0]));
+    rare_ = TestFor(static_cast<unsigned char>(needle_[anchor_]));
 }
 
 std::size_t FoldedNeedle::findIn(std::string_view haystack) const {
-    if (needle_.empty()) {
+    const std::size_t n = needle_.size();
+    if (n == 0) {
         return 0;
     }
-    if (needle_.size() > haystack.size()) {
+    if (n > haystack.size()) {
         return std::string_view::npos;
     }
     const char* const data = haystack.data();
-    // The anchor byte of a match at `start` stands at from + start, for start
-    // in [0, span). Both of its spellings are found with memchr, far faster
-    // than a byte loop.
-    const char* const from = data + anchor_;
-    const std::size_t span = haystack.size() - needle_.size() + 1;
-    auto find = [&](unsigned char c, std::size_t at) -> const char* {
-        return at < span ? static_cast<const char*>(std::memchr(from + at, c, span - at)) : nullptr;
+    // A match can start at [0, span).
+    const std::size_t span = haystack.size() - n + 1;
+    auto passes = [](char c, ByteTest t) {
+        return (static_cast<unsigned char>(c) | t.fold) == t.value;
     };
-    const char* lo = find(lower_, 0);
-    const char* up = lower_ == upper_ ? nullptr : find(upper_, 0);
-    while (lo || up) {
-        const char* hit = (!up || (lo && lo < up)) ? lo : up;
-        const std::size_t start = static_cast<std::size_t>(hit - from);
-        if (EqualsIgnoringCase(std::string_view(data + start, needle_.size()), needle_)) {
-            return start;
+    auto matchesAt = [&](std::size_t start) {
+        return EqualsIgnoringCase(std::string_view(data + start, n), needle_);
+    };
+    std::size_t start = 0;
+#if defined(__SSE2__)
+    // Sixteen starts at a time: load the bytes under the first and under the
+    // rare byte of each, test both, and compare whole only where both pass.
+    const __m128i firstValue = _mm_set1_epi8(static_cast<char>(first_.value));
+    const __m128i firstFold = _mm_set1_epi8(static_cast<char>(first_.fold));
+    const __m128i rareValue = _mm_set1_epi8(static_cast<char>(rare_.value));
+    const __m128i rareFold = _mm_set1_epi8(static_cast<char>(rare_.fold));
+    for (; start + 16 <= span; start += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start + anchor_));
+        const __m128i hits = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstFold), firstValue),
+                                           _mm_cmpeq_epi8(_mm_or_si128(b, rareFold), rareValue));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        while (mask != 0) {
+            const std::size_t at = start + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (matchesAt(at)) {
+                return at;
+            }
+            mask &= mask - 1;
         }
-        if (hit == lo) {
-            lo = find(lower_, start + 1);
-        } else {
-            up = find(upper_, start + 1);
+    }
+#endif
+    for (; start < span; ++start) {
+        if (passes(data[start], first_) && passes(data[start + anchor_], rare_) &&
+            matchesAt(start)) {
+            return start;
         }
     }
     return std::string_view::npos;
@@ -159,24 +188,8 @@ std::size_t FindIgnoringCase(std::string_view haystack, std::string_view needle)
 }
 
 std::size_t FindScheme(std::string_view text) {
-    // "://" is rare in a log line; each one found is checked for a preceding
-    // "http" in any letter case.
-    const char* const data = text.data();
-    const std::size_t n = text.size();
-    std::size_t from = 4;
-    while (from + 3 <= n) {
-        const void* hit = std::memchr(data + from, ':', n - from - 2);
-        if (!hit) {
-            break;
-        }
-        std::size_t colon = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-        if (data[colon + 1] == '/' && data[colon + 2] == '/' &&
-            EqualsIgnoringCase(std::string_view(data + colon - 4, 4), "http")) {
-            return colon - 4;
-        }
-        from = colon + 1;
-    }
-    return std::string_view::npos;
+    static const FoldedNeedle scheme(kScheme);
+    return scheme.findIn(text);
 }
 
 bool LineHasReferrer(std::string_view line, std::string_view ownDomain) {
@@ -222,6 +235,48 @@ void CutReferrerAt(std::string_view line, std::size_t p, Cut& cut) {
 
 namespace {
 
+// Position of the first occurrence of `needle` in `haystack`, bytes compared
+// exactly, or npos; an empty needle is found at 0. Candidates are the places
+// where the first byte and the fifth (for a referrer, the ":" of its scheme)
+// both match.
+std::size_t FindExact(std::string_view haystack, std::string_view needle) {
+    const std::size_t n = needle.size();
+    if (n == 0) {
+        return 0;
+    }
+    if (n > haystack.size()) {
+        return std::string_view::npos;
+    }
+    const char* const data = haystack.data();
+    const std::size_t span = haystack.size() - n + 1;
+    const std::size_t anchor = n > 4 ? 4 : n - 1;
+    std::size_t start = 0;
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi8(needle[0]);
+    const __m128i other = _mm_set1_epi8(needle[anchor]);
+    for (; start + 16 <= span; start += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start + anchor));
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, other))));
+        while (mask != 0) {
+            const std::size_t at = start + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (std::memcmp(data + at, needle.data(), n) == 0) {
+                return at;
+            }
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; start < span; ++start) {
+        if (data[start] == needle[0] && data[start + anchor] == needle[anchor] &&
+            std::memcmp(data + start, needle.data(), n) == 0) {
+            return start;
+        }
+    }
+    return std::string_view::npos;
+}
+
 // Appends `line` with every exact occurrence of its referrer deleted. The
 // first occurrence is the cut itself: an earlier one would start with
 // "http://" in some letter case before the first such text.
@@ -230,7 +285,11 @@ void AppendRemainder(std::string_view line, const Cut& cut, std::string& out) {
     out.append(line.substr(0, cut.position));
     std::size_t from = cut.position + cut.length;
     for (;;) {
-        std::size_t hit = referrer.empty() ? std::string_view::npos : line.find(referrer, from);
+        std::size_t hit = std::string_view::npos;
+        if (!referrer.empty()) {
+            hit = FindExact(line.substr(from), referrer);
+            hit = hit == std::string_view::npos ? hit : from + hit;
+        }
         if (hit == std::string_view::npos) {
             break;
         }
@@ -255,32 +314,52 @@ Extraction ExtractReferrer(std::string_view line) {
     return result;
 }
 
+namespace {
+
+// Calls visit(position) for each `c` in `text`, in order, until it returns false.
+template <class Visit>
+void ForEachByte(std::string_view text, char c, Visit visit) {
+    const char* const data = text.data();
+    const std::size_t n = text.size();
+    std::size_t at = 0;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (; at + 16 <= n; at += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
+        while (mask != 0) {
+            if (!visit(at + static_cast<std::size_t>(__builtin_ctz(mask)))) {
+                return;
+            }
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; at < n; ++at) {
+        if (data[at] == c && !visit(at)) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
 TypeCode TypeCodeFor(std::string_view remainder) {
     const PatternIndex& index = Index();
     auto best = TypeCode::HTM;
-    const char* const data = remainder.data();
-    const std::size_t n = remainder.size();
-    std::size_t from = 0;
-    while (from < n) {
-        const void* hit = std::memchr(data + from, '.', n - from);
-        if (!hit) {
-            break;
+    ForEachByte(remainder, '.', [&](std::size_t dot) {
+        const std::size_t from = dot + 1;
+        if (from >= remainder.size()) {
+            return false;
         }
-        std::size_t dot = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-        from = dot + 1;
-        if (from >= n) {
-            break;
-        }
-        std::string_view after = remainder.substr(from);
+        const std::string_view after = remainder.substr(from);
         for (const Pattern& p : index.byFirst[FoldByte(static_cast<unsigned char>(after[0]))]) {
             if (p.code < best && StartsWithIgnoringCase(after, p.tail)) {
                 best = p.code;
             }
         }
-        if (best == TypeCode::JPG) {
-            break;  // the first row wins whatever else follows
-        }
-    }
+        return best != TypeCode::JPG;  // the first row wins whatever else follows
+    });
     return best;
 }
 
@@ -288,7 +367,7 @@ TypeCode TypeCodeOfRemainder(std::string_view line, const Cut& cut, std::string&
     const std::string_view referrer = line.substr(cut.position, cut.length);
     const std::string_view head = line.substr(0, cut.position);
     const std::string_view tail = line.substr(cut.position + cut.length);
-    if (referrer.empty() || tail.find(referrer) != std::string_view::npos) {
+    if (referrer.empty() || FindExact(tail, referrer) != std::string_view::npos) {
         // The referrer recurs: build the remainder.
         scratch.clear();
         AppendRemainder(line, cut, scratch);

@@ -70,10 +70,20 @@ public:
     std::string_view text() const { return needle_; }
 
 private:
+    // One byte of the needle as a test on a haystack byte c: (c | fold) ==
+    // value, where fold is 0x20 for a letter (either case) and 0 otherwise.
+    struct ByteTest {
+        unsigned char value = 0;
+        unsigned char fold = 0;
+    };
+    static ByteTest TestFor(unsigned char c);
+
     std::string needle_;
-    std::size_t anchor_ = 0;  // offset of the needle's rarest byte
-    unsigned char lower_ = 0;
-    unsigned char upper_ = 0;
+    // Candidates are the places where the first byte and the rarest other
+    // byte (at offset anchor_) both match; only those are compared whole.
+    std::size_t anchor_ = 0;
+    ByteTest first_;
+    ByteTest rare_;
 };
 
 // Extraction without building the remainder: the referrer's position and

@@ -9,6 +9,8 @@
 
 namespace tallowby {
 
+class WorkList;
+
 // Why a selected file contributed nothing (or less than all of its lines).
 enum class FileProblem {
     Missing,     // no such file, or not an ordinary file (directory, FIFO, hidden)
@@ -53,14 +55,29 @@ public:
 
     // --- The results sink.
     virtual void clearResults() = 0;
-    // Appends rows, in work-list order, after the rows already there.
+    // Appends rows, in work-list order, after the rows already there. The
+    // fill hands a long list over in several batches, one call after the
+    // other with nothing in between (no yield); an empty list comes as one
+    // call without rows.
     virtual void addResults(std::vector<ReferrerEntry> rows) = 0;
+    // How the fill hands over the rows of entries [from, from + count) of
+    // the work list, once per batch. By default they are built as
+    // ReferrerEntry rows and passed to addResults(rows); a host that keeps
+    // rows its own way may read them straight from the list with
+    // ResultCellsOf (Scanner.h). The list does not change during the call.
+    virtual void addResultRows(const WorkList& list, std::size_t from, std::size_t count,
+                               bool typeCodes);
 
     // --- Hooks beyond the basic run, with defaults.
     // False skips the line-counting pass that sizes the progress bar (the
     // maximum then stays at 1.01 for every file): for callers that show no
     // progress, or read input that can be read only once.
     virtual bool countsLines() { return true; }
+    // Called now and then during long work that reads no line (counting a
+    // file's lines, about once per megabyte): a window may give its event
+    // loop a turn here. Not a yield of the run: nothing but the Stop flag
+    // may change in it, and the run's own yields stay as they are.
+    virtual void keepAlive() {}
     // A selected file that could not be (fully) read. `reason` is the system's text.
     virtual void fileProblem(const std::string& path, FileProblem problem,
                              std::string_view reason) {

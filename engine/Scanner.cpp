@@ -1,5 +1,6 @@
 #include "Scanner.h"
 
+#include <algorithm>
 #include <charconv>
 #include <utility>
 
@@ -88,7 +89,8 @@ void Scanner::prepareFileProgress(ScanHost& host, const std::string& path) {
     // The value goes first, so it never exceeds a new, smaller maximum.
     progressValue_ = 0.01;
     host.setProgressValue(progressValue_);
-    const std::int64_t lines = host.countsLines() ? CountFileLines(path, fs_) : 0;
+    const std::int64_t lines =
+        host.countsLines() ? CountFileLines(path, fs_, [&host] { host.keepAlive(); }) : 0;
     progressMaximum_ = static_cast<double>(lines) + 1.01;
     host.setProgressMaximum(progressMaximum_);
     host.yield();
@@ -162,7 +164,14 @@ void Scanner::stepProgress(ScanHost& host) {
 }
 
 void Scanner::fillResults(ScanHost& host) {
-    host.addResults(BuildResultRows(workList_, host.getFileTypes()));
+    // In batches: a list of millions never stands whole in this form too.
+    const bool typeCodes = host.getFileTypes();
+    std::size_t from = 0;
+    do {
+        const std::size_t count = std::min(kFillBatch, workList_.size() - from);
+        host.addResultRows(workList_, from, count, typeCodes);
+        from += count;
+    } while (from < workList_.size());
 }
 
 void ListKillDupes(WorkList& list, ScanCounters& counters, ScanHost& host) {
@@ -193,22 +202,46 @@ void ListKillDupes(WorkList& list, ScanCounters& counters, ScanHost& host) {
 }
 
 std::vector<ReferrerEntry> BuildResultRows(const WorkList& list, bool typeCodes) {
+    return BuildResultRows(list, typeCodes, 0, list.size());
+}
+
+std::vector<ReferrerEntry> BuildResultRows(const WorkList& list, bool typeCodes, std::size_t from,
+                                           std::size_t count) {
     std::vector<ReferrerEntry> rows;
-    rows.reserve(list.size());
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const WorkList::Item item = list.at(i);
-        ReferrerEntry row;
-        if (typeCodes) {
-            row.typeCode = item.bot ? TypeCodeName(TypeCode::BOT) : TypeCodeName(item.type);
-        }
-        if (item.count > 0) {
-            row.clicks = CountPrefix(item.count);
-            row.clicks.pop_back();  // the "|"
-        }
-        row.referrer.assign(item.referrer);
-        rows.push_back(std::move(row));
+    from = std::min(from, list.size());
+    count = std::min(count, list.size() - from);
+    rows.reserve(count);
+    ClicksBuffer buffer;
+    for (std::size_t i = from; i < from + count; ++i) {
+        const ResultCells cells = ResultCellsOf(list.at(i), typeCodes, buffer);
+        rows.push_back(ReferrerEntry{std::string(cells.typeCode), std::string(cells.clicks),
+                                     std::string(cells.referrer)});
     }
     return rows;
+}
+
+ResultCells ResultCellsOf(const WorkList::Item& item, bool typeCodes, ClicksBuffer& buffer) {
+    ResultCells cells;
+    if (typeCodes) {
+        cells.typeCode = item.bot ? TypeCodeName(TypeCode::BOT) : TypeCodeName(item.type);
+    }
+    if (item.count > 0) {
+        // The count prefix without its "|": seven digits at least.
+        char digits[20];
+        const auto end = std::to_chars(digits, digits + sizeof digits, item.count).ptr;
+        const auto length = static_cast<std::size_t>(end - digits);
+        const std::size_t zeros = length < 7 ? 7 - length : 0;
+        std::fill_n(buffer.data(), zeros, '0');
+        std::copy(digits, end, buffer.data() + zeros);
+        cells.clicks = std::string_view(buffer.data(), zeros + length);
+    }
+    cells.referrer = item.referrer;
+    return cells;
+}
+
+void ScanHost::addResultRows(const WorkList& list, std::size_t from, std::size_t count,
+                             bool typeCodes) {
+    addResults(BuildResultRows(list, typeCodes, from, count));
 }
 
 std::string FinishedStatusText(const ScanCounters& c) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -58,6 +59,18 @@ void ListKillDupes(WorkList& list, ScanCounters& counters, ScanHost& host);
 // The results rows of the work list, in its order. With `typeCodes` off the
 // "Type" cells stay empty.
 std::vector<ReferrerEntry> BuildResultRows(const WorkList& list, bool typeCodes);
+// The rows of the entries [from, from + count), clipped to the list.
+std::vector<ReferrerEntry> BuildResultRows(const WorkList& list, bool typeCodes, std::size_t from,
+                                           std::size_t count);
+// The cells of the row of `item`: the type code (empty with `typeCodes`
+// off), the count as seven digits (empty before a collapse) and the
+// referrer. `clicks` is written into `buffer`; the views stay valid while
+// `buffer` and the list stay unchanged.
+using ClicksBuffer = std::array<char, 24>;
+ResultCells ResultCellsOf(const WorkList::Item& item, bool typeCodes, ClicksBuffer& buffer);
+
+// How many rows the fill hands to ScanHost::addResultRows at a time.
+inline constexpr std::size_t kFillBatch = 65536;
 
 // The status texts and the statistics message of a scan.
 std::string FinishedStatusText(const ScanCounters& c);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
+#include "FoldedRanks.h"
 #include "TextFold.h"
 
 namespace tallowby {
@@ -12,17 +12,6 @@ namespace {
 constexpr std::size_t kArenaChunk = 1 << 20;
 constexpr std::uint32_t kUnseen = static_cast<std::uint32_t>(-1);
 
-// The folded bytes [from, from + 8) of `text` as a big-endian number, zero
-// beyond its end: comparing two keys compares those bytes.
-std::uint64_t FoldedKey(std::string_view text, std::size_t from) {
-    std::uint64_t key = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-        std::size_t at = from + i;
-        unsigned char c = at < text.size() ? FoldByte(static_cast<unsigned char>(text[at])) : 0;
-        key = (key << 8) | c;
-    }
-    return key;
-}
 }  // namespace
 
 std::string CountPrefix(std::int64_t count) {
@@ -53,33 +42,65 @@ void WorkList::clear() {
     hashes_.clear();
     slots_.clear();
     arena_.clear();
-    arenaUsed_ = arenaCapacity_ = 0;
+    arenaUsed_ = arenaCapacity_ = textBytes_ = 0;
     collapsed_ = false;
     order_.clear();
     ordered_ = true;
 }
 
+namespace {
+
+// A fast 64-bit hash of the bytes, eight at a time.
+std::uint64_t HashText(std::string_view text) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ (text.size() * 0xff51afd7ed558ccdull);
+    auto mix = [&h](std::uint64_t word) {
+        h = (h ^ word) * 0xbf58476d1ce4e5b9ull;
+        h ^= h >> 29;
+    };
+    const char* p = text.data();
+    std::size_t n = text.size();
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        mix(word);
+    }
+    if (n > 0) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, n);
+        mix(word);
+    }
+    h ^= h >> 32;
+    h *= 0x94d049bb133111ebull;
+    return h ^ (h >> 29);
+}
+
+constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
+
+}  // namespace
+
 std::uint32_t WorkList::intern(std::string_view text) {
-    const std::uint64_t hash = std::hash<std::string_view>{}(text);
+    const std::uint64_t hash = HashText(text);
     if ((texts_.size() + 1) * 2 > slots_.size()) {
         // Keep the table at most half full.
-        std::vector<std::uint32_t> bigger(std::max<std::size_t>(1024, slots_.size() * 2), 0);
+        std::vector<std::uint64_t> bigger(std::max<std::size_t>(1024, slots_.size() * 2), 0);
         const std::size_t mask = bigger.size() - 1;
         for (std::uint32_t id = 0; id < texts_.size(); ++id) {
             std::size_t slot = hashes_[id] & mask;
             while (bigger[slot] != 0) {
                 slot = (slot + 1) & mask;
             }
-            bigger[slot] = id + 1;
+            bigger[slot] = (hashes_[id] & kTagMask) | (id + 1);
         }
         slots_.swap(bigger);
     }
     const std::size_t mask = slots_.size() - 1;
     std::size_t slot = hash & mask;
-    while (std::uint32_t held = slots_[slot]) {
-        const std::uint32_t id = held - 1;
-        if (hashes_[id] == hash && texts_[id] == text) {
-            return id;
+    while (const std::uint64_t held = slots_[slot]) {
+        if ((held & kTagMask) == (hash & kTagMask)) {
+            const auto id = static_cast<std::uint32_t>(held) - 1;
+            if (texts_[id] == text) {
+                return id;
+            }
         }
         slot = (slot + 1) & mask;
     }
@@ -96,10 +117,11 @@ std::uint32_t WorkList::intern(std::string_view text) {
         std::memcpy(stored, text.data(), text.size());
     }
     arenaUsed_ += text.size();
+    textBytes_ += text.size();
     const auto id = static_cast<std::uint32_t>(texts_.size());
     texts_.emplace_back(stored, text.size());
     hashes_.push_back(hash);
-    slots_[slot] = id + 1;
+    slots_[slot] = (hash & kTagMask) | (id + 1);
     return id;
 }
 
@@ -115,45 +137,11 @@ void WorkList::ensureOrdered() const {
     if (ordered_) {
         return;
     }
-    // Rank the distinct texts in folded order (texts equal when folded share
-    // a rank), then place the entries by rank with a stable counting sort, so
-    // equal texts keep their arrival order.
+    // Rank the distinct texts in folded order, then place the entries by
+    // rank with a stable counting sort, so equal texts keep their arrival
+    // order.
     const std::size_t distinct = texts_.size();
-    std::size_t skip = distinct ? texts_[0].size() : 0;  // folded prefix common to all
-    for (std::size_t id = 1; id < distinct && skip > 0; ++id) {
-        std::string_view t = texts_[id];
-        std::size_t n = std::min(skip, t.size());
-        std::size_t i = 0;
-        while (i < n && FoldByte(static_cast<unsigned char>(t[i])) ==
-                            FoldByte(static_cast<unsigned char>(texts_[0][i]))) {
-            ++i;
-        }
-        skip = i;
-    }
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(distinct);
-    for (std::uint32_t id = 0; id < distinct; ++id) {
-        keyed[id] = {FoldedKey(texts_[id], skip), id};
-    }
-    std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
-        if (a.first != b.first) {
-            return a.first < b.first;
-        }
-        // Equal keys: the next eight bytes are equal too, unless a text
-        // ended inside them (then compare those bytes again).
-        const std::string_view x = texts_[a.second];
-        const std::string_view y = texts_[b.second];
-        const std::size_t from = (x.size() >= skip + 8 && y.size() >= skip + 8) ? skip + 8 : skip;
-        return CompareIgnoringCase(x.substr(from), y.substr(from)) < 0;
-    });
-    std::vector<std::uint32_t> rank(distinct);
-    std::uint32_t next = 0;
-    for (std::size_t i = 0; i < distinct; ++i) {
-        if (i > 0 && (keyed[i].first != keyed[i - 1].first ||
-                      CompareIgnoringCase(texts_[keyed[i].second], texts_[keyed[i - 1].second]) != 0)) {
-            ++next;
-        }
-        rank[keyed[i].second] = next;
-    }
+    const std::vector<std::uint32_t> rank = FoldedRanks(texts_);
     std::vector<std::uint32_t> start(distinct + 1, 0);
     for (const Entry& e : entries_) {
         ++start[rank[e.text] + 1];
@@ -175,7 +163,26 @@ WorkList::Item WorkList::at(std::size_t index) const {
     return Item{texts_[e.text], collapsed_ ? counts_[i] : 0, e.type, e.bot};
 }
 
+void WorkList::prefetch(std::size_t index) const {
+    // Two steps: the text's place now, the text itself (whose place was
+    // asked for eight calls ago) for the entry eight before.
+    constexpr std::size_t kLag = 8;
+    ensureOrdered();
+    auto entryAt = [this](std::size_t k) -> const Entry& {
+        return entries_[order_.empty() ? k : order_[k]];
+    };
+    if (index < entries_.size()) {
+        __builtin_prefetch(&texts_[entryAt(index).text]);
+    }
+    if (index >= kLag && index - kLag < entries_.size()) {
+        __builtin_prefetch(texts_[entryAt(index - kLag).text].data());
+    }
+}
+
 std::vector<std::int64_t> WorkList::collapse() {
+    if (!collapsed_) {
+        return collapseFresh();
+    }
     ensureOrdered();
     std::vector<std::uint32_t> survivorOf(texts_.size(), kUnseen);
     std::vector<Entry> survivors;
@@ -201,6 +208,57 @@ std::vector<std::int64_t> WorkList::collapse() {
     counts_ = std::move(counts);
     collapsed_ = true;
     order_.clear();  // identity: the survivors stand in work-list order
+    ordered_ = true;
+    return removed;
+}
+
+std::vector<std::int64_t> WorkList::collapseFresh() {
+    // Every entry stands for one line, and entries of one text stand in
+    // arrival order: the survivor of a text is its first arrival. One pass
+    // in arrival order finds it and counts the text's entries; the survivors
+    // then take the work-list order by rank, equal ranks (texts that differ
+    // only in letter case) in order of first arrival. No entry is placed.
+    const std::size_t distinct = texts_.size();
+    std::vector<std::uint32_t> firstAt(distinct, kUnseen);
+    std::vector<std::int64_t> lines(distinct, 0);
+    std::vector<std::uint32_t> arrival;  // texts in order of their first entry
+    arrival.reserve(distinct);
+    for (std::uint32_t i = 0; i < entries_.size(); ++i) {
+        const std::uint32_t id = entries_[i].text;
+        if (firstAt[id] == kUnseen) {
+            firstAt[id] = i;
+            arrival.push_back(id);
+        }
+        ++lines[id];
+    }
+    const std::vector<std::uint32_t> rank = FoldedRanks(texts_);
+    std::vector<std::uint32_t> start(distinct + 1, 0);
+    for (const std::uint32_t id : arrival) {
+        ++start[rank[id] + 1];
+    }
+    for (std::size_t r = 1; r <= distinct; ++r) {
+        start[r] += start[r - 1];
+    }
+    std::vector<std::uint32_t> sorted(arrival.size());
+    for (const std::uint32_t id : arrival) {
+        sorted[start[rank[id]]++] = id;
+    }
+    std::vector<Entry> survivors;
+    survivors.reserve(sorted.size());
+    std::vector<std::int64_t> counts;
+    counts.reserve(sorted.size());
+    std::vector<std::int64_t> removed;
+    removed.reserve(sorted.size());
+    for (const std::uint32_t id : sorted) {
+        survivors.push_back(entries_[firstAt[id]]);
+        counts.push_back(lines[id]);
+        removed.push_back(lines[id] - 1);
+    }
+    entries_ = std::move(survivors);
+    counts_ = std::move(counts);
+    collapsed_ = true;
+    order_.clear();  // identity: the survivors stand in work-list order
+    order_.shrink_to_fit();
     ordered_ = true;
     return removed;
 }

@@ -49,10 +49,16 @@ public:
     void append(std::string_view referrer, TypeCode type, bool bot);
 
     std::size_t size() const { return entries_.size(); }
+    // Bytes of all distinct texts together: after a collapse, of all referrers.
+    std::size_t textBytes() const { return textBytes_; }
     bool empty() const { return entries_.empty(); }
     bool collapsed() const { return collapsed_; }
     // The entry at `index` in work-list order (0 <= index < size()).
     Item at(std::size_t index) const;
+    // A hint for reading many entries in order: call it with the index a
+    // dozen or so ahead of the one read next, and the memory is asked early
+    // for what at() will need. Changes nothing; any index is allowed.
+    void prefetch(std::size_t index) const;
 
     // Leaves one entry per distinct text (exact bytes, letter case counts),
     // the one that stood first, with the number of entries that had its text.
@@ -67,14 +73,18 @@ private:
     };
     std::uint32_t intern(std::string_view text);
     void ensureOrdered() const;
+    std::vector<std::int64_t> collapseFresh();  // collapse() of a list never collapsed
 
     std::vector<Entry> entries_;     // arrival order (after a collapse: work-list order)
     std::vector<std::int64_t> counts_;  // per entry, after a collapse
     std::vector<std::string_view> texts_;  // distinct texts, in the arena
-    std::vector<std::uint64_t> hashes_;    // per distinct text
-    std::vector<std::uint32_t> slots_;     // open addressing: text index + 1, 0 = free
+    std::vector<std::uint64_t> hashes_;    // per distinct text, for growing the table
+    // Open addressing: the hash's upper half, then the text index + 1 (0 =
+    // free), so a probe touches a text only when its hash matches.
+    std::vector<std::uint64_t> slots_;
     std::vector<std::unique_ptr<char[]>> arena_;
     std::size_t arenaUsed_ = 0;
+    std::size_t textBytes_ = 0;
     std::size_t arenaCapacity_ = 0;
     bool collapsed_ = false;
 

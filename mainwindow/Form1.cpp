@@ -303,6 +303,10 @@ void Form1::ConnectAfterLoad() {
     window.addResults = [this](std::vector<ReferrerEntry> rows) {
         lstResults_->results().append(std::move(rows));
     };
+    window.addResultRows = [this](const WorkList& list, std::size_t from, std::size_t count,
+                                  bool typeCodes) {
+        AppendWorkListRows(lstResults_->results(), list, from, count, typeCodes);
+    };
     scanHost_ = std::make_unique<WindowScanHost>(std::move(window));
 
     connect(lstResults_, &ResultsList::addressClicked, panel2, &QLabel::setText);

@@ -114,6 +114,17 @@ void WindowScanHost::yield() {
     RefreshOwnDomain();
 }
 
+void WindowScanHost::keepAlive() {
+    // Long work between lines (a file's count) gets the same turns as the
+    // reading. The own domain is read afresh at the next yield, not here.
+    if (sinceTurn_.elapsed() < intervalMs_) {
+        return;
+    }
+    Flush();
+    QCoreApplication::processEvents();
+    sinceTurn_.restart();
+}
+
 void WindowScanHost::showStatistics(std::string_view title, std::string_view text) {
     Flush();
     window_.messageBoxes->Show(QString::fromUtf8(text.data(), qsizetype(text.size())),
@@ -127,6 +138,15 @@ void WindowScanHost::toggleResultsView() {
 
 void WindowScanHost::addResults(std::vector<ReferrerEntry> rows) {
     window_.addResults(std::move(rows));
+}
+
+void WindowScanHost::addResultRows(const WorkList& list, std::size_t from, std::size_t count,
+                                   bool typeCodes) {
+    if (window_.addResultRows) {
+        window_.addResultRows(list, from, count, typeCodes);
+    } else {
+        ScanHost::addResultRows(list, from, count, typeCodes);
+    }
 }
 
 void WindowScanHost::fileProblem(const std::string& path, FileProblem problem,

@@ -34,6 +34,9 @@ public:
         std::function<void()> toggleResultsView;
         std::function<void()> clearResults;
         std::function<void(std::vector<ReferrerEntry>)> addResults;
+        // Optional: takes the fill's rows straight from the work list
+        // (entries from, count, type codes on), without ReferrerEntry rows.
+        std::function<void(const WorkList&, std::size_t, std::size_t, bool)> addResultRows;
     };
 
     // The progress bar runs from 0 to this many steps; the engine's values
@@ -71,6 +74,7 @@ public:
     void setProgressValue(double value) override;
     void setProgressMaximum(double maximum) override;
     void yield() override;
+    void keepAlive() override;
     void showStatistics(std::string_view title, std::string_view text) override;
 
     bool resultsVisible() override { return window_.resultsVisible(); }
@@ -78,6 +82,8 @@ public:
 
     void clearResults() override { window_.clearResults(); }
     void addResults(std::vector<ReferrerEntry> rows) override;
+    void addResultRows(const WorkList& list, std::size_t from, std::size_t count,
+                       bool typeCodes) override;
 
     void fileProblem(const std::string& path, FileProblem problem,
                      std::string_view reason) override;

@@ -1,10 +1,17 @@
 #include "ResultsModel.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <numeric>
+#include <thread>
 #include <utility>
 
+#include "engine/FoldedRanks.h"
+#include "engine/Scanner.h"
 #include "engine/TextFold.h"
 
 namespace tallowby {
@@ -27,7 +34,7 @@ std::int64_t ClickValue(std::string_view text) {
     return value;
 }
 
-std::uint32_t ClampedSize(const std::string& s) {
+std::uint32_t ClampedSize(std::string_view s) {
     return static_cast<std::uint32_t>(std::min<std::size_t>(s.size(), UINT32_MAX));
 }
 
@@ -116,15 +123,7 @@ void ResultsModel::prepareKeys() {
     keyStart_ = shared;
     keys_.resize(rows_.size());
     for (std::uint32_t i = 0; i < rows_.size(); ++i) {
-        const std::string_view text = cell(i, sortColumn_);
-        std::uint64_t key = 0;
-        for (std::size_t k = 0; k < 8; ++k) {
-            const std::size_t at = keyStart_ + k;
-            const unsigned char byte =
-                at < text.size() ? FoldByte(static_cast<unsigned char>(text[at])) : 0;
-            key = (key << 8) | byte;
-        }
-        keys_[i] = key;
+        keys_[i] = FoldedKey(cell(i, sortColumn_), keyStart_);
     }
 }
 
@@ -141,11 +140,14 @@ bool ResultsModel::comesBefore(std::uint32_t a, std::uint32_t b) const {
         std::string_view x = cell(a, sortColumn_);
         std::string_view y = cell(b, sortColumn_);
         const std::size_t covered = keyStart_ + 8;
-        if (x.size() >= covered && y.size() >= covered) {
+        if (x.size() <= covered || y.size() <= covered) {
+            // One text ends within the key: it is a folded prefix of the other.
+            c = x.size() < y.size() ? -1 : (x.size() > y.size() ? 1 : 0);
+        } else {
             x.remove_prefix(covered);
             y.remove_prefix(covered);
+            c = CompareIgnoringCase(x, y);
         }
-        c = CompareIgnoringCase(x, y);
     }
     if (c != 0) {
         return sortOrder_ == Qt::AscendingOrder ? c < 0 : c > 0;
@@ -192,25 +194,103 @@ void ResultsModel::reorder(const std::function<void()>& change) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+std::vector<std::uint32_t> ResultsModel::sortedOrder(int column, Qt::SortOrder order) const {
+    // Every row gets the rank of its cell (equal cells, equal ranks); a
+    // stable counting sort by rank then gives the order, rows of equal rank
+    // in the order they were appended, in either direction.
+    const std::size_t n = rows_.size();
+    std::vector<std::uint32_t> rank(n);
+    std::size_t ranks = 0;
+    if (column == ClicksColumn) {
+        std::vector<std::pair<std::int64_t, std::uint32_t>> values(n);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            values[i] = {rows_[i].clickValue, i};
+        }
+        std::sort(values.begin(), values.end());
+        for (std::size_t i = 0; i < n; ++i) {
+            ranks += (i == 0 || values[i].first != values[i - 1].first) ? 1 : 0;
+            rank[values[i].second] = static_cast<std::uint32_t>(ranks - 1);
+        }
+    } else {
+        std::vector<std::string_view> texts(n);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            texts[i] = cell(i, column);
+        }
+        rank = FoldedRanks(texts);
+        for (const std::uint32_t r : rank) {
+            ranks = std::max<std::size_t>(ranks, r + std::size_t{1});
+        }
+    }
+    if (order == Qt::DescendingOrder) {
+        for (std::uint32_t& r : rank) {
+            r = static_cast<std::uint32_t>(ranks - 1 - r);
+        }
+    }
+    std::vector<std::uint32_t> start(ranks + 1, 0);
+    for (const std::uint32_t r : rank) {
+        ++start[r + 1];
+    }
+    for (std::size_t r = 1; r <= ranks; ++r) {
+        start[r] += start[r - 1];
+    }
+    std::vector<std::uint32_t> result(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        result[start[rank[i]]++] = i;
+    }
+    return result;
+}
+
 void ResultsModel::sort(int column, Qt::SortOrder order) {
     if (column < 0 || column >= ColumnCount) {
         return;
     }
-    reorder([&] {
-        if (!sorted_) {
-            order_.resize(rows_.size());
-            std::iota(order_.begin(), order_.end(), 0u);
+    std::vector<std::uint32_t> result;
+    if (rows_.size() < kBackgroundSortRows || QCoreApplication::instance() == nullptr) {
+        result = sortedOrder(column, order);
+    } else {
+        // A long list is sorted on a worker thread while the window goes on
+        // painting; clicks and keys wait until the rows are in their new
+        // order. The worker only reads rows that nothing changes meanwhile:
+        // every change of the rows comes from user input or from a scan,
+        // which is paused further down this very stack.
+        QEventLoop wait;
+        const std::uint64_t generation = generation_;
+        sortDone_ = false;
+        sorting_ = true;
+        std::thread worker([&] {
+            result = sortedOrder(column, order);
+            sortDone_ = true;
+            QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        while (!sortDone_) {
+            wait.exec(QEventLoop::ExcludeUserInputEvents);
         }
+        worker.join();
+        sorting_ = false;
+        if (generation != generation_) {
+            result = sortedOrder(column, order);  // the rows changed meanwhile after all
+        }
+    }
+    reorder([&] {
+        order_ = std::move(result);
         sorted_ = true;
         sortColumn_ = column;
         sortOrder_ = order;
-        prepareKeys();
-        sortRange(order_.begin(), order_.end());
-        releaseKeys();
     });
 }
 
+void ResultsModel::waitForSortWorker() {
+    // Only reached if something changes the rows from inside the event loop
+    // of a sort (nothing in the program does): the worker must be done
+    // reading them first. It never needs the event loop to finish.
+    while (sorting_ && !sortDone_) {
+        std::this_thread::yield();
+    }
+    ++generation_;
+}
+
 void ResultsModel::clear() {
+    waitForSortWorker();
     if (rows_.empty()) {
         return;
     }
@@ -225,33 +305,45 @@ void ResultsModel::clear() {
 }
 
 void ResultsModel::append(std::vector<ReferrerEntry> rows) {
+    append(rows.size(), [&rows](std::size_t i) {
+        const ReferrerEntry& e = rows[i];
+        return ResultCells{e.typeCode, e.clicks, e.referrer};
+    });
+}
+
+void ResultsModel::reserve(std::size_t rows, std::size_t bytes) {
+    waitForSortWorker();
+    rows_.reserve(rows_.size() + rows);
+    bytes_.reserve(bytes_.size() + bytes);
+}
+
+void ResultsModel::append(std::size_t count,
+                          const std::function<ResultCells(std::size_t)>& cellsOf) {
+    waitForSortWorker();
     const std::size_t room = static_cast<std::size_t>(INT_MAX) - rows_.size();
-    if (rows.size() > room) {
-        rows.resize(room);
-    }
-    if (rows.empty()) {
+    count = std::min(count, room);
+    if (count == 0) {
         return;
     }
     const std::size_t before = rows_.size();
-    std::size_t added = 0;
-    for (const ReferrerEntry& e : rows) {
-        added += e.typeCode.size() + e.clicks.size() + e.referrer.size();
+    // Room grows at least by half each time: a fill in many batches copies
+    // what it has stored only a few times over.
+    if (before + count > rows_.capacity()) {
+        rows_.reserve(std::max(before + count, rows_.capacity() + rows_.capacity() / 2));
     }
-    bytes_.reserve(bytes_.size() + added);
-    rows_.reserve(before + rows.size());
 
     // The new rows are stored first, but become visible only inside the
     // insertion below, so views never see a half-filled model.
     std::vector<Row> fresh;
-    fresh.reserve(rows.size());
-    for (ReferrerEntry& e : rows) {
-        Row r{bytes_.size(), ClampedSize(e.typeCode), ClampedSize(e.clicks),
-              ClampedSize(e.referrer), ClickValue(e.clicks)};
-        bytes_.append(e.typeCode, 0, r.typeSize);
-        bytes_.append(e.clicks, 0, r.clicksSize);
-        bytes_.append(e.referrer, 0, r.referrerSize);
+    fresh.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const ResultCells c = cellsOf(i);
+        const Row r{bytes_.size(), ClampedSize(c.typeCode), ClampedSize(c.clicks),
+                    ClampedSize(c.referrer), ClickValue(c.clicks)};
+        bytes_.append(c.typeCode.data(), r.typeSize);
+        bytes_.append(c.clicks.data(), r.clicksSize);
+        bytes_.append(c.referrer.data(), r.referrerSize);
         fresh.push_back(r);
-        e = ReferrerEntry{};  // the copy in the arena is the only one kept
     }
 
     const int first = static_cast<int>(before);
@@ -302,6 +394,22 @@ std::string_view ResultsModel::referrer(int row) const {
 
 ReferrerEntry ResultsModel::entry(int row) const {
     return {std::string(typeCode(row)), std::string(clicks(row)), std::string(referrer(row))};
+}
+
+void AppendWorkListRows(ResultsModel& model, const WorkList& list, std::size_t from,
+                        std::size_t count, bool typeCodes) {
+    from = std::min(from, list.size());
+    count = std::min(count, list.size() - from);
+    if (from == 0) {
+        // The first batch of a fill: room for all of them (a type code and
+        // a count of seven digits or so per row besides the referrers).
+        model.reserve(list.size(), list.textBytes() + list.size() * 10);
+    }
+    ClicksBuffer buffer;
+    model.append(count, [&](std::size_t i) {
+        list.prefetch(from + i + 16);
+        return ResultCellsOf(list.at(from + i), typeCodes, buffer);
+    });
 }
 
 }  // namespace tallowby

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "engine/ScanTypes.h"
+#include "engine/WorkList.h"
 
 namespace tallowby {
 
@@ -21,9 +23,11 @@ namespace tallowby {
 // and referrer() hand out the original bytes for navigation.
 //
 // Once sort() has been called the model stays sorted: rows appended later
-// take their places in that order. Sort keys are prepared per row (the count
-// as a number, the texts as byte views) and only a permutation of row indices
-// is sorted, so sorting a million rows takes well under a second.
+// take their places in that order. sort() ranks the cells (the count as a
+// number, the texts eight folded bytes at a time) and places the rows by rank
+// with a counting sort, only a permutation of row indices moving; a list of
+// a million rows is sorted on a worker thread while the window keeps
+// painting.
 class ResultsModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -47,7 +51,12 @@ public:
     // appended, in either direction. A column outside 0..2 is ignored.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
+    // Lists of at least this many rows are sorted on a worker thread.
+    static constexpr std::size_t kBackgroundSortRows = 100000;
+
     bool isSorted() const { return sorted_; }
+    // True while sort() waits for its worker (and the event loop runs).
+    bool isSorting() const { return sorting_; }
     int sortColumn() const { return sortColumn_; }
     Qt::SortOrder sortOrder() const { return sortOrder_; }
 
@@ -56,6 +65,12 @@ public:
     // Appends rows after those already there (or at their sorted places), in
     // one insertion. Rows beyond the model's capacity (INT_MAX) are dropped.
     void append(std::vector<ReferrerEntry> rows);
+    // Room for `rows` more rows holding `bytes` more bytes of cells, so a
+    // fill in batches allocates once.
+    void reserve(std::size_t rows, std::size_t bytes);
+    // The same for `count` rows whose cells cellsOf(i) gives, i from 0; the
+    // views need to stay valid only until the next call of cellsOf.
+    void append(std::size_t count, const std::function<ResultCells(std::size_t)>& cellsOf);
 
     // The cells of the row shown at `row` (0 <= row < rowCount()), as bytes.
     // The views stay valid until the next clear() or append().
@@ -85,6 +100,9 @@ private:
     bool comesBefore(std::uint32_t a, std::uint32_t b) const;
     void sortRange(std::vector<std::uint32_t>::iterator first,
                    std::vector<std::uint32_t>::iterator last) const;
+    // Stored row indices in the order sort(column, order) shows them.
+    std::vector<std::uint32_t> sortedOrder(int column, Qt::SortOrder order) const;
+    void waitForSortWorker();
 
     std::string bytes_;
     std::vector<Row> rows_;             // in the order appended
@@ -92,8 +110,17 @@ private:
     std::vector<std::uint64_t> keys_;
     std::size_t keyStart_ = 0;
     bool sorted_ = false;
+    bool sorting_ = false;
+    std::atomic<bool> sortDone_{false};
+    std::uint64_t generation_ = 0;  // counts changes of the rows
     int sortColumn_ = 0;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
+
+// Appends the rows of work-list entries [from, from + count) (clipped to the
+// list) to `model` in one insertion, each cell copied once, straight from the
+// list: the rows a scan's fill would hand over as ReferrerEntry rows.
+void AppendWorkListRows(ResultsModel& model, const WorkList& list, std::size_t from,
+                        std::size_t count, bool typeCodes);
 
 }  // namespace tallowby

@@ -11,11 +11,18 @@
 #include <vector>
 
 #include "ResultsTestSupport.h"
+#include "engine/Scanner.h"
+#include "engine/TextFold.h"
+#include "engine/WorkList.h"
 #include "results/ResultsList.h"
 
+using tallowby::AppendWorkListRows;
+using tallowby::BuildResultRows;
 using tallowby::ReferrerEntry;
 using tallowby::ResultsList;
 using tallowby::ResultsModel;
+using tallowby::TypeCode;
+using tallowby::WorkList;
 
 namespace {
 
@@ -206,6 +213,96 @@ private slots:
         list.setCurrentIndex(list.model()->index(0, 2));
         QCOMPARE(*list.selectedAddress(), QByteArray("http://caf\xE9/men\xC3\xBC"));
         QCOMPARE(list.results().entry(0).referrer, std::string("http://caf\xE9/men\xC3\xBC"));
+    }
+
+    void longListsSortOnAWorkerInTheSameOrderAsShortOnes() {
+        // Enough rows for the worker thread; cells built to tie a lot, to
+        // differ only in letter case, and to share long beginnings.
+        const std::size_t count = ResultsModel::kBackgroundSortRows + 1234;
+        std::vector<ReferrerEntry> rows;
+        rows.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t k = i * 7919 % 50021;
+            rows.push_back({k % 3 == 0 ? "HTM" : (k % 3 == 1 ? "htm" : "JPG"),
+                            k % 11 == 0 ? "" : std::to_string(10000000 + k % 997).substr(1),
+                            (k % 2 ? "http://www.EXAMPLE.com/p/" : "http://www.example.com/p/") +
+                                std::to_string(k % 4099)});
+        }
+        ResultsList list;
+        list.resize(400, 300);
+        list.show();
+        list.results().append(rows);
+        QAbstractItemModelTester tester(&list.results(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        list.setCurrentIndex(list.model()->index(5, 0));
+        const std::string selected(list.results().referrer(5));
+        const std::string selectedClicks(list.results().clicks(5));
+        bool ascending = true;
+        for (const int column : {ResultsModel::ReferrerColumn, ResultsModel::ClicksColumn,
+                                 ResultsModel::TypeColumn, ResultsModel::ReferrerColumn}) {
+            list.EnhListView_SortColumns(column + 1);
+            ascending = !ascending;
+            // The reference: a stable sort of the appended rows by the same rules.
+            std::vector<std::size_t> expected(count);
+            for (std::size_t i = 0; i < count; ++i)
+                expected[i] = i;
+            auto key = [&](std::size_t i) -> const std::string& {
+                return column == 0   ? rows[i].typeCode
+                       : column == 1 ? rows[i].clicks
+                                     : rows[i].referrer;
+            };
+            std::stable_sort(expected.begin(), expected.end(), [&](std::size_t a, std::size_t b) {
+                int c = 0;
+                if (column == ResultsModel::ClicksColumn) {
+                    const long long x = key(a).empty() ? -1 : std::stoll(key(a));
+                    const long long y = key(b).empty() ? -1 : std::stoll(key(b));
+                    c = x < y ? -1 : (x > y ? 1 : 0);
+                } else {
+                    c = tallowby::CompareIgnoringCase(key(a), key(b));
+                }
+                return ascending ? c < 0 : c > 0;
+            });
+            for (std::size_t shown = 0; shown < count; ++shown) {
+                const ReferrerEntry& want = rows[expected[shown]];
+                const int row = static_cast<int>(shown);
+                if (list.results().referrer(row) != want.referrer ||
+                    list.results().clicks(row) != want.clicks ||
+                    list.results().typeCode(row) != want.typeCode) {
+                    QFAIL(qPrintable(
+                        QStringLiteral("column %1, row %2 differs").arg(column).arg(row)));
+                }
+            }
+            // The selection moved with its row.
+            const QModelIndex current = list.currentIndex();
+            QCOMPARE(list.results().referrer(current.row()), std::string_view(selected));
+            QCOMPARE(list.results().clicks(current.row()), std::string_view(selectedClicks));
+        }
+        QVERIFY(!list.results().isSorting());
+    }
+
+    void workListRowsAppendAsTheirReferrerEntriesWould() {
+        WorkList work;
+        work.append("http://b.example/a.jpg", TypeCode::JPG, false);
+        work.append("http://A.example/", TypeCode::HTM, true);
+        work.append("http://b.example/a.jpg", TypeCode::ZIP, false);
+        work.append("http://a.example/", TypeCode::EXE, false);
+        for (const bool collapse : {false, true}) {
+            if (collapse)
+                work.collapse();
+            for (const bool types : {false, true}) {
+                ResultsModel direct;
+                AppendWorkListRows(direct, work, 0, 3, types);
+                AppendWorkListRows(direct, work, 3, 100, types);  // clipped to the list
+                ResultsModel built;
+                built.append(BuildResultRows(work, types));
+                QCOMPARE(direct.rowCount(), built.rowCount());
+                for (int row = 0; row < built.rowCount(); ++row) {
+                    QCOMPARE(direct.entry(row).typeCode, built.entry(row).typeCode);
+                    QCOMPARE(direct.entry(row).clicks, built.entry(row).clicks);
+                    QCOMPARE(direct.entry(row).referrer, built.entry(row).referrer);
+                }
+            }
+        }
     }
 
     void aMillionRowsFillAndSortWithoutStalling() {

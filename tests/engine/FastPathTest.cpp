@@ -1,0 +1,247 @@
+// The fast paths of the engine against plain reference versions on
+// pseudo-random inputs built to hit their edges: texts equal up to letter
+// case, ending at or around 8- and 16-byte key boundaries, holding NUL and
+// bytes above ASCII; line ends of every kind across block boundaries.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "MemoryFileSystem.h"
+#include "RecordingHost.h"
+#include "engine/FileHelpers.h"
+#include "engine/FoldedRanks.h"
+#include "engine/Rules.h"
+#include "engine/Scanner.h"
+#include "engine/TextFold.h"
+#include "engine/WorkList.h"
+
+namespace tallowby {
+namespace {
+
+using testing::MemoryFileSystem;
+using testing::RecordingHost;
+
+// splitmix64: the same numbers on every platform.
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : state_(seed) {}
+    std::uint64_t next() {
+        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
+
+private:
+    std::uint64_t state_;
+};
+
+// Texts from a few stems and a tiny alphabet, so many share long folded
+// prefixes and many differ only in letter case or length.
+std::string RandomText(Random& r) {
+    static const char* const kStems[] = {"", "http://", "HTTP://www.", "http://www.example.com/",
+                                         "http://www.example.com/page/"};
+    static const char kBytes[] = {'a', 'A', 'b', 'B', 'z', '/', '\0', '_', ' ', '\xe9', '\x7f'};
+    std::string s = kStems[r.below(std::size(kStems))];
+    const std::size_t extra = r.below(26);
+    for (std::size_t i = 0; i < extra; ++i) {
+        s += kBytes[r.below(sizeof kBytes)];
+    }
+    return s;
+}
+
+std::vector<std::uint32_t> ReferenceRanks(const std::vector<std::string_view>& texts) {
+    std::vector<std::string_view> sorted(texts);
+    std::sort(sorted.begin(), sorted.end(),
+              [](std::string_view a, std::string_view b) { return CompareIgnoringCase(a, b) < 0; });
+    std::vector<std::uint32_t> ranks;
+    for (std::string_view t : texts) {
+        // Rank = number of folded-distinct texts below t.
+        std::uint32_t rank = 0;
+        for (std::size_t i = 0; i < sorted.size(); ++i) {
+            if (CompareIgnoringCase(sorted[i], t) >= 0)
+                break;
+            if (i == 0 || CompareIgnoringCase(sorted[i - 1], sorted[i]) != 0)
+                ++rank;
+        }
+        ranks.push_back(rank);
+    }
+    return ranks;
+}
+
+TEST(FoldedRanks, AgreeWithComparingTheTextsWhole) {
+    for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+        Random r(seed);
+        // Small lists take the comparing path only; larger ones the keyed passes.
+        const std::size_t count = seed % 4 == 0 ? 3 : 20 + r.below(400);
+        std::vector<std::string> owned;
+        for (std::size_t i = 0; i < count; ++i)
+            owned.push_back(RandomText(r));
+        const std::vector<std::string_view> texts(owned.begin(), owned.end());
+        ASSERT_EQ(FoldedRanks(texts), ReferenceRanks(texts)) << "seed " << seed;
+    }
+    EXPECT_TRUE(FoldedRanks({}).empty());
+}
+
+// The work list's collapse, worked out the slow way: entries in work-list
+// order (stable by folded text), the first of each exact text survives.
+struct Survivor {
+    std::string text;
+    std::int64_t count;
+    TypeCode type;
+    bool operator==(const Survivor&) const = default;
+};
+std::vector<Survivor> ReferenceCollapse(const std::vector<std::string>& texts) {
+    std::vector<std::size_t> order(texts.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return CompareIgnoringCase(texts[a], texts[b]) < 0;
+    });
+    std::vector<Survivor> out;
+    std::vector<bool> gone(order.size(), false);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (gone[i])
+            continue;
+        std::int64_t count = 1;
+        for (std::size_t j = i + 1; j < order.size(); ++j) {
+            if (!gone[j] && texts[order[j]] == texts[order[i]]) {
+                gone[j] = true;
+                ++count;
+            }
+        }
+        out.push_back({texts[order[i]], count, static_cast<TypeCode>(order[i] % kTypeCodeCount)});
+    }
+    return out;
+}
+
+TEST(WorkList, CollapseAgreesWithTheSlowCollapse) {
+    for (std::uint64_t seed = 1; seed <= 30; ++seed) {
+        Random r(seed * 977);
+        std::vector<std::string> pool;
+        for (std::size_t i = 0; i < 5 + r.below(60); ++i)
+            pool.push_back(RandomText(r));
+        std::vector<std::string> texts;
+        WorkList list;
+        for (std::size_t i = 0; i < 300; ++i) {
+            texts.push_back(pool[r.below(pool.size())]);
+            list.append(texts.back(), static_cast<TypeCode>(i % kTypeCodeCount), false);
+        }
+        if (seed % 2 == 0) {
+            list.at(0);  // an order already worked out must not matter
+        }
+        const std::vector<std::int64_t> removed = list.collapse();
+        std::vector<Survivor> got;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const WorkList::Item item = list.at(i);
+            got.push_back({std::string(item.referrer), item.count, item.type});
+            ASSERT_EQ(removed[i], item.count - 1);
+        }
+        ASSERT_EQ(got, ReferenceCollapse(texts)) << "seed " << seed;
+    }
+}
+
+std::int64_t ReferenceLineCount(const std::string& s) {
+    std::int64_t lines = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        lines += s[i] == '\r' || (s[i] == '\n' && (i == 0 || s[i - 1] != '\r'));
+    }
+    return lines + (!s.empty() && s.back() != '\r' && s.back() != '\n');
+}
+
+TEST(CountFileLines, AgreesWithAPlainCountOverEveryBlockSize) {
+    MemoryFileSystem fs;
+    for (std::uint64_t seed = 1; seed <= 25; ++seed) {
+        Random r(seed);
+        std::string content;
+        const std::size_t size = r.below(3000);
+        for (std::size_t i = 0; i < size; ++i) {
+            const std::size_t k = r.below(20);
+            content += k == 0 ? '\r' : k == 1 ? '\n' : static_cast<char>('a' + k);
+        }
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{16}, std::size_t{17},
+                                  std::size_t{1} << 20}) {
+            fs.add("/l", content).maxChunk = chunk;
+            int blocks = 0;
+            EXPECT_EQ(CountFileLines("/l", fs, [&] { ++blocks; }), ReferenceLineCount(content))
+                << "seed " << seed << ", reads of " << chunk;
+            EXPECT_EQ(blocks,
+                      content.empty() ? 0 : static_cast<int>((content.size() + chunk - 1) / chunk));
+        }
+    }
+}
+
+std::size_t ReferenceFind(std::string_view haystack, std::string_view needle) {
+    for (std::size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
+        if (EqualsIgnoringCase(haystack.substr(i, needle.size()), needle))
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+TEST(Rules, FastSearchesAgreeWithPlainOnes) {
+    static const char* const kPieces[] = {
+        "http://",    "HTTP://",    "htt",  "p:/",
+        ":",          "/",          ".jpg", ".EXE",
+        "(",          ")",          " ",    "x",
+        "mysite.com", "MySite.Com", "\xe9", "[01/Oct/2023:00:00:00 +0000]"};
+    for (std::uint64_t seed = 1; seed <= 400; ++seed) {
+        Random r(seed);
+        std::string line;
+        for (std::size_t i = r.below(30); i > 0; --i)
+            line += kPieces[r.below(std::size(kPieces))];
+        ASSERT_EQ(FindScheme(line), ReferenceFind(line, "http://")) << line;
+        ASSERT_EQ(FindIgnoringCase(line, "mysite.com"), ReferenceFind(line, "mysite.com")) << line;
+        ASSERT_EQ(FindIgnoringCase(line, "x"), ReferenceFind(line, "x")) << line;
+        Cut cut;
+        if (CutReferrer(line, cut)) {
+            std::string scratch;
+            ASSERT_EQ(TypeCodeOfRemainder(line, cut, scratch),
+                      TypeCodeFor(ExtractReferrer(line).remainder))
+                << line;
+        }
+    }
+}
+
+TEST(Scanner, FillsALongListInBatchesOfTheSameRows) {
+    MemoryFileSystem fs;
+    std::string log;
+    const std::size_t distinct = kFillBatch + 3;
+    for (std::size_t i = 0; i < distinct; ++i) {
+        log += "x \"http://r.example/" + std::to_string(i * 7919 % distinct) +
+               (i % 5 == 0 ? ".jpg" : "") + "\" y\n";
+    }
+    log += "x \"http://r.example/7\" y\n";  // one duplicate
+    fs.add("/logs/x", log);
+    for (const bool dupes : {true, false}) {
+        RecordingHost host;
+        host.select({"x"});
+        host.dupes = dupes;
+        Scanner scanner(fs);
+        scanner.run(host);
+        const std::size_t rows = dupes ? distinct : distinct + 1;
+        std::vector<std::string> fills;
+        for (const std::string& e : host.events) {
+            if (e.rfind("rows:", 0) == 0)
+                fills.push_back(e);
+        }
+        EXPECT_THAT(fills, ::testing::ElementsAre("rows:65536",
+                                                  "rows:" + std::to_string(rows - kFillBatch)));
+        const std::vector<ReferrerEntry> whole = BuildResultRows(scanner.workList(), true);
+        ASSERT_EQ(host.rows.size(), whole.size());
+        for (std::size_t i = 0; i < whole.size(); ++i) {
+            ASSERT_EQ(host.rows[i].typeCode, whole[i].typeCode) << i;
+            ASSERT_EQ(host.rows[i].clicks, whole[i].clicks) << i;
+            ASSERT_EQ(host.rows[i].referrer, whole[i].referrer) << i;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tallowby
