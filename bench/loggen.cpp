@@ -3,7 +3,12 @@
 // on any machine: the random numbers come from our own generator, not from
 // the standard library's distributions.
 //
-//   loggen [--lines N] [--referrers N] [--domain D] [--seed S] [--output FILE]
+//   loggen [--lines N] [--referrers N] [--distinct] [--domain D] [--seed S] [--output FILE]
+//
+// --distinct: the referring lines take the N referrers in turn instead of
+// by popularity, all "http://" and no two of them the same text, so a log of
+// at least N / 0.59 lines holds N distinct referrers (plus the few crawler
+// addresses): --lines 3400000 --referrers 2000000 for a list of two million.
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -40,6 +45,7 @@ struct Options {
     std::uint64_t referrers = 20000;
     std::string domain = "mysite.example";
     std::uint64_t seed = 1;
+    bool distinct = false;
     std::string output;  // empty: standard output
 };
 
@@ -138,7 +144,8 @@ bool ParseNumber(const char* text, std::uint64_t& value) {
 
 int Usage() {
     std::fputs(
-        "usage: loggen [--lines N] [--referrers N] [--domain D] [--seed S] [--output FILE]\n",
+        "usage: loggen [--lines N] [--referrers N] [--distinct] [--domain D] [--seed S]\n"
+        "              [--output FILE]\n",
         stderr);
     return 2;
 }
@@ -149,6 +156,10 @@ int main(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--distinct") {
+            o.distinct = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             return Usage();
         }
@@ -191,6 +202,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     Random r(o.seed);
+    std::uint64_t nextDistinct = 0;
     std::int64_t clock = 1696118400;  // 2023-10-01 00:00:00 UTC
     std::string buffer;
     buffer.reserve(1 << 20);
@@ -217,6 +229,15 @@ int main(int argc, char** argv) {
             referrer = "-";
         } else if (kind < 41) {
             referrer = "http://" + o.domain + RequestPath(r);  // a visitor moving around the site
+        } else if (o.distinct) {
+            const std::uint64_t k = nextDistinct++ % o.referrers;
+            referrer = ReferrerText(k);
+            if (referrer.compare(0, 8, "https://") == 0) {
+                referrer.erase(4, 1);  // every one of them a referrer
+            }
+            if (referrer.back() == '/') {
+                referrer += "?from=" + std::to_string(k);  // the bare site texts repeat
+            }
         } else {
             const double pick = r.unit() * total;
             const auto k = static_cast<std::uint64_t>(

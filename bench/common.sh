@@ -1,0 +1,40 @@
+# Shared by the benchmark scripts: where the programs are, and logs made on
+# demand in a temporary folder that goes away when the script ends.
+#   BUILD_DIR (first argument, default build)   BENCH_TMP (default /tmp)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+scan=$build/app/tallowby-scan
+gen=$build/bench/loggen
+window_bench=$build/bench/window_bench
+tmp=$(mktemp -d "${BENCH_TMP:-/tmp}/tallowby-bench.XXXXXX")
+trap 'rm -rf "$tmp"' EXIT
+export LC_ALL=C
+
+need() {
+  for tool in "$@"; do
+    if [ ! -x "$tool" ]; then
+      echo "missing $tool: build first (cmake --build with TALLOWBY_BENCH=ON)" >&2
+      exit 1
+    fi
+  done
+}
+
+# make_log NAME LOGGEN-OPTIONS...: writes $tmp/NAME unless there, reads it
+# into the page cache, prints its path.
+make_log() {
+  local name=$1
+  shift
+  local log=$tmp/$name
+  if [ ! -f "$log" ]; then
+    local free_kb
+    free_kb=$(df -Pk "$tmp" | awk 'NR == 2 { print $4 }')
+    if [ "$free_kb" -lt 4000000 ]; then
+      echo "less than 4 GB free in $tmp: set BENCH_TMP to a roomier folder" >&2
+      exit 1
+    fi
+    "$gen" "$@" --output "$log"
+  fi
+  cat "$log" >/dev/null
+  echo "$log"
+}

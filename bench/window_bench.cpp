@@ -1,0 +1,458 @@
+// window_bench: drives the window's scan through the real WindowScanHost,
+// Scanner, LogFileChooser and ResultsList (status label, progress bar and
+// list shown in a window) and prints figures, the main one on the last line.
+// Run under QT_QPA_PLATFORM=offscreen. Statistics box off, collapse and type
+// codes on, own domain mysite.example: the same work as `tallowby-scan -d
+// mysite.example`.
+//
+//   window_bench scan LOG --cli PATH [--runs N]
+//       window scan (start to "COMPLETE: ") against tallowby-scan on LOG, in
+//       alternating runs; the longest gap between two processed events; how
+//       long a Stop posted half-way through takes to end the reading.
+//   window_bench distinct LOG
+//       reading time against collapse + fill + first paint of the list, then
+//       a header click on each column: how long each sort takes and the
+//       longest gap between processed events meanwhile.
+//   window_bench progress LOG
+//       how the progress bar moves through LOG, and what counting its lines
+//       costs against the whole scan.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMap>
+#include <QProcess>
+#include <QProgressBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "engine/FileHelpers.h"
+#include "engine/Scanner.h"
+#include "mainwindow/LogFileChooser.h"
+#include "mainwindow/WindowScanHost.h"
+#include "platform/MessageBoxes.h"
+#include "platform/SettingsBackend.h"
+#include "results/ResultsList.h"
+#include "settings/AppSettings.h"
+#include "settings/SettingsStore.h"
+
+using namespace tallowby;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+class MemoryBackend : public SettingsBackend {
+public:
+    std::optional<QString> Read(const QString& a, const QString& s, const QString& k) override {
+        auto it = values_.constFind(a + s + k);
+        return it == values_.constEnd() ? std::nullopt : std::optional<QString>(*it);
+    }
+    void Write(const QString& a, const QString& s, const QString& k, const QString& v) override {
+        values_.insert(a + s + k, v);
+    }
+
+private:
+    QMap<QString, QString> values_;
+};
+
+class NoBoxes : public MessageBoxes {
+public:
+    void Show(const QString&, const QString&) override {}
+};
+
+// A zero-interval timer: it fires on every turn of the event loop, so the
+// longest time between two firings is the longest time the window went
+// without processing events.
+class GapMeter : public QObject {
+public:
+    GapMeter() {
+        timer_.setInterval(0);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            const Clock::time_point now = Clock::now();
+            if (started_) {
+                longest_ = std::max(longest_, now - last_);
+            }
+            started_ = true;
+            last_ = now;
+            ++turns_;
+        });
+    }
+    // The first gap runs from here to the first firing.
+    void start() {
+        longest_ = {};
+        started_ = true;
+        last_ = Clock::now();
+        turns_ = 0;
+        timer_.start();
+    }
+    void stop() { timer_.stop(); }
+    double longestMs() const { return Ms(longest_); }
+    long turns() const { return turns_; }
+
+private:
+    QTimer timer_;
+    Clock::time_point last_;
+    Clock::duration longest_{};
+    bool started_ = false;
+    long turns_ = 0;
+};
+
+// Notes when the list's viewport paints.
+class PaintWatch : public QObject {
+public:
+    bool painted = false;
+    Clock::time_point at;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            painted = true;
+            at = Clock::now();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// The window's own host, with marks of the moments the figures need.
+class MarkingHost : public WindowScanHost {
+public:
+    using WindowScanHost::WindowScanHost;
+
+    Clock::time_point collapseAt{};
+    Clock::time_point completeAt{};
+    Clock::time_point cancelledAt{};
+    Clock::time_point countStart{};
+    Clock::duration counting{};
+
+    Clock::time_point fillStart{};
+    Clock::time_point fillEnd{};
+
+    void reset() {
+        collapseAt = completeAt = cancelledAt = countStart = fillStart = fillEnd = {};
+        counting = {};
+    }
+    void addResultRows(const WorkList& list, std::size_t from, std::size_t count,
+                       bool typeCodes) override {
+        if (fillStart == Clock::time_point{}) {
+            fillStart = Clock::now();
+        }
+        WindowScanHost::addResultRows(list, from, count, typeCodes);
+        fillEnd = Clock::now();
+    }
+    void setStatusText(std::string_view text) override {
+        if (text.rfind("Removing Duplicates", 0) == 0 && collapseAt == Clock::time_point{}) {
+            collapseAt = Clock::now();
+        } else if (text.rfind("COMPLETE: ", 0) == 0) {
+            completeAt = Clock::now();
+        } else if (text == kCancelledStatus && cancelledAt == Clock::time_point{}) {
+            cancelledAt = Clock::now();
+        }
+        WindowScanHost::setStatusText(text);
+    }
+    void setProgressValue(double value) override {
+        if (value == 0.01) {
+            countStart = Clock::now();  // the value goes first, then the count
+        }
+        WindowScanHost::setProgressValue(value);
+    }
+    void setProgressMaximum(double maximum) override {
+        counting += Clock::now() - countStart;
+        WindowScanHost::setProgressMaximum(maximum);
+    }
+};
+
+struct Rig {
+    MemoryBackend backend;
+    SettingsStore store{backend};
+    NoBoxes boxes;
+    AppSettings settings;
+    LogFileChooser chooser{store, QStringLiteral("Tallowby"), boxes,
+                           [] { return QStringList{QStringLiteral("/")}; }};
+    QWidget window;
+    QLabel* status = nullptr;
+    QProgressBar* bar = nullptr;
+    ResultsList* list = nullptr;
+    std::unique_ptr<MarkingHost> host;
+    Scanner scanner;
+    PaintWatch paints;
+
+    explicit Rig(const QString& log) {
+        settings.strYourWebsite = QStringLiteral("mysite.example");
+        settings.bGetFileTypes = true;
+        settings.bRemoveDupes = true;
+        settings.bDisplayStats = false;
+        const QFileInfo info(log);
+        chooser.setFilePath(info.absolutePath());
+        for (int i = 0; i < chooser.fileCount(); ++i) {
+            chooser.setFileSelected(i, chooser.fileName(i) == info.fileName());
+        }
+
+        auto* layout = new QVBoxLayout(&window);
+        status = new QLabel(&window);
+        bar = new QProgressBar(&window);
+        bar->setRange(0, WindowScanHost::kProgressSteps);
+        list = new ResultsList(&window);
+        layout->addWidget(list, 1);
+        layout->addWidget(bar);
+        layout->addWidget(status);
+        list->viewport()->installEventFilter(&paints);
+
+        WindowScanHost::Window w;
+        w.statusPanel2 = status;
+        w.progressBar = bar;
+        w.chooser = &chooser;
+        w.settings = &settings;
+        w.messageBoxes = &boxes;
+        w.resultsVisible = [this] { return !list->isHidden(); };
+        w.toggleResultsView = [this] { list->setHidden(!list->isHidden()); };
+        w.clearResults = [this] { list->results().clear(); };
+        w.addResults = [this](std::vector<ReferrerEntry> rows) {
+            list->results().append(std::move(rows));
+        };
+        w.addResultRows = [this](const WorkList& rows, std::size_t from, std::size_t count,
+                                 bool typeCodes) {
+            AppendWorkListRows(list->results(), rows, from, count, typeCodes);
+        };
+        host = std::make_unique<MarkingHost>(std::move(w));
+        window.resize(1024, 700);
+        window.show();
+        list->hide();  // chooser view: the scan switches to the results
+        Settle();
+    }
+
+    static void Settle() {
+        for (int i = 0; i < 5; ++i) {
+            QCoreApplication::processEvents();
+        }
+    }
+
+    // As the Scan button does. Returns when the scan has ended.
+    Clock::time_point scan() {
+        list->hide();
+        Settle();
+        host->reset();
+        paints.painted = false;
+        const Clock::time_point start = Clock::now();
+        host->BeginScan();
+        scanner.run(*host);
+        host->Flush();
+        return start;
+    }
+
+    // Processes events until the list has painted (or a while has passed).
+    bool waitForPaint() {
+        const Clock::time_point until = Clock::now() + std::chrono::seconds(30);
+        while (!paints.painted && Clock::now() < until) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return paints.painted;
+    }
+};
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double TimeCli(const QString& cli, const QString& log) {
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    const Clock::time_point start = Clock::now();
+    process.start(cli, {QStringLiteral("-d"), QStringLiteral("mysite.example"),
+                        QStringLiteral("--quiet"), log});
+    process.waitForFinished(-1);
+    return Ms(Clock::now() - start);
+}
+
+int Scan(const QString& log, const QString& cli, int runs) {
+    Rig rig(log);
+    GapMeter gaps;
+    std::vector<double> window;
+    std::vector<double> command;
+    std::vector<double> longest;
+    TimeCli(cli, log);  // both warm
+    rig.scan();
+    for (int run = 0; run < runs; ++run) {
+        command.push_back(TimeCli(cli, log));
+        gaps.start();
+        const Clock::time_point start = rig.scan();
+        gaps.stop();
+        window.push_back(Ms(rig.host->completeAt - start));
+        longest.push_back(gaps.longestMs());
+        std::printf(
+            "run %d: window %.0f ms (longest gap %.1f ms, %ld turns), tallowby-scan %.0f ms\n",
+            run + 1, window.back(), longest.back(), gaps.turns(), command.back());
+        std::fflush(stdout);
+    }
+
+    // Stop, "pressed" half-way through: the click is posted from another
+    // thread at a set moment, as the windowing system would deliver it.
+    const auto delay = std::chrono::milliseconds(static_cast<long>(Median(window) / 2));
+    std::atomic<long long> postedAt{0};
+    std::thread presser([&] {
+        std::this_thread::sleep_for(delay + std::chrono::milliseconds(50));
+        postedAt = Clock::now().time_since_epoch().count();
+        QMetaObject::invokeMethod(
+            qApp, [&] { rig.scanner.requestStop(); }, Qt::QueuedConnection);
+    });
+    gaps.start();
+    rig.scan();  // the presser's clock started just before
+    gaps.stop();
+    presser.join();
+    const Clock::time_point posted{Clock::duration(postedAt.load())};
+    const double stopMs =
+        rig.host->cancelledAt == Clock::time_point{} ? -1 : Ms(rig.host->cancelledAt - posted);
+
+    const double w = Median(window);
+    const double c = Median(command);
+    std::printf("window scan (median of %d): %.0f ms; tallowby-scan: %.0f ms\n", runs, w, c);
+    std::printf("longest gap between processed events: %.1f ms (worst run)\n",
+                *std::max_element(longest.begin(), longest.end()));
+    std::printf("Stop posted half-way: reading ended %.1f ms later (gap in that run %.1f ms)\n",
+                stopMs, gaps.longestMs());
+    std::printf("window/tallowby-scan: %.2f (target <= 1.5); longest gap %.1f ms (target <= 50)\n",
+                w / c, *std::max_element(longest.begin(), longest.end()));
+    return 0;
+}
+
+int Distinct(const QString& log) {
+    Rig rig(log);
+    const Clock::time_point start = rig.scan();
+    const bool painted = rig.waitForPaint();
+    const double reading = Ms(rig.host->collapseAt - start);
+    const double after = Ms(rig.paints.at - rig.host->collapseAt);
+    const int rows = rig.list->results().rowCount();
+    std::printf(
+        "rows: %d; reading %.0f ms; collapse + fill + first paint %.0f ms%s "
+        "(collapse %.0f, fill %.0f, paint %.0f)\n",
+        rows, reading, after, painted ? "" : " (no paint seen)",
+        Ms(rig.host->fillStart - rig.host->collapseAt), Ms(rig.host->fillEnd - rig.host->fillStart),
+        Ms(rig.paints.at - rig.host->fillEnd));
+    std::fflush(stdout);
+
+    GapMeter gaps;
+    double worst = 0;
+    for (int column = 0; column < 3; ++column) {
+        rig.paints.painted = false;
+        gaps.start();
+        const Clock::time_point click = Clock::now();
+        // As the header delivers a click: from the event loop.
+        double handler = 0;
+        QTimer::singleShot(0, rig.list, [&rig, column, &handler] {
+            const Clock::time_point t = Clock::now();
+            rig.list->lstResults_ColumnClick(column);
+            handler = Ms(Clock::now() - t);
+        });
+        while (!(rig.paints.painted && rig.list->results().isSorted() &&
+                 rig.list->results().sortColumn() == column)) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        Rig::Settle();
+        gaps.stop();
+        worst = std::max(worst, gaps.longestMs());
+        std::printf(
+            "header click on column %d: handler %.0f ms; sorted and painted after %.0f ms, "
+            "longest gap %.1f ms\n",
+            column, handler, Ms(rig.paints.at - click), gaps.longestMs());
+        std::fflush(stdout);
+    }
+    std::printf(
+        "(collapse + fill + paint)/reading: %.2f (target <= 1); longest gap while sorting: "
+        "%.1f ms (target <= 200)\n",
+        after / reading, worst);
+    return 0;
+}
+
+int Progress(const QString& log) {
+    Rig rig(log);
+    std::vector<Clock::time_point> moves;
+    moves.reserve(1 << 16);
+    QObject::connect(rig.bar, &QProgressBar::valueChanged,
+                     [&](int) { moves.push_back(Clock::now()); });
+    GapMeter gaps;
+    gaps.start();
+    const Clock::time_point start = rig.scan();
+    gaps.stop();
+    const Clock::time_point end =
+        rig.host->collapseAt != Clock::time_point{} ? rig.host->collapseAt : rig.host->completeAt;
+    // The bar's movements while reading: from the end of the count to the collapse.
+    const Clock::time_point readingFrom = start + rig.host->counting;
+    Clock::duration still{};
+    Clock::time_point last = readingFrom;
+    int during = 0;
+    for (const Clock::time_point t : moves) {
+        if (t < readingFrom || t > end) {
+            continue;
+        }
+        still = std::max(still, t - last);
+        last = t;
+        ++during;
+    }
+    still = std::max(still, end - last);
+    const double total = Ms(rig.host->completeAt - start);
+    const double counting = Ms(rig.host->counting);
+    std::printf(
+        "scan %.0f ms, of which counting lines %.0f ms; the bar moved %d times while "
+        "reading; longest gap between processed events %.1f ms\n",
+        total, counting, during, gaps.longestMs());
+    std::printf(
+        "counting/scan: %.2f (target <= 0.25); longest time the bar stood still while "
+        "reading: %.0f ms\n",
+        counting / total, Ms(still));
+    return 0;
+}
+
+int Usage() {
+    std::fputs(
+        "usage: window_bench scan LOG --cli PATH [--runs N]\n"
+        "       window_bench distinct LOG\n"
+        "       window_bench progress LOG\n",
+        stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 3) {
+        return Usage();
+    }
+    const QString mode = args[1];
+    const QString log = QFileInfo(args[2]).absoluteFilePath();
+    QString cli;
+    int runs = 5;
+    for (int i = 3; i + 1 < args.size(); i += 2) {
+        if (args[i] == QLatin1String("--cli")) {
+            cli = args[i + 1];
+        } else if (args[i] == QLatin1String("--runs")) {
+            runs = std::max(1, args[i + 1].toInt());
+        } else {
+            return Usage();
+        }
+    }
+    if (mode == QLatin1String("scan") && !cli.isEmpty()) {
+        return Scan(log, cli, runs);
+    }
+    if (mode == QLatin1String("distinct")) {
+        return Distinct(log);
+    }
+    if (mode == QLatin1String("progress")) {
+        return Progress(log);
+    }
+    return Usage();
+}
