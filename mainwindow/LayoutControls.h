@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Twips.h"
+#include "platform/Twips.h"
 
 namespace tallowby {
 

@@ -9,7 +9,7 @@
 
 #include "platform/MessageBoxes.h"
 #include "results/EngineWebView.h"
-#include "results/Twips.h"
+#include "platform/Twips.h"
 
 namespace tallowby {
 
@@ -19,7 +19,7 @@ const char kNoReferrerMessage[] = "You must select at least one referrer";
 const char kConnecting[] = "connecting ";
 
 QRect DesignRect(int left, int top, int width, int height) {
-    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
+    return {twips::ToPixels(left), twips::ToPixels(top), twips::ToPixels(width), twips::ToPixels(height)};
 }
 
 QToolButton* MakeButton(QWidget* parent, const char* name, QStyle::StandardPixmap picture,
@@ -46,7 +46,7 @@ BrowserPane::BrowserPane(const ProductIdentity& identity, MessageBoxes& messageB
       messageBoxes_(messageBoxes),
       view_(view != nullptr ? view : new EngineWebView) {
     setObjectName(QStringLiteral("frmBrowser"));
-    resize(TwipsToPixels(6375), TwipsToPixels(7215));
+    resize(twips::ToPixels(6375), twips::ToPixels(7215));
 
     text1_ = new QLineEdit(this);
     text1_->setObjectName(QStringLiteral("Text1"));

@@ -3,7 +3,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-#include "results/Twips.h"
+#include "platform/Twips.h"
 
 namespace tallowby {
 
@@ -31,7 +31,7 @@ ResultsList::ResultsList(QWidget* parent) : QTreeView(parent) {
 
 void ResultsList::setUpColumns() {
     for (int column = 0; column < ResultsModel::ColumnCount; ++column) {
-        header()->resizeSection(column, TwipsToPixels(kColumnTwips[column]));
+        header()->resizeSection(column, twips::ToPixels(kColumnTwips[column]));
     }
 }
 

@@ -19,7 +19,7 @@
 #include "ResultsTestSupport.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"
-#include "results/Twips.h"
+#include "platform/Twips.h"
 
 #ifdef TALLOWBY_WITH_MAINWINDOW
 #include <map>
@@ -61,12 +61,12 @@ bool WaitForPage(QSignalSpy& done) {
 // shown on its own: sizes in twips, S the status bar's height.
 void PlacePaneControls(BrowserPane& pane, int widthTwips, int heightTwips) {
     const int s = 315;
-    pane.resize(TwipsToPixels(widthTwips), TwipsToPixels(heightTwips));
+    pane.resize(twips::ToPixels(widthTwips), twips::ToPixels(heightTwips));
     const int text1Width = std::abs(widthTwips - 540 - 300 - 795);
-    pane.text1()->resize(TwipsToPixels(text1Width), pane.text1()->height());
-    pane.command3()->move(TwipsToPixels(text1Width + 540 + 100), pane.command3()->y());
-    pane.webBrowser()->resize(TwipsToPixels(std::abs(widthTwips - 120 - 100)),
-                              TwipsToPixels(std::abs(heightTwips - 1140 - s)));
+    pane.text1()->resize(twips::ToPixels(text1Width), pane.text1()->height());
+    pane.command3()->move(twips::ToPixels(text1Width + 540 + 100), pane.command3()->y());
+    pane.webBrowser()->resize(twips::ToPixels(std::abs(widthTwips - 120 - 100)),
+                              twips::ToPixels(std::abs(heightTwips - 1140 - s)));
 }
 
 bool Save(QWidget& widget, const QString& path) {
