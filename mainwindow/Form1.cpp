@@ -303,9 +303,15 @@ void Form1::ConnectAfterLoad() {
     window.addResults = [this](std::vector<ReferrerEntry> rows) {
         lstResults_->results().append(std::move(rows));
     };
-    window.addResultRows = [this](const WorkList& list, std::size_t from, std::size_t count,
+    // The fill hands the work list over in consecutive batches with nothing
+    // in between, so the whole list is there at the first one: the model
+    // takes it in one append, and a sorted list is sorted once instead of
+    // being merged again for every batch.
+    window.addResultRows = [this](const WorkList& list, std::size_t from, std::size_t,
                                   bool typeCodes) {
-        AppendWorkListRows(lstResults_->results(), list, from, count, typeCodes);
+        if (from == 0) {
+            AppendWorkListRows(lstResults_->results(), list, 0, list.size(), typeCodes);
+        }
     };
     scanHost_ = std::make_unique<WindowScanHost>(std::move(window));
 
