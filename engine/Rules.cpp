@@ -217,10 +217,10 @@ void CutReferrerAt(std::string_view line, std::size_t p, Cut& cut) {
         // The ")" ends the cut and is dropped from the referrer.
         cut.length = static_cast<std::size_t>(static_cast<const char*>(paren) - (data + p));
         // Usually nothing before the address opens a comment: one memchr
-        // settles it; otherwise the parentheses from the first "(" are counted.
-        if (const void* open = std::memchr(data, '(', p)) {
+        // settles it; otherwise every parenthesis before the address counts.
+        if (std::memchr(data, '(', p)) {
             std::ptrdiff_t depth = 0;
-            for (const char* c = static_cast<const char*>(open); c < data + p; ++c) {
+            for (const char* c = data; c < data + p; ++c) {
                 depth += (*c == '(') - (*c == ')');
             }
             cut.bot = depth > 0;

@@ -386,7 +386,7 @@ private:
             // implicit tab stop at the left indent. Qt measures tab stops
             // from where the first line starts.
             format.setTabPositions(
-                {QTextOption::Tab(-state_.firstIndent / kTwipsPerPixel, QTextOption::LeftTab)});
+                {QTextOption::Tab(-(state_.firstIndent / kTwipsPerPixel), QTextOption::LeftTab)});
         }
         return format;
     }

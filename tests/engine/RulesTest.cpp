@@ -114,6 +114,9 @@ TEST(ExtractReferrer, CutsFromSchemeToParenthesisSpaceOrEnd) {
          "http://www.bot.example/bot.html", "\"Mozilla/5.0 (compatible; Bot/2.1; +)\"", true},
         // A comment closed before the address does not make a crawler.
         {"(x) http://a.com/ \"agent (foo)\"", "http://a.com/ \"agent (foo", "(x) )\"", false},
+        // Every parenthesis before the address counts, a stray ")" too.
+        {"GET /a)b (+http://a.com/)", "http://a.com/", "GET /a)b (+)", false},
+        {"x (y (+http://a.com/)", "http://a.com/", "x (y (+)", true},
         // Letter case counts when deleting occurrences.
         {"http://a.com HTTP://a.com http://a.com", "http://a.com ", "HTTP://a.com http://a.com",
          false},

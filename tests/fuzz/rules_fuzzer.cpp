@@ -107,10 +107,9 @@ NaiveCut NaiveCutOf(std::string_view line) {
     const std::size_t space = line.find(' ', cut.position);
     if (paren != npos) {
         cut.length = paren - cut.position;
-        // Inside a comment: more "(" than ")" between the first "(" and the address.
+        // Inside a comment: more "(" than ")" before the address.
         long depth = 0;
-        const std::size_t open = line.substr(0, cut.position).find('(');
-        for (std::size_t i = open == npos ? cut.position : open; i < cut.position; ++i) {
+        for (std::size_t i = 0; i < cut.position; ++i) {
             depth += (line[i] == '(') - (line[i] == ')');
         }
         cut.bot = depth > 0;
