@@ -78,6 +78,7 @@ QLabel* MakePanel(QWidget* statusBar) {
 
 Form1::Form1(Form1Services services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)), store_(services_.platform.settings) {
+    store_.setOnSaveFailed([this](const QString& where) { ReportSettingsProblem(where); });
     BuildControls();
     Load();
 }
@@ -244,6 +245,23 @@ void Form1::BuildBrowserPane(WebView* view) {
 void Form1::AddStatusPanels() {
     panels_.append(MakePanel(statusBar()));
     panels_.append(MakePanel(statusBar()));
+    if (!settingsProblem_.isEmpty()) {
+        statusPanel(2)->setText(settingsProblem_);
+    }
+}
+
+void Form1::ReportSettingsProblem(const QString& where) {
+    if (settingsProblemReported_) {
+        return;
+    }
+    settingsProblemReported_ = true;
+    settingsProblem_ = QStringLiteral("Settings cannot be saved");
+    if (!where.isEmpty()) {
+        settingsProblem_ += QStringLiteral(": ") + where;
+    }
+    if (QLabel* panel2 = statusPanel(2)) {
+        panel2->setText(settingsProblem_);
+    }
 }
 
 QLabel* Form1::statusPanel(int number) const {

@@ -172,6 +172,11 @@ private:
     BrowserPane* frmBrowser_ = nullptr;
     QProgressBar* progressBar1_ = nullptr;
     QList<QLabel*> panels_;
+    // Said once per run in panel 2 when a setting could not be stored; held
+    // until the panels exist when it happens during start-up.
+    void ReportSettingsProblem(const QString& where);
+    QString settingsProblem_;
+    bool settingsProblemReported_ = false;
 
     QAction* mnuFileExit_ = nullptr;
     QAction* mnuActionStart_ = nullptr;

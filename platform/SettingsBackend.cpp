@@ -31,11 +31,17 @@ std::optional<QString> QtSettingsBackend::Read(const QString& application, const
     return value.toString();
 }
 
-void QtSettingsBackend::Write(const QString& application, const QString& section,
+bool QtSettingsBackend::Write(const QString& application, const QString& section,
                               const QString& key, const QString& value) {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, application, application);
     settings.setValue(Key(section, key), value);
     settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+QString QtSettingsBackend::Where(const QString& application) {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, application, application)
+        .fileName();
 }
 
 }  // namespace tallowby

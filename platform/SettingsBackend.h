@@ -19,9 +19,16 @@ public:
                                         const QString& key) = 0;
 
     // Stores `value`, creating the application's and section's entries when
-    // needed and replacing any earlier value. Failures are not reported.
-    virtual void Write(const QString& application, const QString& section, const QString& key,
+    // needed and replacing any earlier value. Returns false when the value
+    // could not be stored (then Where() says where it should have gone).
+    virtual bool Write(const QString& application, const QString& section, const QString& key,
                        const QString& value) = 0;
+
+    // Where the application's values are kept, for messages; may be empty.
+    virtual QString Where(const QString& application) {
+        (void)application;
+        return {};
+    }
 };
 
 // One INI file per application: $XDG_CONFIG_HOME/<application>/<application>.ini
@@ -30,8 +37,9 @@ class QtSettingsBackend : public SettingsBackend {
 public:
     std::optional<QString> Read(const QString& application, const QString& section,
                                 const QString& key) override;
-    void Write(const QString& application, const QString& section, const QString& key,
+    bool Write(const QString& application, const QString& section, const QString& key,
                const QString& value) override;
+    QString Where(const QString& application) override;
 };
 
 }  // namespace tallowby

@@ -9,9 +9,15 @@ QString SettingsStore::GetSetting(const QString& application, const QString& sec
     return backend_.Read(application, section, key).value_or(defaultValue);
 }
 
-void SettingsStore::SaveSetting(const QString& application, const QString& section,
+bool SettingsStore::SaveSetting(const QString& application, const QString& section,
                                 const QString& key, const QString& value) {
-    backend_.Write(application, section, key, value);
+    if (backend_.Write(application, section, key, value)) {
+        return true;
+    }
+    if (onSaveFailed_) {
+        onSaveFailed_(backend_.Where(application));
+    }
+    return false;
 }
 
 }  // namespace tallowby

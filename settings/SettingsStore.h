@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace tallowby {
 
 class SettingsBackend;
@@ -27,12 +29,19 @@ public:
     QString GetSetting(const QString& application, const QString& section, const QString& key,
                        const QString& defaultValue) const;
 
-    // Stores `value`, replacing any earlier one. Failures are not reported.
-    void SaveSetting(const QString& application, const QString& section, const QString& key,
+    // Stores `value`, replacing any earlier one. Returns false when it could
+    // not be stored; the save-failure handler, if any, is then told where the
+    // values should have gone.
+    bool SaveSetting(const QString& application, const QString& section, const QString& key,
                      const QString& value);
+
+    void setOnSaveFailed(std::function<void(const QString& where)> handler) {
+        onSaveFailed_ = std::move(handler);
+    }
 
 private:
     SettingsBackend& backend_;
+    std::function<void(const QString&)> onSaveFailed_;
 };
 
 }  // namespace tallowby

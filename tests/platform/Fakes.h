@@ -52,12 +52,17 @@ public:
         const auto it = values.constFind(address);
         return it == values.constEnd() ? std::nullopt : std::optional<QString>(*it);
     }
-    void Write(const QString& application, const QString& section, const QString& key,
+    bool Write(const QString& application, const QString& section, const QString& key,
                const QString& value) override {
         const QString address = Address(application, section, key);
         writes.append(address + QLatin1Char('=') + value);
+        if (failWrites) {
+            return false;
+        }
         values.insert(address, value);
+        return true;
     }
+    QString Where(const QString& application) override { return QStringLiteral("/memory/") + application; }
 
     static QString Address(const QString& application, const QString& section, const QString& key) {
         return application + QLatin1Char('|') + section + QLatin1Char('|') + key;
@@ -66,6 +71,7 @@ public:
     QMap<QString, QString> values;
     QStringList reads;
     QStringList writes;
+    bool failWrites = false;  // every write fails, as on a read-only settings folder
 };
 
 }  // namespace tallowby::testing

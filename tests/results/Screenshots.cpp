@@ -123,9 +123,10 @@ public:
         const auto it = values.find(application + '|' + section + '|' + key);
         return it == values.end() ? std::nullopt : std::optional<QString>(it->second);
     }
-    void Write(const QString& application, const QString& section, const QString& key,
+    bool Write(const QString& application, const QString& section, const QString& key,
                const QString& value) override {
         values[application + '|' + section + '|' + key] = value;
+        return true;
     }
     std::map<QString, QString> values;
 };

@@ -74,6 +74,20 @@ private slots:
         QCOMPARE(settings.bGetFileTypes, expected);
     }
 
+    void ReportsAFailedSaveWithWhereItBelongs() {
+        testing::MemorySettings backend;
+        SettingsStore store(backend);
+        QStringList told;
+        store.setOnSaveFailed([&](const QString& where) { told << where; });
+        QVERIFY(store.SaveSetting(QStringLiteral("App"), kSectionData, kKeyPath, QStringLiteral("/a")));
+        QVERIFY(told.isEmpty());
+        backend.failWrites = true;
+        QVERIFY(!store.SaveSetting(QStringLiteral("App"), kSectionData, kKeyPath, QStringLiteral("/b")));
+        QCOMPARE(told, QStringList{QStringLiteral("/memory/App")});
+        QCOMPARE(store.GetSetting(QStringLiteral("App"), kSectionData, kKeyPath, QString()),
+                 QStringLiteral("/a"));
+    }
+
     void KeepsTheDomainAsStored() {
         QtSettingsBackend backend;
         SettingsStore store(backend);

@@ -12,9 +12,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QProgressBar>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
@@ -136,9 +138,10 @@ private slots:
     void unwritableSettingsFolderLeavesTheWindowRunning() {
         // Root ignores permission bits: a plain file where the settings folder
         // belongs makes every write fail.
+        // QSettings takes its folder once per process, so it is pointed at
+        // the test's folder directly rather than through XDG_CONFIG_HOME.
         QTemporaryDir home;
-        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path());
         Write(home.path() + "/" + kApp, "not a folder");
         {
             QtSettingsBackend backend;
@@ -146,12 +149,25 @@ private slots:
             rig.settings = &backend;
             rig.load();
             SettingsStore store(backend);
-            store.SaveSetting(kApp, "data", "strYourWebsite", "mysite.example");
+            QVERIFY(!store.SaveSetting(kApp, "data", "strYourWebsite", "mysite.example"));
             QTest::mouseClick(rig.form->cmdGo(), Qt::LeftButton);
             QVERIFY(rig.form->isVisible());
             QVERIFY(QFileInfo(home.path() + "/" + kApp).isFile());  // nothing was written
+
+            // A change of folder stores "path": the window says once, in
+            // panel 2, that settings cannot be saved, and where they belong.
+            QTemporaryDir logs;
+            QVERIFY(QDir(logs.path()).mkdir("a") && QDir(logs.path()).mkdir("b"));
+            QVERIFY(rig.form->chooser().setDirectoryPath(logs.path() + "/a"));
+            const QString said = rig.form->statusPanel(2)->text();
+            QVERIFY2(said.startsWith("Settings cannot be saved: " + home.path() + "/" + kApp),
+                     qPrintable(said));
+            rig.form->statusPanel(2)->setText("later text");
+            QVERIFY(rig.form->chooser().setDirectoryPath(logs.path() + "/b"));
+            QCOMPARE(rig.form->statusPanel(2)->text(), QString("later text"));
         }
-        qputenv("XDG_CONFIG_HOME", saved);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           qEnvironmentVariable("XDG_CONFIG_HOME"));
     }
 
     void missingOrCorruptReadMeOpensAnEmptyOrPartialWindow() {
