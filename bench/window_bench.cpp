@@ -61,8 +61,9 @@ public:
         auto it = values_.constFind(a + s + k);
         return it == values_.constEnd() ? std::nullopt : std::optional<QString>(*it);
     }
-    void Write(const QString& a, const QString& s, const QString& k, const QString& v) override {
+    bool Write(const QString& a, const QString& s, const QString& k, const QString& v) override {
         values_.insert(a + s + k, v);
+        return true;
     }
 
 private:
