@@ -92,4 +92,8 @@ private:
     mutable bool ordered_ = true;
 };
 
+// One entry of the work list (its text and what the type code needs), as
+// the list hands it out in order.
+using WorkEntry = WorkList::Item;
+
 }  // namespace tallowby
