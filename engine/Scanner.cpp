@@ -255,34 +255,35 @@ std::string FinishedStatusText(const ScanCounters& c) {
     return s;
 }
 
-std::string CompleteStatusText(const ScanCounters& c) {
-    std::string s = "COMPLETE: ";
-    AppendNumber(s, c.filesDone);
-    s += " files done : ";
-    AppendNumber(s, c.linesScanned);
-    s += " lines scanned : ";
-    AppendNumber(s, c.linksFound);
-    s += " links found : ";
-    AppendNumber(s, c.duplicatesRemoved);
-    s += " duplicates removed : ";
-    AppendNumber(s, c.uniqueLinks());
-    s += " unique links";
+namespace {
+
+// The five statistics figures, each followed by its label, joined by
+// `between`: the same figures end the status line and fill the message box.
+std::string FiguresText(const ScanCounters& c, std::string_view before, std::string_view between) {
+    const std::pair<std::int64_t, const char*> figures[] = {
+        {c.filesDone, " files done"},
+        {c.linesScanned, " lines scanned"},
+        {c.linksFound, " links found"},
+        {c.duplicatesRemoved, " duplicates removed"},
+        {c.uniqueLinks(), " unique links"},
+    };
+    std::string s(before);
+    bool first = true;
+    for (const auto& [value, label] : figures) {
+        if (!first) {
+            s += between;
+        }
+        first = false;
+        AppendNumber(s, value);
+        s += label;
+    }
     return s;
 }
 
-std::string StatisticsMessageText(const ScanCounters& c) {
-    std::string s;
-    AppendNumber(s, c.filesDone);
-    s += " files done\r\n";
-    AppendNumber(s, c.linesScanned);
-    s += " lines scanned\r\n";
-    AppendNumber(s, c.linksFound);
-    s += " links found\r\n";
-    AppendNumber(s, c.duplicatesRemoved);
-    s += " duplicates removed\r\n";
-    AppendNumber(s, c.uniqueLinks());
-    s += " unique links";
-    return s;
-}
+}  // namespace
+
+std::string CompleteStatusText(const ScanCounters& c) { return FiguresText(c, "COMPLETE: ", " : "); }
+
+std::string StatisticsMessageText(const ScanCounters& c) { return FiguresText(c, "", "\r\n"); }
 
 }  // namespace tallowby
