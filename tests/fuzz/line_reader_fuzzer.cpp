@@ -19,28 +19,7 @@
 namespace {
 
 using namespace tallowby;
-
-// A line ends at CR LF, CR or LF; a last line without an end is a line. With
-// `complete` set, that last unterminated piece is left out.
-std::vector<std::string> Split(std::string_view text, bool complete = false) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(line);
-            line.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            line += c;
-        }
-    }
-    const bool unterminated = !text.empty() && text.back() != '\r' && text.back() != '\n';
-    if (unterminated && !complete)
-        lines.push_back(line);
-    return lines;
-}
+using fuzz::Split;
 
 }  // namespace
 

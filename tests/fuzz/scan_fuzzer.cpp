@@ -23,25 +23,7 @@
 namespace {
 
 using namespace tallowby;
-
-std::vector<std::string> Split(std::string_view text, bool complete) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(line);
-            line.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            line += c;
-        }
-    }
-    if (!complete && !line.empty())
-        lines.push_back(line);
-    return lines;
-}
+using fuzz::Split;
 
 }  // namespace
 
