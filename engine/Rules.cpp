@@ -109,6 +109,47 @@ int Commonness(unsigned char c) {
     }
 }
 
+// The first start in [0, span) where the byte there passes `first`, the byte
+// `anchor` further on passes `other`, and matchesAt(start) holds; or npos.
+// A byte c passes a test when (c | test.fold) == test.value, so a test with
+// fold 0 compares exactly. Sixteen starts at a time where SSE2 is there: both
+// bytes of each are tested at once and only starts where both pass are
+// compared whole.
+template <typename Test, typename MatchesAt>
+std::size_t FindCandidate(const char* data, std::size_t span, std::size_t anchor, Test first,
+                          Test other, MatchesAt matchesAt) {
+    std::size_t start = 0;
+#if defined(__SSE2__)
+    const __m128i firstValue = _mm_set1_epi8(static_cast<char>(first.value));
+    const __m128i firstFold = _mm_set1_epi8(static_cast<char>(first.fold));
+    const __m128i otherValue = _mm_set1_epi8(static_cast<char>(other.value));
+    const __m128i otherFold = _mm_set1_epi8(static_cast<char>(other.fold));
+    for (; start + 16 <= span; start += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start + anchor));
+        const __m128i hits = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstFold), firstValue),
+                                           _mm_cmpeq_epi8(_mm_or_si128(b, otherFold), otherValue));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        while (mask != 0) {
+            const std::size_t at = start + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (matchesAt(at)) {
+                return at;
+            }
+            mask &= mask - 1;
+        }
+    }
+#endif
+    auto passes = [](char c, Test t) {
+        return (static_cast<unsigned char>(c) | t.fold) == t.value;
+    };
+    for (; start < span; ++start) {
+        if (passes(data[start], first) && passes(data[start + anchor], other) && matchesAt(start)) {
+            return start;
+        }
+    }
+    return std::string_view::npos;
+}
+
 }  // namespace
 
 FoldedNeedle::ByteTest FoldedNeedle::TestFor(unsigned char c) {
@@ -145,42 +186,9 @@ std::size_t FoldedNeedle::findIn(std::string_view haystack) const {
     const char* const data = haystack.data();
     // A match can start at [0, span).
     const std::size_t span = haystack.size() - n + 1;
-    auto passes = [](char c, ByteTest t) {
-        return (static_cast<unsigned char>(c) | t.fold) == t.value;
-    };
-    auto matchesAt = [&](std::size_t start) {
+    return FindCandidate(data, span, anchor_, first_, rare_, [&](std::size_t start) {
         return EqualsIgnoringCase(std::string_view(data + start, n), needle_);
-    };
-    std::size_t start = 0;
-#if defined(__SSE2__)
-    // Sixteen starts at a time: load the bytes under the first and under the
-    // rare byte of each, test both, and compare whole only where both pass.
-    const __m128i firstValue = _mm_set1_epi8(static_cast<char>(first_.value));
-    const __m128i firstFold = _mm_set1_epi8(static_cast<char>(first_.fold));
-    const __m128i rareValue = _mm_set1_epi8(static_cast<char>(rare_.value));
-    const __m128i rareFold = _mm_set1_epi8(static_cast<char>(rare_.fold));
-    for (; start + 16 <= span; start += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start + anchor_));
-        const __m128i hits = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstFold), firstValue),
-                                           _mm_cmpeq_epi8(_mm_or_si128(b, rareFold), rareValue));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
-        while (mask != 0) {
-            const std::size_t at = start + static_cast<std::size_t>(__builtin_ctz(mask));
-            if (matchesAt(at)) {
-                return at;
-            }
-            mask &= mask - 1;
-        }
-    }
-#endif
-    for (; start < span; ++start) {
-        if (passes(data[start], first_) && passes(data[start + anchor_], rare_) &&
-            matchesAt(start)) {
-            return start;
-        }
-    }
-    return std::string_view::npos;
+    });
 }
 
 std::size_t FindIgnoringCase(std::string_view haystack, std::string_view needle) {
@@ -250,31 +258,15 @@ std::size_t FindExact(std::string_view haystack, std::string_view needle) {
     const char* const data = haystack.data();
     const std::size_t span = haystack.size() - n + 1;
     const std::size_t anchor = n > 4 ? 4 : n - 1;
-    std::size_t start = 0;
-#if defined(__SSE2__)
-    const __m128i first = _mm_set1_epi8(needle[0]);
-    const __m128i other = _mm_set1_epi8(needle[anchor]);
-    for (; start + 16 <= span; start += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start + anchor));
-        unsigned mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, other))));
-        while (mask != 0) {
-            const std::size_t at = start + static_cast<std::size_t>(__builtin_ctz(mask));
-            if (std::memcmp(data + at, needle.data(), n) == 0) {
-                return at;
-            }
-            mask &= mask - 1;
-        }
-    }
-#endif
-    for (; start < span; ++start) {
-        if (data[start] == needle[0] && data[start + anchor] == needle[anchor] &&
-            std::memcmp(data + start, needle.data(), n) == 0) {
-            return start;
-        }
-    }
-    return std::string_view::npos;
+    struct ExactByte {
+        unsigned char value;
+        unsigned char fold;
+    };
+    const ExactByte first{static_cast<unsigned char>(needle[0]), 0};
+    const ExactByte other{static_cast<unsigned char>(needle[anchor]), 0};
+    return FindCandidate(data, span, anchor, first, other, [&](std::size_t start) {
+        return std::memcmp(data + start, needle.data(), n) == 0;
+    });
 }
 
 // Appends `line` with every exact occurrence of its referrer deleted. The
