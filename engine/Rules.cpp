@@ -91,18 +91,41 @@ namespace {
 // search for a needle looks for its rarest byte first, so memchr skips most
 // of a line in one go.
 int Commonness(unsigned char c) {
-    if (c == ' ' || c == '/' || c == '.' || c == '"' || c == '-') return 9;
-    if (c >= '0' && c <= '9') return 8;
+    if (c == ' ' || c == '/' || c == '.' || c == '"' || c == '-')
+        return 9;
+    if (c >= '0' && c <= '9')
+        return 8;
     switch (FoldByte(c)) {
-        case 'e': case 't': case 'a': case 'o': case 'i': case 'n': case 's': case 'r':
+        case 'e':
+        case 't':
+        case 'a':
+        case 'o':
+        case 'i':
+        case 'n':
+        case 's':
+        case 'r':
             return 7;
-        case 'h': case 'l': case 'c': case 'd': case 'm': case 'p': case 'u':
+        case 'h':
+        case 'l':
+        case 'c':
+        case 'd':
+        case 'm':
+        case 'p':
+        case 'u':
             return 6;
-        case 'g': case 'f': case 'b': case 'w':
+        case 'g':
+        case 'f':
+        case 'b':
+        case 'w':
             return 5;
-        case 'y': case 'v': case 'k':
+        case 'y':
+        case 'v':
+        case 'k':
             return 4;
-        case 'x': case 'j': case 'q': case 'z':
+        case 'x':
+        case 'j':
+        case 'q':
+        case 'z':
             return 3;
         default:
             return c >= 0x80 ? 2 : 5;
@@ -200,27 +223,85 @@ std::size_t FindScheme(std::string_view text) {
     return scheme.findIn(text);
 }
 
-bool LineHasReferrer(std::string_view line, std::string_view ownDomain) {
-    if (FindScheme(line) == std::string_view::npos) {
+std::size_t FindAddress(std::string_view text, const ReferrerRules& rules) {
+    if (!rules.https) {
+        return FindScheme(text);
+    }
+    // One pass over "http" in any letter case; each one is an address when
+    // "://" or "s://" follows. Request lines ("HTTP/1.1") give the odd false
+    // candidate, never more than one per "http".
+    static const FoldedNeedle http("http");
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t hit = http.findIn(text.substr(from));
+        if (hit == std::string_view::npos) {
+            return hit;
+        }
+        const std::size_t at = from + hit;
+        std::string_view after = text.substr(at + 4);
+        if (!after.empty() && (after[0] | 0x20) == 's') {
+            after.remove_prefix(1);
+        }
+        if (after.substr(0, 3) == "://") {
+            return at;
+        }
+        from = at + 1;
+    }
+}
+
+bool LineHasReferrer(std::string_view line, std::string_view ownDomain,
+                     const ReferrerRules& rules) {
+    if (FindAddress(line, rules) == std::string_view::npos) {
         return false;
     }
     return FindIgnoringCase(line, ownDomain) == std::string_view::npos;
 }
 
-bool CutReferrer(std::string_view line, Cut& cut) {
-    const std::size_t p = FindScheme(line);
+bool CutReferrer(std::string_view line, Cut& cut, const ReferrerRules& rules) {
+    const std::size_t p = FindAddress(line, rules);
     if (p == std::string_view::npos) {
         return false;
     }
-    CutReferrerAt(line, p, cut);
+    CutReferrerAt(line, p, cut, rules);
     return true;
 }
 
-void CutReferrerAt(std::string_view line, std::size_t p, Cut& cut) {
+namespace {
+
+// The position of the double quote that closes a quoted field whose text
+// starts at `from`: the next one not preceded by a backslash; or npos.
+std::size_t ClosingQuote(std::string_view line, std::size_t from) {
+    const char* const data = line.data();
+    while (from < line.size()) {
+        const void* quote = std::memchr(data + from, '"', line.size() - from);
+        if (!quote) {
+            break;
+        }
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(quote) - data);
+        if (data[at - 1] != '\\') {
+            return at;
+        }
+        from = at + 1;
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+void CutReferrerAt(std::string_view line, std::size_t p, Cut& cut, const ReferrerRules& rules) {
     cut.position = p;
     cut.bot = false;
     const char* const data = line.data();
     const std::size_t rest = line.size() - p;
+    if (rules.quoted && p > 0 && data[p - 1] == '"') {
+        // The address is a quoted field of its own (a combined log's referrer):
+        // it ends where the field does. The scheme is never a quote, so the
+        // search may start right after the address's first byte.
+        if (const std::size_t close = ClosingQuote(line, p + 1); close != std::string_view::npos) {
+            cut.length = close - p;
+            return;
+        }
+    }
     if (const void* paren = std::memchr(data + p, ')', rest)) {
         // The ")" ends the cut and is dropped from the referrer.
         cut.length = static_cast<std::size_t>(static_cast<const char*>(paren) - (data + p));
@@ -293,10 +374,10 @@ void AppendRemainder(std::string_view line, const Cut& cut, std::string& out) {
 
 }  // namespace
 
-Extraction ExtractReferrer(std::string_view line) {
+Extraction ExtractReferrer(std::string_view line, const ReferrerRules& rules) {
     Extraction result;
     Cut cut;
-    if (!CutReferrer(line, cut)) {
+    if (!CutReferrer(line, cut, rules)) {
         result.remainder = std::string(line);
         return result;
     }

@@ -10,8 +10,38 @@ namespace tallowby {
 // wins), then HTM for "none of them", then BOT for a referrer a crawler
 // announced inside a parenthesised comment.
 enum class TypeCode : std::uint8_t {
-    JPG, ZIP, MSI, GIF, ASP, PHP, PNG, PDF, TAR, TXT, AIF, AVI, MOV, MP3, MPG, RM,
-    SWF, WAV, WMF, EPS, PPT, PSD, PCT, TIF, RTF, SEA, SIT, SML, SVG, XLS, EXE, HTM,
+    JPG,
+    ZIP,
+    MSI,
+    GIF,
+    ASP,
+    PHP,
+    PNG,
+    PDF,
+    TAR,
+    TXT,
+    AIF,
+    AVI,
+    MOV,
+    MP3,
+    MPG,
+    RM,
+    SWF,
+    WAV,
+    WMF,
+    EPS,
+    PPT,
+    PSD,
+    PCT,
+    TIF,
+    RTF,
+    SEA,
+    SIT,
+    SML,
+    SVG,
+    XLS,
+    EXE,
+    HTM,
     BOT,
 };
 inline constexpr int kTypeCodeCount = 33;
@@ -19,10 +49,25 @@ inline constexpr int kTypeCodeCount = 33;
 // The code's display text ("JPG", "RM", ..., "HTM", "BOT"). Never null.
 const char* TypeCodeName(TypeCode code);
 
-// True when `line` contains "http://" (ASCII letter case ignored) and does not
-// contain `ownDomain` anywhere (letter case ignored). An empty own domain is
-// found in every line, so it rejects every line.
-bool LineHasReferrer(std::string_view line, std::string_view ownDomain);
+// Options that widen the referrer rules for today's logs. Both off (the
+// default) gives the plain rules exactly.
+struct ReferrerRules {
+    // "https://" (any letter case) starts a referrer as "http://" does; the
+    // first of the two on a line is the address, its scheme kept as written.
+    bool https = false;
+    // An address standing right after a double quote runs to the next double
+    // quote not preceded by a backslash (the quote itself left out), spaces and
+    // ")" included, and is never a crawler's. Without such a closing quote
+    // the plain cut applies.
+    bool quoted = false;
+};
+
+// True when `line` contains "http://" (or, with rules.https, "https://"; ASCII
+// letter case ignored) and does not contain `ownDomain` anywhere (letter case
+// ignored). An empty own domain is found in every line, so it rejects every
+// line.
+bool LineHasReferrer(std::string_view line, std::string_view ownDomain,
+                     const ReferrerRules& rules = {});
 
 // What ExtractReferrer cuts out of a line.
 struct Extraction {
@@ -39,9 +84,10 @@ struct Extraction {
     bool bot = false;
 };
 
-// Precondition: LineHasReferrer(line, ...) is true, or at least the line
-// contains "http://" in some letter case; otherwise the result is empty.
-Extraction ExtractReferrer(std::string_view line);
+// Precondition: LineHasReferrer(line, ..., rules) is true, or at least the
+// line contains an address; otherwise the result is empty. With `rules` set
+// the cut follows them (see ReferrerRules); the remainder rule is the same.
+Extraction ExtractReferrer(std::string_view line, const ReferrerRules& rules = {});
 
 // The lower row of the table whose pattern occurs anywhere in `remainder`
 // (letter case ignored); HTM when none does. Never BOT.
@@ -56,6 +102,9 @@ std::string StripTypeTags(std::string_view text);
 
 // Position of the first "http://" in `text`, letter case ignored, or npos.
 std::size_t FindScheme(std::string_view text);
+// Position of the first address the rules accept: FindScheme, or with
+// rules.https the first "http://" or "https://", whichever comes first.
+std::size_t FindAddress(std::string_view text, const ReferrerRules& rules);
 // Position of the first occurrence of `needle` in `haystack` with ASCII letter
 // case ignored, or npos. An empty needle is found at 0.
 std::size_t FindIgnoringCase(std::string_view haystack, std::string_view needle);
@@ -93,10 +142,12 @@ struct Cut {
     std::size_t length = 0;
     bool bot = false;
 };
-// Precondition as ExtractReferrer. Returns false when the line has no scheme.
-bool CutReferrer(std::string_view line, Cut& cut);
-// The cut of a line whose first "http://" stands at `scheme` (FindScheme).
-void CutReferrerAt(std::string_view line, std::size_t scheme, Cut& cut);
+// Precondition as ExtractReferrer. Returns false when the line has no address.
+bool CutReferrer(std::string_view line, Cut& cut, const ReferrerRules& rules = {});
+// The cut of a line whose first address stands at `scheme` (FindAddress with
+// the same rules).
+void CutReferrerAt(std::string_view line, std::size_t scheme, Cut& cut,
+                   const ReferrerRules& rules = {});
 // TypeCodeFor(remainder of the cut), computed with `scratch` as working space.
 TypeCode TypeCodeOfRemainder(std::string_view line, const Cut& cut, std::string& scratch);
 

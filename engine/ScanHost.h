@@ -39,6 +39,10 @@ public:
     virtual bool removeDupes() = 0;
     virtual bool getFileTypes() = 0;
     virtual bool displayStats() = 0;
+    // The widened referrer rules (see ReferrerRules in Rules.h), read with
+    // the own domain before every line. Off unless the host offers them.
+    virtual bool httpsReferrers() { return false; }
+    virtual bool quotedReferrers() { return false; }
 
     // --- Feedback.
     virtual void setStatusText(std::string_view text) = 0;  // status panel 2

@@ -132,12 +132,13 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
             continue;  // a read error: the end test reports it
         }
         ++counters_.linesScanned;
-        // LineHasReferrer and the cut, sharing one search for the scheme.
-        const std::size_t scheme = FindScheme(line);
+        // LineHasReferrer and the cut, sharing one search for the address.
+        const ReferrerRules rules{host.httpsReferrers(), host.quotedReferrers()};
+        const std::size_t scheme = FindAddress(line, rules);
         if (scheme != std::string_view::npos && !mentionsOwnDomain(host, line)) {
             ++counters_.linksFound;
             Cut cut;
-            CutReferrerAt(line, scheme, cut);
+            CutReferrerAt(line, scheme, cut, rules);
             const TypeCode type = TypeCodeOfRemainder(line, cut, scratch);
             workList_.append(line.substr(cut.position, cut.length), type, cut.bot);
         }
@@ -261,10 +262,8 @@ namespace {
 // `between`: the same figures end the status line and fill the message box.
 std::string FiguresText(const ScanCounters& c, std::string_view before, std::string_view between) {
     const std::pair<std::int64_t, const char*> figures[] = {
-        {c.filesDone, " files done"},
-        {c.linesScanned, " lines scanned"},
-        {c.linksFound, " links found"},
-        {c.duplicatesRemoved, " duplicates removed"},
+        {c.filesDone, " files done"},       {c.linesScanned, " lines scanned"},
+        {c.linksFound, " links found"},     {c.duplicatesRemoved, " duplicates removed"},
         {c.uniqueLinks(), " unique links"},
     };
     std::string s(before);
@@ -282,8 +281,12 @@ std::string FiguresText(const ScanCounters& c, std::string_view before, std::str
 
 }  // namespace
 
-std::string CompleteStatusText(const ScanCounters& c) { return FiguresText(c, "COMPLETE: ", " : "); }
+std::string CompleteStatusText(const ScanCounters& c) {
+    return FiguresText(c, "COMPLETE: ", " : ");
+}
 
-std::string StatisticsMessageText(const ScanCounters& c) { return FiguresText(c, "", "\r\n"); }
+std::string StatisticsMessageText(const ScanCounters& c) {
+    return FiguresText(c, "", "\r\n");
+}
 
 }  // namespace tallowby

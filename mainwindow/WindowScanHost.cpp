@@ -82,6 +82,12 @@ bool WindowScanHost::getFileTypes() {
 bool WindowScanHost::displayStats() {
     return window_.settings->bDisplayStats;
 }
+bool WindowScanHost::httpsReferrers() {
+    return window_.settings->bHttpsReferrers;
+}
+bool WindowScanHost::quotedReferrers() {
+    return window_.settings->bQuotedReferrers;
+}
 
 void WindowScanHost::setStatusText(std::string_view text) {
     statusText_.assign(text);

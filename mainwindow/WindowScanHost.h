@@ -69,6 +69,8 @@ public:
     bool removeDupes() override;
     bool getFileTypes() override;
     bool displayStats() override;
+    bool httpsReferrers() override;
+    bool quotedReferrers() override;
 
     void setStatusText(std::string_view text) override;
     void setProgressValue(double value) override;

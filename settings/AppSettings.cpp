@@ -9,12 +9,14 @@ namespace tallowby {
 namespace {
 
 const QString kOn = QStringLiteral("1");
+const QString kOff = QStringLiteral("0");
 
-bool ReadOption(const SettingsStore& store, const QString& application, const QString& key) {
-    const QString text = store.GetSetting(application, kSectionData, key, kOn);
+bool ReadOption(const SettingsStore& store, const QString& application, const QString& key,
+                bool defaultOn = true) {
+    const QString text = store.GetSetting(application, kSectionData, key, defaultOn ? kOn : kOff);
     // Only the program writes these keys, always "1" or "0"; a text typed in
-    // by hand that is no boolean falls back to the key's default, on.
-    return SettingTextToBool(text).value_or(true);
+    // by hand that is no boolean falls back to the key's default.
+    return SettingTextToBool(text).value_or(defaultOn);
 }
 
 }  // namespace
@@ -25,6 +27,8 @@ void LoadSettings(const SettingsStore& store, const QString& application, AppSet
     settings.bGetFileTypes = ReadOption(store, application, kKeyGetFileTypes);
     settings.strYourWebsite =
         store.GetSetting(application, kSectionData, kKeyYourWebsite, strPlaceholderDomain);
+    settings.bHttpsReferrers = ReadOption(store, application, kKeyHttpsReferrers, false);
+    settings.bQuotedReferrers = ReadOption(store, application, kKeyQuotedReferrers, false);
 }
 
 std::optional<bool> SettingTextToBool(const QString& text) {

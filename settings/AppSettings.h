@@ -12,18 +12,22 @@ class SettingsStore;
 // examples, so no real referrer ever contains it.
 inline const QString strPlaceholderDomain = QStringLiteral("your-domain.example");
 
-// The four scan options held in memory for the run. Empty and false until
-// the first LoadSettings.
+// The scan options held in memory for the run. Empty and false until the
+// first LoadSettings.
 struct AppSettings {
     QString strYourWebsite;
     bool bGetFileTypes = false;
     bool bRemoveDupes = false;
     bool bDisplayStats = false;
+    // The widened referrer rules for today's logs (engine ReferrerRules).
+    bool bHttpsReferrers = false;
+    bool bQuotedReferrers = false;
 };
 
 // Fills `settings` from `store` under application name `application`, read
 // afresh in this order: bRemoveDupes, bDisplayStats, bGetFileTypes (each
-// default "1"), strYourWebsite (default strPlaceholderDomain, kept unchanged).
+// default "1"), strYourWebsite (default strPlaceholderDomain, kept unchanged),
+// then bHttpsReferrers and bQuotedReferrers (each default "0").
 void LoadSettings(const SettingsStore& store, const QString& application, AppSettings& settings);
 
 // Text to boolean as the store's option values are read: a number is false

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,8 +18,10 @@ namespace tallowby {
 
 namespace {
 
-// 4680 x 3195 twips at 15 twips per pixel.
+// 4680 x 3195 twips at 15 twips per pixel, grown to hold the group of the
+// referrer rules below the three check boxes.
 constexpr QSize kClientSize(312, 213);
+constexpr int kRulesGroupHeight = 74;
 
 QString CheckText(const QCheckBox* box) {
     return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
@@ -45,11 +48,13 @@ Form2::Form2(SettingsStore& store, QString application, AppSettings& appSettings
     if (appSettings_.bDisplayStats) {
         check3_->setChecked(true);
     }
+    check4_->setChecked(appSettings_.bHttpsReferrers);
+    check5_->setChecked(appSettings_.bQuotedReferrers);
 }
 
 void Form2::BuildControls() {
     setWindowTitle(QStringLiteral("Options"));
-    setFixedSize(kClientSize);
+    setFixedSize(kClientSize.width(), kClientSize.height() + kRulesGroupHeight);
 
     auto* label1 = new QLabel(QStringLiteral("Enter your domain:"), this);
     text1_ = new QLineEdit(strPlaceholderDomain, this);
@@ -65,6 +70,15 @@ void Form2::BuildControls() {
     check1_ = new QCheckBox(QStringLiteral("Display Common Filetypes [img] [zip] [exe]"), this);
     check2_ = new QCheckBox(QStringLiteral("Remove Duplicates"), this);
     check3_ = new QCheckBox(QStringLiteral("Display statistics after completion"), this);
+    auto* group1 = new QGroupBox(QStringLiteral("Today's logs"), this);
+    check4_ = new QCheckBox(QStringLiteral("Also find https:// referrers"), group1);
+    check5_ = new QCheckBox(
+        QStringLiteral("End quoted referrers at the closing quote (Apache, nginx)"), group1);
+    auto* groupLayout = new QVBoxLayout(group1);
+    groupLayout->setContentsMargins(8, 4, 8, 4);
+    groupLayout->setSpacing(2);
+    groupLayout->addWidget(check4_);
+    groupLayout->addWidget(check5_);
     command1_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
                                 QStringLiteral("Ok"), this);
     command1_->setMinimumWidth(80);
@@ -81,6 +95,8 @@ void Form2::BuildControls() {
     layout->addWidget(check1_);
     layout->addWidget(check2_);
     layout->addWidget(check3_);
+    layout->addSpacing(2);
+    layout->addWidget(group1);
     layout->addStretch(1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -90,7 +106,9 @@ void Form2::BuildControls() {
     setTabOrder(text1_, check1_);
     setTabOrder(check1_, check2_);
     setTabOrder(check2_, check3_);
-    setTabOrder(check3_, command1_);
+    setTabOrder(check3_, check4_);
+    setTabOrder(check4_, check5_);
+    setTabOrder(check5_, command1_);
     text1_->setFocus();
 
     connect(command1_, &QPushButton::clicked, this, &Form2::Command1_Click);
@@ -104,6 +122,8 @@ void Form2::Command1_Click() {
     store_.SaveSetting(application_, kSectionData, kKeyGetFileTypes, CheckText(check1_));
     store_.SaveSetting(application_, kSectionData, kKeyRemoveDupes, CheckText(check2_));
     store_.SaveSetting(application_, kSectionData, kKeyDisplayStats, CheckText(check3_));
+    store_.SaveSetting(application_, kSectionData, kKeyHttpsReferrers, CheckText(check4_));
+    store_.SaveSetting(application_, kSectionData, kKeyQuotedReferrers, CheckText(check5_));
     LoadSettings(store_, application_, appSettings_);
     emit settingsSaved();
     close();

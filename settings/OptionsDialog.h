@@ -18,7 +18,8 @@ namespace tallowby {
 
 class SettingsStore;
 
-// The Options dialog: the user's own domain and the three scan options.
+// The Options dialog: the user's own domain, the three scan options and, in
+// a group of their own, the two referrer rules for today's logs.
 // Its load step (the constructor) shows what `appSettings` holds now; "Ok"
 // saves all four values under `application`, reloads `appSettings` from the
 // store, emits settingsSaved and closes. The close box saves nothing.
@@ -32,6 +33,8 @@ public:
     QCheckBox* Check1() const { return check1_; }        // Display Common Filetypes
     QCheckBox* Check2() const { return check2_; }        // Remove Duplicates
     QCheckBox* Check3() const { return check3_; }        // Display statistics
+    QCheckBox* Check4() const { return check4_; }        // Also find https:// referrers
+    QCheckBox* Check5() const { return check5_; }        // End quoted referrers at the quote
     QPushButton* Command1() const { return command1_; }  // Ok
 
 signals:
@@ -51,6 +54,8 @@ private:
     QCheckBox* check1_ = nullptr;
     QCheckBox* check2_ = nullptr;
     QCheckBox* check3_ = nullptr;
+    QCheckBox* check4_ = nullptr;
+    QCheckBox* check5_ = nullptr;
     QPushButton* command1_ = nullptr;
 };
 

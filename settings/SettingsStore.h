@@ -15,6 +15,8 @@ inline const QString kKeyYourWebsite = QStringLiteral("strYourWebsite");
 inline const QString kKeyGetFileTypes = QStringLiteral("bGetFileTypes");
 inline const QString kKeyRemoveDupes = QStringLiteral("bRemoveDupes");
 inline const QString kKeyDisplayStats = QStringLiteral("bDisplayStats");
+inline const QString kKeyHttpsReferrers = QStringLiteral("bHttpsReferrers");
+inline const QString kKeyQuotedReferrers = QStringLiteral("bQuotedReferrers");
 inline const QString kKeyPath = QStringLiteral("path");          // in kSectionData
 inline const QString kKeyShowHelp = QStringLiteral("showHelp");  // in kSectionSettings
 

@@ -33,6 +33,8 @@ public:
     bool removeDupes() override { return options_.removeDupes; }
     bool getFileTypes() override { return options_.typeCodes; }
     bool displayStats() override { return false; }
+    bool httpsReferrers() override { return options_.httpsReferrers; }
+    bool quotedReferrers() override { return options_.quotedReferrers; }
 
     void setStatusText(std::string_view) override {}
     void setProgressValue(double value) override { progressValue_ = value; }

@@ -18,8 +18,9 @@ struct OptionInfo {
 
 constexpr OptionInfo kOptions[] = {
     {"domain", 'd', Kind::Value}, {"format", 0, Kind::Value},  {"html", 0, Kind::Value},
-    {"no-dupes", 0, Kind::Flag},  {"no-types", 0, Kind::Flag}, {"quiet", 'q', Kind::Flag},
-    {"help", 'h', Kind::Flag},    {"version", 0, Kind::Flag},
+    {"no-dupes", 0, Kind::Flag},  {"no-types", 0, Kind::Flag}, {"https", 0, Kind::Flag},
+    {"quoted", 0, Kind::Flag},    {"quiet", 'q', Kind::Flag},  {"help", 'h', Kind::Flag},
+    {"version", 0, Kind::Flag},
 };
 
 const OptionInfo* FindLong(std::string_view name) {
@@ -52,6 +53,10 @@ void Store(RawOptions& raw, const OptionInfo& o, std::string value) {
         raw.noDupes = true;
     else if (n == "no-types")
         raw.noTypes = true;
+    else if (n == "https")
+        raw.https = true;
+    else if (n == "quoted")
+        raw.quoted = true;
     else if (n == "quiet")
         raw.quiet = true;
     else if (n == "help")
@@ -171,6 +176,8 @@ Validated ValidateOptions(const RawOptions& raw) {
     }
     o.removeDupes = !raw.noDupes;
     o.typeCodes = !raw.noTypes;
+    o.httpsReferrers = raw.https;
+    o.quotedReferrers = raw.quoted;
     o.quiet = raw.quiet;
     o.files = raw.files;
     v.action = Action::Scan;
@@ -196,6 +203,9 @@ std::string HelpText() {
         "                       (required)\n"
         "      --no-dupes       keep every referring line: no collapse, no clicks\n"
         "      --no-types       leave the Type column empty\n"
+        "      --https          also find https:// referrers\n"
+        "      --quoted         end a referrer that stands right after a double quote\n"
+        "                       at its closing quote (Apache and nginx logs)\n"
         "      --format FORMAT  csv (default) or json, on standard output\n"
         "      --html FILE      also write the referrers as a page of links to FILE\n"
         "  -q, --quiet          no summary line and no progress on standard error\n"

@@ -14,6 +14,8 @@ struct RawOptions {
     std::optional<std::string> html;
     bool noDupes = false;
     bool noTypes = false;
+    bool https = false;
+    bool quoted = false;
     bool quiet = false;
     bool help = false;
     bool version = false;
@@ -33,6 +35,8 @@ struct ScanOptions {
     std::string domain;
     bool removeDupes = true;  // the first-run defaults of the window
     bool typeCodes = true;
+    bool httpsReferrers = false;   // "https://" addresses are referrers too
+    bool quotedReferrers = false;  // a quoted referrer ends at its closing quote
     OutputFormat format = OutputFormat::Csv;
     std::optional<std::string> htmlPath;
     bool quiet = false;

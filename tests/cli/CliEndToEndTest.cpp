@@ -116,6 +116,53 @@ TEST_F(CliEndToEnd, OutputMatchesRowsWorkedOutByHand) {
     }
 }
 
+// today.log holds https:// referrers, quoted fields with spaces, ")" and
+// escaped quotes, a field without its closing quote and an IIS line. The
+// expected files of the defaults were written by the scanner before the two
+// options existed, so these rows prove the defaults unchanged.
+TEST_F(CliEndToEnd, TodaysLogOptionsLeaveTheDefaultsAsTheyWere) {
+    struct Case {
+        std::vector<std::string> options;
+        const char* log;
+        const char* out;
+    };
+    const Case cases[] = {
+        {{}, "today.log", "today.csv"},
+        {{"--format", "json"}, "today.log", "today.json"},
+        {{"--no-dupes", "--no-types"}, "today.log", "today-nodupes-notypes.csv"},
+        {{}, "../../samples/access.log", "sample.csv"},
+        {{"--https", "--quoted"}, "today.log", "today-https-quoted.csv"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"-d", "mysite.example", "--quiet"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(c.log);
+        SCOPED_TRACE(c.out);
+        const ProgramResult r = Scan(args);
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.out, Expected(c.out));
+    }
+
+    const fs::path page = temp_ / "referers.html";
+    EXPECT_EQ(
+        Scan({"-d", "mysite.example", "--quiet", "--html", page.string(), "today.log"}).exitStatus,
+        0);
+    EXPECT_EQ(ReadFile(page), Expected("today.html"));
+
+    // --quoted alone: quoted fields end at their quote; https:// stays unseen.
+    const ProgramResult r = Scan({"-d", "mysite.example", "--quoted", "today.log"});
+    EXPECT_EQ(r.out,
+              "Type,Clicks,Referrer\n"
+              "PDF,0000002,http://blog.example/post/1\n"
+              "TXT,0000001,\"http://forum.example/t?q=\\\"\"a\\\"\" (x)\"\n"
+              "GIF,0000001,\"http://second.example/\"\" \"\n"
+              "MP3,0000001,http://unclosed.example/path\n"
+              "HTM,0000001,http://w3c.example/page \n");
+    EXPECT_EQ(r.err,
+              "COMPLETE: 1 files done : 10 lines scanned : 6 links found : 1 duplicates removed : "
+              "5 unique links\n");
+}
+
 TEST_F(CliEndToEnd, StandardInputIsReadOnceInItsPlace) {
     const std::string mixed = ReadFile(fs::path(DataDir()) / "mixed.log");
     ProgramResult r = Scan({"-d", "mysite.example", "-"}, mixed);
@@ -237,8 +284,9 @@ TEST_F(CliEndToEnd, HelpAndVersion) {
     r = Scan({"combined.log", "--help"});  // wins over a missing --domain
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.err, "");
-    for (const char* needle : {"--domain DOMAIN", "--no-dupes", "--no-types", "--format",
-                               "--html FILE", "--quiet", "\n  0  ", "\n  1  ", "\n  2  "}) {
+    for (const char* needle :
+         {"--domain DOMAIN", "--no-dupes", "--no-types", "--https", "--quoted", "--format",
+          "--html FILE", "--quiet", "\n  0  ", "\n  1  ", "\n  2  "}) {
         EXPECT_NE(r.out.find(needle), std::string::npos) << needle;
     }
 }

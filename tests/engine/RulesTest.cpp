@@ -12,23 +12,41 @@ namespace {
 
 std::string Lower(std::string s) {
     for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
     }
     return s;
 }
 
 // The rules written out literally, one search per step, as a yardstick for
 // the fast versions.
-bool LiteralHasReferrer(const std::string& line, const std::string& domain) {
-    std::string l = Lower(line);
-    return l.find("http://") != std::string::npos && l.find(Lower(domain)) == std::string::npos;
+std::size_t LiteralAddress(const std::string& line, const ReferrerRules& rules) {
+    const std::string l = Lower(line);
+    const std::size_t http = l.find("http://");
+    return rules.https ? std::min(http, l.find("https://")) : http;
 }
 
-std::pair<std::string, std::string> LiteralExtract(const std::string& line) {
-    std::size_t p = Lower(line).find("http://");
+bool LiteralHasReferrer(const std::string& line, const std::string& domain,
+                        const ReferrerRules& rules = {}) {
+    return LiteralAddress(line, rules) != std::string::npos &&
+           Lower(line).find(Lower(domain)) == std::string::npos;
+}
+
+std::pair<std::string, std::string> LiteralExtract(const std::string& line,
+                                                   const ReferrerRules& rules = {}) {
+    std::size_t p = LiteralAddress(line, rules);
+    std::size_t close = std::string::npos;
+    if (rules.quoted && p > 0 && line[p - 1] == '"') {
+        for (std::size_t q = p + 1; q < line.size() && close == std::string::npos; ++q) {
+            if (line[q] == '"' && line[q - 1] != '\\')
+                close = q;
+        }
+    }
     std::size_t e = line.find(')', p);
     std::string ref;
-    if (e != std::string::npos) {
+    if (close != std::string::npos) {
+        ref = line.substr(p, close - p);
+    } else if (e != std::string::npos) {
         ref = line.substr(p, e - p);  // the ")" is cut and dropped at once
     } else if ((e = line.find(' ', p)) != std::string::npos) {
         ref = line.substr(p, e - p + 1);
@@ -37,7 +55,8 @@ std::pair<std::string, std::string> LiteralExtract(const std::string& line) {
     }
     std::string rem;
     std::size_t from = 0;
-    for (std::size_t hit; (hit = line.find(ref, from)) != std::string::npos; from = hit + ref.size()) {
+    for (std::size_t hit; (hit = line.find(ref, from)) != std::string::npos;
+         from = hit + ref.size()) {
         rem += line.substr(from, hit - from);
     }
     rem += line.substr(from);
@@ -46,19 +65,28 @@ std::pair<std::string, std::string> LiteralExtract(const std::string& line) {
 
 std::string LiteralTypeCode(const std::string& remainder) {
     static const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
-        {{".jpeg", ".jpg"}, "JPG"}, {{".zip"}, "ZIP"}, {{".msi"}, "MSI"}, {{".gif"}, "GIF"},
-        {{".asp"}, "ASP"}, {{".php"}, "PHP"}, {{".png"}, "PNG"}, {{".pdf"}, "PDF"},
-        {{".tar"}, "TAR"}, {{".txt"}, "TXT"}, {{".aiff", ".aif"}, "AIF"}, {{".avi"}, "AVI"},
-        {{".mov"}, "MOV"}, {{".mp3"}, "MP3"}, {{".mpeg", ".mpg"}, "MPG"}, {{".rm"}, "RM"},
-        {{".swf"}, "SWF"}, {{".wav"}, "WAV"}, {{".wmf"}, "WMF"}, {{".eps"}, "EPS"},
-        {{".ppt"}, "PPT"}, {{".psd"}, "PSD"}, {{".pict", ".pct"}, "PCT"},
-        {{".tiff", ".tif"}, "TIF"}, {{".rtf"}, "RTF"}, {{".sea"}, "SEA"}, {{".sit"}, "SIT"},
-        {{".smil", ".sml"}, "SML"}, {{".svg"}, "SVG"}, {{".xls"}, "XLS"}, {{".exe"}, "EXE"},
+        {{".jpeg", ".jpg"}, "JPG"}, {{".zip"}, "ZIP"},
+        {{".msi"}, "MSI"},          {{".gif"}, "GIF"},
+        {{".asp"}, "ASP"},          {{".php"}, "PHP"},
+        {{".png"}, "PNG"},          {{".pdf"}, "PDF"},
+        {{".tar"}, "TAR"},          {{".txt"}, "TXT"},
+        {{".aiff", ".aif"}, "AIF"}, {{".avi"}, "AVI"},
+        {{".mov"}, "MOV"},          {{".mp3"}, "MP3"},
+        {{".mpeg", ".mpg"}, "MPG"}, {{".rm"}, "RM"},
+        {{".swf"}, "SWF"},          {{".wav"}, "WAV"},
+        {{".wmf"}, "WMF"},          {{".eps"}, "EPS"},
+        {{".ppt"}, "PPT"},          {{".psd"}, "PSD"},
+        {{".pict", ".pct"}, "PCT"}, {{".tiff", ".tif"}, "TIF"},
+        {{".rtf"}, "RTF"},          {{".sea"}, "SEA"},
+        {{".sit"}, "SIT"},          {{".smil", ".sml"}, "SML"},
+        {{".svg"}, "SVG"},          {{".xls"}, "XLS"},
+        {{".exe"}, "EXE"},
     };
     std::string l = Lower(remainder);
     for (const auto& [patterns, code] : rows) {
         for (const auto& p : patterns) {
-            if (l.find(p) != std::string::npos) return code;
+            if (l.find(p) != std::string::npos)
+                return code;
         }
     }
     return "HTM";
@@ -71,7 +99,8 @@ TEST(LineHasReferrer, FollowsSchemeAndOwnDomainRules) {
         bool expected;
     } cases[] = {
         {"GET / HTTP/1.1 200", "mysite.com", false},
-        {"1.2.3.4 - - \"GET / HTTP/1.0\" 200 5 \"http://other.com/x\" \"Mozilla\"", "mysite.com", true},
+        {"1.2.3.4 - - \"GET / HTTP/1.0\" 200 5 \"http://other.com/x\" \"Mozilla\"", "mysite.com",
+         true},
         {"\"HTTP://Other.COM/x\"", "mysite.com", true},
         {"\"https://other.com/x\"", "mysite.com", false},
         {"GET /from/MySite.COM/page \"http://other.com/\"", "mysite.com", false},
@@ -99,8 +128,8 @@ TEST(ExtractReferrer, CutsFromSchemeToParenthesisSpaceOrEnd) {
         // A ")" ends the cut and stays in the remainder.
         {"(http://x.com)", "http://x.com", "()", true},
         // The ")" search covers the whole line before a space is tried.
-        {"\"http://a.com/\" \"Mozilla/5.0 (Windows NT)\"", "http://a.com/\" \"Mozilla/5.0 (Windows NT",
-         "\")\"", false},
+        {"\"http://a.com/\" \"Mozilla/5.0 (Windows NT)\"",
+         "http://a.com/\" \"Mozilla/5.0 (Windows NT", "\")\"", false},
         // Only the first address is cut; later ones stay.
         {"x http://a.com y http://b.com", "http://a.com ", "x y http://b.com", false},
         // Every occurrence of the referrer leaves the remainder.
@@ -126,6 +155,69 @@ TEST(ExtractReferrer, CutsFromSchemeToParenthesisSpaceOrEnd) {
         EXPECT_EQ(e.referrer, c.referrer) << c.line;
         EXPECT_EQ(e.remainder, c.remainder) << c.line;
         EXPECT_EQ(e.bot, c.bot) << c.line;
+    }
+}
+
+// The widened rules for today's logs, each on and off; the plain rules
+// above are the rows with both off.
+TEST(ReferrerRules, HttpsAndQuotedFieldsCutWhereTheUserExpects) {
+    const std::string combined =
+        "1.2.3.4 - - [05/Dec/2026:10:00:01 +0000] \"GET /a.pdf HTTP/1.1\" 200 5 "
+        "\"http://blog.example/p\" \"Mozilla/5.0 (X11; Linux x86_64)\"";
+    struct Case {
+        std::string line;
+        bool https, quoted;
+        const char* referrer;  // null: the line yields nothing
+        std::string remainder;
+        bool bot;
+    } cases[] = {
+        // A combined-log line: the quoted field ends the referrer only with --quoted.
+        {combined, false, false, "http://blog.example/p\" \"Mozilla/5.0 (X11; Linux x86_64",
+         "1.2.3.4 - - [05/Dec/2026:10:00:01 +0000] \"GET /a.pdf HTTP/1.1\" 200 5 \")\"", false},
+        {combined, false, true, "http://blog.example/p",
+         "1.2.3.4 - - [05/Dec/2026:10:00:01 +0000] \"GET /a.pdf HTTP/1.1\" 200 5 \"\" "
+         "\"Mozilla/5.0 (X11; Linux x86_64)\"",
+         false},
+        // https:// counts only with --https, in any letter case, scheme kept.
+        {"x \"https://a.example/\" y", false, false, nullptr, "", false},
+        {"x \"https://a.example/\" y", true, false, "https://a.example/\" ", "x \"y", false},
+        {"\"HTTPS://A.example/q a\"", true, true, "HTTPS://A.example/q a", "\"\"", false},
+        // The first of the two schemes wins, whichever it is.
+        {"https://a.example/ http://b.example/", true, false, "https://a.example/ ",
+         "http://b.example/", false},
+        {"http://b.example/ https://a.example/", true, false, "http://b.example/ ",
+         "https://a.example/", false},
+        {"\"http://b.example/ https://a.example/\"", false, true,
+         "http://b.example/ https://a.example/", "\"\"", false},
+        // "http" that is no address, then one that is.
+        {"HTTP/1.1 https:/x httpS://y", true, false, "httpS://y", "HTTP/1.1 https:/x ", false},
+        // Quote at the end of the line; no closing quote: the plain cut.
+        {"\"http://a.example/\"", false, true, "http://a.example/", "\"\"", false},
+        {"x \"http://a.example/p q", false, true, "http://a.example/p ", "x \"q", false},
+        // An escaped quote does not close the field; ")" and spaces inside do not end it.
+        {"\"http://a.example/?q=\\\"b (c)\\\"\" d", false, true,
+         "http://a.example/?q=\\\"b (c)\\\"", "\"\" d", false},
+        // A crawler's address stays BOT unless it is a quoted field of its own.
+        {"(compatible; +\"http://bot.example/\")", false, true, "http://bot.example/",
+         "(compatible; +\"\")", false},
+        {"(compatible; +http://bot.example/)", true, true, "http://bot.example/", "(compatible; +)",
+         true},
+        // An IIS W3C line has no quotes: --quoted changes nothing.
+        {"2026-12-05 10:00:09 GET /w.html - 80 - 1.2.3.4 Mozilla/5.0+(Windows) "
+         "http://w3c.example/page 200 0 0 15",
+         false, true, "http://w3c.example/page ",
+         "2026-12-05 10:00:09 GET /w.html - 80 - 1.2.3.4 Mozilla/5.0+(Windows) 200 0 0 15", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line + (c.https ? " [https]" : "") + (c.quoted ? " [quoted]" : ""));
+        const ReferrerRules rules{c.https, c.quoted};
+        ASSERT_EQ(LineHasReferrer(c.line, "mysite.example", rules), c.referrer != nullptr);
+        if (!c.referrer)
+            continue;
+        const Extraction e = ExtractReferrer(c.line, rules);
+        EXPECT_EQ(e.referrer, c.referrer);
+        EXPECT_EQ(e.remainder, c.remainder);
+        EXPECT_EQ(e.bot, c.bot);
     }
 }
 
@@ -183,29 +275,37 @@ TEST(StripTypeTags, RemovesTagsThenFirstSpace) {
 // the literal rules above.
 TEST(Rules, FastPathsAgreeWithLiteralRulesOnGeneratedLines) {
     const std::vector<std::string> pieces = {
-        "http://", "HTTP://", "hTtp:/", "/", ":", " ", "(", ")", "\"", "\t", "a.com", "my.site",
-        "MY.SITE", ".jpg", ".ZIP", ".exe", ".rm", ".", "x", "GET ", "|", "\xff", "https://",
+        "http://", "HTTP://", "hTtp:/",   "/",        ":",    " ",    "(",    ")",    "\"", "\t",
+        "a.com",   "my.site", "MY.SITE",  ".jpg",     ".ZIP", ".exe", ".rm",  ".",    "x",  "GET ",
+        "|",       "\xff",    "https://", "HTTPS://", "\\",   "\\\"", "http", "s://",
     };
     std::mt19937 random(12345);
     std::string scratch;
-    for (int n = 0; n < 20000; ++n) {
+    for (int n = 0; n < 40000; ++n) {
         std::string line;
         int count = 1 + static_cast<int>(random() % 12);
-        for (int i = 0; i < count; ++i) line += pieces[random() % pieces.size()];
+        for (int i = 0; i < count; ++i)
+            line += pieces[random() % pieces.size()];
         const std::string domain = (n % 7 == 0) ? "" : "my.site";
+        // Every other line under one of the three widened rule sets.
+        const ReferrerRules rules{n % 2 == 1 && n % 3 != 0, n % 2 == 1 && n % 3 != 1};
+        SCOPED_TRACE(line + (rules.https ? " [https]" : "") + (rules.quoted ? " [quoted]" : ""));
 
-        ASSERT_EQ(LineHasReferrer(line, domain), LiteralHasReferrer(line, domain)) << line;
+        ASSERT_EQ(LineHasReferrer(line, domain, rules), LiteralHasReferrer(line, domain, rules));
         ASSERT_EQ(TypeCodeName(TypeCodeFor(line)), LiteralTypeCode(line)) << line;
-        if (FindScheme(line) == std::string::npos) continue;
+        ASSERT_EQ(FindAddress(line, rules), LiteralAddress(line, rules));
+        if (LiteralAddress(line, rules) == std::string::npos)
+            continue;
 
-        auto [ref, rem] = LiteralExtract(line);
-        Extraction e = ExtractReferrer(line);
+        auto [ref, rem] = LiteralExtract(line, rules);
+        Extraction e = ExtractReferrer(line, rules);
         ASSERT_EQ(e.referrer, ref) << line;
         ASSERT_EQ(e.remainder, rem) << line;
         Cut cut;
-        ASSERT_TRUE(CutReferrer(line, cut));
+        ASSERT_TRUE(CutReferrer(line, cut, rules));
         ASSERT_EQ(line.substr(cut.position, cut.length), ref);
-        ASSERT_EQ(TypeCodeName(TypeCodeOfRemainder(line, cut, scratch)), LiteralTypeCode(rem)) << line;
+        ASSERT_EQ(TypeCodeName(TypeCodeOfRemainder(line, cut, scratch)), LiteralTypeCode(rem))
+            << line;
     }
 }
 

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -346,6 +348,47 @@ private slots:
         // line read, one step short of full.
         QCOMPARE(form.ProgressBar1()->value(), WindowScanHost::ProgressPosition(1.01, 2.01));
         QVERIFY(form.ProgressBar1()->value() < form.ProgressBar1()->maximum());
+    }
+
+    void referrerRulesTickedInOptionsShapeTheNextScan() {
+        Rig rig;
+        rig.returningUser();
+        rig.settings.values.insert(Address("data", "bDisplayStats"), "0");
+        rig.load();
+        // One page from two browsers, and an https:// page.
+        WriteLog(rig.logs() + "/a.log",
+                 {Line("http://blog.example/p\" \"Mozilla/5.0 (X11; Linux x86_64)"),
+                  Line("http://blog.example/p\" \"Mozilla/5.0 (Windows NT 10.0)"),
+                  Line("https://news.example/item?id=7")});
+        rig.show();
+        Form1& form = *rig.form;
+        rig.openDirectory(rig.logs());
+        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        const ResultsModel& rows = form.lstResults()->results();
+        auto referrers = [&rows] {
+            QStringList texts;
+            for (int row = 0; row < rows.rowCount(); ++row) {
+                texts << QString::fromUtf8(rows.referrer(row)) + " " +
+                             QString::fromUtf8(rows.clicks(row));
+            }
+            return texts;
+        };
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        QCOMPARE(referrers(), (QStringList{"http://blog.example/p\" \"Mozilla/5.0 (Windows NT 10.0 "
+                                           "0000001",
+                                           "http://blog.example/p\" \"Mozilla/5.0 (X11; Linux "
+                                           "x86_64 0000001"}));
+
+        form.MnuOptionsItem()->trigger();
+        Form2* options = form.optionsDialog().window();
+        QVERIFY(options);
+        for (QCheckBox* box : {options->Check4(), options->Check5()}) {
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        }
+        QTest::mouseClick(options->Command1(), Qt::LeftButton);
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        QCOMPARE(referrers(), (QStringList{"http://blog.example/p 0000002",
+                                           "https://news.example/item?id=7 0000001"}));
     }
 
     void stopDuringTheSecondOfThreeFiles_data() {

@@ -50,9 +50,17 @@ private slots:
         QVERIFY(dialog->Check1()->isChecked());
         QVERIFY(dialog->Check2()->isChecked());
         QVERIFY(dialog->Check3()->isChecked());
+        QVERIFY(!dialog->Check4()->isChecked());
+        QVERIFY(!dialog->Check5()->isChecked());
         QVERIFY(dialog->isVisible());
         QVERIFY(IsOnTop(dialog));
-        QCOMPARE(dialog->size(), QSize(312, 213));
+        QCOMPARE(dialog->width(), 312);
+        QVERIFY(dialog->height() > 213);  // grown to hold the referrer rules
+        for (QWidget* box : {(QWidget*)dialog->Check4(), (QWidget*)dialog->Check5(),
+                             (QWidget*)dialog->Command1()}) {
+            const QRect inDialog(box->mapTo(dialog, QPoint(0, 0)), box->size());
+            QVERIFY(dialog->rect().contains(inDialog));
+        }
         QVERIFY(!(dialog->windowFlags() & Qt::WindowMinMaxButtonsHint));
         QVERIFY(backend_->reads.isEmpty());  // shows what the program holds, not the store
     }
@@ -71,6 +79,9 @@ private slots:
                  QStringLiteral("Display Common Filetypes [img] [zip] [exe]"));
         QCOMPARE(dialog->Check2()->text(), QStringLiteral("Remove Duplicates"));
         QCOMPARE(dialog->Check3()->text(), QStringLiteral("Display statistics after completion"));
+        QCOMPARE(dialog->Check4()->text(), QStringLiteral("Also find https:// referrers"));
+        QCOMPARE(dialog->Check5()->text(),
+                 QStringLiteral("End quoted referrers at the closing quote (Apache, nginx)"));
         QCOMPARE(dialog->Command1()->text(), QStringLiteral("Ok"));
         QList<QWidget*> order;
         QWidget* w = dialog->Text1();
@@ -81,7 +92,8 @@ private slots:
             w = w->nextInFocusChain();
         } while (w != dialog->Text1());
         QCOMPARE(order, (QList<QWidget*>{dialog->Text1(), dialog->Check1(), dialog->Check2(),
-                                         dialog->Check3(), dialog->Command1()}));
+                                         dialog->Check3(), dialog->Check4(), dialog->Check5(),
+                                         dialog->Command1()}));
     }
 
     void LoadsFromTheProgramsSettingsNotTheStore() {
@@ -113,7 +125,8 @@ private slots:
         QCOMPARE(
             backend_->writes,
             (QStringList{"Tallowby|data|strYourWebsite=" + typed, "Tallowby|data|bGetFileTypes=1",
-                         "Tallowby|data|bRemoveDupes=0", "Tallowby|data|bDisplayStats=1"}));
+                         "Tallowby|data|bRemoveDupes=0", "Tallowby|data|bDisplayStats=1",
+                         "Tallowby|data|bHttpsReferrers=0", "Tallowby|data|bQuotedReferrers=0"}));
         QCOMPARE(settings_.strYourWebsite, typed);  // reloaded from the store
         QVERIFY(!settings_.bRemoveDupes);
         QVERIFY(settings_.bGetFileTypes);
@@ -121,6 +134,27 @@ private slots:
         QCOMPARE(saved, 1);
         ProcessDeletes();
         QVERIFY(!opener_->isLoaded());
+    }
+
+    void ReferrerRulesRoundTripThroughTheDialog() {
+        Form2* dialog = opener_->Open();
+        for (QCheckBox* box : {dialog->Check4(), dialog->Check5()}) {
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        }
+        QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
+        ProcessDeletes();
+        QCOMPARE(Stored(*backend_, kKeyHttpsReferrers), QStringLiteral("1"));
+        QCOMPARE(Stored(*backend_, kKeyQuotedReferrers), QStringLiteral("1"));
+        QVERIFY(settings_.bHttpsReferrers && settings_.bQuotedReferrers);
+
+        dialog = opener_->Open();
+        QVERIFY(dialog->Check4()->isChecked() && dialog->Check5()->isChecked());
+        QTest::mouseClick(dialog->Check4(), Qt::LeftButton, {},
+                          QPoint(8, dialog->Check4()->height() / 2));
+        QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
+        ProcessDeletes();
+        QCOMPARE(Stored(*backend_, kKeyHttpsReferrers), QStringLiteral("0"));
+        QVERIFY(!settings_.bHttpsReferrers && settings_.bQuotedReferrers);
     }
 
     void UntickingAllStoresZerosAndReopensUnticked() {

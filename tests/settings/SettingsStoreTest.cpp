@@ -29,6 +29,8 @@ private slots:
         QVERIFY(settings.bDisplayStats);
         QVERIFY(settings.bGetFileTypes);
         QCOMPARE(settings.strYourWebsite, strPlaceholderDomain);
+        QVERIFY(!settings.bHttpsReferrers);
+        QVERIFY(!settings.bQuotedReferrers);
     }
 
     void LoadsInItsOrderUnderTheProductName() {
@@ -37,34 +39,40 @@ private slots:
         AppSettings settings;
         LoadSettings(store, QStringLiteral("P"), settings);
         QCOMPARE(backend.reads, (QStringList{"P|data|bRemoveDupes", "P|data|bDisplayStats",
-                                             "P|data|bGetFileTypes", "P|data|strYourWebsite"}));
+                                             "P|data|bGetFileTypes", "P|data|strYourWebsite",
+                                             "P|data|bHttpsReferrers", "P|data|bQuotedReferrers"}));
         QVERIFY(backend.writes.isEmpty());
     }
 
     void ReadsOptionTexts_data() {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("expected");
-        QTest::newRow("0") << "0" << false;
-        QTest::newRow("1") << "1" << true;
-        QTest::newRow("2") << "2" << true;
-        QTest::newRow("-1") << "-1" << true;
-        QTest::newRow("0.0") << "0.0" << false;
-        QTest::newRow("blank around 0") << " 0 " << false;
-        QTest::newRow("true") << "true" << true;
-        QTest::newRow("FALSE") << "FALSE" << false;
-        QTest::newRow("False") << "False" << false;
-        // Not a boolean: the key's default, on.
-        QTest::newRow("word") << "yes" << true;
-        QTest::newRow("empty") << "" << true;
-        QTest::newRow("nan") << "nan" << true;
+        // The two referrer rules default to off, so a text that is no
+        // boolean leaves them off.
+        QTest::addColumn<bool>("expectedRules");
+        QTest::newRow("0") << "0" << false << false;
+        QTest::newRow("1") << "1" << true << true;
+        QTest::newRow("2") << "2" << true << true;
+        QTest::newRow("-1") << "-1" << true << true;
+        QTest::newRow("0.0") << "0.0" << false << false;
+        QTest::newRow("blank around 0") << " 0 " << false << false;
+        QTest::newRow("true") << "true" << true << true;
+        QTest::newRow("FALSE") << "FALSE" << false << false;
+        QTest::newRow("False") << "False" << false << false;
+        // Not a boolean: the key's default.
+        QTest::newRow("word") << "yes" << true << false;
+        QTest::newRow("empty") << "" << true << false;
+        QTest::newRow("nan") << "nan" << true << false;
     }
     void ReadsOptionTexts() {
         QFETCH(QString, stored);
         QFETCH(bool, expected);
+        QFETCH(bool, expectedRules);
         QtSettingsBackend backend;
         SettingsStore store(backend);
         const QString app = FreshApp();
-        for (const QString& key : {kKeyRemoveDupes, kKeyDisplayStats, kKeyGetFileTypes}) {
+        for (const QString& key : {kKeyRemoveDupes, kKeyDisplayStats, kKeyGetFileTypes,
+                                   kKeyHttpsReferrers, kKeyQuotedReferrers}) {
             store.SaveSetting(app, kSectionData, key, stored);
         }
         AppSettings settings;
@@ -72,6 +80,8 @@ private slots:
         QCOMPARE(settings.bRemoveDupes, expected);
         QCOMPARE(settings.bDisplayStats, expected);
         QCOMPARE(settings.bGetFileTypes, expected);
+        QCOMPARE(settings.bHttpsReferrers, expectedRules);
+        QCOMPARE(settings.bQuotedReferrers, expectedRules);
     }
 
     void ReportsAFailedSaveWithWhereItBelongs() {
@@ -79,10 +89,12 @@ private slots:
         SettingsStore store(backend);
         QStringList told;
         store.setOnSaveFailed([&](const QString& where) { told << where; });
-        QVERIFY(store.SaveSetting(QStringLiteral("App"), kSectionData, kKeyPath, QStringLiteral("/a")));
+        QVERIFY(
+            store.SaveSetting(QStringLiteral("App"), kSectionData, kKeyPath, QStringLiteral("/a")));
         QVERIFY(told.isEmpty());
         backend.failWrites = true;
-        QVERIFY(!store.SaveSetting(QStringLiteral("App"), kSectionData, kKeyPath, QStringLiteral("/b")));
+        QVERIFY(!store.SaveSetting(QStringLiteral("App"), kSectionData, kKeyPath,
+                                   QStringLiteral("/b")));
         QCOMPARE(told, QStringList{QStringLiteral("/memory/App")});
         QCOMPARE(store.GetSetting(QStringLiteral("App"), kSectionData, kKeyPath, QString()),
                  QStringLiteral("/a"));
