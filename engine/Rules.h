@@ -9,41 +9,13 @@ namespace tallowby {
 // The type codes of the classification table, in table order (the lower row
 // wins), then HTM for "none of them", then BOT for a referrer a crawler
 // announced inside a parenthesised comment.
+// clang-format off
 enum class TypeCode : std::uint8_t {
-    JPG,
-    ZIP,
-    MSI,
-    GIF,
-    ASP,
-    PHP,
-    PNG,
-    PDF,
-    TAR,
-    TXT,
-    AIF,
-    AVI,
-    MOV,
-    MP3,
-    MPG,
-    RM,
-    SWF,
-    WAV,
-    WMF,
-    EPS,
-    PPT,
-    PSD,
-    PCT,
-    TIF,
-    RTF,
-    SEA,
-    SIT,
-    SML,
-    SVG,
-    XLS,
-    EXE,
-    HTM,
+    JPG, ZIP, MSI, GIF, ASP, PHP, PNG, PDF, TAR, TXT, AIF, AVI, MOV, MP3, MPG, RM,
+    SWF, WAV, WMF, EPS, PPT, PSD, PCT, TIF, RTF, SEA, SIT, SML, SVG, XLS, EXE, HTM,
     BOT,
 };
+// clang-format on
 inline constexpr int kTypeCodeCount = 33;
 
 // The code's display text ("JPG", "RM", ..., "HTM", "BOT"). Never null.
