@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Times tallowby-scan on the generated 1,000,000-line log with --https and
+# --quoted against the same scan without them, in one run, and prints the
+# ratio (target: at most 1.1). The two commands take turns, so a machine
+# that gets busier part-way weighs on both alike; each figure is the median
+# of its runs.
+#
+#   bench/referrer-rules.sh [BUILD_DIR]      LOG_LINES=200000 for a smaller log
+#   RUNS=9 (default)
+source "$(dirname "$0")/common.sh"
+need "$scan" "$gen"
+log=$(make_log rules.log --lines "${LOG_LINES:-1000000}")
+runs=${RUNS:-9}
+
+elapsed() {  # seconds of one run of "$@", its output to a pipe
+  local start end
+  start=$(date +%s.%N)
+  "$@" | cat >/dev/null
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+: >"$tmp/off"
+: >"$tmp/on"
+"$scan" -d mysite.example --quiet "$log" >/dev/null  # warm-up
+for _ in $(seq "$runs"); do
+  elapsed "$scan" -d mysite.example --quiet "$log" >>"$tmp/off"
+  elapsed "$scan" -d mysite.example --quiet --https --quoted "$log" >>"$tmp/on"
+done
+off=$(median <"$tmp/off")
+on=$(median <"$tmp/on")
+rows_off=$("$scan" -d mysite.example --quiet "$log" | wc -l)
+rows_on=$("$scan" -d mysite.example --quiet --https --quoted "$log" | wc -l)
+echo "rows: $rows_off without the options, $rows_on with --https --quoted"
+awk -v a="$off" -v b="$on" 'BEGIN {
+  printf "options off: %.3f s   --https --quoted: %.3f s   (median of runs taking turns)\n", a, b
+  printf "ratio (on / off): %.2f   (target <= 1.1)\n", b / a
+}'
