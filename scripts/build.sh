@@ -6,5 +6,13 @@ dir=${1:-build}
 shift || true
 # The defaults are given every time, so a build folder configured otherwise
 # earlier comes back to the full program; later arguments override them.
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLOWBY_GUI=ON -DTALLOWBY_SANITIZE=OFF "$@" >/dev/null
+# ccache, where installed, keeps compiled objects across build folders and
+# clones (paths below this folder are taken as relative).
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLOWBY_GUI=ON -DTALLOWBY_SANITIZE=OFF \
+  "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir" -j"$(nproc)"
