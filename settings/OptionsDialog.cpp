@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "SettingsStore.h"
 #include "platform/OnTop.h"
 #include "platform/WindowPlacement.h"
@@ -54,7 +56,6 @@ Form2::Form2(SettingsStore& store, QString application, AppSettings& appSettings
 
 void Form2::BuildControls() {
     setWindowTitle(QStringLiteral("Options"));
-    setFixedSize(kClientSize.width(), kClientSize.height() + kRulesGroupHeight);
 
     auto* label1 = new QLabel(QStringLiteral("Enter your domain:"), this);
     text1_ = new QLineEdit(strPlaceholderDomain, this);
@@ -112,6 +113,10 @@ void Form2::BuildControls() {
     text1_->setFocus();
 
     connect(command1_, &QPushButton::clicked, this, &Form2::Command1_Click);
+    // Wide and tall enough for every caption in the fonts at hand.
+    const QSize needed = layout->sizeHint();
+    setFixedSize(std::max(kClientSize.width(), needed.width()),
+                 std::max(kClientSize.height() + kRulesGroupHeight, needed.height()));
     CentreOnScreen(this);
 }
 
