@@ -76,9 +76,7 @@ Compression SniffCompression(std::string_view head) {
     if (head.size() >= 4 && StartsWith(head, "BZh") && head[3] >= '1' && head[3] <= '9') {
         return Compression::Bzip2;
     }
-    if (StartsWith(head, std::string_view("\xfd"
-                                          "7zXZ\0",
-                                          6))) {
+    if (StartsWith(head, std::string_view("\xfd\x37zXZ\0", 6))) {
         return Compression::Xz;
     }
     if (StartsWith(head, "\x28\xb5\x2f\xfd")) {

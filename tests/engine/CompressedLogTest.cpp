@@ -74,13 +74,8 @@ TEST(Compression, SniffsTheMagicNumberWhateverTheName) {
         {"BZh91AY", Compression::Bzip2},
         {"BZh", Compression::None},  // no block-size digit
         {"BZhx12", Compression::None},
-        {std::string("\xfd"
-                     "7zXZ\0",
-                     6),
-         Compression::Xz},
-        {"\xfd"
-         "7zXZ",
-         Compression::None},  // cut short
+        {std::string("\xfd\x37zXZ\0", 6), Compression::Xz},
+        {"\xfd\x37zXZ", Compression::None},  // cut short
         {"\x28\xb5\x2f\xfd\x00", Compression::Zstd},
         {"\x5a\x2a\x4d\x18", Compression::Zstd},  // skippable frame
         {"\x1f", Compression::None},
