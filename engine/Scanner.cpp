@@ -4,6 +4,7 @@
 #include <charconv>
 #include <utility>
 
+#include "Compression.h"
 #include "FileHelpers.h"
 #include "LineReader.h"
 #include "Rules.h"
@@ -89,9 +90,12 @@ void Scanner::prepareFileProgress(ScanHost& host, const std::string& path) {
     // The value goes first, so it never exceeds a new, smaller maximum.
     progressValue_ = 0.01;
     host.setProgressValue(progressValue_);
-    const std::int64_t lines =
-        host.countsLines() ? CountFileLines(path, fs_, [&host] { host.keepAlive(); }) : 0;
-    progressMaximum_ = static_cast<double>(lines) + 1.01;
+    ProgressMeasure measure;
+    if (host.countsLines()) {
+        measure = MeasureForProgress(path, fs_, [&host] { host.keepAlive(); });
+    }
+    progressByBytes_ = measure.compressedBytes;
+    progressMaximum_ = static_cast<double>(measure.units) + 1.01;
     host.setProgressMaximum(progressMaximum_);
     host.yield();
 }
@@ -107,13 +111,36 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
         host.fileProblem(path, FileProblem::Unreadable, error);
         return;
     }
-    LineReader reader(*source, LineReader::BlockFor(fs_.status(path).size));
+    // A compressed file is decompressed while it is read. Each decoded block
+    // gives the window a turn and a look at Stop, so a line that inflates
+    // without end (up to the line limit) cannot hold the scan.
+    bool stoppedReading = false;
+    Compression kind = Compression::None;
+    compressedRead_ = 0;
+    source = OpenDecoded(std::move(source), kind, [&](std::uint64_t compressed) {
+        compressedRead_ = compressed;
+        host.keepAlive();
+        stoppedReading = counters_.cancelRequested;
+        return !stoppedReading;
+    });
+    if (!source) {
+        host.fileProblem(path, FileProblem::Unreadable, "Not enough memory");
+        return;
+    }
+    if (kind == Compression::None) {
+        progressByBytes_ = false;
+    }
+    // The block follows the file's size; a compressed file's size says
+    // little about its lines, so it gets the default block.
+    LineReader reader(*source, kind == Compression::None
+                                   ? LineReader::BlockFor(fs_.status(path).size)
+                                   : LineReader::kDefaultBlock);
     std::string scratch;
     std::string_view line;
     for (;;) {
         // The end test comes before the Stop test: an empty file still
         // counts as done after a Stop.
-        if (reader.atEnd()) {
+        if (reader.atEnd() && !stoppedReading) {
             if (reader.failed()) {
                 host.fileProblem(path, FileProblem::ReadFailed, reader.error());
                 return;
@@ -155,7 +182,9 @@ bool Scanner::mentionsOwnDomain(ScanHost& host, std::string_view line) {
 }
 
 void Scanner::stepProgress(ScanHost& host) {
-    if (progressMaximum_ > progressValue_ + 1) {
+    if (progressByBytes_) {
+        progressValue_ = std::min(0.01 + static_cast<double>(compressedRead_), progressMaximum_);
+    } else if (progressMaximum_ > progressValue_ + 1) {
         progressValue_ += 1;
     } else {
         progressValue_ = progressMaximum_;
@@ -262,10 +291,8 @@ namespace {
 // `between`: the same figures end the status line and fill the message box.
 std::string FiguresText(const ScanCounters& c, std::string_view before, std::string_view between) {
     const std::pair<std::int64_t, const char*> figures[] = {
-        {c.filesDone, " files done"},
-        {c.linesScanned, " lines scanned"},
-        {c.linksFound, " links found"},
-        {c.duplicatesRemoved, " duplicates removed"},
+        {c.filesDone, " files done"},       {c.linesScanned, " lines scanned"},
+        {c.linksFound, " links found"},     {c.duplicatesRemoved, " duplicates removed"},
         {c.uniqueLinks(), " unique links"},
     };
     std::string s(before);
@@ -283,8 +310,12 @@ std::string FiguresText(const ScanCounters& c, std::string_view before, std::str
 
 }  // namespace
 
-std::string CompleteStatusText(const ScanCounters& c) { return FiguresText(c, "COMPLETE: ", " : "); }
+std::string CompleteStatusText(const ScanCounters& c) {
+    return FiguresText(c, "COMPLETE: ", " : ");
+}
 
-std::string StatisticsMessageText(const ScanCounters& c) { return FiguresText(c, "", "\r\n"); }
+std::string StatisticsMessageText(const ScanCounters& c) {
+    return FiguresText(c, "", "\r\n");
+}
 
 }  // namespace tallowby

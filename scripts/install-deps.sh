@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-webengine-dev libgl-dev
   xvfb xauth hyperfine time
   clang libclang-rt-14-dev
+  libisal-dev libzstd-dev libbz2-dev liblzma-dev
+  gzip bzip2 xz-utils zstd
 )
 
 missing=()
