@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<tallowby::Form1> mainWindow;
 
     tallowby::frmSplash splash([&] {
-        tallowby::Form1Services services{platform, launcher, [] { QCoreApplication::quit(); }};
+        tallowby::Form1Services services{platform, launcher, tallowby::EndProgram};
         mainWindow = std::make_unique<tallowby::Form1>(std::move(services));
         // Without a window manager nobody maximises the window, so it is
         // given the screen's working area first.
