@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include "ButtonIcons.h"
+#include "StatusPanel.h"
 #include "WindowScanHost.h"
 #include "identity/AboutWindow.h"
 #include "identity/ProductIdentity.h"
@@ -67,10 +68,7 @@ QToolButton* MakeButton(QWidget* parent, const QString& caption, const QIcon& ic
 }
 
 QLabel* MakePanel(QWidget* statusBar) {
-    auto* panel = new QLabel(statusBar);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setIndent(3);
-    panel->setTextFormat(Qt::PlainText);
+    auto* panel = new StatusPanel(statusBar);
     panel->show();
     return panel;
 }

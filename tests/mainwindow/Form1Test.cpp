@@ -7,10 +7,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QtTest>
 
 #include <functional>
@@ -394,6 +397,194 @@ private slots:
         QCOMPARE(g.frmMain.height, 10095.0 - 315 - 900 - 600);
         form.showNormal();
         QCOMPARE(g.frmMain.height, 500.0 * 15 - 315 - 900 - 600);
+    }
+
+    void everyCaptionAndToolTip() {
+        Rig rig;
+        rig.returningUser();
+        rig.load();
+        Form1& form = *rig.form;
+        BrowserPane& pane = *form.frmBrowser();
+        struct Row {
+            const char* control;
+            QWidget* widget;
+            QString caption;
+            QString tip;
+        };
+        const QString chooserTip = QStringLiteral("Select the log files you wish to scan");
+        const Row rows[] = {
+            {"Command10", form.Command10(), "Toggle View",
+             "See a preview of your message in the currently selected format"},
+            {"cmdGo", form.cmdGo(), "Scan", ""},
+            {"cmdStop", form.cmdStop(), "Stop", "Stop Scanning Files"},
+            {"cmdOpts", form.cmdOpts(), "Options", "Options"},
+            {"Command8", form.Command8(), "Visit tallowby.example.org", "Visit us!"},
+            {"cmdSelAll", form.cmdSelAll(), "Select All Files",
+             "Select all files in the current directory"},
+            {"Command1", form.Command1(), "Open Selected File", "open the currently selected file"},
+            {"Command9", form.Command9(), "Open", ""},
+            {"cmdHtml", form.cmdHtml(), "Export", "Export the referers list to HTML"},
+            {"cmdExpnd", form.cmdExpnd(), "Expand", "Expand"},
+            {"Drive1", form.Drive1(), "", chooserTip},
+            {"Dir1", form.Dir1(), "", chooserTip},
+            {"File1", form.File1(), "", chooserTip},
+            {"frmMain", form.frmMain(), "Select Log Files", ""},
+            {"Frame1", form.Frame1(), "Referrer List", ""},
+            {"frmBrowser", &pane, "Browser", ""},
+            {"URL label", pane.urlLabel(), "URL:", ""},
+            {"Command3", pane.command3(), "", "browse the entered url"},
+            {"Command4", pane.command4(), "", "back"},
+            {"Command5", pane.command5(), "", "forward"},
+            {"Command6", pane.command6(), "", "stop"},
+            {"Command7", pane.command7(), "", "refresh"},
+        };
+        for (const Row& row : rows) {
+            QString caption;
+            if (auto* button = qobject_cast<QAbstractButton*>(row.widget)) {
+                caption = button->text();
+            } else if (auto* frame = qobject_cast<QGroupBox*>(row.widget)) {
+                caption = frame->title();
+            } else if (auto* label = qobject_cast<QLabel*>(row.widget)) {
+                caption = label->text();
+            }
+            QVERIFY2(caption == row.caption, row.control);
+            QVERIFY2(row.widget->toolTip() == row.tip, row.control);
+        }
+
+        // The menu bar, menu by menu; no item has a keyboard shortcut.
+        QStringList menus;
+        for (QAction* menu : form.menuBar()->actions()) {
+            QStringList items;
+            for (QAction* item : menu->menu()->actions()) {
+                items.append(item->text());
+                QVERIFY2(item->shortcut().isEmpty(), qPrintable(item->text()));
+            }
+            menus.append(menu->text() + ": " + items.join(", "));
+        }
+        QCOMPARE(menus, (QStringList{"File: Exit", "Action: Start Scan, Stop Scan, Toggle View",
+                                     "Options: Options", "Help: View Help",
+                                     "About: About this software"}));
+    }
+
+    void everyButtonAndMenuItemRunsItsCommand() {
+        struct Row {
+            const char* control;
+            std::function<void(Form1&)> press;
+            std::function<bool(Rig&)> done;
+        };
+        auto clickTool = [](QToolButton* (Form1::*button)() const) {
+            return [button](Form1& form) { QTest::mouseClick((form.*button)(), Qt::LeftButton); };
+        };
+        auto trigger = [](QAction* (Form1::*item)() const) {
+            return [item](Form1& form) { (form.*item)()->trigger(); };
+        };
+        // Whether a full scan of b.log ran: its statistics box came up.
+        auto scanned = [](Rig& rig) {
+            return rig.boxes.shown.size() == 1 &&
+                   rig.boxes.shown.first().second == QStringLiteral("Scan Finished") &&
+                   rig.form->scanner().counters().linesScanned == 3;
+        };
+        // Whether a scan started by the test was stopped by the press.
+        auto stopped = [](Rig& rig) {
+            return rig.boxes.shown.isEmpty() && rig.form->scanner().counters().cancelRequested &&
+                   rig.form->scanner().counters().linesScanned == 0;
+        };
+        auto toggled = [](Rig& rig) { return rig.form->resultsViewShown(); };
+        const QString website = QStringLiteral("http://tallowby.example.org");
+        const Row rows[] = {
+            {"cmdGo", clickTool(&Form1::cmdGo), scanned},
+            {"Start Scan", trigger(&Form1::mnuActionStart), scanned},
+            {"cmdStop", clickTool(&Form1::cmdStop), stopped},
+            {"Stop Scan", trigger(&Form1::mnuActionStop), stopped},
+            {"Command10", clickTool(&Form1::Command10), toggled},
+            {"Toggle View", trigger(&Form1::mnuActionToggle), toggled},
+            {"cmdOpts", clickTool(&Form1::cmdOpts),
+             [](Rig& rig) { return rig.form->optionsDialog().isLoaded(); }},
+            {"Options", trigger(&Form1::MnuOptionsItem),
+             [](Rig& rig) { return rig.form->optionsDialog().isLoaded(); }},
+            {"View Help", trigger(&Form1::mnuHelpItem),
+             [](Rig& rig) { return rig.form->helpWindow().isLoaded(); }},
+            {"About this software", trigger(&Form1::mnuAboutItem),
+             [](Rig& rig) { return rig.form->aboutWindow().isLoaded(); }},
+            {"Exit", trigger(&Form1::mnuFileExit), [](Rig& rig) { return rig.ended == 1; }},
+            {"Command8", clickTool(&Form1::Command8),
+             [website](Rig& rig) { return rig.shell.opened == QStringList{website}; }},
+            {"cmdSelAll", clickTool(&Form1::cmdSelAll),
+             [](Rig& rig) {
+                 return rig.form->File1()->selectionModel()->selectedRows().size() == 2;
+             }},
+            {"Command1", clickTool(&Form1::Command1),
+             [](Rig& rig) {
+                 return rig.shell.started.size() == 1 &&
+                        rig.shell.started.first().second == QStringList{rig.logs() + "/b.log"};
+             }},
+            {"cmdHtml", clickTool(&Form1::cmdHtml),
+             [](Rig& rig) {
+                 QFile page(rig.logs() + "/referers.html");
+                 return page.open(QIODevice::ReadOnly) &&
+                        page.readAll().contains("http://ref.example/");
+             }},
+            {"Command9", clickTool(&Form1::Command9),
+             [](Rig& rig) {
+                 return rig.view->navigations.size() == 2 &&
+                        rig.view->navigations.last().toString().startsWith("http://ref.example/");
+             }},
+            {"cmdExpnd", clickTool(&Form1::cmdExpnd),
+             [](Rig& rig) { return rig.form->cmdExpnd()->text() == QStringLiteral("Contract"); }},
+        };
+        for (const Row& row : rows) {
+            Rig rig;
+            rig.returningUser();
+            rig.load();
+            WriteLog(rig.logs() + "/a.log", Repeated("http://other.example/", 2));
+            WriteLog(rig.logs() + "/b.log", Repeated("http://ref.example/", 3));
+            rig.show();
+            Form1& form = *rig.form;
+            rig.openDirectory(rig.logs());
+            rig.selectFiles({"b.log"});  // b.log selected and the current entry
+            const QByteArray name(row.control);
+            if (name == "cmdHtml" || name == "Command9" || name == "cmdExpnd") {
+                // These act on the results of a scan, shown in results view.
+                form.appSettings().bDisplayStats = false;
+                QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+                const QModelIndex first = form.lstResults()->model()->index(0, 0);
+                QTest::mouseClick(form.lstResults()->viewport(), Qt::LeftButton, {},
+                                  form.lstResults()->visualRect(first).center());
+            }
+            if (name == "cmdStop" || name == "Stop Scan") {
+                rig.during([] { return true; }, [&] { row.press(form); });
+                QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+            } else {
+                row.press(form);
+            }
+            QVERIFY2(row.done(rig), qPrintable(name + ": " + rig.panel(2)));
+        }
+    }
+
+    void statusPanelsShowACutTextWhole_data() {
+        QTest::addColumn<int>("panel");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("tip");
+        QTest::newRow("panel 2, short") << 2 << 10 << false;
+        QTest::newRow("panel 2, cut") << 2 << 400 << true;
+        QTest::newRow("panel 3, short") << 3 << 10 << false;
+        QTest::newRow("panel 3, cut") << 3 << 400 << true;
+    }
+    void statusPanelsShowACutTextWhole() {
+        QFETCH(int, panel);
+        QFETCH(int, length);
+        QFETCH(bool, tip);
+        Rig rig;
+        rig.returningUser();
+        rig.load();
+        rig.show();
+        QLabel* label = rig.form->statusPanel(panel);
+        const QString text = "http://" + QString(length, QLatin1Char('a'));
+        label->setText(text);
+        QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(label, &hover);
+        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), tip ? text : QString());
+        QToolTip::hideText();
     }
 
     void menuItemsRunTheButtonsCommands() {
