@@ -73,7 +73,9 @@ struct Rig {
 
     void load() {
         QDir().mkpath(logs());
-        view = new FakeWebView;
+        if (view == nullptr) {
+            view = new FakeWebView;  // unless the test brought its own
+        }
         Form1Services services{{boxes, shell, settings}, launcher, [this] {
                                    ++ended;
                                    if (realEnd) {

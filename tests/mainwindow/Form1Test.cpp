@@ -90,6 +90,57 @@ private slots:
         QVERIFY(!form.widePanes());
     }
 
+    void firstRunStartsUpInItsOrder() {
+        // One journal of the settings reads and of what the window does
+        // around them, in the order it happens.
+        struct Journal : QObject {
+            QStringList& lines;
+            explicit Journal(QStringList& into) : lines(into) {}
+            bool eventFilter(QObject* watched, QEvent* event) override {
+                const QString kind = QString::fromLatin1(watched->metaObject()->className());
+                if (kind == QLatin1String("tallowby::Form1")) {
+                    if (event->type() == QEvent::WindowIconChange) {
+                        lines.append("icons");
+                    } else if (event->type() == QEvent::WindowTitleChange) {
+                        lines.append("title " + static_cast<QWidget*>(watched)->windowTitle());
+                    }
+                } else if (event->type() == QEvent::Show &&
+                           (kind == QLatin1String("tallowby::Form8") ||
+                            kind == QLatin1String("tallowby::Form2"))) {
+                    lines.append("show " + kind.mid(10));
+                }
+                return false;
+            }
+        };
+        struct JournalView : testing::FakeWebView {
+            QStringList& lines;
+            explicit JournalView(QStringList& into) : lines(into) {}
+            bool navigate(const QUrl& url) override {
+                lines.append("start page " + url.host());
+                return FakeWebView::navigate(url);
+            }
+        };
+        Rig rig;
+        QStringList& journal = rig.settings.reads;
+        QFile help(rig.folder.path() + "/no-Help.rtf");  // a read-me after all
+        QVERIFY(help.open(QIODevice::WriteOnly));
+        help.write("{\\rtf1 Help}");
+        help.close();
+        Journal watcher(journal);
+        qApp->installEventFilter(&watcher);
+        rig.view = new JournalView(journal);
+        rig.load();
+        qApp->removeEventFilter(&watcher);
+        auto read = [](const char* section, const char* key) { return Address(section, key); };
+        QStringList events = journal;
+        events.removeDuplicates();  // the Help window reads its setting again
+        QCOMPARE(events, (QStringList{"icons", "title Tallowby by Quenmoor", read("data", "path"),
+                                      read("data", "bRemoveDupes"), read("data", "bDisplayStats"),
+                                      read("data", "bGetFileTypes"), read("data", "strYourWebsite"),
+                                      "start page tallowby.example.org",
+                                      read("Settings", "showHelp"), "show Form8", "show Form2"}));
+    }
+
     void storedSettingsDecideWhatOpens_data() {
         QTest::addColumn<QString>("showHelp");
         QTest::addColumn<QString>("domain");
