@@ -374,8 +374,8 @@ void Form1::mnuFileExit_Click() {
     // would be undone by the turn the scan is taking, so the windows go now
     // and the run ends as soon as the scan has unwound.
     ending_ = true;
-    exitAfterScan_ = true;
     if (scanner_.running()) {
+        exitAfterScan_ = true;
         scanner_.requestStop();
         scanHost_->Abandon();
         HideEverything();

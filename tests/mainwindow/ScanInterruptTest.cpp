@@ -11,12 +11,14 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QToolButton>
 #include <QWindow>
 
 #include <optional>
 
 #include "Form1Rig.h"
+#include "ScanMoments.h"
 #include "platform/QtTestMain.h"
 #include "results/ResultsList.h"
 
@@ -24,129 +26,14 @@ namespace tallowby {
 
 using testing::Address;
 using testing::Rig;
+using namespace testing;
 
 namespace {
-
-enum class Phase { Counting, Reading, Collapsing, Filling, Sorting, Painting, AfterFill };
-enum class Control { Stop, Close, Exit };
-
-const char* Name(Phase phase) {
-    static const char* const names[] = {"counting", "reading",  "collapsing",    "filling",
-                                        "sorting",  "painting", "after the fill"};
-    return names[static_cast<int>(phase)];
-}
 
 // How QCoreApplication::exec() came back.
 constexpr int kProgramEnded = 0;  // the program left its event loop itself
 constexpr int kScanReturned = 2;  // the scan ended and the program runs on
 constexpr int kHung = 3;          // neither, long after the press
-
-constexpr int kLines = 40000;
-const QString kCollapse = QStringLiteral("Removing Duplicates...  Please Wait.");
-
-// 40,000 lines over 3,000 referrers, about 5 MB: several turns of counting.
-QByteArray BigLog() {
-    QByteArray log;
-    log.reserve(kLines * 130);
-    for (int i = 0; i < kLines; ++i) {
-        log +=
-            "10.0.0.1 - - [01/Oct/2023:00:00:01 +0000] \"GET /a.jpg HTTP/1.1\" 200 512 "
-            "\"http://ref" +
-            QByteArray::number(i * 7919 % 3000) + ".example/page\" \"Mozilla/5.0\"\r\n";
-    }
-    return log;
-}
-
-struct Moment {
-    Phase phase;
-    int occurrence;  // counted from 1
-};
-
-// Names the moments of one scan of `form` and presses at one of them.
-class ScanWatcher : public QObject {
-public:
-    ScanWatcher(Form1& form, std::optional<Moment> target, std::function<void()> press)
-        : form_(form), target_(target), press_(std::move(press)) {
-        ResultsModel& model = form.lstResults()->results();
-        connect(&model, &QAbstractItemModel::rowsAboutToBeInserted, this,
-                [this] { note(Phase::Filling, false); });
-        connect(&model, &QAbstractItemModel::rowsInserted, this, [this, &model] {
-            if (model.isSorted()) {
-                note(Phase::Sorting, false);
-            }
-        });
-        form.lstResults()->viewport()->installEventFilter(this);
-        // A zero timer fires once in every turn the scan gives the event loop.
-        connect(&turns_, &QTimer::timeout, this, [this] { note(Classify(), true); });
-        turns_.start(0);
-    }
-
-    QList<Phase> seen;
-    bool pressed = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && form_.lstResults()->results().rowCount() > 0) {
-            note(Phase::Painting, false);
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    Phase Classify() const {
-        if (form_.lstResults()->results().rowCount() > 0) {
-            return Phase::AfterFill;
-        }
-        if (form_.statusPanel(2)->text().startsWith(kCollapse)) {
-            return Phase::Collapsing;
-        }
-        return form_.scanner().counters().linesScanned == 0 ? Phase::Counting : Phase::Reading;
-    }
-
-    void note(Phase phase, bool turn) {
-        if (!form_.scanner().running()) {
-            return;
-        }
-        seen.append(phase);
-        if (pressed || !target_ || target_->phase != phase ||
-            seen.count(phase) != target_->occurrence) {
-            return;
-        }
-        pressed = true;
-        if (turn) {
-            press_();  // handled in this very turn
-        } else {
-            // Pressed while the scan gives no turn: the input waits.
-            QMetaObject::invokeMethod(this, press_, Qt::QueuedConnection);
-        }
-    }
-
-    Form1& form_;
-    std::optional<Moment> target_;
-    std::function<void()> press_;
-    QTimer turns_;
-};
-
-// The user's press of `control`, through the window's own controls.
-void Press(Form1& form, Control control) {
-    switch (control) {
-        case Control::Stop:
-            QTest::mouseClick(form.cmdStop(), Qt::LeftButton);
-            break;
-        case Control::Close:
-            form.windowHandle()->close();  // the window manager's close box
-            break;
-        case Control::Exit: {
-            QMenuBar* bar = form.menuBar();
-            QAction* file = bar->actions().first();
-            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file).center());
-            QMenu* menu = file->menu();
-            QTest::mouseClick(menu, Qt::LeftButton, {},
-                              menu->actionGeometry(form.mnuFileExit()).center());
-            break;
-        }
-    }
-}
 
 // One kind of scan: collapse on in chooser view, or collapse off into a
 // sorted list shown in results view.
@@ -278,6 +165,62 @@ class ScanInterruptTest : public QObject {
     }
 
 private slots:
+    // The program itself, in a process of its own: File > Exit and the close
+    // box end it with status 0 and nothing left running.
+    void theRealProgramEndsAtOnce_data() {
+        QTest::addColumn<QString>("phase");
+        QTest::addColumn<int>("occurrence");
+        QTest::addColumn<QString>("control");
+        const char* const moments[][2] = {{"counting", "1"},
+                                          {"reading", "50"},
+                                          {"collapsing", "2"},
+                                          {"filling", "1"},
+                                          {"after the fill", "1"}};
+        for (const auto& moment : moments) {
+            for (const char* control : {"exit", "close"}) {
+                QTest::newRow(
+                    qPrintable(QStringLiteral("%1 #%2, %3").arg(moment[0], moment[1], control)))
+                    << moment[0] << QByteArray(moment[1]).toInt() << control;
+            }
+        }
+    }
+    void theRealProgramEndsAtOnce() {
+        QFETCH(QString, phase);
+        QFETCH(int, occurrence);
+        QFETCH(QString, control);
+        QTemporaryDir home;
+        const QString logs = home.path() + "/logs";
+        QVERIFY(QDir().mkpath(logs) && QDir().mkpath(home.path() + "/Tallowby"));
+        QFile log(logs + "/big.log");
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write(log_);
+        log.close();
+        QFile ini(home.path() + "/Tallowby/Tallowby.ini");
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(
+            "[data]\nstrYourWebsite=mysite.example\nbRemoveDupes=1\nbDisplayStats=1\n"
+            "[Settings]\nshowHelp=0\n");
+        ini.close();
+
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", home.path());
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(environment);
+        program.start(EXIT_DRIVER, {logs, phase, QString::number(occurrence), control});
+        QVERIFY(program.waitForStarted());
+        // A lost Exit leaves the process waiting for ever (or behind the
+        // "Scan Finished" box); a hang guard, not a timing.
+        const bool ended = program.waitForFinished(30000);
+        if (!ended) {
+            program.kill();
+            program.waitForFinished();
+        }
+        QVERIFY2(ended, program.readAllStandardError().right(2000).constData());
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+    }
+
     void stopIsHonouredAtEveryMoment() { pressEverywhere(Control::Stop); }
     void closeBoxEndsTheProgramAtEveryMoment() { pressEverywhere(Control::Close); }
     void exitEndsTheProgramAtEveryMoment() { pressEverywhere(Control::Exit); }
