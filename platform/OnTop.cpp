@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 namespace tallowby {
 
@@ -83,16 +84,17 @@ void SetOnTop(QWidget* window, bool onTop) {
     if (IsOnTop(window) == onTop) {
         return;
     }
-    // Changing a top-level window's flags may recreate its native window,
-    // which hides it and can lose its position; put both back.
-    const bool wasVisible = window->isVisible();
-    const QPoint position = window->pos();
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-    if (wasVisible) {
-        window->move(position);
-        if (!window->isVisible()) {
-            window->show();
-        }
+    // QWidget::setWindowFlag() recreates a window that already has its
+    // native window: it hides it, loses its place, and on a bare X server
+    // the new one was left unpainted (black) behind another topmost window.
+    // A native window takes the new flag as it is instead.
+    const Qt::WindowFlags flags = onTop ? window->windowFlags() | Qt::WindowStaysOnTopHint
+                                        : window->windowFlags() & ~Qt::WindowStaysOnTopHint;
+    if (QWindow* native = window->windowHandle()) {
+        window->overrideWindowFlags(flags);
+        native->setFlags(flags);
+    } else {
+        window->setWindowFlags(flags);
     }
 }
 
