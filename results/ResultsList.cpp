@@ -1,7 +1,9 @@
 #include "ResultsList.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 #include "platform/Twips.h"
 
@@ -87,6 +89,26 @@ void ResultsList::EnhListView_SortColumns(int position) {
 void ResultsList::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton) {
+        lstResults_Click();
+    }
+}
+
+void ResultsList::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    QScrollBar* sideways = horizontalScrollBar();
+    const int left = sideways->value();
+    QTreeView::scrollTo(index, hint);
+    sideways->setValue(left);
+}
+
+void ResultsList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        lstResults_DblClick();
+        event->accept();
+        return;
+    }
+    const QModelIndex before = currentIndex();
+    QTreeView::keyPressEvent(event);
+    if (currentIndex() != before) {
         lstResults_Click();
     }
 }
