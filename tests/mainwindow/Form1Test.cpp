@@ -139,6 +139,8 @@ private slots:
         QCOMPARE(events, (QStringList{"icons", "title Tallowby by Quenmoor", read("data", "path"),
                                       read("data", "bRemoveDupes"), read("data", "bDisplayStats"),
                                       read("data", "bGetFileTypes"), read("data", "strYourWebsite"),
+                                      read("data", "bHttpsReferrers"),
+                                      read("data", "bQuotedReferrers"),
                                       "start page tallowby.example.org",
                                       read("Settings", "showHelp"), "show Form8", "show Form2"}));
     }
