@@ -49,8 +49,14 @@ d=$(median <"$tmp/direct")
 p=$(median <"$tmp/piped")
 /usr/bin/time -v -o "$tmp/rss" "$scan" -d mysite.example --quiet "$gz" >/dev/null
 rss_kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$tmp/rss")
-awk -v d="$d" -v p="$p" -v kb="$rss_kb" 'BEGIN {
+# Processor time (user + system, all threads and processes) says what each
+# way costs when other jobs keep the cores busy and wall times drift.
+cpu() { /usr/bin/time -f '%U %S' -o "$tmp/cpu" bash -c "$1" >/dev/null; awk '{ print $1 + $2 }' "$tmp/cpu"; }
+dc=$(cpu "$direct")
+pc=$(cpu "$piped")
+awk -v d="$d" -v p="$p" -v kb="$rss_kb" -v dc="$dc" -v pc="$pc" 'BEGIN {
   printf "tallowby-scan log.gz: %.3f s   zcat log.gz | tallowby-scan -: %.3f s   (median of runs taking turns)\n", d, p
+  printf "processor time: %.2f s against %.2f s (ratio %.2f)\n", dc, pc, dc / pc
   printf "peak memory of tallowby-scan log.gz: %.1f MB   (target <= 100 MB)\n", kb / 1024
   printf "ratio (direct / zcat pipe): %.2f   (target <= 0.5)\n", d / p
 }'

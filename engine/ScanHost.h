@@ -78,9 +78,9 @@ public:
     // progress, or read input that can be read only once.
     virtual bool countsLines() { return true; }
     // Called now and then during long work that reads no line (counting a
-    // file's lines, about once per megabyte; decompressing, once per decoded
-    // block, which may all belong to one long line): a window may give its event
-    // loop a turn here. Not a yield of the run: nothing but the Stop flag
+    // file's lines, about once per megabyte; reading a compressed file, once
+    // per decoded block, so inside one very long line too): a window may give
+    // its event loop a turn here. Not a yield of the run: nothing but the Stop flag
     // may change in it, and the run's own yields stay as they are.
     virtual void keepAlive() {}
     // A selected file that could not be (fully) read. `reason` is the system's text.

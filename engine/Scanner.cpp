@@ -291,8 +291,10 @@ namespace {
 // `between`: the same figures end the status line and fill the message box.
 std::string FiguresText(const ScanCounters& c, std::string_view before, std::string_view between) {
     const std::pair<std::int64_t, const char*> figures[] = {
-        {c.filesDone, " files done"},       {c.linesScanned, " lines scanned"},
-        {c.linksFound, " links found"},     {c.duplicatesRemoved, " duplicates removed"},
+        {c.filesDone, " files done"},
+        {c.linesScanned, " lines scanned"},
+        {c.linksFound, " links found"},
+        {c.duplicatesRemoved, " duplicates removed"},
         {c.uniqueLinks(), " unique links"},
     };
     std::string s(before);
@@ -310,12 +312,8 @@ std::string FiguresText(const ScanCounters& c, std::string_view before, std::str
 
 }  // namespace
 
-std::string CompleteStatusText(const ScanCounters& c) {
-    return FiguresText(c, "COMPLETE: ", " : ");
-}
+std::string CompleteStatusText(const ScanCounters& c) { return FiguresText(c, "COMPLETE: ", " : "); }
 
-std::string StatisticsMessageText(const ScanCounters& c) {
-    return FiguresText(c, "", "\r\n");
-}
+std::string StatisticsMessageText(const ScanCounters& c) { return FiguresText(c, "", "\r\n"); }
 
 }  // namespace tallowby

@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -46,6 +47,20 @@ using testing::Line;
 using testing::Repeated;
 using testing::Rig;
 using testing::WriteLog;
+
+namespace {
+
+// `text` compressed by /usr/bin/<tool> -c.
+QByteArray Packed(const QString& tool, const QByteArray& text) {
+    QProcess process;
+    process.start(QStringLiteral("/usr/bin/") + tool, {QStringLiteral("-c")});
+    process.write(text);
+    process.closeWriteChannel();
+    process.waitForFinished();
+    return process.readAllStandardOutput();
+}
+
+}  // namespace
 
 class Form1Test : public QObject {
     Q_OBJECT
@@ -325,6 +340,47 @@ private slots:
         QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
         QCOMPARE(referrers(), (QStringList{"http://blog.example/p 0000002",
                                            "https://news.example/item?id=7 0000001"}));
+    }
+
+    void compressedLogsAreReadAndStopEndsOneThatInflates() {
+        Rig rig;
+        rig.returningUser();
+        rig.settings.values.insert(Address("data", "bDisplayStats"), "0");
+        rig.load();
+        const QByteArray two = Line("http://ref.one/") + Line("http://ref.two/");
+        WriteLog(rig.logs() + "/access.log.2.gz", {Packed("gzip", two)});
+        WriteLog(rig.logs() + "/access.log.3", {Packed("xz", Line("http://ref.one/"))});
+        const QByteArray cut = Packed("gzip", two + two);  // its trailer cut short
+        WriteLog(rig.logs() + "/access.log.4", {cut.left(cut.size() - 6)});
+        const QString bomb = rig.logs() + QStringLiteral("/bomb");
+        QDir().mkpath(bomb);
+        WriteLog(bomb + "/zeros.gz", {Packed("gzip", QByteArray(16 << 20, '\0'))});
+        rig.show();
+        Form1& form = *rig.form;
+        rig.openDirectory(rig.logs());
+        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        const ResultsModel& rows = form.lstResults()->results();
+        QCOMPARE(rows.rowCount(), 2);
+        QCOMPARE(QString::fromUtf8(rows.clicks(0)), QStringLiteral("0000004"));
+        QCOMPARE(QString::fromUtf8(rows.clicks(1)), QStringLiteral("0000003"));
+        // The cut-short file is not done, but its four lines count.
+        QCOMPARE(rig.panel(2), QStringLiteral("COMPLETE: 2 files done : 7 lines scanned : "
+                                              "7 links found : 5 duplicates removed : "
+                                              "2 unique links"));
+
+        // One line of 16 MB: the window takes turns while it inflates, and
+        // Stop pressed in one of them ends the scan inside that line.
+        rig.openDirectory(bomb);
+        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        int turns = 0;
+        rig.during([&] { return ++turns == 5; },
+                   [&] { QTest::mouseClick(form.cmdStop(), Qt::LeftButton); });
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        const ScanCounters& counters = form.scanner().counters();
+        QVERIFY(counters.cancelRequested);
+        QCOMPARE(counters.linesScanned, 0);
+        QCOMPARE(counters.filesDone, 0);
     }
 
     void stopDuringTheSecondOfThreeFiles_data() {
