@@ -10,8 +10,38 @@ namespace tallowby {
 // wins), then HTM for "none of them", then BOT for a referrer a crawler
 // announced inside a parenthesised comment.
 enum class TypeCode : std::uint8_t {
-    JPG, ZIP, MSI, GIF, ASP, PHP, PNG, PDF, TAR, TXT, AIF, AVI, MOV, MP3, MPG, RM,
-    SWF, WAV, WMF, EPS, PPT, PSD, PCT, TIF, RTF, SEA, SIT, SML, SVG, XLS, EXE, HTM,
+    JPG,
+    ZIP,
+    MSI,
+    GIF,
+    ASP,
+    PHP,
+    PNG,
+    PDF,
+    TAR,
+    TXT,
+    AIF,
+    AVI,
+    MOV,
+    MP3,
+    MPG,
+    RM,
+    SWF,
+    WAV,
+    WMF,
+    EPS,
+    PPT,
+    PSD,
+    PCT,
+    TIF,
+    RTF,
+    SEA,
+    SIT,
+    SML,
+    SVG,
+    XLS,
+    EXE,
+    HTM,
     BOT,
 };
 inline constexpr int kTypeCodeCount = 33;
@@ -97,7 +127,10 @@ struct Cut {
 bool CutReferrer(std::string_view line, Cut& cut);
 // The cut of a line whose first "http://" stands at `scheme` (FindScheme).
 void CutReferrerAt(std::string_view line, std::size_t scheme, Cut& cut);
-// TypeCodeFor(remainder of the cut), computed with `scratch` as working space.
-TypeCode TypeCodeOfRemainder(std::string_view line, const Cut& cut, std::string& scratch);
+// TypeCodeFor(remainder of the cut), computed with `scratch` as working space,
+// in time linear in the line whatever it holds. When `steps` is given it
+// receives the work done (bytes compared and read), for checks of that bound.
+TypeCode TypeCodeOfRemainder(std::string_view line, const Cut& cut, std::string& scratch,
+                             std::size_t* steps = nullptr);
 
 }  // namespace tallowby

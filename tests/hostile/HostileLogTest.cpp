@@ -109,6 +109,40 @@ TEST(HostileLog, HundredMegabyteLineIsReadWholeAndClassifiedToItsEnd) {
     EXPECT_EQ(CountFileLines(path), 2);
 }
 
+std::string Schemes(std::size_t n) {
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i)
+        s += "http://";
+    return s;
+}
+
+// Lines where the referrer nearly recurs at every place of the rest: the
+// type code costs a bounded number of steps per byte, never the square.
+TEST(HostileLog, TypeCodeWorkStaysLinearOnLinesOfRepeatedSchemes) {
+    struct Case {
+        const char* name;
+        std::string line;
+        TypeCode expected;
+    };
+    const std::string nearly = Schemes(19999) + "x.pdf";
+    const std::vector<Case> cases = {
+        {"space-cut referrer, longer rest", Schemes(60000) + " " + Schemes(120000) + ".gif",
+         TypeCode::GIF},
+        {"paren-cut referrer, near recurrences", Schemes(20000) + ")" + nearly + nearly + nearly,
+         TypeCode::PDF},
+        {"whole recurrences", "x" + Schemes(3000) + ").j" + Schemes(3000) + Schemes(3000) + "pg",
+         TypeCode::JPG},
+    };
+    for (const Case& c : cases) {
+        Cut cut;
+        ASSERT_TRUE(CutReferrer(c.line, cut)) << c.name;
+        std::string scratch;
+        std::size_t steps = 0;
+        EXPECT_EQ(TypeCodeOfRemainder(c.line, cut, scratch, &steps), c.expected) << c.name;
+        EXPECT_LE(steps, 8 * c.line.size() + 256) << c.name;
+    }
+}
+
 TEST(HostileLog, LineBeyondTheLimitEndsItsFileWithAProblemAndTheScanGoesOn) {
     // A file of zeros (a disk image, say) is one endless line. It is sparse,
     // so it costs no disk, only the reading.
