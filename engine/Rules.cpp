@@ -94,41 +94,18 @@ namespace {
 // search for a needle looks for its rarest byte first, so memchr skips most
 // of a line in one go.
 int Commonness(unsigned char c) {
-    if (c == ' ' || c == '/' || c == '.' || c == '"' || c == '-')
-        return 9;
-    if (c >= '0' && c <= '9')
-        return 8;
+    if (c == ' ' || c == '/' || c == '.' || c == '"' || c == '-') return 9;
+    if (c >= '0' && c <= '9') return 8;
     switch (FoldByte(c)) {
-        case 'e':
-        case 't':
-        case 'a':
-        case 'o':
-        case 'i':
-        case 'n':
-        case 's':
-        case 'r':
+        case 'e': case 't': case 'a': case 'o': case 'i': case 'n': case 's': case 'r':
             return 7;
-        case 'h':
-        case 'l':
-        case 'c':
-        case 'd':
-        case 'm':
-        case 'p':
-        case 'u':
+        case 'h': case 'l': case 'c': case 'd': case 'm': case 'p': case 'u':
             return 6;
-        case 'g':
-        case 'f':
-        case 'b':
-        case 'w':
+        case 'g': case 'f': case 'b': case 'w':
             return 5;
-        case 'y':
-        case 'v':
-        case 'k':
+        case 'y': case 'v': case 'k':
             return 4;
-        case 'x':
-        case 'j':
-        case 'q':
-        case 'z':
+        case 'x': case 'j': case 'q': case 'z':
             return 3;
         default:
             return c >= 0x80 ? 2 : 5;
