@@ -9,6 +9,7 @@
 #include "cli/ProgressLine.h"
 #include "cli/StdinFileSystem.h"
 #include "engine/Scanner.h"
+#include "engine/ShownText.h"
 #include "results/ExportPage.h"
 #include "results/RowFormats.h"
 
@@ -75,7 +76,8 @@ void WriteRows(const ScanOptions& options, const CliHost& host, const ScanCounte
 }
 
 void Complain(std::FILE* err, const std::string& what, const std::string& reason) {
-    const std::string line = "tallowby-scan: " + what + ": " + reason + "\n";
+    const std::string line =
+        "tallowby-scan: " + EscapeControlBytes(what) + ": " + EscapeControlBytes(reason) + "\n";
     std::fputs(line.c_str(), err);
 }
 
