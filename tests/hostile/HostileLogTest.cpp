@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <random>
@@ -141,6 +142,34 @@ TEST(HostileLog, TypeCodeWorkStaysLinearOnLinesOfRepeatedSchemes) {
         EXPECT_EQ(TypeCodeOfRemainder(c.line, cut, scratch, &steps), c.expected) << c.name;
         EXPECT_LE(steps, 8 * c.line.size() + 256) << c.name;
     }
+}
+
+// Stop pressed while a line of many megabytes is being read: the reading
+// gives the window turns inside the line, and the Stop ends the file there.
+TEST(HostileLog, StopInsideALongLineEndsTheFileThere) {
+    struct StoppingHost : QuietHost {
+        Scanner* scanner = nullptr;
+        int turns = 0;
+        void keepAlive() override {
+            if (++turns == 3)
+                scanner->requestStop();
+        }
+    };
+    MemoryFileSystem fs;
+    fs.add("/logs/long.log", "a http://first.example/ x\nb http://long.example/" +
+                                 std::string(8 << 20, 'x') + "\nc http://after.example/ y\n")
+        .maxChunk = 1 << 16;
+    Scanner scanner(fs);
+    StoppingHost host;
+    host.scanner = &scanner;
+    host.counting = false;
+    host.select({"long.log"});
+    ASSERT_TRUE(scanner.run(host));
+    EXPECT_EQ(host.turns, 3);
+    EXPECT_EQ(scanner.counters().linesScanned, 1);
+    EXPECT_EQ(scanner.counters().filesDone, 0);
+    const std::vector<std::string> statuses = host.statuses();
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), kCancelledStatus), statuses.end());
 }
 
 TEST(HostileLog, LineBeyondTheLimitEndsItsFileWithAProblemAndTheScanGoesOn) {
