@@ -23,6 +23,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <memory>
 #include <random>
@@ -166,6 +168,35 @@ private slots:
             QVERIFY(rig.form->chooser().setDirectoryPath(logs.path() + "/b"));
             QCOMPARE(rig.form->statusPanel(2)->text(), QString("later text"));
         }
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           qEnvironmentVariable("XDG_CONFIG_HOME"));
+    }
+
+    void settingsThatAreNotARegularFileCountAsMissingAndCannotBeSaved() {
+        QTemporaryDir home;
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path());
+        QVERIFY(QDir(home.path()).mkdir(kApp));
+        const QString file = home.path() + "/" + kApp + "/" + kApp + ".ini";
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        {
+            QtSettingsBackend backend;
+            QVERIFY(!backend.Read(kApp, "data", "strYourWebsite").has_value());
+            Rig rig;
+            rig.settings = &backend;
+            rig.load();  // reads the FIFO's place: must not wait for a writer
+            QVERIFY(rig.form->isVisible());
+            QTemporaryDir logs;
+            QVERIFY(rig.form->chooser().setDirectoryPath(logs.path()));
+            const QString note = "Settings cannot be saved: " + file;
+            QCOMPARE(rig.form->statusPanel(3)->text(), note);
+            // Panel 2 is soon written over; panel 3 says it again at every
+            // failed save.
+            rig.form->statusPanel(3)->setText("Connecting");
+            QVERIFY(QDir(logs.path()).mkdir("a"));
+            QVERIFY(rig.form->chooser().setDirectoryPath(logs.path() + "/a"));
+            QCOMPARE(rig.form->statusPanel(3)->text(), note);
+        }
+        QVERIFY(QFileInfo(file).exists() && !QFileInfo(file).isFile());  // left as it was
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                            qEnvironmentVariable("XDG_CONFIG_HOME"));
     }
