@@ -25,6 +25,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <random>
@@ -258,6 +259,53 @@ private slots:
         QCOMPARE(form.scanner().counters().linksFound, 5);
         QCOMPARE(form.lstResults()->results().rowCount(), 1);
         QCOMPARE(rig.clicksSum(), 5);
+    }
+
+    void namesThatAreNotUtf8AreListedAndScannedByTheirBytes() {
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path()) + "/";
+        for (const QByteArray& name : {QByteArray("b\xff.log"), QByteArray("caf\xe9.log")}) {
+            std::FILE* file = std::fopen((folder + name).constData(), "wb");
+            QVERIFY(file != nullptr);
+            std::fputs(("GET http://" + name.toHex() + ".example/ x\r\n").constData(), file);
+            std::fclose(file);
+        }
+        Rig rig;
+        rig.returningUser();
+        rig.load(dir.path());
+        Form1& form = *rig.form;
+        QCOMPARE(form.chooser().fileCount(), 2);
+        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        QCOMPARE(form.scanner().counters().filesDone, 2);
+        const ResultsModel& rows = form.lstResults()->results();
+        QCOMPARE(rows.rowCount(), 2);
+        QCOMPARE(rows.data(rows.index(0, ResultsModel::ReferrerColumn)).toString(),
+                 QString("http://62ff2e6c6f67.example/ "));
+        QCOMPARE(rows.data(rows.index(1, ResultsModel::ReferrerColumn)).toString(),
+                 QString("http://636166e92e6c6f67.example/ "));
+    }
+
+    void referrerOfMegabytesIsShownCutAndKeptWhole() {
+        QTemporaryDir dir;
+        const QByteArray referrer = "http://long.example/" + QByteArray(3 << 20, 'a') + " ";
+        Write(dir.path() + "/long.log", "GET " + referrer + "x\r\n");
+        Rig rig;
+        rig.returningUser();
+        rig.load(dir.path());
+        Form1& form = *rig.form;
+        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        ResultsList* list = form.lstResults();
+        const QModelIndex cell = list->results().index(0, ResultsModel::ReferrerColumn);
+        const QString shown = cell.data().toString();
+        QCOMPARE(shown.size(), 2049);
+        QVERIFY(shown.startsWith("http://long.example/aaa"));
+        QCOMPARE(shown.back(), QChar(0x2026));
+        QCOMPARE(cell.data(ResultsModel::ReferrerBytesRole).toByteArray(), referrer);
+        const QModelIndex type = list->results().index(0, ResultsModel::TypeColumn);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(type).center());
+        QCOMPARE(form.statusPanel(2)->text(), shown);
     }
 
     void monkeyKeepsTheWindowAliveAndItsListsConsistent() {
