@@ -46,7 +46,8 @@ void WorkList::clear() {
     lastVariant_ = 0;
     counts_.clear();
     variants_.clear();
-    firstVariant_.clear();
+    variantSlots_.clear();
+    otherVariants_ = 0;
     runStart_.clear();
     texts_.clear();
     hashes_.clear();
@@ -108,7 +109,7 @@ std::uint32_t WorkList::intern(std::string_view text) {
     while (const std::uint64_t held = slots_[slot]) {
         if ((held & kTagMask) == (hash & kTagMask)) {
             const auto id = static_cast<std::uint32_t>(held) - 1;
-            if (texts_[id] == text) {
+            if (texts_[id].bytes == text) {
                 return id;
             }
         }
@@ -129,25 +130,63 @@ std::uint32_t WorkList::intern(std::string_view text) {
     arenaUsed_ += text.size();
     textBytes_ += text.size();
     const auto id = static_cast<std::uint32_t>(texts_.size());
-    texts_.emplace_back(stored, text.size());
+    texts_.push_back(Text{std::string_view(stored, text.size()), kNone, TypeCode::HTM, false});
     hashes_.push_back(hash);
     slots_[slot] = (hash & kTagMask) | (id + 1);
     return id;
 }
 
 std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
-    if (text == firstVariant_.size()) {
-        firstVariant_.push_back(kNone);  // a text interned just now
+    Text& t = texts_[text];
+    if (t.firstVariant == kNone) {
+        t.firstVariant = static_cast<std::uint32_t>(variants_.size());
+        t.firstType = type;
+        t.firstBot = bot;
+        variants_.push_back(Variant{text, type, bot});
+        return t.firstVariant;
     }
-    for (std::uint32_t v = firstVariant_[text]; v != kNone; v = variants_[v].next) {
-        if (variants_[v].type == type && variants_[v].bot == bot) {
-            return v;
+    if (t.firstType == type && t.firstBot == bot) {
+        return t.firstVariant;
+    }
+    // Another code or flag for a known text: one probe, usually.
+    const std::uint64_t key =
+        ((std::uint64_t{text} << 7) | (std::uint64_t(type) << 1) | (bot ? 1 : 0)) + 1;
+    if ((otherVariants_ + 1) * 2 > variantSlots_.size()) {
+        std::vector<VariantSlot> bigger(std::max<std::size_t>(256, variantSlots_.size() * 2));
+        const std::size_t mask = bigger.size() - 1;
+        for (const VariantSlot& held : variantSlots_) {
+            if (held.key != 0) {
+                std::size_t slot = (held.key * 0x9E3779B97F4A7C15ull >> 20) & mask;
+                while (bigger[slot].key != 0) {
+                    slot = (slot + 1) & mask;
+                }
+                bigger[slot] = held;
+            }
         }
+        variantSlots_.swap(bigger);
+    }
+    const std::size_t mask = variantSlots_.size() - 1;
+    std::size_t slot = (key * 0x9E3779B97F4A7C15ull >> 20) & mask;
+    while (variantSlots_[slot].key != 0) {
+        if (variantSlots_[slot].key == key) {
+            return variantSlots_[slot].variant;
+        }
+        slot = (slot + 1) & mask;
     }
     const auto id = static_cast<std::uint32_t>(variants_.size());
-    variants_.push_back(Variant{text, firstVariant_[text], type, bot});
-    firstVariant_[text] = id;
+    variants_.push_back(Variant{text, type, bot});
+    variantSlots_[slot] = VariantSlot{key, id};
+    ++otherVariants_;
     return id;
+}
+
+std::vector<std::string_view> WorkList::TextViews() const {
+    std::vector<std::string_view> views;
+    views.reserve(texts_.size());
+    for (const Text& t : texts_) {
+        views.push_back(t.bytes);
+    }
+    return views;
 }
 
 void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
@@ -187,7 +226,7 @@ void WorkList::ensureOrdered() const {
     // Rank the distinct texts in folded order, then place the runs by rank
     // with a stable counting sort, so equal texts keep their arrival order.
     const std::size_t distinct = texts_.size();
-    const std::vector<std::uint32_t> rank = FoldedRanks(texts_);
+    const std::vector<std::uint32_t> rank = FoldedRanks(TextViews());
     auto rankAt = [&](std::size_t k) { return rank[variants_[entries_[k]].text]; };
     std::vector<std::uint32_t> start(distinct + 1, 0);
     std::size_t runs = 0;
@@ -230,7 +269,7 @@ std::size_t WorkList::entryOf(std::size_t index) const {
 WorkList::Item WorkList::at(std::size_t index) const {
     const std::size_t k = entryOf(index);
     const Variant& v = variants_[entries_[k]];
-    return Item{texts_[v.text], collapsed_ ? counts_[k] : 0, v.type, v.bot};
+    return Item{texts_[v.text].bytes, collapsed_ ? counts_[k] : 0, v.type, v.bot};
 }
 
 void WorkList::prefetch(std::size_t index) const {
@@ -248,7 +287,7 @@ void WorkList::prefetch(std::size_t index) const {
         __builtin_prefetch(&texts_[variantAt(index).text]);
     }
     if (index >= kLag && index - kLag < size_) {
-        __builtin_prefetch(texts_[variantAt(index - kLag).text].data());
+        __builtin_prefetch(texts_[variantAt(index - kLag).text].bytes.data());
     }
 }
 
@@ -312,7 +351,7 @@ std::vector<std::int64_t> WorkList::collapseFresh() {
         }
         ++lines[text];
     }
-    const std::vector<std::uint32_t> rank = FoldedRanks(texts_);
+    const std::vector<std::uint32_t> rank = FoldedRanks(TextViews());
     std::vector<std::uint32_t> start(distinct + 1, 0);
     for (const std::uint32_t id : arrival) {
         ++start[rank[id] + 1];

@@ -71,9 +71,14 @@ private:
     // One distinct (text, type code, BOT flag); entries name it by index.
     struct Variant {
         std::uint32_t text;  // index into the distinct texts
-        std::uint32_t next;  // the text's next variant, or kNone
         TypeCode type;
         bool bot;
+    };
+    // Open addressing over the variants other than each text's first: the
+    // key (text, code, flag) + 1 (0 = free) and the variant.
+    struct VariantSlot {
+        std::uint64_t key = 0;
+        std::uint32_t variant = 0;
     };
     std::uint32_t intern(std::string_view text);
     std::uint32_t variantOf(std::uint32_t text, TypeCode type, bool bot);
@@ -91,8 +96,19 @@ private:
     std::uint32_t lastVariant_ = 0;     // the variant of the last run
     std::vector<std::int64_t> counts_;  // per element, after a collapse
     std::vector<Variant> variants_;
-    std::vector<std::uint32_t> firstVariant_;  // per distinct text
-    std::vector<std::string_view> texts_;  // distinct texts, in the arena
+    std::vector<VariantSlot> variantSlots_;
+    std::size_t otherVariants_ = 0;  // variants in variantSlots_
+    // A distinct text, in the arena, with the variant it came with first
+    // (whose code and flag are copied here: a text's entries nearly always
+    // share them, and then no variant needs to be looked at).
+    struct Text {
+        std::string_view bytes;
+        std::uint32_t firstVariant;
+        TypeCode firstType;
+        bool firstBot;
+    };
+    std::vector<Text> texts_;
+    std::vector<std::string_view> TextViews() const;  // for ranking
     std::vector<std::uint64_t> hashes_;    // per distinct text, for growing the table
     // Open addressing: the hash's upper half, then the text index + 1 (0 =
     // free), so a probe touches a text only when its hash matches.
