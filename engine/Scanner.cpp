@@ -38,6 +38,38 @@ std::string NotOrdinaryReason(FileSystem& fs, const std::string& path) {
     return {};
 }
 
+// A file's bytes as the scan reads them, giving the surroundings a turn
+// after every megabyte: a line of many megabytes comes in many reads, and
+// Stop must not wait for its end. After a Stop the source ends at once.
+class TurnTakingSource final : public ByteSource {
+public:
+    TurnTakingSource(ByteSource& inner, ScanHost& host, const ScanCounters& counters)
+        : inner_(inner), host_(host), counters_(counters) {}
+    std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
+        if (counters_.cancelRequested) {
+            stopped_ = true;
+            return 0;
+        }
+        const std::ptrdiff_t n = inner_.read(buffer, capacity);
+        if (n > 0 && (sinceTurn_ += static_cast<std::size_t>(n)) >= kTurnBytes) {
+            sinceTurn_ = 0;
+            host_.keepAlive();
+        }
+        return n;
+    }
+    std::string error() const override { return inner_.error(); }
+    // True once a Stop cut the file short.
+    bool stopped() const { return stopped_; }
+
+private:
+    static constexpr std::size_t kTurnBytes = 1 << 20;
+    ByteSource& inner_;
+    ScanHost& host_;
+    const ScanCounters& counters_;
+    std::size_t sinceTurn_ = 0;
+    bool stopped_ = false;
+};
+
 void AppendNumber(std::string& out, std::int64_t value) {
     char digits[24];
     auto result = std::to_chars(digits, digits + sizeof digits, value);
@@ -132,15 +164,18 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
     }
     // The block follows the file's size; a compressed file's size says
     // little about its lines, so it gets the default block.
-    LineReader reader(*source, kind == Compression::None
+    // Long lines give the window a turn too, and a Stop there ends the file.
+    TurnTakingSource turns(*source, host, counters_);
+    LineReader reader(turns, kind == Compression::None
                                    ? LineReader::BlockFor(fs_.status(path).size)
                                    : LineReader::kDefaultBlock);
     std::string scratch;
     std::string_view line;
     for (;;) {
         // The end test comes before the Stop test: an empty file still
-        // counts as done after a Stop.
-        if (reader.atEnd() && !stoppedReading) {
+        // counts as done after a Stop. A file that a Stop cut short in the
+        // middle of a line is not done.
+        if (reader.atEnd() && !stoppedReading && !turns.stopped()) {
             if (reader.failed()) {
                 host.fileProblem(path, FileProblem::ReadFailed, reader.error());
                 return;
@@ -155,8 +190,8 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
             host.setProgressValue(progressValue_);
             return;
         }
-        if (!reader.next(line)) {
-            continue;  // a read error: the end test reports it
+        if (!reader.next(line) || turns.stopped()) {
+            continue;  // a read error (the end test reports it) or a Stop
         }
         ++counters_.linesScanned;
         // LineHasReferrer and the cut, sharing one search for the address.

@@ -252,18 +252,24 @@ void Form1::AddStatusPanels() {
     panels_.append(MakePanel(statusBar()));
     if (!settingsProblem_.isEmpty()) {
         statusPanel(2)->setText(settingsProblem_);
+        statusPanel(3)->setText(settingsProblem_);
+        statusPanel(3)->setToolTip(settingsProblem_);
     }
 }
 
 void Form1::ReportSettingsProblem(const QString& where) {
-    if (settingsProblemReported_) {
-        return;
-    }
-    settingsProblemReported_ = true;
     settingsProblem_ = QStringLiteral("Settings cannot be saved");
     if (!where.isEmpty()) {
         settingsProblem_ += QStringLiteral(": ") + where;
     }
+    if (QLabel* panel3 = statusPanel(3)) {
+        panel3->setText(settingsProblem_);
+        panel3->setToolTip(settingsProblem_);
+    }
+    if (settingsProblemReported_) {
+        return;
+    }
+    settingsProblemReported_ = true;
     if (QLabel* panel2 = statusPanel(2)) {
         panel2->setText(settingsProblem_);
     }

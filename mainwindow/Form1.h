@@ -180,8 +180,10 @@ private:
     BrowserPane* frmBrowser_ = nullptr;
     QProgressBar* progressBar1_ = nullptr;
     QList<QLabel*> panels_;
-    // Said once per run in panel 2 when a setting could not be stored; held
-    // until the panels exist when it happens during start-up.
+    // Said once per run in panel 2 when a setting could not be stored, and
+    // kept in panel 3 (said again at every failed save), where only the
+    // browser's short "connecting" texts pass; held until the panels exist
+    // when it happens during start-up.
     void ReportSettingsProblem(const QString& where);
     QString settingsProblem_;
     bool settingsProblemReported_ = false;

@@ -10,6 +10,7 @@
 
 #include "LogFileChooser.h"
 #include "engine/FileHelpers.h"
+#include "engine/ShownText.h"
 #include "engine/WorkList.h"
 #include "platform/MessageBoxes.h"
 #include "settings/AppSettings.h"
@@ -68,7 +69,7 @@ std::int64_t WindowScanHost::fileCount() {
 }
 
 std::string WindowScanHost::fileName(std::int64_t index) {
-    return QFile::encodeName(window_.chooser->fileName(int(index))).toStdString();
+    return window_.chooser->fileNameBytes(int(index)).toStdString();
 }
 
 bool WindowScanHost::fileSelected(std::int64_t index) {
@@ -187,7 +188,7 @@ void WindowScanHost::fileProblem(const std::string& path, FileProblem problem,
     if (problem == FileProblem::Missing) {
         return;  // a file that went away is skipped without a word
     }
-    setStatusText("Cannot read " + FileNamePart(path));
+    setStatusText("Cannot read " + EscapeControlBytes(FileNamePart(path)));
 }
 
 }  // namespace tallowby

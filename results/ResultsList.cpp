@@ -51,7 +51,8 @@ std::optional<QByteArray> ResultsList::selectedAddress() const {
 
 void ResultsList::lstResults_Click() {
     if (const std::optional<QByteArray> address = selectedAddress()) {
-        emit addressClicked(QString::fromUtf8(*address));
+        emit addressClicked(
+            ShownCellText(std::string_view(address->constData(), std::size_t(address->size()))));
     }
 }
 
