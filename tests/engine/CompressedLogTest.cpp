@@ -242,19 +242,6 @@ TEST_F(CompressedScan, RowsAsForThePlainLogAndProgressInCompressedBytes) {
     EXPECT_EQ(std::count(host.events.begin(), host.events.end(), end), 4);
 }
 
-TEST_F(CompressedScan, DamageFailsTheFileAndKeepsTheLinesBefore) {
-    const std::string packed = Packed("gzip", NumberedLines(6000));
-    fs.add("/logs/cut", packed.substr(0, packed.size() * 3 / 4));
-    fs.add("/logs/next.log", "z \"http://next.example/\" z\n");
-    host.select({"cut", "next.log"});
-    scanner.run(host);
-    EXPECT_THAT(host.events,
-                ::testing::Contains("problem:/logs/cut|readfailed|truncated gzip data"));
-    EXPECT_EQ(scanner.counters().filesDone, 1);  // the next file only
-    EXPECT_GT(scanner.counters().linesScanned, 1000);
-    EXPECT_LT(scanner.counters().linesScanned, 6000);
-}
-
 // Stop pressed while one line inflates: the decoded blocks give the window
 // its turns, and the scan ends there, cancelled, not failed.
 class StoppingHost : public RecordingHost {
