@@ -166,7 +166,19 @@ void JsonResultsWriter::row(const ReferrerEntry& row) {
     out_ += '}';
 }
 
-void JsonResultsWriter::end(const ScanCounters& c) {
+void JsonResultsWriter::siteRow(std::string_view pages, std::string_view clicks,
+                                std::string_view site) {
+    out_ += first_ ? "{\"pages\":" : ",{\"pages\":";
+    first_ = false;
+    AppendJsonString(out_, pages);
+    out_ += ",\"clicks\":";
+    AppendJsonString(out_, clicks);
+    out_ += ",\"site\":";
+    AppendJsonString(out_, site);
+    out_ += '}';
+}
+
+void JsonResultsWriter::end(const ScanCounters& c, bool spamHidden) {
     out_ += "],\"stats\":{\"filesDone\":";
     AppendNumber(out_, c.filesDone);
     out_ += ",\"linesScanned\":";
@@ -177,6 +189,10 @@ void JsonResultsWriter::end(const ScanCounters& c) {
     AppendNumber(out_, c.duplicatesRemoved);
     out_ += ",\"uniqueLinks\":";
     AppendNumber(out_, c.uniqueLinks());
+    if (spamHidden) {
+        out_ += ",\"spamHidden\":";
+        AppendNumber(out_, c.spamHidden);
+    }
     out_ += "}}\n";
 }
 

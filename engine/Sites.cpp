@@ -1,0 +1,104 @@
+#include "Sites.h"
+
+#include <unordered_map>
+
+#include "TextFold.h"
+#include "WorkList.h"
+
+namespace tallowby {
+
+namespace {
+
+bool EndsAuthority(char c) {
+    switch (c) {
+        case '/':
+        case '?':
+        case '#':
+        case ' ':
+        case '\t':
+        case '"':
+        case '\'':
+        case ')':
+            return true;
+        default:
+            return false;
+    }
+}
+
+// `out` = `text` with ASCII letters folded to lower case; reuses its storage.
+void AssignFolded(std::string& out, std::string_view text) {
+    out.assign(text);
+    for (char& c : out) {
+        c = static_cast<char>(FoldByte(static_cast<unsigned char>(c)));
+    }
+}
+
+}  // namespace
+
+std::string_view ReferrerHostSpan(std::string_view referrer) {
+    const std::size_t scheme = referrer.find("://");
+    std::size_t begin = scheme == std::string_view::npos ? 0 : scheme + 3;
+    std::size_t end = begin;
+    while (end < referrer.size() && !EndsAuthority(referrer[end])) {
+        ++end;
+    }
+    // "user:password@host": the host follows the last "@".
+    for (std::size_t i = end; i > begin; --i) {
+        if (referrer[i - 1] == '@') {
+            begin = i;
+            break;
+        }
+    }
+    std::string_view host = referrer.substr(begin, end - begin);
+    if (!host.empty() && host.front() == '[') {
+        const std::size_t close = host.find(']');
+        if (close != std::string_view::npos) {
+            return host.substr(0, close + 1);
+        }
+    }
+    host = host.substr(0, host.find(':'));
+    while (!host.empty() && host.back() == '.') {
+        host.remove_suffix(1);
+    }
+    return host;
+}
+
+std::string ReferrerHost(std::string_view referrer) {
+    std::string host;
+    AssignFolded(host, ReferrerHostSpan(referrer));
+    return host;
+}
+
+std::vector<Site> GroupBySite(const WorkList& list) {
+    std::vector<Site> sites;
+    std::unordered_map<std::string, std::size_t> indexOf;
+    std::string host;  // reused, so looking up a known host allocates nothing
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        list.prefetch(i + 16);
+        const WorkList::Item item = list.at(i);
+        AssignFolded(host, ReferrerHostSpan(item.referrer));
+        auto [it, inserted] = indexOf.try_emplace(host, sites.size());
+        if (inserted) {
+            Site site;
+            site.host = host;
+            site.https = StartsWithIgnoringCase(item.referrer, "https://");
+            sites.push_back(std::move(site));
+        }
+        Site& site = sites[it->second];
+        site.clicks += item.count > 0 ? item.count : 1;
+        ++site.entries;
+    }
+    return sites;
+}
+
+std::string CountDigits(std::int64_t count) {
+    std::string digits = CountPrefix(count);
+    digits.pop_back();
+    return digits;
+}
+
+std::string SiteAddress(const Site& site) {
+    return (site.https ? "https://" : "http://") + site.host;
+}
+
+}  // namespace tallowby
