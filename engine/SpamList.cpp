@@ -21,6 +21,10 @@ namespace {
 constexpr std::uint64_t kOffset = 14695981039346656037ull;
 constexpr std::uint64_t kPrime = 1099511628211ull;
 
+inline std::size_t FilterBit(std::uint64_t h) {
+    return static_cast<std::size_t>(h >> 48);
+}
+
 inline std::uint64_t Step(std::uint64_t h, char c) {
     return (h ^ FoldByte(static_cast<unsigned char>(c))) * kPrime;
 }
@@ -116,6 +120,7 @@ void SpamList::buildTable() {
     }
     slots_.assign(size, Slot{});
     mask_ = size - 1;
+    filter_.assign(std::size_t{1} << 10, 0);
     for (std::size_t i = 0; i < hosts_.size(); ++i) {
         const std::uint64_t h = SuffixHash(hosts_[i]);
         std::size_t slot = h & mask_;
@@ -123,6 +128,7 @@ void SpamList::buildTable() {
             slot = (slot + 1) & mask_;
         }
         slots_[slot] = Slot{h, static_cast<std::uint32_t>(i + 1)};
+        filter_[FilterBit(h) >> 6] |= std::uint64_t{1} << (FilterBit(h) & 63);
     }
 }
 
@@ -143,7 +149,9 @@ bool SpamList::matchesHost(std::string_view host) const {
     std::uint64_t h = kOffset;
     for (std::size_t i = host.size(); i > 0; --i) {
         h = Step(h, host[i - 1]);
-        if ((i == 1 || host[i - 2] == '.') && listed(h, host, i - 1)) {
+        if ((i == 1 || host[i - 2] == '.') &&
+            (filter_[FilterBit(h) >> 6] >> (FilterBit(h) & 63) & 1) != 0 &&
+            listed(h, host, i - 1)) {
             return true;
         }
     }

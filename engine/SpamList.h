@@ -53,6 +53,10 @@ private:
     };
     std::vector<Slot> slots_;
     std::size_t mask_ = 0;
+    // One bit per value of 16 bits of a listed host's hash: a suffix whose
+    // bit is clear is not listed, found without leaving the first-level
+    // cache (the table is looked at for few suffixes but listed ones).
+    std::vector<std::uint64_t> filter_;
 };
 
 }  // namespace tallowby
