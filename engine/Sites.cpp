@@ -1,5 +1,6 @@
 #include "Sites.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "TextFold.h"
@@ -99,6 +100,26 @@ std::vector<Site> GroupBySite(const WorkList& list) {
         ++site.entries;
     }
     return sites;
+}
+
+std::vector<Site> TopSites(const std::vector<Site>& sites, std::size_t count) {
+    std::vector<std::size_t> order(sites.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    count = std::min(count, order.size());
+    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(count),
+                      order.end(), [&sites](std::size_t a, std::size_t b) {
+                          return sites[a].clicks != sites[b].clicks
+                                     ? sites[a].clicks > sites[b].clicks
+                                     : a < b;
+                      });
+    std::vector<Site> top;
+    top.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        top.push_back(sites[order[i]]);
+    }
+    return top;
 }
 
 std::string CountDigits(std::int64_t count) {

@@ -34,6 +34,10 @@ struct Site {
 // (which must not change during the call). An empty list gives no sites.
 std::vector<Site> GroupBySite(const WorkList& list);
 
+// The `count` sites with the most clicks, most first; sites with equal clicks
+// keep their order in `sites`. Fewer when there are fewer sites.
+std::vector<Site> TopSites(const std::vector<Site>& sites, std::size_t count);
+
 // A count as the "Clicks" cells show it: decimal, at least seven digits,
 // padded with "0" on the left (CountPrefix without its "|").
 std::string CountDigits(std::int64_t count);

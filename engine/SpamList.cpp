@@ -25,6 +25,24 @@ inline std::size_t FilterBit(std::uint64_t h) {
     return static_cast<std::size_t>(h >> 48);
 }
 
+inline void SetBit(std::vector<std::uint64_t>& filter, std::uint64_t h) {
+    filter[FilterBit(h) >> 6] |= std::uint64_t{1} << (FilterBit(h) & 63);
+}
+
+inline bool HasBit(const std::vector<std::uint64_t>& filter, std::uint64_t h) {
+    return (filter[FilterBit(h) >> 6] >> (FilterBit(h) & 63) & 1) != 0;
+}
+
+// The last two labels of `host` (all of it when it has fewer).
+std::string_view LastTwoLabels(std::string_view host) {
+    const std::size_t last = host.rfind('.');
+    if (last == std::string_view::npos || last == 0) {
+        return host;
+    }
+    const std::size_t before = host.rfind('.', last - 1);
+    return before == std::string_view::npos ? host : host.substr(before + 1);
+}
+
 inline std::uint64_t Step(std::uint64_t h, char c) {
     return (h ^ FoldByte(static_cast<unsigned char>(c))) * kPrime;
 }
@@ -121,6 +139,7 @@ void SpamList::buildTable() {
     slots_.assign(size, Slot{});
     mask_ = size - 1;
     filter_.assign(std::size_t{1} << 10, 0);
+    pairFilter_.assign(std::size_t{1} << 10, 0);
     for (std::size_t i = 0; i < hosts_.size(); ++i) {
         const std::uint64_t h = SuffixHash(hosts_[i]);
         std::size_t slot = h & mask_;
@@ -128,7 +147,8 @@ void SpamList::buildTable() {
             slot = (slot + 1) & mask_;
         }
         slots_[slot] = Slot{h, static_cast<std::uint32_t>(i + 1)};
-        filter_[FilterBit(h) >> 6] |= std::uint64_t{1} << (FilterBit(h) & 63);
+        SetBit(filter_, h);
+        SetBit(pairFilter_, SuffixHash(LastTwoLabels(hosts_[i])));
     }
 }
 
@@ -147,12 +167,18 @@ bool SpamList::matchesHost(std::string_view host) const {
         return false;
     }
     std::uint64_t h = kOffset;
+    int labels = 0;
     for (std::size_t i = host.size(); i > 0; --i) {
         h = Step(h, host[i - 1]);
-        if ((i == 1 || host[i - 2] == '.') &&
-            (filter_[FilterBit(h) >> 6] >> (FilterBit(h) & 63) & 1) != 0 &&
-            listed(h, host, i - 1)) {
+        if (i > 1 && host[i - 2] != '.') {
+            continue;
+        }
+        ++labels;
+        if (HasBit(filter_, h) && listed(h, host, i - 1)) {
             return true;
+        }
+        if (labels == 2 && !HasBit(pairFilter_, h)) {
+            return false;
         }
     }
     return false;

@@ -57,6 +57,11 @@ private:
     // bit is clear is not listed, found without leaving the first-level
     // cache (the table is looked at for few suffixes but listed ones).
     std::vector<std::uint64_t> filter_;
+    // The same for the last two labels of every listed host ("spam.example"
+    // of "a.spam.example"). A host whose last two labels are not there can
+    // match only a listed one-label host, which was looked up before, so
+    // the rest of it is not read.
+    std::vector<std::uint64_t> pairFilter_;
 };
 
 }  // namespace tallowby

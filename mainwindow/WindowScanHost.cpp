@@ -10,6 +10,7 @@
 
 #include "LogFileChooser.h"
 #include "engine/FileHelpers.h"
+#include "engine/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "settings/AppSettings.h"
 
@@ -26,6 +27,7 @@ void WindowScanHost::setYieldRate(int intervalMs, int checkEvery) {
 
 void WindowScanHost::BeginScan() {
     RefreshOwnDomain();
+    spamList_ = nullptr;
     sinceCheck_ = 0;
     sinceTurn_.restart();
 }
@@ -87,6 +89,29 @@ bool WindowScanHost::httpsReferrers() {
 }
 bool WindowScanHost::quotedReferrers() {
     return window_.settings->bQuotedReferrers;
+}
+
+const SpamList* WindowScanHost::spamList() {
+    if (!window_.settings->bHideSpam) {
+        return nullptr;
+    }
+    if (spamList_ == nullptr) {
+        spamList_ = &SpamList::Builtin();
+        const QString path = window_.settings->strSpamList;
+        if (!path.isEmpty()) {
+            std::string error;
+            fileSpamList_ = SpamList::Load(RealFileSystem(), QFile::encodeName(path).toStdString(), error);
+            if (fileSpamList_) {
+                spamList_ = &*fileSpamList_;
+            } else {
+                Flush();
+                window_.messageBoxes->Show(QStringLiteral("Cannot read the spam list ") + path +
+                                           QStringLiteral(": ") + QString::fromStdString(error) +
+                                           QStringLiteral("\nThe built-in list is used instead."));
+            }
+        }
+    }
+    return spamList_;
 }
 
 void WindowScanHost::setStatusText(std::string_view text) {
