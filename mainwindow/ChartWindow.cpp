@@ -82,6 +82,7 @@ void ChartWindow::setSites(const std::vector<Site>& sites) {
         chart->addSeries(series);
         auto* axisY = new QBarCategoryAxis;
         axisY->append(hosts);
+        axisY->setTruncateLabels(false);  // a host cut to "…" says nothing
         chart->addAxis(axisY, Qt::AlignLeft);
         series->attachAxis(axisY);
         auto* axisX = new QValueAxis;
