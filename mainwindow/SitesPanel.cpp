@@ -183,8 +183,8 @@ void SitesPanel::UnloadChart() {
 
 void SitesPanel::place(const QRect& list) {
     lstSites_->setGeometry(list);
-    const int height = chkSites_->sizeHint().height();
-    chkSites_->setGeometry(list.left(), list.bottom() + 6, list.width(), height);
+    const QSize size = chkSites_->sizeHint();
+    chkSites_->setGeometry(list.left(), list.bottom() + 6, size.width(), size.height());
 }
 
 }  // namespace tallowby
