@@ -25,7 +25,7 @@ struct AppSettings {
     // Leave referrers of known spam hosts out of the scan; the list is the
     // built-in one, or the file strSpamList names when that is not empty.
     bool bHideSpam = false;
-    QString strSpamList;
+    QString strSpamList = QString();
 };
 
 // Fills `settings` from `store` under application name `application`, read
