@@ -423,6 +423,16 @@ int Sites(const QString& log) {
                     gaps.longestMs());
         std::fflush(stdout);
     }
+    // A new scan while the sites show: grouped again and refilled into the
+    // sorted list.
+    panel.ScanStarting();
+    rig.scan();
+    gaps.start();
+    panel.ScanFinished();
+    Rig::Settle();
+    gaps.stop();
+    worst = std::max(worst, gaps.longestMs());
+    std::printf("sites refilled after a scan: longest gap %.1f ms\n", gaps.longestMs());
     std::printf("referrers: %d, sites: %d; longest gap while switching: %.1f ms (target < 100)\n",
                 rig.list->results().rowCount(), panel.lstSites()->results().rowCount(), worst);
     return 0;
