@@ -108,12 +108,11 @@ std::vector<Site> TopSites(const std::vector<Site>& sites, std::size_t count) {
         order[i] = i;
     }
     count = std::min(count, order.size());
-    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(count),
-                      order.end(), [&sites](std::size_t a, std::size_t b) {
-                          return sites[a].clicks != sites[b].clicks
-                                     ? sites[a].clicks > sites[b].clicks
-                                     : a < b;
-                      });
+    std::partial_sort(
+        order.begin(), order.begin() + static_cast<std::ptrdiff_t>(count), order.end(),
+        [&sites](std::size_t a, std::size_t b) {
+            return sites[a].clicks != sites[b].clicks ? sites[a].clicks > sites[b].clicks : a < b;
+        });
     std::vector<Site> top;
     top.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {

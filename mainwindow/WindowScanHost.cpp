@@ -100,7 +100,8 @@ const SpamList* WindowScanHost::spamList() {
         const QString path = window_.settings->strSpamList;
         if (!path.isEmpty()) {
             std::string error;
-            fileSpamList_ = SpamList::Load(RealFileSystem(), QFile::encodeName(path).toStdString(), error);
+            fileSpamList_ =
+                SpamList::Load(RealFileSystem(), QFile::encodeName(path).toStdString(), error);
             if (fileSpamList_) {
                 spamList_ = &*fileSpamList_;
             } else {

@@ -9,8 +9,8 @@
 #include "cli/CommandLine.h"
 #include "cli/ProgressLine.h"
 #include "engine/ScanHost.h"
-#include "engine/SpamList.h"
 #include "engine/ScanTypes.h"
+#include "engine/SpamList.h"
 
 namespace tallowby::cli {
 

@@ -42,7 +42,8 @@ struct ScanOptions {
     bool quotedReferrers = false;  // a quoted referrer ends at its closing quote
     bool bySite = false;           // one row per referring site instead of per referrer
     bool hideSpam = false;         // leave out referrers from known spam hosts
-    std::optional<std::string> spamListPath;  // instead of the built-in list; implies hideSpam
+    // A list of spam hosts to use instead of the built-in one; implies hideSpam.
+    std::optional<std::string> spamListPath;
     OutputFormat format = OutputFormat::Csv;
     std::optional<std::string> htmlPath;
     bool quiet = false;

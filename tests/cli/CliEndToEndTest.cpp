@@ -292,7 +292,6 @@ TEST_F(CliEndToEnd, HelpAndVersion) {
     }
 }
 
-
 // sites.log: news.example three times (with a port and in capitals once),
 // blog.test, not0-0.fr, a subdomain of the listed spam host 0-0.fr, and an
 // https:// line that only --https would see. Rows worked out by hand.
