@@ -135,7 +135,9 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
             return kExitFileProblem;
         }
     }
-    host.setSpamList(loadedSpam ? &*loadedSpam : &SpamList::Builtin());
+    if (options.hideSpam) {
+        host.setSpamList(loadedSpam ? &*loadedSpam : &SpamList::Builtin());
+    }
     scanner.run(host);
     if (progress) {
         progress->erase();
