@@ -13,15 +13,21 @@
 //       reading time against collapse + fill + first paint of the list, then
 //       a header click on each column: how long each sort takes and the
 //       longest gap between processed events meanwhile.
+//   window_bench sites LOG
+//       after the scan, sorted by clicks: the switch to the sites view (as
+//       Action > Group by Site does it), back and again, with the longest
+//       gap between processed events of each.
 //   window_bench progress LOG
 //       how the progress bar moves through LOG, and what counting its lines
 //       costs against the whole scan.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMap>
+#include <QMenu>
 #include <QProcess>
 #include <QProgressBar>
 #include <QTimer>
@@ -38,6 +44,7 @@
 #include "engine/FileHelpers.h"
 #include "engine/Scanner.h"
 #include "mainwindow/LogFileChooser.h"
+#include "mainwindow/SitesPanel.h"
 #include "mainwindow/WindowScanHost.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsBackend.h"
@@ -377,6 +384,60 @@ int Distinct(const QString& log) {
     return 0;
 }
 
+// Switches a scanned list of millions of distinct referrers to the sites
+// view and back, as the menu item does, from the event loop; prints the
+// longest gap between processed events of each switch.
+int Sites(const QString& log) {
+    Rig rig(log);
+    rig.scan();
+    rig.waitForPaint();
+    rig.list->lstResults_ColumnClick(1);  // sorted by clicks, as users look at it
+    while (rig.list->results().isSorting()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    auto* frame = new QGroupBox(&rig.window);
+    rig.window.layout()->addWidget(frame);
+    QMenu menu;
+    SitesPanel panel({frame, &menu, rig.list, nullptr, rig.status, &rig.scanner, &rig.boxes});
+    panel.place(QRect(0, 0, 900, 300));
+    PaintWatch sitePaints;
+    panel.lstSites()->viewport()->installEventFilter(&sitePaints);
+    Rig::Settle();
+
+    GapMeter gaps;
+    double worst = 0;
+    for (const bool on : {true, false, true}) {
+        rig.paints.painted = sitePaints.painted = false;
+        gaps.start();
+        const Clock::time_point click = Clock::now();
+        QTimer::singleShot(0, &menu, [&panel] { panel.mnuActionSites()->trigger(); });
+        while (!(on ? sitePaints.painted : rig.paints.painted) ||
+               panel.lstSites()->results().isSorting() || rig.list->results().isSorting()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        Rig::Settle();
+        gaps.stop();
+        worst = std::max(worst, gaps.longestMs());
+        std::printf("switch to %s: shown after %.0f ms, longest gap %.1f ms\n",
+                    on ? "sites" : "pages", Ms((on ? sitePaints.at : rig.paints.at) - click),
+                    gaps.longestMs());
+        std::fflush(stdout);
+    }
+    // A new scan while the sites show: grouped again and refilled into the
+    // sorted list.
+    panel.ScanStarting();
+    rig.scan();
+    gaps.start();
+    panel.ScanFinished();
+    Rig::Settle();
+    gaps.stop();
+    worst = std::max(worst, gaps.longestMs());
+    std::printf("sites refilled after a scan: longest gap %.1f ms\n", gaps.longestMs());
+    std::printf("referrers: %d, sites: %d; longest gap while switching: %.1f ms (target < 100)\n",
+                rig.list->results().rowCount(), panel.lstSites()->results().rowCount(), worst);
+    return 0;
+}
+
 int Progress(const QString& log) {
     Rig rig(log);
     std::vector<Clock::time_point> moves;
@@ -420,7 +481,8 @@ int Usage() {
     std::fputs(
         "usage: window_bench scan LOG --cli PATH [--runs N]\n"
         "       window_bench distinct LOG\n"
-        "       window_bench progress LOG\n",
+        "       window_bench progress LOG\n"
+        "       window_bench sites LOG\n",
         stderr);
     return 2;
 }
@@ -451,6 +513,9 @@ int main(int argc, char** argv) {
     }
     if (mode == QLatin1String("distinct")) {
         return Distinct(log);
+    }
+    if (mode == QLatin1String("sites")) {
+        return Sites(log);
     }
     if (mode == QLatin1String("progress")) {
         return Progress(log);

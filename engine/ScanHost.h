@@ -9,6 +9,7 @@
 
 namespace tallowby {
 
+class SpamList;
 class WorkList;
 
 // Why a selected file contributed nothing (or less than all of its lines).
@@ -43,6 +44,12 @@ public:
     // the own domain before every line. Off unless the host offers them.
     virtual bool httpsReferrers() { return false; }
     virtual bool quotedReferrers() { return false; }
+    // Referrer spam to leave out of the work list, read before every
+    // referring line: a line whose referrer's host it matches counts in
+    // "lines scanned" and ScanCounters::spamHidden, not in "links found".
+    // Null (the default) hides nothing. The list must stay valid until the
+    // next yield().
+    virtual const SpamList* spamList() { return nullptr; }
 
     // --- Feedback.
     virtual void setStatusText(std::string_view text) = 0;  // status panel 2

@@ -13,6 +13,7 @@ struct ScanCounters {
     std::int64_t linesScanned = 0;       // lines read, over all files
     std::int64_t linksFound = 0;         // lines that yielded a referrer
     std::int64_t duplicatesRemoved = 0;  // entries deleted by the collapse
+    std::int64_t spamHidden = 0;         // referring lines left out as known referrer spam
     bool cancelRequested = false;        // set by Stop, tested before each line
 
     // The "unique links" figure: entries of the work list after the scan.

@@ -8,6 +8,7 @@
 #include "FileHelpers.h"
 #include "LineReader.h"
 #include "Rules.h"
+#include "SpamList.h"
 
 namespace tallowby {
 
@@ -198,11 +199,17 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
         const ReferrerRules rules{host.httpsReferrers(), host.quotedReferrers()};
         const std::size_t scheme = FindAddress(line, rules);
         if (scheme != std::string_view::npos && !mentionsOwnDomain(host, line)) {
-            ++counters_.linksFound;
             Cut cut;
             CutReferrerAt(line, scheme, cut, rules);
-            const TypeCode type = TypeCodeOfRemainder(line, cut, scratch);
-            workList_.append(line.substr(cut.position, cut.length), type, cut.bot);
+            const std::string_view referrer = line.substr(cut.position, cut.length);
+            const SpamList* spam = host.spamList();
+            if (spam != nullptr && spam->matchesReferrer(referrer)) {
+                ++counters_.spamHidden;
+            } else {
+                ++counters_.linksFound;
+                const TypeCode type = TypeCodeOfRemainder(line, cut, scratch);
+                workList_.append(referrer, type, cut.bot);
+            }
         }
         stepProgress(host);
     }

@@ -16,6 +16,7 @@
 
 #include "ButtonIcons.h"
 #include "StatusPanel.h"
+#include "SitesPanel.h"
 #include "WindowScanHost.h"
 #include "identity/AboutWindow.h"
 #include "identity/ProductIdentity.h"
@@ -220,6 +221,7 @@ void Form1::BuildMenus() {
     QMenu* menuFile = bar->addMenu(QStringLiteral("File"));
     mnuFileExit_ = menuFile->addAction(QStringLiteral("Exit"));
     QMenu* mnuAction = bar->addMenu(QStringLiteral("Action"));
+    mnuAction_ = mnuAction;
     mnuActionStart_ = mnuAction->addAction(QStringLiteral("Start Scan"));
     mnuActionStop_ = mnuAction->addAction(QStringLiteral("Stop Scan"));
     mnuActionToggle_ = mnuAction->addAction(QStringLiteral("Toggle View"));
@@ -328,7 +330,10 @@ void Form1::ConnectAfterLoad() {
     window.messageBoxes = &services_.platform.messageBoxes;
     window.resultsVisible = [this] { return !frame1_->isHidden(); };
     window.toggleResultsView = [this] { ToggleResultsView(); };
-    window.clearResults = [this] { lstResults_->results().clear(); };
+    window.clearResults = [this] {
+        lstResults_->results().clear();
+        sitesPanel_->ScanStarting();
+    };
     window.addResults = [this](std::vector<ReferrerEntry> rows) {
         lstResults_->results().append(std::move(rows));
     };
@@ -348,11 +353,14 @@ void Form1::ConnectAfterLoad() {
         }
     };
     scanHost_ = std::make_unique<WindowScanHost>(std::move(window));
+    sitesPanel_ = std::make_unique<SitesPanel>(SitesPanel::Parts{frame1_, mnuAction_, lstResults_,
+                                                                 frmBrowser_, panel2, &scanner_,
+                                                                 &services_.platform.messageBoxes});
 
     connect(lstResults_, &ResultsList::addressClicked, panel2, &QLabel::setText);
     connect(lstResults_, &ResultsList::openRequested, frmBrowser_, &BrowserPane::openReferrer);
     connect(command9_, &QToolButton::clicked, this,
-            [this] { frmBrowser_->openSelected(lstResults_->selectedAddress()); });
+            [this] { frmBrowser_->openSelected(sitesPanel_->selectedAddress()); });
     connect(frmBrowser_, &BrowserPane::statusTextChanged, panel2, &QLabel::setText);
     connect(frmBrowser_, &BrowserPane::connectingTextChanged, panel3, &QLabel::setText);
     connect(frmBrowser_, &BrowserPane::captionChanged, this, &QWidget::setWindowTitle);
@@ -416,6 +424,9 @@ void Form1::closeEvent(QCloseEvent* event) {
 void Form1::Unload() {
     options_->Unload();
     help_->Unload();
+    if (sitesPanel_) {
+        sitesPanel_->UnloadChart();
+    }
     if (ending_) {
         return;
     }

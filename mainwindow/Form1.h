@@ -32,6 +32,7 @@ class BrowserPane;
 class HelpWindowOpener;
 class OptionsDialogOpener;
 class ResultsList;
+class SitesPanel;
 class WebView;
 class WebsiteLauncher;
 class WindowScanHost;
@@ -106,6 +107,8 @@ public:
     OptionsDialogOpener& optionsDialog() { return *options_; }
     HelpWindowOpener& helpWindow() { return *help_; }
     AboutWindowOpener& aboutWindow() { return *about_; }
+    // The sites view and the chart window (after the load step).
+    SitesPanel& sitesPanel() { return *sitesPanel_; }
 
     // Chooser view: the file chooser shows; results view: the results list.
     bool resultsViewShown() const;
@@ -152,6 +155,7 @@ private:
     std::unique_ptr<OptionsDialogOpener> options_;
     std::unique_ptr<HelpWindowOpener> help_;
     std::unique_ptr<AboutWindowOpener> about_;
+    std::unique_ptr<SitesPanel> sitesPanel_;
     FormGeometry geometry_ = DesignGeometry();
     bool loaded_ = false;
     bool closeAfterScan_ = false;
@@ -188,6 +192,7 @@ private:
     QString settingsProblem_;
     bool settingsProblemReported_ = false;
 
+    QMenu* mnuAction_ = nullptr;
     QAction* mnuFileExit_ = nullptr;
     QAction* mnuActionStart_ = nullptr;
     QAction* mnuActionStop_ = nullptr;

@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "Form1.h"
+#include "SitesPanel.h"
 #include "WindowScanHost.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"
@@ -38,6 +39,7 @@ void Form1::cmdGo_Click() {
     scanHost_->BeginScan();
     scanner_.run(*scanHost_);
     scanHost_->Flush();
+    sitesPanel_->ScanFinished();
     cmdGo_->setEnabled(true);
     mnuActionStart_->setEnabled(true);
     if (exitAfterScan_) {
@@ -123,6 +125,9 @@ void Form1::ApplyGeometry() {
     dir1_->setGeometry(twips::ToPixels(g.Dir1));
     file1_->setGeometry(twips::ToPixels(g.File1));
     lstResults_->setGeometry(twips::ToPixels(g.lstResults));
+    if (sitesPanel_) {
+        sitesPanel_->place(twips::ToPixels(g.lstResults));
+    }
     frmBrowser_->text1()->setGeometry(twips::ToPixels(g.Text1));
     frmBrowser_->command3()->setGeometry(twips::ToPixels(g.Command3));
     frmBrowser_->webBrowser()->setGeometry(twips::ToPixels(g.WebBrowser1));

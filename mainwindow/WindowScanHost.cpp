@@ -12,6 +12,7 @@
 #include "engine/FileHelpers.h"
 #include "engine/ShownText.h"
 #include "engine/WorkList.h"
+#include "engine/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "settings/AppSettings.h"
 
@@ -29,6 +30,7 @@ void WindowScanHost::setYieldRate(int intervalMs, int checkEvery) {
 void WindowScanHost::BeginScan() {
     abandoned_ = false;
     RefreshOwnDomain();
+    spamList_ = nullptr;
     sinceCheck_ = 0;
     sinceTurn_.restart();
 }
@@ -90,6 +92,30 @@ bool WindowScanHost::httpsReferrers() {
 }
 bool WindowScanHost::quotedReferrers() {
     return window_.settings->bQuotedReferrers;
+}
+
+const SpamList* WindowScanHost::spamList() {
+    if (!window_.settings->bHideSpam) {
+        return nullptr;
+    }
+    if (spamList_ == nullptr) {
+        spamList_ = &SpamList::Builtin();
+        const QString path = window_.settings->strSpamList;
+        if (!path.isEmpty()) {
+            std::string error;
+            fileSpamList_ =
+                SpamList::Load(RealFileSystem(), QFile::encodeName(path).toStdString(), error);
+            if (fileSpamList_) {
+                spamList_ = &*fileSpamList_;
+            } else {
+                Flush();
+                window_.messageBoxes->Show(QStringLiteral("Cannot read the spam list ") + path +
+                                           QStringLiteral(": ") + QString::fromStdString(error) +
+                                           QStringLiteral("\nThe built-in list is used instead."));
+            }
+        }
+    }
+    return spamList_;
 }
 
 void WindowScanHost::setStatusText(std::string_view text) {

@@ -3,10 +3,12 @@
 #include <QElapsedTimer>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/ScanHost.h"
+#include "engine/SpamList.h"
 
 class QLabel;
 class QProgressBar;
@@ -77,6 +79,10 @@ public:
     bool displayStats() override;
     bool httpsReferrers() override;
     bool quotedReferrers() override;
+    // With "Hide known referrer spam" on: the list strSpamList names, read
+    // once per scan when first needed, or the built-in list when none is
+    // named or it cannot be read (which a message box says once per scan).
+    const SpamList* spamList() override;
 
     void setStatusText(std::string_view text) override;
     void setProgressValue(double value) override;
@@ -114,6 +120,8 @@ private:
     int sinceCheck_ = 0;
     QElapsedTimer sinceTurn_;
     bool abandoned_ = false;
+    std::optional<SpamList> fileSpamList_;
+    const SpamList* spamList_ = nullptr;  // chosen for this scan; null until needed
 };
 
 }  // namespace tallowby

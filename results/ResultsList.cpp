@@ -87,6 +87,21 @@ void ResultsList::EnhListView_SortColumns(int position) {
     }
 }
 
+void ResultsList::applySort(bool sorted, int column, bool ascending) {
+    if (!sorted || column < 0 || column >= ResultsModel::ColumnCount) {
+        return;
+    }
+    const Qt::SortOrder order = ascending ? Qt::AscendingOrder : Qt::DescendingOrder;
+    sortedMode_ = true;
+    sortColumn_ = column;
+    ascending_ = ascending;
+    if (!model_.isSorted() || model_.sortColumn() != column || model_.sortOrder() != order) {
+        model_.sort(column, order);
+    }
+    header()->setSortIndicatorShown(true);
+    header()->setSortIndicator(column, order);
+}
+
 void ResultsList::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton) {

@@ -51,6 +51,11 @@ public:
     // Sorts by the column at 1-based `position`. On a list without rows
     // nothing changes, not even the direction.
     void EnhListView_SortColumns(int position);
+    // Takes over another list's sort state (sortedMode, column, direction)
+    // and sorts the rows by it, as when the view switches between pages and
+    // sites. Nothing happens when `sorted` is false or the list is already
+    // sorted that way.
+    void applySort(bool sorted, int column, bool ascending);
 
     // Brings the row into view by scrolling up or down only: the wide
     // "Referrer" column would otherwise pull "Type" and "Clicks" out of

@@ -98,16 +98,18 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
-    switch (section) {
-        case TypeColumn:
-            return QStringLiteral("Type");
-        case ClicksColumn:
-            return QStringLiteral("Clicks");
-        case ReferrerColumn:
-            return QStringLiteral("Referrer");
-        default:
-            return {};
+    if (section < 0 || section >= ColumnCount) {
+        return {};
     }
+    return titles_[section];
+}
+
+void ResultsModel::setColumnTitles(const QString& first, const QString& second,
+                                   const QString& third) {
+    titles_[TypeColumn] = first;
+    titles_[ClicksColumn] = second;
+    titles_[ReferrerColumn] = third;
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 
 void ResultsModel::prepareKeys() {

@@ -48,6 +48,10 @@ public:
 
     explicit ResultsModel(QObject* parent = nullptr);
 
+    // Other captions for the three columns (the sites view's "Pages",
+    // "Clicks", "Site"); the default is "Type", "Clicks", "Referrer".
+    void setColumnTitles(const QString& first, const QString& second, const QString& third);
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -125,6 +129,8 @@ private:
     std::uint64_t generation_ = 0;  // counts changes of the rows
     int sortColumn_ = 0;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+    QString titles_[ColumnCount] = {QStringLiteral("Type"), QStringLiteral("Clicks"),
+                                    QStringLiteral("Referrer")};
 };
 
 // Appends the rows of work-list entries [from, from + count) (clipped to the

@@ -192,7 +192,19 @@ void JsonResultsWriter::row(const ReferrerEntry& row) {
     out_.buffer() += '}';
 }
 
-void JsonResultsWriter::end(const ScanCounters& c) {
+void JsonResultsWriter::siteRow(std::string_view pages, std::string_view clicks,
+                                std::string_view site) {
+    out_.buffer() += first_ ? "{\"pages\":" : ",{\"pages\":";
+    first_ = false;
+    AppendJsonString(out_, pages);
+    out_.buffer() += ",\"clicks\":";
+    AppendJsonString(out_, clicks);
+    out_.buffer() += ",\"site\":";
+    AppendJsonString(out_, site);
+    out_.buffer() += '}';
+}
+
+void JsonResultsWriter::end(const ScanCounters& c, bool spamHidden) {
     std::string& out = out_.buffer();
     out += "],\"stats\":{\"filesDone\":";
     AppendNumber(out, c.filesDone);
@@ -204,7 +216,12 @@ void JsonResultsWriter::end(const ScanCounters& c) {
     AppendNumber(out, c.duplicatesRemoved);
     out += ",\"uniqueLinks\":";
     AppendNumber(out, c.uniqueLinks());
-    out += "}}\n";
+    if (spamHidden) {
+        out += ",\"spamHidden\":";
+        AppendNumber(out, c.spamHidden);
+    }
+    out += "}}
+";
     out_.spill();
 }
 

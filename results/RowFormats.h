@@ -39,7 +39,10 @@ public:
     explicit JsonResultsWriter(TextOutput& out) : own_(unused_), out_(out) {}
     void begin();
     void row(const ReferrerEntry& row);
-    void end(const ScanCounters& counters);
+    // A row of the sites view: {"pages":..,"clicks":..,"site":..}.
+    void siteRow(std::string_view pages, std::string_view clicks, std::string_view site);
+    // With `spamHidden` the statistics end with "spamHidden":N.
+    void end(const ScanCounters& counters, bool spamHidden = false);
 
 private:
     std::string unused_;

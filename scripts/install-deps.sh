@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-webengine-dev libgl-dev
+  qt6-base-dev qt6-webengine-dev qt6-charts-dev libgl-dev
   xvfb xauth hyperfine time
   clang libclang-rt-14-dev
   libisal-dev libzstd-dev libbz2-dev liblzma-dev

@@ -29,6 +29,8 @@ void LoadSettings(const SettingsStore& store, const QString& application, AppSet
         store.GetSetting(application, kSectionData, kKeyYourWebsite, strPlaceholderDomain);
     settings.bHttpsReferrers = ReadOption(store, application, kKeyHttpsReferrers, false);
     settings.bQuotedReferrers = ReadOption(store, application, kKeyQuotedReferrers, false);
+    settings.bHideSpam = ReadOption(store, application, kKeyHideSpam, false);
+    settings.strSpamList = store.GetSetting(application, kSectionData, kKeySpamList, QString());
 }
 
 std::optional<bool> SettingTextToBool(const QString& text) {

@@ -22,12 +22,17 @@ struct AppSettings {
     // The widened referrer rules for today's logs (engine ReferrerRules).
     bool bHttpsReferrers = false;
     bool bQuotedReferrers = false;
+    // Leave referrers of known spam hosts out of the scan; the list is the
+    // built-in one, or the file strSpamList names when that is not empty.
+    bool bHideSpam = false;
+    QString strSpamList = QString();
 };
 
 // Fills `settings` from `store` under application name `application`, read
 // afresh in this order: bRemoveDupes, bDisplayStats, bGetFileTypes (each
 // default "1"), strYourWebsite (default strPlaceholderDomain, kept unchanged),
-// then bHttpsReferrers and bQuotedReferrers (each default "0").
+// then bHttpsReferrers, bQuotedReferrers and bHideSpam (each default "0")
+// and strSpamList (default empty).
 void LoadSettings(const SettingsStore& store, const QString& application, AppSettings& settings);
 
 // Text to boolean as the store's option values are read: a number is false

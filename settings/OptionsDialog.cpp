@@ -24,7 +24,7 @@ namespace {
 // 4680 x 3195 twips at 15 twips per pixel, grown to hold the group of the
 // referrer rules below the three check boxes.
 constexpr QSize kClientSize(312, 213);
-constexpr int kRulesGroupHeight = 74;
+constexpr int kRulesGroupHeight = 96;
 
 QString CheckText(const QCheckBox* box) {
     return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
@@ -53,6 +53,7 @@ Form2::Form2(SettingsStore& store, QString application, AppSettings& appSettings
     }
     check4_->setChecked(appSettings_.bHttpsReferrers);
     check5_->setChecked(appSettings_.bQuotedReferrers);
+    check6_->setChecked(appSettings_.bHideSpam);
 }
 
 void Form2::BuildControls() {
@@ -76,11 +77,13 @@ void Form2::BuildControls() {
     check4_ = new QCheckBox(QStringLiteral("Also find https:// referrers"), group1);
     check5_ = new QCheckBox(
         QStringLiteral("End quoted referrers at the closing quote (Apache, nginx)"), group1);
+    check6_ = new QCheckBox(QStringLiteral("Hide known referrer spam"), group1);
     auto* groupLayout = new QVBoxLayout(group1);
     groupLayout->setContentsMargins(8, 4, 8, 4);
     groupLayout->setSpacing(2);
     groupLayout->addWidget(check4_);
     groupLayout->addWidget(check5_);
+    groupLayout->addWidget(check6_);
     command1_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
                                 QStringLiteral("Ok"), this);
     command1_->setMinimumWidth(80);
@@ -110,7 +113,8 @@ void Form2::BuildControls() {
     setTabOrder(check2_, check3_);
     setTabOrder(check3_, check4_);
     setTabOrder(check4_, check5_);
-    setTabOrder(check5_, command1_);
+    setTabOrder(check5_, check6_);
+    setTabOrder(check6_, command1_);
     text1_->setFocus();
 
     connect(command1_, &QPushButton::clicked, this, &Form2::Command1_Click);
@@ -130,6 +134,7 @@ void Form2::Command1_Click() {
     store_.SaveSetting(application_, kSectionData, kKeyDisplayStats, CheckText(check3_));
     store_.SaveSetting(application_, kSectionData, kKeyHttpsReferrers, CheckText(check4_));
     store_.SaveSetting(application_, kSectionData, kKeyQuotedReferrers, CheckText(check5_));
+    store_.SaveSetting(application_, kSectionData, kKeyHideSpam, CheckText(check6_));
     LoadSettings(store_, application_, appSettings_);
     emit settingsSaved();
     close();

@@ -20,9 +20,10 @@ namespace tallowby {
 class SettingsStore;
 
 // The Options dialog: the user's own domain, the three scan options and, in
-// a group of their own, the two referrer rules for today's logs.
+// a group of their own, the two referrer rules for today's logs and the
+// referrer-spam filter.
 // Its load step (the constructor) shows what `appSettings` holds now; "Ok"
-// saves all four values under `application`, reloads `appSettings` from the
+// saves every value under `application`, reloads `appSettings` from the
 // store, emits settingsSaved and closes. The close box saves nothing.
 class Form2 : public QWidget {
     Q_OBJECT
@@ -36,6 +37,7 @@ public:
     QCheckBox* Check3() const { return check3_; }        // Display statistics
     QCheckBox* Check4() const { return check4_; }        // Also find https:// referrers
     QCheckBox* Check5() const { return check5_; }        // End quoted referrers at the quote
+    QCheckBox* Check6() const { return check6_; }        // Hide known referrer spam
     QPushButton* Command1() const { return command1_; }  // Ok
 
 signals:
@@ -62,6 +64,7 @@ private:
     QCheckBox* check3_ = nullptr;
     QCheckBox* check4_ = nullptr;
     QCheckBox* check5_ = nullptr;
+    QCheckBox* check6_ = nullptr;
     QPushButton* command1_ = nullptr;
 };
 

@@ -17,6 +17,9 @@ inline const QString kKeyRemoveDupes = QStringLiteral("bRemoveDupes");
 inline const QString kKeyDisplayStats = QStringLiteral("bDisplayStats");
 inline const QString kKeyHttpsReferrers = QStringLiteral("bHttpsReferrers");
 inline const QString kKeyQuotedReferrers = QStringLiteral("bQuotedReferrers");
+inline const QString kKeyHideSpam = QStringLiteral("bHideSpam");
+// Set by hand in the settings file; empty means the built-in list.
+inline const QString kKeySpamList = QStringLiteral("strSpamList");
 inline const QString kKeyPath = QStringLiteral("path");          // in kSectionData
 inline const QString kKeyShowHelp = QStringLiteral("showHelp");  // in kSectionSettings
 

@@ -10,6 +10,7 @@
 #include "cli/ProgressLine.h"
 #include "engine/ScanHost.h"
 #include "engine/ScanTypes.h"
+#include "engine/SpamList.h"
 
 namespace tallowby::cli {
 
@@ -35,6 +36,9 @@ public:
     bool displayStats() override { return false; }
     bool httpsReferrers() override { return options_.httpsReferrers; }
     bool quotedReferrers() override { return options_.quotedReferrers; }
+    const SpamList* spamList() override { return spamList_; }
+    // The spam list to hide with --hide-spam; unused otherwise. Must outlive the scan.
+    void setSpamList(const SpamList* list) { spamList_ = options_.hideSpam ? list : nullptr; }
 
     void setStatusText(std::string_view) override {}
     void setProgressValue(double value) override { progressValue_ = value; }
@@ -74,6 +78,7 @@ private:
     bool currentCounted_ = false;
     unsigned yieldsUntilClock_ = 0;
     bool hadFileProblem_ = false;
+    const SpamList* spamList_ = nullptr;
 };
 
 }  // namespace tallowby::cli

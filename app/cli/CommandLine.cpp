@@ -17,10 +17,11 @@ struct OptionInfo {
 };
 
 constexpr OptionInfo kOptions[] = {
-    {"domain", 'd', Kind::Value}, {"format", 0, Kind::Value},  {"html", 0, Kind::Value},
-    {"no-dupes", 0, Kind::Flag},  {"no-types", 0, Kind::Flag}, {"https", 0, Kind::Flag},
-    {"quoted", 0, Kind::Flag},    {"quiet", 'q', Kind::Flag},  {"help", 'h', Kind::Flag},
-    {"version", 0, Kind::Flag},
+    {"domain", 'd', Kind::Value},  {"format", 0, Kind::Value},  {"html", 0, Kind::Value},
+    {"no-dupes", 0, Kind::Flag},   {"no-types", 0, Kind::Flag}, {"https", 0, Kind::Flag},
+    {"quoted", 0, Kind::Flag},     {"quiet", 'q', Kind::Flag},  {"help", 'h', Kind::Flag},
+    {"version", 0, Kind::Flag},    {"by-site", 0, Kind::Flag},  {"hide-spam", 0, Kind::Flag},
+    {"spam-list", 0, Kind::Value},
 };
 
 const OptionInfo* FindLong(std::string_view name) {
@@ -57,6 +58,12 @@ void Store(RawOptions& raw, const OptionInfo& o, std::string value) {
         raw.https = true;
     else if (n == "quoted")
         raw.quoted = true;
+    else if (n == "by-site")
+        raw.bySite = true;
+    else if (n == "hide-spam")
+        raw.hideSpam = true;
+    else if (n == "spam-list")
+        raw.spamList = std::move(value);
     else if (n == "quiet")
         raw.quiet = true;
     else if (n == "help")
@@ -162,6 +169,13 @@ Validated ValidateOptions(const RawOptions& raw) {
         }
         o.htmlPath = *raw.html;
     }
+    if (raw.spamList) {
+        if (raw.spamList->empty()) {
+            v.error = "--spam-list needs a file name";
+            return v;
+        }
+        o.spamListPath = *raw.spamList;
+    }
     if (raw.files.empty()) {
         v.error = "no log files given (use - for standard input)";
         return v;
@@ -178,6 +192,8 @@ Validated ValidateOptions(const RawOptions& raw) {
     o.typeCodes = !raw.noTypes;
     o.httpsReferrers = raw.https;
     o.quotedReferrers = raw.quoted;
+    o.bySite = raw.bySite;
+    o.hideSpam = raw.hideSpam || raw.spamList.has_value();
     o.quiet = raw.quiet;
     o.files = raw.files;
     v.action = Action::Scan;
@@ -206,6 +222,11 @@ std::string HelpText() {
         "      --https          also find https:// referrers\n"
         "      --quoted         end a referrer that stands right after a double quote\n"
         "                       at its closing quote (Apache and nginx logs)\n"
+        "      --by-site        one row per referring site (its host): Pages,Clicks,Site\n"
+        "      --hide-spam      leave out referrers from the built-in list of known\n"
+        "                       referrer-spam hosts and their subdomains\n"
+        "      --spam-list FILE use the spam hosts in FILE (one a line) instead of\n"
+        "                       the built-in list; implies --hide-spam\n"
         "      --format FORMAT  csv (default) or json, on standard output\n"
         "      --html FILE      also write the referrers as a page of links to FILE\n"
         "  -q, --quiet          no summary line and no progress on standard error\n"
@@ -215,7 +236,8 @@ std::string HelpText() {
         "Exit status:\n"
         "  0  every file was scanned and all output was written\n"
         "  1  a file was missing, not a regular file or unreadable, or output\n"
-        "     could not be written; the other files were still scanned\n"
+        "     could not be written; the other files were still scanned; or the\n"
+        "     --spam-list FILE could not be read (nothing is scanned then)\n"
         "  2  the command line was wrong (for example no --domain)\n");
 }
 

@@ -12,10 +12,13 @@ struct RawOptions {
     std::optional<std::string> domain;
     std::optional<std::string> format;
     std::optional<std::string> html;
+    std::optional<std::string> spamList;
     bool noDupes = false;
     bool noTypes = false;
     bool https = false;
     bool quoted = false;
+    bool bySite = false;
+    bool hideSpam = false;
     bool quiet = false;
     bool help = false;
     bool version = false;
@@ -37,6 +40,10 @@ struct ScanOptions {
     bool typeCodes = true;
     bool httpsReferrers = false;   // "https://" addresses are referrers too
     bool quotedReferrers = false;  // a quoted referrer ends at its closing quote
+    bool bySite = false;           // one row per referring site instead of per referrer
+    bool hideSpam = false;         // leave out referrers from known spam hosts
+    // A list of spam hosts to use instead of the built-in one; implies hideSpam.
+    std::optional<std::string> spamListPath;
     OutputFormat format = OutputFormat::Csv;
     std::optional<std::string> htmlPath;
     bool quiet = false;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/CliHost.h"
@@ -10,8 +11,11 @@
 #include "cli/StdinFileSystem.h"
 #include "engine/Scanner.h"
 #include "engine/ShownText.h"
+#include "engine/Sites.h"
+#include "engine/SpamList.h"
 #include "results/ExportPage.h"
 #include "results/RowFormats.h"
+#include "results/SitesPage.h"
 
 namespace tallowby::cli {
 
@@ -49,6 +53,35 @@ private:
     int errno_ = 0;
 };
 
+void WriteSites(const ScanOptions& options, const std::vector<Site>& sites,
+                const ScanCounters& counters, BlockWriter& writer) {
+    TextOutput& out = writer.text();
+    JsonResultsWriter json(out);
+    if (options.format == OutputFormat::Json) {
+        json.begin();
+    } else {
+        out.buffer() += "Pages,Clicks,Site\n";
+    }
+    for (const Site& site : sites) {
+        const std::string pages = CountDigits(site.entries);
+        const std::string clicks = CountDigits(site.clicks);
+        if (options.format == OutputFormat::Json) {
+            json.siteRow(pages, clicks, site.host);
+        } else {
+            AppendCsvField(out, pages);
+            out.buffer() += ',';
+            AppendCsvField(out, clicks);
+            out.buffer() += ',';
+            AppendCsvField(out, site.host);
+            out.buffer() += '\n';
+            out.spill();
+        }
+    }
+    if (options.format == OutputFormat::Json) {
+        json.end(counters, options.hideSpam);
+    }
+}
+
 void WriteRows(const ScanOptions& options, const CliHost& host, const ScanCounters& counters,
                BlockWriter& writer) {
     TextOutput& out = writer.text();
@@ -58,7 +91,7 @@ void WriteRows(const ScanOptions& options, const CliHost& host, const ScanCounte
         for (const ReferrerEntry& row : host.rows()) {
             json.row(row);
         }
-        json.end(counters);
+        json.end(counters, options.hideSpam);
     } else {
         AppendCsvHeader(out);
         for (const ReferrerEntry& row : host.rows()) {
@@ -84,21 +117,46 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
             std::make_unique<ProgressLine>(io.err, io.terminalWidth, ProgressLine::Clock::now());
     }
     CliHost host(options, scanner.counters(), io.err, progress.get());
+    std::optional<SpamList> loadedSpam;
+    if (options.spamListPath) {
+        // Checked before any reading: a scan without the asked-for filter
+        // would print spam as if it were not.
+        std::string error;
+        loadedSpam = SpamList::Load(fs, *options.spamListPath, error);
+        if (!loadedSpam) {
+            Complain(io.err, *options.spamListPath, "cannot read the spam list: " + error);
+            std::fflush(io.err);
+            return kExitFileProblem;
+        }
+    }
+    if (options.hideSpam) {
+        host.setSpamList(loadedSpam ? &*loadedSpam : &SpamList::Builtin());
+    }
     scanner.run(host);
     if (progress) {
         progress->erase();
     }
     int status = host.hadFileProblem() ? kExitFileProblem : kExitOk;
 
+    std::vector<Site> sites;
+    if (options.bySite) {
+        sites = GroupBySite(scanner.workList());
+    }
     BlockWriter writer(io.out);
-    WriteRows(options, host, scanner.counters(), writer);
+    if (options.bySite) {
+        WriteSites(options, sites, scanner.counters(), writer);
+    } else {
+        WriteRows(options, host, scanner.counters(), writer);
+    }
     if (!writer.finish()) {
         Complain(io.err, "standard output", writer.error());
         status = kExitFileProblem;
     }
 
     if (options.htmlPath) {
-        const ExportResult result = WriteExportPage(fs, *options.htmlPath, scanner.workList());
+        const ExportResult result =
+            options.bySite ? WriteSitesPage(fs, *options.htmlPath, sites)
+                           : WriteExportPage(fs, *options.htmlPath, scanner.workList());
         if (!result.ok) {
             Complain(io.err, *options.htmlPath, "cannot write: " + result.error);
             status = kExitFileProblem;

@@ -1,11 +1,13 @@
-// Takes the main window's pictures for the documentation: the chooser view
-// and the results view after scanning a log. Runs the real window with the
+// Takes the main window's pictures for the documentation: the chooser view,
+// the results view after scanning a log, the sites view and the chart of the
+// referring sites. Runs the real window with the
 // real browser; the product website is answered by a small page served on
 // 127.0.0.1 (the browser's proxy), so the pictures need no network.
 //
 //   tallowby_screenshots <log folder> <output folder>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QNetworkProxy>
 #include <QScreen>
@@ -19,7 +21,9 @@
 
 #include "identity/ProductIdentity.h"
 #include "identity/WebsiteLauncher.h"
+#include "mainwindow/ChartWindow.h"
 #include "mainwindow/Form1.h"
+#include "mainwindow/SitesPanel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsBackend.h"
 #include "platform/Shell.h"
@@ -127,7 +131,15 @@ int main(int argc, char** argv) {
         form.cmdExpnd()->click();  // wide panes: whole addresses show
         QTimer::singleShot(1500, &form, [&] {
             Grab(form, out + QStringLiteral("/main-window-results.png"));
-            QCoreApplication::quit();
+            form.sitesPanel().chkSites()->click();
+            QTimer::singleShot(1500, &form, [&] {
+                Grab(form, out + QStringLiteral("/main-window-sites.png"));
+                form.sitesPanel().mnuActionChart()->trigger();
+                tallowby::ChartWindow* chart = form.sitesPanel().chartWindow();
+                chart->resize(760, 600);
+                chart->SaveAsPng(out + QStringLiteral("/referring-sites-chart.png"));
+                QCoreApplication::quit();
+            });
         });
     });
     return QApplication::exec();

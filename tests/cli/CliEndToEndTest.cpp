@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "RunProgram.h"
@@ -323,6 +324,97 @@ TEST_F(CliEndToEnd, HelpAndVersion) {
          {"--domain DOMAIN", "--no-dupes", "--no-types", "--https", "--quoted", "--format",
           "--html FILE", "--quiet", "\n  0  ", "\n  1  ", "\n  2  "}) {
         EXPECT_NE(r.out.find(needle), std::string::npos) << needle;
+    }
+}
+
+// sites.log: news.example three times (with a port and in capitals once),
+// blog.test, not0-0.fr, a subdomain of the listed spam host 0-0.fr, and an
+// https:// line that only --https would see. Rows worked out by hand.
+TEST_F(CliEndToEnd, SitesAndSpamHiding) {
+    const fs::path list = temp_ / "list.txt";
+    std::ofstream(list) << "# mine\nNews.Example\n";
+    struct Case {
+        std::vector<std::string> options;
+        const char* out;
+        const char* err;
+    };
+    const std::string scanned = "COMPLETE: 1 files done : 7 lines scanned : ";
+    const Case cases[] = {
+        {{"--by-site"},
+         "Pages,Clicks,Site\n0000001,0000001,blog.test\n0000002,0000003,news.example\n"
+         "0000001,0000001,not0-0.fr\n0000001,0000001,www.0-0.fr\n",
+         "6 links found : 1 duplicates removed : 5 unique links\n"},
+        {{"--by-site", "--no-dupes"},
+         "Pages,Clicks,Site\n0000001,0000001,blog.test\n0000003,0000003,news.example\n"
+         "0000001,0000001,not0-0.fr\n0000001,0000001,www.0-0.fr\n",
+         "6 links found : 0 duplicates removed : 6 unique links\n"},
+        {{"--by-site", "--hide-spam", "--format", "json"},
+         "{\"rows\":[{\"pages\":\"0000001\",\"clicks\":\"0000001\",\"site\":\"blog.test\"},"
+         "{\"pages\":\"0000002\",\"clicks\":\"0000003\",\"site\":\"news.example\"},"
+         "{\"pages\":\"0000001\",\"clicks\":\"0000001\",\"site\":\"not0-0.fr\"}],"
+         "\"stats\":{\"filesDone\":1,\"linesScanned\":7,\"linksFound\":5,\"duplicatesRemoved\":1,"
+         "\"uniqueLinks\":4,\"spamHidden\":1}}\n",
+         "5 links found : 1 duplicates removed : 4 unique links\n"},
+        {{"--hide-spam", "--no-types"},
+         "Type,Clicks,Referrer\n,0000001,\"http://blog.test/post\"\" \"\n"
+         ",0000002,\"http://news.example/other\"\" \"\n"
+         ",0000001,\"http://News.Example:8080/item?id=1\"\" \"\n,0000001,\"http://not0-0.fr/\"\" "
+         "\"\n",
+         "5 links found : 1 duplicates removed : 4 unique links\n"},
+        {{"--spam-list", list.string(), "--by-site"},
+         "Pages,Clicks,Site\n0000001,0000001,blog.test\n0000001,0000001,not0-0.fr\n"
+         "0000001,0000001,www.0-0.fr\n",
+         "3 links found : 0 duplicates removed : 3 unique links\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"-d", "mysite.example"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back("sites.log");
+        SCOPED_TRACE(args[2]);
+        const ProgramResult r = Scan(args);
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, scanned + c.err);
+    }
+
+    const fs::path page = temp_ / "sites.html";
+    Scan({"-d", "mysite.example", "-q", "--by-site", "--https", "--html", page.string(),
+          "sites.log"});
+    EXPECT_EQ(ReadFile(page),
+              "<a href='http://blog.test'>blog.test</a><br>\r\n"
+              "<a href='http://news.example'>news.example</a><br>\r\n"
+              "<a href='http://not0-0.fr'>not0-0.fr</a><br>\r\n"
+              "<a href='http://www.0-0.fr'>www.0-0.fr</a><br>\r\n"
+              "<a href='https://secure.example'>secure.example</a><br>\r\n");
+
+    const ProgramResult missing =
+        Scan({"-d", "mysite.example", "--spam-list", "no-such-list.txt", "sites.log"});
+    EXPECT_EQ(missing.exitStatus, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err,
+              "tallowby-scan: no-such-list.txt: cannot read the spam list: No such file or "
+              "directory\n");
+}
+
+// On the sample log the sites' clicks add up to the links found, spam hidden or not.
+TEST_F(CliEndToEnd, SiteClicksAddUpToLinksFound) {
+    for (const bool hide : {false, true}) {
+        std::vector<std::string> args = {
+            "-d",   "mysite.example",          "-q", "--by-site", "--format",
+            "json", "../../samples/access.log"};
+        if (hide) {
+            args.push_back("--hide-spam");
+        }
+        const std::string out = Scan(args).out;
+        long long clicks = 0;
+        const std::regex cell("\"clicks\":\"([0-9]+)\"");
+        for (std::sregex_iterator it(out.begin(), out.end(), cell), end; it != end; ++it) {
+            clicks += std::stoll((*it)[1]);
+        }
+        std::smatch found;
+        ASSERT_TRUE(std::regex_search(out, found, std::regex("\"linksFound\":([0-9]+)")));
+        EXPECT_GT(clicks, 0);
+        EXPECT_EQ(clicks, std::stoll(found[1])) << hide;
     }
 }
 

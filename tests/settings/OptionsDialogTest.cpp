@@ -58,7 +58,7 @@ private slots:
         QVERIFY(dialog->height() > 213);  // grown to hold the referrer rules
         // Every control whole inside the dialog, its caption uncut.
         for (QWidget* box : {(QWidget*)dialog->Check4(), (QWidget*)dialog->Check5(),
-                             (QWidget*)dialog->Command1()}) {
+                             (QWidget*)dialog->Check6(), (QWidget*)dialog->Command1()}) {
             const QRect inDialog(box->mapTo(dialog, QPoint(0, 0)), box->size());
             QVERIFY(dialog->rect().contains(inDialog));
             QVERIFY(box->width() >= box->sizeHint().width());
@@ -95,7 +95,7 @@ private slots:
         } while (w != dialog->Text1());
         QCOMPARE(order, (QList<QWidget*>{dialog->Text1(), dialog->Check1(), dialog->Check2(),
                                          dialog->Check3(), dialog->Check4(), dialog->Check5(),
-                                         dialog->Command1()}));
+                                         dialog->Check6(), dialog->Command1()}));
     }
 
     void LoadsFromTheProgramsSettingsNotTheStore() {
@@ -124,11 +124,11 @@ private slots:
         dialog->Check2()->setChecked(false);
         QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
 
-        QCOMPARE(
-            backend_->writes,
-            (QStringList{"Tallowby|data|strYourWebsite=" + typed, "Tallowby|data|bGetFileTypes=1",
-                         "Tallowby|data|bRemoveDupes=0", "Tallowby|data|bDisplayStats=1",
-                         "Tallowby|data|bHttpsReferrers=0", "Tallowby|data|bQuotedReferrers=0"}));
+        QCOMPARE(backend_->writes,
+                 (QStringList{"Tallowby|data|strYourWebsite=" + typed,
+                              "Tallowby|data|bGetFileTypes=1", "Tallowby|data|bRemoveDupes=0",
+                              "Tallowby|data|bDisplayStats=1", "Tallowby|data|bHttpsReferrers=0",
+                              "Tallowby|data|bQuotedReferrers=0", "Tallowby|data|bHideSpam=0"}));
         QCOMPARE(settings_.strYourWebsite, typed);  // reloaded from the store
         QVERIFY(!settings_.bRemoveDupes);
         QVERIFY(settings_.bGetFileTypes);

@@ -40,7 +40,8 @@ private slots:
         LoadSettings(store, QStringLiteral("P"), settings);
         QCOMPARE(backend.reads, (QStringList{"P|data|bRemoveDupes", "P|data|bDisplayStats",
                                              "P|data|bGetFileTypes", "P|data|strYourWebsite",
-                                             "P|data|bHttpsReferrers", "P|data|bQuotedReferrers"}));
+                                             "P|data|bHttpsReferrers", "P|data|bQuotedReferrers",
+                                             "P|data|bHideSpam", "P|data|strSpamList"}));
         QVERIFY(backend.writes.isEmpty());
     }
 

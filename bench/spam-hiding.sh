@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Times tallowby-scan on the generated 1,000,000-line log with --hide-spam
+# against the same scan without it, in one run, and prints the ratio
+# (target: at most 1.05). The two commands take turns, so a machine that gets
+# busier part-way weighs on both alike; each figure is the median of its runs.
+#
+#   bench/spam-hiding.sh [BUILD_DIR]      LOG_LINES=200000 for a smaller log
+#   RUNS=9 (default)
+source "$(dirname "$0")/common.sh"
+need "$scan" "$gen"
+log=$(make_log rules.log --lines "${LOG_LINES:-1000000}")
+runs=${RUNS:-9}
+
+elapsed() {  # seconds of one run of "$@", its output to a pipe
+  local start end
+  start=$(date +%s.%N)
+  "$@" | cat >/dev/null
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+: >"$tmp/off"
+: >"$tmp/on"
+"$scan" -d mysite.example --quiet "$log" >/dev/null  # warm-up
+for _ in $(seq "$runs"); do
+  elapsed "$scan" -d mysite.example --quiet "$log" >>"$tmp/off"
+  elapsed "$scan" -d mysite.example --quiet --hide-spam "$log" >>"$tmp/on"
+done
+off=$(median <"$tmp/off")
+on=$(median <"$tmp/on")
+awk -v a="$off" -v b="$on" 'BEGIN {
+  printf "spam hiding off: %.3f s   --hide-spam: %.3f s   (median of runs taking turns)\n", a, b
+  printf "ratio (on / off): %.2f   (target <= 1.05)\n", b / a
+}'

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tallowby {
+
+class WorkList;
+
+// The host part of a referrer as written (letter case kept): the text after
+// the first "://" (from the start when there is none) up to the first "/",
+// "?", "#", space, tab, double or single quote, ")" or the end; of that, what
+// follows the last "@" (user information is not part of the host); then up to
+// the first ":" (the port), except that a bracketed IPv6 address "[...]" is
+// kept whole with its brackets; trailing dots are dropped. May be empty. A
+// view into `referrer`.
+std::string_view ReferrerHostSpan(std::string_view referrer);
+
+// ReferrerHostSpan with ASCII letters folded to lower case.
+std::string ReferrerHost(std::string_view referrer);
+
+// One referring site: the rows of the work list whose referrers share a host.
+struct Site {
+    std::string host;          // lower case; empty for referrers without one
+    bool https = false;        // the site's first referrer starts with "https://"
+    std::int64_t clicks = 0;   // sum of the entries' counts (1 per entry before a collapse)
+    std::int64_t entries = 0;  // work-list entries (distinct pages after a collapse)
+};
+
+// Groups the work list by ReferrerHost: one Site per distinct host, in the
+// work-list order of each site's first referrer. Pure: reads the list only
+// (which must not change during the call). An empty list gives no sites.
+std::vector<Site> GroupBySite(const WorkList& list);
+
+// The `count` sites with the most clicks, most first; sites with equal clicks
+// keep their order in `sites`. Fewer when there are fewer sites.
+std::vector<Site> TopSites(const std::vector<Site>& sites, std::size_t count);
+
+// A count as the "Clicks" cells show it: decimal, at least seven digits,
+// padded with "0" on the left (CountPrefix without its "|").
+std::string CountDigits(std::int64_t count);
+
+// The address a site is opened at: "http://" + host, or "https://" + host
+// when the site's first referrer used https.
+std::string SiteAddress(const Site& site);
+
+}  // namespace tallowby

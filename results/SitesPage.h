@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ExportPage.h"
+#include "engine/FileSystem.h"
+#include "engine/Sites.h"
+
+namespace tallowby {
+
+// Appends one line of the sites page: "<a href='", the escaped SiteAddress,
+// "'>", the escaped host, "</a><br>", CR LF.
+void AppendSiteLine(std::string& out, const Site& site);
+
+// Writes one line per site, in the order given, to `path` as the export page
+// is written: through a temporary file renamed over `path` only when all was
+// written, so a failure leaves an earlier file whole. Never throws.
+ExportResult WriteSitesPage(FileSystem& fs, const std::string& path,
+                            const std::vector<Site>& sites);
+
+}  // namespace tallowby

@@ -1,0 +1,245 @@
+// The sites view, the spam option and the chart window, driven through the
+// window's own menu items, check boxes, buttons and list clicks.
+
+#include <QAction>
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QHorizontalBarSeries>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+#include "FakeWebView.h"
+#include "identity/WebsiteLauncher.h"
+#include "mainwindow/ChartWindow.h"
+#include "mainwindow/Form1.h"
+#include "mainwindow/SitesPanel.h"
+#include "platform/Fakes.h"
+#include "platform/QtTestMain.h"
+#include "results/ResultsList.h"
+#include "settings/OptionsDialog.h"
+
+namespace tallowby {
+
+using testing::FakeWebView;
+using testing::MemorySettings;
+using testing::RecordingMessageBoxes;
+using testing::RecordingShell;
+
+namespace {
+
+QString Address(const char* key) {
+    return MemorySettings::Address(QStringLiteral("Tallowby"), QStringLiteral("data"),
+                                   QString::fromLatin1(key));
+}
+
+// One main window over recording fakes, started in a folder holding one log.
+struct Rig {
+    MemorySettings settings;
+    RecordingMessageBoxes boxes;
+    RecordingShell shell;
+    WebsiteLauncher launcher{shell};
+    QTemporaryDir folder;
+    FakeWebView* view = nullptr;
+    std::unique_ptr<Form1> form;
+
+    explicit Rig(const QList<QByteArray>& referrers) {
+        settings.values.insert(Address("strYourWebsite"), "mysite.example");
+        settings.values.insert(Address("bDisplayStats"), "0");
+        settings.values.insert(MemorySettings::Address("Tallowby", "Settings", "showHelp"), "0");
+        writeLog(referrers);
+    }
+    void writeLog(const QList<QByteArray>& referrers) {
+        QFile log(folder.path() + QStringLiteral("/access.log"));
+        if (log.open(QIODevice::WriteOnly)) {
+            for (const QByteArray& referrer : referrers) {
+                log.write("1.2.3.4 - - \"GET /a.html HTTP/1.1\" 200 9 " + referrer + " x\n");
+            }
+        }
+    }
+    void load() {
+        view = new FakeWebView;
+        Form1Services services{{boxes, shell, settings}, launcher, [] {}};
+        services.volumes = [] { return QStringList{QStringLiteral("/")}; };
+        services.startDirectory = folder.path();
+        services.helpFilePath = folder.path() + QStringLiteral("/no-Help.rtf");
+        services.webView = view;
+        form = std::make_unique<Form1>(std::move(services));
+        form->resize(919, 673);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void scan() {
+        form->cmdSelAll()->click();
+        form->cmdGo()->click();
+    }
+    SitesPanel& sites() { return form->sitesPanel(); }
+    QStringList column(ResultsList* list, int column) const {
+        QStringList cells;
+        for (int row = 0; row < list->model()->rowCount(); ++row) {
+            cells << list->model()->index(row, column).data().toString();
+        }
+        return cells;
+    }
+    void clickRow(ResultsList* list, int row) {
+        const QRect place = list->visualRect(list->model()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, place.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, place.center());
+    }
+};
+
+const QList<QByteArray> kReferrers = {
+    "http://b.example/1",    "http://www.0-0.fr/", "http://a.example/x",
+    "http://B.example:81/2", "http://b.example/1", "https://c.example/",
+};
+
+}  // namespace
+
+class SitesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void sitesViewSwitchesBothWaysKeepingTheSortAndOpensSites() {
+        Rig rig(kReferrers);
+        rig.settings.values.insert(Address("bHttpsReferrers"), "1");
+        rig.load();
+        rig.scan();
+        const ScanCounters before = rig.form->scanner().counters();
+        ResultsList* pages = rig.form->lstResults();
+        ResultsList* sites = rig.sites().lstSites();
+        pages->header()->sectionClicked(1);  // Clicks, descending
+        QCOMPARE(pages->sortAscending(), false);
+
+        rig.sites().mnuActionSites()->trigger();
+        QVERIFY(sites->isVisible() && !pages->isVisible());
+        QVERIFY(rig.sites().chkSites()->isChecked());
+        QCOMPARE(sites->model()->headerData(2, Qt::Horizontal).toString(), "Site");
+        // Most clicks first; equal clicks in work-list order.
+        QCOMPARE(rig.column(sites, 2),
+                 QStringList({"b.example", "a.example", "www.0-0.fr", "c.example"}));
+        QCOMPARE(rig.column(sites, 1), QStringList({"0000003", "0000001", "0000001", "0000001"}));
+        QCOMPARE(rig.column(sites, 0), QStringList({"0000002", "0000001", "0000001", "0000001"}));
+        QCOMPARE(rig.form->scanner().counters().linesScanned, before.linesScanned);
+
+        rig.clickRow(sites, 0);
+        QCOMPARE(rig.view->navigations.last(), QUrl("http://b.example"));
+        QCOMPARE(rig.form->statusPanel(2)->text(), "http://b.example");
+        rig.clickRow(sites, 3);
+        QCOMPARE(rig.view->navigations.last(), QUrl("https://c.example"));
+        rig.clickRow(sites, 1);
+        rig.form->Command9()->click();  // Open
+        QCOMPARE(rig.view->navigations.last(), QUrl("http://a.example"));
+
+        sites->header()->sectionClicked(2);  // Site, ascending now
+        QCOMPARE(rig.column(sites, 2).first(), "a.example");
+        QTest::mouseClick(rig.sites().chkSites(), Qt::LeftButton, {}, QPoint(8, 8));
+        QVERIFY(pages->isVisible() && !sites->isVisible());
+        QVERIFY(!rig.sites().mnuActionSites()->isChecked());
+        QCOMPARE(pages->sortColumn(), 2);
+        QCOMPARE(pages->sortAscending(), true);
+        QCOMPARE(rig.column(pages, 2).first(), "http://a.example/x ");
+
+        // A scan while the sites show refills them.
+        rig.sites().mnuActionSites()->trigger();
+        rig.writeLog({"http://z.example/"});
+        rig.scan();
+        QCOMPARE(rig.column(sites, 2), QStringList({"z.example"}));
+    }
+
+    void hideSpamOptionLeavesSpamOutAndSaysWhenItsListCannotBeRead() {
+        struct Case {
+            bool hide;
+            const char* list;  // strSpamList
+            qsizetype sites;
+            const char* complete;
+            qsizetype messages;
+        };
+        const Case cases[] = {
+            {false, "", 3, "5 links found : 1 duplicates removed : 4 unique links", 0},
+            {true, "", 2, "4 links found : 1 duplicates removed : 3 unique links", 0},
+            {true, "/no/such/list.txt", 2, "4 links found : 1 duplicates removed : 3 unique links",
+             1},
+        };
+        for (const Case& c : cases) {
+            Rig rig(kReferrers);
+            rig.settings.values.insert(Address("strSpamList"), c.list);
+            rig.load();
+            Form2* options = rig.form->optionsDialog().Open();
+            QCOMPARE(options->Check6()->text(), "Hide known referrer spam");
+            QCOMPARE(options->Check6()->isChecked(), false);
+            if (c.hide) {
+                QTest::mouseClick(options->Check6(), Qt::LeftButton, {}, QPoint(8, 8));
+            }
+            options->Command1()->click();
+            QCOMPARE(rig.settings.values.value(Address("bHideSpam")), c.hide ? "1" : "0");
+            rig.scan();
+            QVERIFY2(rig.form->statusPanel(2)->text().endsWith(c.complete),
+                     qPrintable(rig.form->statusPanel(2)->text()));
+            rig.sites().chkSites()->click();
+            QCOMPARE(rig.sites().lstSites()->model()->rowCount(), c.sites);
+            QCOMPARE(rig.boxes.shown.size(), c.messages);
+            if (c.messages > 0) {
+                QVERIFY(rig.boxes.shown.first().first.startsWith(
+                    "Cannot read the spam list /no/such/list.txt: "));
+            }
+        }
+    }
+
+    void chartShowsTheTopSitesOfEachScanAndSavesAPicture() {
+        QList<QByteArray> referrers;
+        for (int site = 0; site < 25; ++site) {
+            for (int click = 0; click <= site; ++click) {
+                referrers << "http://site" + QByteArray::number(site) + ".example/";
+            }
+        }
+        Rig rig(referrers);
+        rig.load();
+        rig.sites().mnuActionChart()->trigger();
+        ChartWindow* chart = rig.sites().chartWindow();
+        QVERIFY(chart != nullptr && chart->isVisible());
+        QVERIFY(chart->lblEmpty()->isVisible() && !chart->chartView()->isVisible());
+        QVERIFY(!chart->cmdSave()->isEnabled());
+
+        rig.scan();
+        QVERIFY(!chart->lblEmpty()->isVisible() && chart->chartView()->isVisible());
+        const auto* series =
+            qobject_cast<QHorizontalBarSeries*>(chart->chartView()->chart()->series().value(0));
+        QVERIFY(series != nullptr);
+        QBarSet* bars = series->barSets().value(0);
+        QCOMPARE(bars->count(), 20);
+        // Bottom to top: the 20th most clicks up to the most.
+        QCOMPARE(bars->at(0), 6.0);
+        QCOMPARE(bars->at(19), 25.0);
+        auto* axis = qobject_cast<QBarCategoryAxis*>(
+            chart->chartView()->chart()->axes(Qt::Vertical).value(0));
+        QVERIFY(axis != nullptr);
+        QCOMPARE(axis->categories().first(), "site5.example");
+        QCOMPARE(axis->categories().last(), "site24.example");
+
+        const QString png = rig.folder.path() + QStringLiteral("/chart.png");
+        chart->setSavePathChooser([&](QWidget*) { return png; });
+        chart->cmdSave()->click();
+        QImage saved(png);
+        QVERIFY(!saved.isNull());
+        chart->setSavePathChooser([&](QWidget*) { return rig.folder.path() + "/no/dir/x.png"; });
+        chart->cmdSave()->click();
+        QCOMPARE(rig.boxes.shown.size(), 1);
+        QVERIFY(rig.boxes.shown.first().first.startsWith("Cannot save "));
+    }
+};
+
+}  // namespace tallowby
+
+TALLOWBY_QTEST_MAIN(tallowby::SitesTest)
+#include "SitesTest.moc"
