@@ -220,8 +220,7 @@ void JsonResultsWriter::end(const ScanCounters& c, bool spamHidden) {
         out += ",\"spamHidden\":";
         AppendNumber(out, c.spamHidden);
     }
-    out += "}}
-";
+    out += "}}\n";
     out_.spill();
 }
 
