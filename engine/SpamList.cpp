@@ -1,5 +1,6 @@
 #include "SpamList.h"
 
+#include <cstring>
 #include <memory>
 #include <unordered_set>
 
@@ -31,6 +32,43 @@ inline void SetBit(std::vector<std::uint64_t>& filter, std::uint64_t h) {
 
 inline bool HasBit(const std::vector<std::uint64_t>& filter, std::uint64_t h) {
     return (filter[FilterBit(h) >> 6] >> (FilterBit(h) & 63) & 1) != 0;
+}
+
+// A hash of the folded bytes of `text`, eight at a time: the quick first
+// test of every host, so it must cost next to nothing.
+std::uint64_t WordHash(std::string_view text) {
+    constexpr std::uint64_t kMul = 0x9e3779b97f4a7c15ull;
+    const char* p = text.data();
+    const std::size_t n = text.size();
+    auto load64 = [](const char* at) {
+        std::uint64_t w;
+        std::memcpy(&w, at, 8);
+        return w;
+    };
+    auto load32 = [](const char* at) {
+        std::uint32_t w;
+        std::memcpy(&w, at, 4);
+        return std::uint64_t{w};
+    };
+    std::uint64_t h = n * kMul;
+    auto mix = [&h](std::uint64_t word) {
+        h = (h ^ FoldedWord(word)) * kMul;
+        h ^= h >> 29;
+    };
+    // Fixed-size loads only, overlapping at the end: no call to memcpy.
+    if (n >= 8) {
+        for (std::size_t i = 0; i + 8 < n; i += 8) {
+            mix(load64(p + i));
+        }
+        mix(load64(p + n - 8));
+    } else if (n >= 4) {
+        mix(load32(p) << 32 | load32(p + n - 4));
+    } else if (n > 0) {
+        mix(std::uint64_t{static_cast<unsigned char>(p[0])} << 16 |
+            std::uint64_t{static_cast<unsigned char>(p[n / 2])} << 8 |
+            static_cast<unsigned char>(p[n - 1]));
+    }
+    return h;
 }
 
 // The last two labels of `host` (all of it when it has fewer).
@@ -140,6 +178,7 @@ void SpamList::buildTable() {
     mask_ = size - 1;
     filter_.assign(std::size_t{1} << 10, 0);
     pairFilter_.assign(std::size_t{1} << 10, 0);
+    oneLabelHosts_ = false;
     for (std::size_t i = 0; i < hosts_.size(); ++i) {
         const std::uint64_t h = SuffixHash(hosts_[i]);
         std::size_t slot = h & mask_;
@@ -148,7 +187,8 @@ void SpamList::buildTable() {
         }
         slots_[slot] = Slot{h, static_cast<std::uint32_t>(i + 1)};
         SetBit(filter_, h);
-        SetBit(pairFilter_, SuffixHash(LastTwoLabels(hosts_[i])));
+        SetBit(pairFilter_, WordHash(LastTwoLabels(hosts_[i])));
+        oneLabelHosts_ = oneLabelHosts_ || hosts_[i].find('.') == std::string::npos;
     }
 }
 
@@ -166,19 +206,17 @@ bool SpamList::matchesHost(std::string_view host) const {
     if (hosts_.empty() || host.empty()) {
         return false;
     }
+    if (!oneLabelHosts_ && !HasBit(pairFilter_, WordHash(LastTwoLabels(host)))) {
+        return false;
+    }
     std::uint64_t h = kOffset;
-    int labels = 0;
     for (std::size_t i = host.size(); i > 0; --i) {
         h = Step(h, host[i - 1]);
         if (i > 1 && host[i - 2] != '.') {
             continue;
         }
-        ++labels;
         if (HasBit(filter_, h) && listed(h, host, i - 1)) {
             return true;
-        }
-        if (labels == 2 && !HasBit(pairFilter_, h)) {
-            return false;
         }
     }
     return false;

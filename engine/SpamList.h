@@ -57,11 +57,13 @@ private:
     // bit is clear is not listed, found without leaving the first-level
     // cache (the table is looked at for few suffixes but listed ones).
     std::vector<std::uint64_t> filter_;
-    // The same for the last two labels of every listed host ("spam.example"
-    // of "a.spam.example"). A host whose last two labels are not there can
-    // match only a listed one-label host, which was looked up before, so
-    // the rest of it is not read.
+    // The same for a quicker hash of the last two labels of every listed
+    // host ("spam.example" of "a.spam.example"): a host whose last two
+    // labels are not there matches no listed host of two labels or more, so
+    // most hosts are settled by one hash of a dozen bytes. Lists with a
+    // one-label host skip this test.
     std::vector<std::uint64_t> pairFilter_;
+    bool oneLabelHosts_ = false;
 };
 
 }  // namespace tallowby

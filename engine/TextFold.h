@@ -30,6 +30,18 @@ inline bool StartsWithIgnoringCase(std::string_view text, std::string_view prefi
     return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
+// The eight bytes of `word` folded at once, whatever their order: a byte
+// below 0x80 in 'A'..'Z' gains 0x20, every other byte stays.
+inline std::uint64_t FoldedWord(std::uint64_t x) {
+    constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7full;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    const std::uint64_t seven = x & kLow7;
+    const std::uint64_t atLeastA = seven + 0x3f3f3f3f3f3f3f3full;  // 0x80 - 'A'
+    const std::uint64_t aboveZ = seven + 0x2525252525252525ull;    // 0x80 - 'Z' - 1
+    const std::uint64_t upper = (atLeastA & ~aboveZ) & ~x & kHigh;
+    return x | (upper >> 2);
+}
+
 // The folded bytes [from, from + 8) of `text` as a big-endian number, zero
 // beyond its end: comparing two keys compares those bytes, so keys order
 // texts as CompareIgnoringCase does as far as they reach.
@@ -43,14 +55,7 @@ inline std::uint64_t FoldedKey(std::string_view text, std::size_t from) {
     for (unsigned char b : bytes) {
         x = (x << 8) | b;
     }
-    // Fold all eight at once: a byte below 0x80 in 'A'..'Z' gains 0x20.
-    constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7full;
-    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
-    const std::uint64_t seven = x & kLow7;
-    const std::uint64_t atLeastA = seven + 0x3f3f3f3f3f3f3f3full;  // 0x80 - 'A'
-    const std::uint64_t aboveZ = seven + 0x2525252525252525ull;    // 0x80 - 'Z' - 1
-    const std::uint64_t upper = (atLeastA & ~aboveZ) & ~x & kHigh;
-    return x | (upper >> 2);
+    return FoldedWord(x);
 }
 
 // Three-way comparison of the folded bytes, compared unsigned (the order of
