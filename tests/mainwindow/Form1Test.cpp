@@ -155,7 +155,8 @@ private slots:
                                       read("data", "bRemoveDupes"), read("data", "bDisplayStats"),
                                       read("data", "bGetFileTypes"), read("data", "strYourWebsite"),
                                       read("data", "bHttpsReferrers"),
-                                      read("data", "bQuotedReferrers"),
+                                      read("data", "bQuotedReferrers"), read("data", "bHideSpam"),
+                                      read("data", "strSpamList"),
                                       "start page tallowby.example.org",
                                       read("Settings", "showHelp"), "show Form8", "show Form2"}));
     }
@@ -613,7 +614,9 @@ private slots:
             }
             menus.append(menu->text() + ": " + items.join(", "));
         }
-        QCOMPARE(menus, (QStringList{"File: Exit", "Action: Start Scan, Stop Scan, Toggle View",
+        QCOMPARE(menus, (QStringList{"File: Exit",
+                                     "Action: Start Scan, Stop Scan, Toggle View, , Group by Site, "
+                                     "Referring Sites Chart",
                                      "Options: Options", "Help: View Help",
                                      "About: About this software"}));
     }
