@@ -123,12 +123,15 @@ private:
     bool ended_ = false;
 };
 
-// liblzma reads concatenated .xz streams and their padding by itself.
+// liblzma reads concatenated .xz streams and their padding by itself. Its
+// memory is capped like zstd's window: xz -9 needs 65 MB to decode, while a
+// crafted header could ask for gigabytes.
 class XzDecoder final : public Decoder {
 public:
+    static constexpr std::uint64_t kMemoryLimit = 256ull << 20;
     ~XzDecoder() override { lzma_end(&stream_); }
     bool start(std::string& error) {
-        if (lzma_stream_decoder(&stream_, UINT64_MAX, LZMA_CONCATENATED) != LZMA_OK) {
+        if (lzma_stream_decoder(&stream_, kMemoryLimit, LZMA_CONCATENATED) != LZMA_OK) {
             error = "cannot set up xz decompression";
             return false;
         }
@@ -152,8 +155,10 @@ public:
             case LZMA_BUF_ERROR:  // no progress: the caller sees it and decides
                 return true;
             case LZMA_MEM_ERROR:
-            case LZMA_MEMLIMIT_ERROR:
                 problem_ = "out of memory for xz data";
+                return false;
+            case LZMA_MEMLIMIT_ERROR:
+                problem_ = "xz data needs more than 256 MB to decompress";
                 return false;
             case LZMA_OPTIONS_ERROR:
                 problem_ = "unsupported xz data";
