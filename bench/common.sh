@@ -38,3 +38,15 @@ make_log() {
   cat "$log" >/dev/null
   echo "$log"
 }
+
+# elapsed COMMAND...: seconds of one run, its output to a pipe.
+elapsed() {
+  local start end
+  start=$(date +%s.%N)
+  "$@" | cat >/dev/null
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
+}
+
+# median: the middle of the numbers on standard input, one a line.
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }

@@ -12,15 +12,6 @@ need "$scan" "$gen"
 log=$(make_log rules.log --lines "${LOG_LINES:-1000000}")
 runs=${RUNS:-9}
 
-elapsed() {  # seconds of one run of "$@", its output to a pipe
-  local start end
-  start=$(date +%s.%N)
-  "$@" | cat >/dev/null
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
-}
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-
 : >"$tmp/off"
 : >"$tmp/on"
 "$scan" -d mysite.example --quiet "$log" >/dev/null  # warm-up

@@ -11,7 +11,7 @@
 
 namespace tallowby {
 
-// The text of resources/referrer-spam.txt, compiled in by the build.
+// The text of resources/referrer-spam.hosts, compiled in by the build.
 extern const char* const kBuiltinSpamList;
 
 namespace {

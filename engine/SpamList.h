@@ -24,7 +24,7 @@ public:
     // and so are empty lines and lines starting with "#". A line is taken as
     // written, lower-cased, trailing dots dropped.
     static SpamList FromText(std::string_view text);
-    // The list built into the program (resources/referrer-spam.txt).
+    // The list built into the program (resources/referrer-spam.hosts).
     static const SpamList& Builtin();
     // Reads the list from `path` through `fs`. On failure returns nullopt
     // and sets `error` to the system's reason. A file with no host in it is
