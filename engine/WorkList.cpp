@@ -44,6 +44,9 @@ void WorkList::clear() {
     arena_.clear();
     arenaUsed_ = arenaCapacity_ = textBytes_ = 0;
     collapsed_ = false;
+    arrivals_.clear();
+    arrivalsKept_ = false;
+    nextArrival_ = 0;
     order_.clear();
     ordered_ = true;
 }
@@ -130,7 +133,40 @@ void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
     if (collapsed_) {
         counts_.push_back(0);
     }
+    if (arrivalsKept_) {
+        arrivals_.push_back(nextArrival_);
+    }
+    ++nextArrival_;
     ordered_ = false;
+}
+
+void WorkList::keepArrivals() {
+    if (!arrivalsKept_) {
+        arrivals_.resize(entries_.size());
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            arrivals_[i] = static_cast<std::int64_t>(i);
+        }
+        arrivalsKept_ = true;
+    }
+}
+
+void WorkList::appendCounted(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
+                             std::int64_t arrival) {
+    keepArrivals();
+    if (!collapsed_) {
+        counts_.assign(entries_.size(), 0);
+        collapsed_ = true;
+    }
+    entries_.push_back(Entry{intern(referrer), type, bot});
+    counts_.push_back(count);
+    arrivals_.push_back(arrival);
+    nextArrival_ = std::max(nextArrival_, arrival + 1);
+    ordered_ = false;
+}
+
+std::int64_t WorkList::arrival(std::size_t index) const {
+    ensureOrdered();
+    return arrivalOf(order_.empty() ? static_cast<std::uint32_t>(index) : order_[index]);
 }
 
 void WorkList::ensureOrdered() const {
@@ -188,6 +224,7 @@ std::vector<std::int64_t> WorkList::collapse() {
     std::vector<Entry> survivors;
     std::vector<std::int64_t> counts;   // lines per survivor
     std::vector<std::int64_t> removed;  // entries deleted for each survivor
+    std::vector<std::int64_t> arrivals;
     for (std::size_t k = 0; k < entries_.size(); ++k) {
         const std::uint32_t i = order_.empty() ? static_cast<std::uint32_t>(k) : order_[k];
         const Entry& e = entries_[i];
@@ -199,6 +236,7 @@ std::vector<std::int64_t> WorkList::collapse() {
             survivors.push_back(e);
             counts.push_back(lines);
             removed.push_back(0);
+            arrivals.push_back(arrivalOf(i));
         } else {
             counts[s] += lines;
             ++removed[s];
@@ -206,6 +244,8 @@ std::vector<std::int64_t> WorkList::collapse() {
     }
     entries_ = std::move(survivors);
     counts_ = std::move(counts);
+    arrivals_ = std::move(arrivals);
+    arrivalsKept_ = true;
     collapsed_ = true;
     order_.clear();  // identity: the survivors stand in work-list order
     ordered_ = true;
@@ -249,13 +289,18 @@ std::vector<std::int64_t> WorkList::collapseFresh() {
     counts.reserve(sorted.size());
     std::vector<std::int64_t> removed;
     removed.reserve(sorted.size());
+    std::vector<std::int64_t> arrivals;
+    arrivals.reserve(sorted.size());
     for (const std::uint32_t id : sorted) {
         survivors.push_back(entries_[firstAt[id]]);
         counts.push_back(lines[id]);
         removed.push_back(lines[id] - 1);
+        arrivals.push_back(arrivalOf(firstAt[id]));
     }
     entries_ = std::move(survivors);
     counts_ = std::move(counts);
+    arrivals_ = std::move(arrivals);
+    arrivalsKept_ = true;
     collapsed_ = true;
     order_.clear();  // identity: the survivors stand in work-list order
     order_.shrink_to_fit();

@@ -47,6 +47,13 @@ public:
     // Inserts an entry at its place in the order. After a collapse the new
     // entry has no count.
     void append(std::string_view referrer, TypeCode type, bool bot);
+    // Appends an entry that already stands for `count` (> 0) lines, as a
+    // merge of partial results brings it, with the arrival position it had
+    // in the scan it came from. The list reads as collapsed from then on; a
+    // collapse() adds the counts of equal texts. Entries go after earlier
+    // ones of equal text, so append in ascending `arrival`.
+    void appendCounted(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
+                       std::int64_t arrival);
 
     std::size_t size() const { return entries_.size(); }
     // Bytes of all distinct texts together: after a collapse, of all referrers.
@@ -59,6 +66,11 @@ public:
     // dozen or so ahead of the one read next, and the memory is asked early
     // for what at() will need. Changes nothing; any index is allowed.
     void prefetch(std::size_t index) const;
+    // The arrival position of the entry at `index`: how many entries were
+    // appended before it since clear(). After a collapse, that of the first
+    // entry of its text. An entry appended after a collapse, or after
+    // appendCounted(), arrives one after the latest arrival so far.
+    std::int64_t arrival(std::size_t index) const;
 
     // Leaves one entry per distinct text (exact bytes, letter case counts),
     // the one that stood first, with the number of entries that had its text.
@@ -74,6 +86,10 @@ private:
     std::uint32_t intern(std::string_view text);
     void ensureOrdered() const;
     std::vector<std::int64_t> collapseFresh();  // collapse() of a list never collapsed
+    std::int64_t arrivalOf(std::uint32_t entry) const {
+        return arrivalsKept_ ? arrivals_[entry] : static_cast<std::int64_t>(entry);
+    }
+    void keepArrivals();  // from here on, arrivals_ holds one position per entry
 
     std::vector<Entry> entries_;     // arrival order (after a collapse: work-list order)
     std::vector<std::int64_t> counts_;  // per entry, after a collapse
@@ -87,6 +103,11 @@ private:
     std::size_t textBytes_ = 0;
     std::size_t arenaCapacity_ = 0;
     bool collapsed_ = false;
+    // Arrival positions per entry (in entries_ order), kept once a collapse
+    // or appendCounted() has parted them from the entry index.
+    std::vector<std::int64_t> arrivals_;
+    bool arrivalsKept_ = false;
+    std::int64_t nextArrival_ = 0;
 
     mutable std::vector<std::uint32_t> order_;  // entry indices in work-list order
     mutable bool ordered_ = true;

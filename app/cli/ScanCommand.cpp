@@ -3,11 +3,13 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/CliHost.h"
 #include "cli/ProgressLine.h"
 #include "cli/StdinFileSystem.h"
+#include "engine/RangeSource.h"
 #include "engine/Scanner.h"
 #include "results/ExportPage.h"
 #include "results/RowFormats.h"
@@ -54,35 +56,93 @@ private:
     int errno_ = 0;
 };
 
-void WriteRows(const ScanOptions& options, const CliHost& host, const ScanCounters& counters,
-               BlockWriter& writer) {
+void WriteRows(const ScanOptions& options, const std::vector<ReferrerEntry>& rows,
+               const ScanCounters& counters, BlockWriter& writer) {
     std::string& out = writer.buffer();
+    if (options.format == OutputFormat::None) {
+        return;
+    }
     if (options.format == OutputFormat::Json) {
         JsonResultsWriter json(out);
         json.begin();
-        for (const ReferrerEntry& row : host.rows()) {
+        for (const ReferrerEntry& row : rows) {
             json.row(row);
             writer.flushIfFull();
         }
         json.end(counters);
     } else {
         AppendCsvHeader(out);
-        for (const ReferrerEntry& row : host.rows()) {
+        for (const ReferrerEntry& row : rows) {
             AppendCsvRow(out, row);
             writer.flushIfFull();
         }
     }
 }
 
+// True when the piece of `path` that `range` names runs to the file's end,
+// so that reading it finishes the file.
+bool RangeReachesEnd(FileSystem& fs, const std::string& path, const ByteRange& range) {
+    return range.end >= fs.status(path).size;
+}
+
+}  // namespace
+
 void Complain(std::FILE* err, const std::string& what, const std::string& reason) {
     const std::string line = "tallowby-scan: " + what + ": " + reason + "\n";
     std::fputs(line.c_str(), err);
 }
 
-}  // namespace
+std::vector<std::string> PartialOptionsOf(const ScanOptions& options) {
+    auto flag = [](const char* key, bool on) { return std::string(key) + (on ? "=1" : "=0"); };
+    return {"domain=" + options.domain, flag("dupes", options.removeDupes),
+            flag("types", options.typeCodes), flag("https", options.httpsReferrers),
+            flag("quoted", options.quotedReferrers)};
+}
+
+int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, FileSystem& fs,
+                     const CommandIo& io, int status) {
+    BlockWriter writer(io.out);
+    WriteRows(options, results.rows, results.summary.counters, writer);
+    if (!writer.finish()) {
+        Complain(io.err, "standard output", writer.error());
+        status = kExitFileProblem;
+    }
+
+    if (options.htmlPath) {
+        const ExportResult result = WriteExportPage(fs, *options.htmlPath, results.list);
+        if (!result.ok) {
+            Complain(io.err, *options.htmlPath, "cannot write: " + result.error);
+            status = kExitFileProblem;
+        }
+    }
+
+    if (options.partialPath) {
+        const PartialFileResult result =
+            WritePartial(fs, *options.partialPath, results.summary, results.list);
+        if (!result.ok) {
+            Complain(io.err, *options.partialPath, "cannot write: " + result.error);
+            status = kExitFileProblem;
+        }
+    }
+
+    if (!options.quiet) {
+        const std::string summary = CompleteStatusText(results.summary.counters) + "\n";
+        std::fputs(summary.c_str(), io.err);
+    }
+    std::fflush(io.err);
+    return status;
+}
 
 int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
-    StdinFileSystem fs(io.fs ? *io.fs : RealFileSystem(), io.stdinFd);
+    if (options.merge) {
+        return RunMergeCommand(options, io);
+    }
+    StdinFileSystem stdinFs(io.fs ? *io.fs : RealFileSystem(), io.stdinFd);
+    std::optional<RangeFileSystem> ranged;
+    if (options.range) {
+        ranged.emplace(stdinFs, options.files.front(), options.range->start, options.range->end);
+    }
+    FileSystem& fs = ranged ? static_cast<FileSystem&>(*ranged) : stdinFs;
     Scanner scanner(fs);
     std::unique_ptr<ProgressLine> progress;
     if (io.progress && !options.quiet) {
@@ -94,29 +154,21 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     if (progress) {
         progress->erase();
     }
-    int status = host.hadFileProblem() ? kExitFileProblem : kExitOk;
+    const int status = host.hadFileProblem() ? kExitFileProblem : kExitOk;
 
-    BlockWriter writer(io.out);
-    WriteRows(options, host, scanner.counters(), writer);
-    if (!writer.finish()) {
-        Complain(io.err, "standard output", writer.error());
-        status = kExitFileProblem;
+    ScanOutputs results{host.rows(), scanner.workList(), {}};
+    results.summary.options = PartialOptionsOf(options);
+    results.summary.collapsed = options.removeDupes;
+    results.summary.inputsIncomplete = host.hadFileProblem();
+    results.summary.counters = scanner.counters();
+    results.summary.counters.cancelRequested = false;
+    // A piece that stops short of its file's end leaves the file to the
+    // piece that reaches it, so the pieces of one file count it once.
+    if (options.range && results.summary.counters.filesDone > 0 &&
+        !RangeReachesEnd(fs, options.files.front(), *options.range)) {
+        --results.summary.counters.filesDone;
     }
-
-    if (options.htmlPath) {
-        const ExportResult result = WriteExportPage(fs, *options.htmlPath, scanner.workList());
-        if (!result.ok) {
-            Complain(io.err, *options.htmlPath, "cannot write: " + result.error);
-            status = kExitFileProblem;
-        }
-    }
-
-    if (!options.quiet) {
-        const std::string summary = CompleteStatusText(scanner.counters()) + "\n";
-        std::fputs(summary.c_str(), io.err);
-    }
-    std::fflush(io.err);
-    return status;
+    return WriteScanOutputs(options, results, fs, io, status);
 }
 
 }  // namespace tallowby::cli
