@@ -79,10 +79,12 @@ void WriteRows(const ScanOptions& options, const std::vector<ReferrerEntry>& row
     }
 }
 
-// True when the piece of `path` that `range` names runs to the file's end,
-// so that reading it finishes the file.
-bool RangeReachesEnd(FileSystem& fs, const std::string& path, const ByteRange& range) {
-    return range.end >= fs.status(path).size;
+// True when the piece of `path` that `range` names finishes the file: it
+// holds the file's last byte (or, for an empty file, starts at 0). Of
+// pieces cut one after the other, exactly one does.
+bool RangeFinishesFile(FileSystem& fs, const std::string& path, const ByteRange& range) {
+    const std::uint64_t size = fs.status(path).size;
+    return range.end >= size && (range.start < size || range.start == 0);
 }
 
 }  // namespace
@@ -162,10 +164,10 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     results.summary.inputsIncomplete = host.hadFileProblem();
     results.summary.counters = scanner.counters();
     results.summary.counters.cancelRequested = false;
-    // A piece that stops short of its file's end leaves the file to the
-    // piece that reaches it, so the pieces of one file count it once.
+    // Only the piece that finishes its file counts it as done, so the
+    // pieces of one file count it once.
     if (options.range && results.summary.counters.filesDone > 0 &&
-        !RangeReachesEnd(fs, options.files.front(), *options.range)) {
+        !RangeFinishesFile(fs, options.files.front(), *options.range)) {
         --results.summary.counters.filesDone;
     }
     return WriteScanOutputs(options, results, fs, io, status);
