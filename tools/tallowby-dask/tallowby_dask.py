@@ -1,0 +1,291 @@
+"""Runs a Tallowby scan on a Dask cluster.
+
+The logs are cut into shards (whole files, and byte ranges of big files),
+each shard is scanned on a worker by `tallowby-scan --partial`, and the
+partial results are merged here, in the order of the inputs, by
+`tallowby-scan --merge`: the output is byte for byte that of one scan of
+all the logs.
+
+Exit status: 0 and 1 as tallowby-scan (1: a log could not be read, the rest
+was written); 2: the command line was wrong; 3: a shard failed for good, or
+the cluster could not be reached: nothing was written.
+"""
+
+import argparse
+import glob
+import math
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import uuid
+
+EXIT_USAGE = 2
+EXIT_SHARD_FAILED = 3
+
+# Shards are never cut smaller than this: each costs a process start and a
+# partial holding its distinct referrers.
+MIN_SHARD_BYTES = 16 << 20
+SHARDS_PER_WORKER_THREAD = 4
+
+
+class UsageError(Exception):
+    pass
+
+
+def parse_args(argv):
+    p = argparse.ArgumentParser(
+        prog="tallowby-dask",
+        description="Scan web-server logs for referrers on a Dask cluster; "
+        "the output equals one tallowby-scan run over all the logs in order.",
+    )
+    p.add_argument("--scheduler", metavar="ADDRESS",
+                   help="a running Dask scheduler (tcp://host:8786); without it, "
+                   "a local cluster of one worker process per core")
+    p.add_argument("--workers", type=int, metavar="N",
+                   help="worker processes of the local cluster (default: cores)")
+    p.add_argument("--scanner", default="tallowby-scan", metavar="PATH",
+                   help="tallowby-scan as the workers find it (default: on PATH)")
+    p.add_argument("--merger", metavar="PATH",
+                   help="tallowby-scan here, for the merge (default: --scanner)")
+    p.add_argument("--shard-size", type=int, metavar="BYTES",
+                   help="cut files bigger than this into ranges (default: the logs' "
+                   "total over four shards per worker thread, at least 16 MB)")
+    p.add_argument("--retries", type=int, default=2, metavar="N",
+                   help="runs of a failed shard after the first (default 2); a shard "
+                   "whose worker dies runs again elsewhere in any case")
+    p.add_argument("-d", "--domain", required=True)
+    for flag in ("--no-dupes", "--no-types", "--https", "--quoted"):
+        p.add_argument(flag, action="store_true")
+    p.add_argument("--format", choices=("csv", "json", "none"), default="csv")
+    p.add_argument("--html", metavar="FILE")
+    p.add_argument("--partial", metavar="FILE")
+    p.add_argument("-q", "--quiet", action="store_true")
+    p.add_argument("logs", nargs="+", metavar="LOG",
+                   help="log paths or glob patterns, in scan order")
+    try:
+        args = p.parse_args(argv)
+    except SystemExit as e:
+        raise UsageError() from e
+    if args.domain == "":
+        p.print_usage(sys.stderr)
+        raise UsageError("the own domain must not be empty")
+    if args.shard_size is not None and args.shard_size < 1:
+        raise UsageError("--shard-size must be at least 1")
+    return args
+
+
+def scan_options(args):
+    """The scan options every shard runs with."""
+    options = ["--domain", args.domain]
+    for flag in ("no_dupes", "no_types", "https", "quoted"):
+        if getattr(args, flag):
+            options.append("--" + flag.replace("_", "-"))
+    return options
+
+
+def expand_logs(patterns):
+    """Paths in scan order: each pattern's matches sorted, a plain path as is.
+    Paths are passed on as given, so the scanner names them as one scan
+    would; give absolute paths (or shared ones) for workers elsewhere."""
+    paths = []
+    for pattern in patterns:
+        if glob.has_magic(pattern):
+            matches = sorted(glob.glob(pattern))
+            if not matches:
+                raise UsageError(f"no log matches '{pattern}'")
+            paths.extend(matches)
+        else:
+            paths.append(pattern)
+    return paths
+
+
+def make_shards(paths, shard_size):
+    """(path, start, end) in scan order; end None: to the end of the file,
+    start None: the whole file. A file this side cannot see is one shard."""
+    shards = []
+    for path in paths:
+        try:
+            size = os.stat(path).st_size
+        except OSError:
+            size = 0
+        if size <= shard_size:
+            shards.append((path, None, None))
+            continue
+        pieces = math.ceil(size / shard_size)
+        step = math.ceil(size / pieces)
+        for k in range(pieces):
+            start = k * step
+            shards.append((path, start, None if k == pieces - 1 else (k + 1) * step))
+    return shards
+
+
+def describe(shard):
+    path, start, end = shard
+    if start is None:
+        return path
+    return f"{path} bytes {start}:{'' if end is None else end}"
+
+
+def scan_shard(scanner, options, shard):
+    """Runs on a worker: the partial result of one shard, as bytes, with the
+    scanner's messages and exit status. Raises when the scanner fails, so
+    Dask runs the shard again."""
+    path, start, end = shard
+    fd, partial = tempfile.mkstemp(prefix="tallowby-", suffix=".partial")
+    os.close(fd)
+    try:
+        cmd = [scanner, *options, "--quiet", "--format", "none", "--partial", partial]
+        if start is not None:
+            cmd += ["--range", f"{start}:{'' if end is None else end}"]
+        cmd += ["--", path]
+        run = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.PIPE, check=False)
+        message = run.stderr.decode("utf-8", "replace")
+        if run.returncode not in (0, 1) or os.path.getsize(partial) == 0:
+            raise RuntimeError(f"{scanner} exited with status {run.returncode}: "
+                               f"{message.strip() or '(no message)'}")
+        with open(partial, "rb") as f:
+            return f.read(), message, run.returncode
+    finally:
+        os.unlink(partial)
+
+
+class ProgressBar:
+    """A bar on a terminal's standard error, redrawn as shards finish."""
+
+    def __init__(self, total, enabled):
+        self.total, self.done, self.enabled = total, 0, enabled
+        self.draw()
+
+    def draw(self):
+        if not self.enabled:
+            return
+        width = 30
+        filled = width * self.done // max(self.total, 1)
+        sys.stderr.write(f"\r[{'#' * filled}{'.' * (width - filled)}] "
+                         f"{self.done}/{self.total} shards")
+        sys.stderr.flush()
+
+    def step(self):
+        self.done += 1
+        self.draw()
+
+    def erase(self):
+        if self.enabled:
+            sys.stderr.write("\r\033[K")
+            sys.stderr.flush()
+
+
+def run_shards(client, args, shards):
+    """The partials of all shards in shard order, or raises naming the shard
+    that failed for good."""
+    import cloudpickle
+    from distributed import as_completed
+
+    # Workers need no copy of this file: the shard function travels by value.
+    cloudpickle.register_pickle_by_value(sys.modules[__name__])
+    options = scan_options(args)
+    futures = []
+    for i, shard in enumerate(shards):
+        futures.append(client.submit(scan_shard, args.scanner, options, shard,
+                                     key=f"tallowby-shard-{i}-{uuid.uuid4().hex}",
+                                     retries=args.retries, pure=False))
+    index = {f.key: i for i, f in enumerate(futures)}
+    results = [None] * len(shards)
+    bar = ProgressBar(len(shards), sys.stderr.isatty() and not args.quiet)
+    try:
+        for future in as_completed(futures):
+            i = index[future.key]
+            if future.status != "finished":
+                try:
+                    future.result()
+                    raise RuntimeError("no result")
+                except Exception as e:  # the worker's exception, or KilledWorker
+                    for other in futures:
+                        other.cancel()
+                    raise ShardFailed(shards[i], e) from e
+            results[i] = future.result()
+            bar.step()
+    finally:
+        bar.erase()
+    return results
+
+
+class ShardFailed(Exception):
+    def __init__(self, shard, cause):
+        super().__init__(f"shard {describe(shard)} failed: {cause}")
+
+
+def merge(args, partials, workdir):
+    """Writes the partials in order and merges them into the outputs."""
+    files = []
+    for i, (data, _, _) in enumerate(partials):
+        name = os.path.join(workdir, f"{i:06d}.partial")
+        with open(name, "wb") as f:
+            f.write(data)
+        files.append(name)
+    cmd = [args.merger or args.scanner, "--merge", *scan_options(args), "--format", args.format]
+    if args.html:
+        cmd += ["--html", args.html]
+    if args.partial:
+        cmd += ["--partial", args.partial]
+    if args.quiet:
+        cmd.append("--quiet")
+    cmd += ["--", *files]
+    return subprocess.run(cmd, check=False).returncode
+
+
+def start_client(args):
+    from distributed import Client, LocalCluster
+
+    if args.scheduler:
+        return Client(args.scheduler), None
+    cluster = LocalCluster(n_workers=args.workers or os.cpu_count() or 1, threads_per_worker=1,
+                           processes=True, host="127.0.0.1", dashboard_address=None)
+    return Client(cluster), cluster
+
+
+def main(argv=None):
+    try:
+        args = parse_args(sys.argv[1:] if argv is None else argv)
+        paths = expand_logs(args.logs)
+    except UsageError as e:
+        if str(e):
+            print(f"tallowby-dask: {e}", file=sys.stderr)
+        return EXIT_USAGE
+    if args.merger is None and shutil.which(args.scanner) is None:
+        print(f"tallowby-dask: {args.scanner}: not found here (give --merger)", file=sys.stderr)
+        return EXIT_USAGE
+
+    try:
+        client, cluster = start_client(args)
+    except Exception as e:  # noqa: BLE001 - any failure to reach the cluster
+        print(f"tallowby-dask: cannot reach the cluster: {e}", file=sys.stderr)
+        return EXIT_SHARD_FAILED
+    try:
+        threads = sum(client.nthreads().values()) or 1
+        total = sum(os.path.getsize(p) for p in paths if os.path.isfile(p))
+        shard_size = args.shard_size or max(
+            MIN_SHARD_BYTES, math.ceil(total / (threads * SHARDS_PER_WORKER_THREAD)))
+        shards = make_shards(paths, shard_size)
+        try:
+            partials = run_shards(client, args, shards)
+        except ShardFailed as e:
+            print(f"tallowby-dask: {e}; nothing was written", file=sys.stderr)
+            return EXIT_SHARD_FAILED
+        # The scanner's own messages (a log missing or unreadable), in order.
+        for _, message, _ in partials:
+            sys.stderr.write(message)
+        sys.stderr.flush()
+        with tempfile.TemporaryDirectory(prefix="tallowby-dask-") as workdir:
+            return merge(args, partials, workdir)
+    finally:
+        client.close()
+        if cluster is not None:
+            cluster.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
