@@ -13,6 +13,7 @@ the cluster could not be reached: nothing was written.
 
 import argparse
 import glob
+import logging
 import math
 import os
 import shutil
@@ -20,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 import uuid
+import warnings
 
 EXIT_USAGE = 2
 EXIT_SHARD_FAILED = 3
@@ -238,12 +240,19 @@ def merge(args, partials, workdir):
 
 
 def start_client(args):
+    # Standard error carries the scanner's messages and the summary line
+    # only, as with one scan: the cluster's advice (slow scratch folders,
+    # restarted workers) stays out of it, here and in local workers.
+    warnings.filterwarnings("ignore")
+    os.environ["PYTHONWARNINGS"] = "ignore"
+    logging.getLogger("distributed").setLevel(logging.ERROR)
     from distributed import Client, LocalCluster
 
     if args.scheduler:
         return Client(args.scheduler), None
     cluster = LocalCluster(n_workers=args.workers or os.cpu_count() or 1, threads_per_worker=1,
-                           processes=True, host="127.0.0.1", dashboard_address=None)
+                           processes=True, host="127.0.0.1", dashboard_address=None,
+                           silence_logs=logging.CRITICAL)
     return Client(cluster), cluster
 
 
