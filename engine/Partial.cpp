@@ -1,11 +1,15 @@
 #include "Partial.h"
 
+#include "TextFold.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <memory>
+#include <queue>
+#include <unordered_map>
 #include <utility>
 
 namespace tallowby {
@@ -29,40 +33,61 @@ constexpr std::int64_t kMaxTotal = std::int64_t{1} << 62;
 
 // CRC-32 as zlib's crc32() computes it (reflected polynomial 0xEDB88320),
 // so a reader in another language checks it with its standard library.
-const std::array<std::uint32_t, 256>& CrcTable() {
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t{};
+// Eight bytes a step with eight tables: the checksum must not be what
+// reading a partial waits for.
+using CrcTables = std::array<std::array<std::uint32_t, 256>, 8>;
+
+const CrcTables& Tables() {
+    static const CrcTables tables = [] {
+        CrcTables t{};
         for (std::uint32_t i = 0; i < 256; ++i) {
             std::uint32_t c = i;
             for (int k = 0; k < 8; ++k) {
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             }
-            t[i] = c;
+            t[0][i] = c;
+        }
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            for (std::size_t k = 1; k < 8; ++k) {
+                t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xff];
+            }
         }
         return t;
     }();
-    return table;
+    return tables;
 }
 
 std::uint32_t UpdateCrc(std::uint32_t crc, std::string_view bytes) {
-    const auto& table = CrcTable();
+    const CrcTables& t = Tables();
     crc = ~crc;
-    for (const char b : bytes) {
-        crc = table[(crc ^ static_cast<unsigned char>(b)) & 0xff] ^ (crc >> 8);
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t n = bytes.size();
+    for (; n >= 8; p += 8, n -= 8) {
+        const std::uint32_t lo = crc ^ (std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
+                                        std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
+        crc = t[7][lo & 0xff] ^ t[6][(lo >> 8) & 0xff] ^ t[5][(lo >> 16) & 0xff] ^ t[4][lo >> 24] ^
+              t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+    }
+    for (; n > 0; ++p, --n) {
+        crc = t[0][(crc ^ *p) & 0xff] ^ (crc >> 8);
     }
     return ~crc;
 }
 
 void PutU32(std::string& out, std::uint32_t v) {
+    char bytes[4];
     for (int i = 0; i < 4; ++i) {
-        out += static_cast<char>((v >> (8 * i)) & 0xff);
+        bytes[i] = static_cast<char>((v >> (8 * i)) & 0xff);
     }
+    out.append(bytes, 4);
 }
 
 void PutU64(std::string& out, std::uint64_t v) {
+    char bytes[8];
     for (int i = 0; i < 8; ++i) {
-        out += static_cast<char>((v >> (8 * i)) & 0xff);
+        bytes[i] = static_cast<char>((v >> (8 * i)) & 0xff);
     }
+    out.append(bytes, 8);
 }
 
 // Encodes in pieces, handing each full piece to `emit` with the checksum
@@ -113,17 +138,12 @@ bool Encode(const PartialSummary& summary, const WorkList& list, Encoder& enc) {
         PutU32(out, static_cast<std::uint32_t>(option.size()));
         out += option;
     }
-    // Entries in arrival order: a merge appends them as they come, and the
-    // work list orders them as it ordered the scan's.
-    std::vector<std::pair<std::int64_t, std::size_t>> byArrival(list.size());
+    // Entries in work-list order, so a merge of many partials is one pass
+    // over all of them side by side.
+    PutU64(out, list.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
-        byArrival[i] = {list.arrival(i), i};
-    }
-    std::sort(byArrival.begin(), byArrival.end());
-    PutU64(out, byArrival.size());
-    for (const auto& [arrival, index] : byArrival) {
-        const WorkList::Item item = list.at(index);
-        PutU64(out, static_cast<std::uint64_t>(arrival));
+        const WorkList::Item item = list.at(i);
+        PutU64(out, static_cast<std::uint64_t>(list.arrival(i)));
         PutU64(out, static_cast<std::uint64_t>(item.count));
         out += static_cast<char>(item.type);
         out += static_cast<char>(item.bot ? 1 : 0);
@@ -263,6 +283,7 @@ bool DecodePartial(std::string bytes, Partial& out, std::string& error) {
     }
     out.entries.reserve(entryCount);
     std::int64_t arrivals = 0;
+    std::int64_t lastPosition = -1;
     for (std::uint64_t i = 0; i < entryCount; ++i) {
         std::uint64_t position = 0;
         std::uint64_t count = 0;
@@ -281,11 +302,17 @@ bool DecodePartial(std::string bytes, Partial& out, std::string& error) {
                         : count != 0) {
             return Fail(error, "corrupt (bad click count)");
         }
-        if (position > static_cast<std::uint64_t>(kMaxFigure) ||
-            (!out.entries.empty() &&
-             static_cast<std::int64_t>(position) <= out.entries.back().position)) {
-            return Fail(error, "corrupt (positions out of order)");
+        if (position > static_cast<std::uint64_t>(kMaxFigure)) {
+            return Fail(error, "corrupt (a position lies beyond the entries)");
         }
+        if (!out.entries.empty()) {
+            const PartialEntry& last = out.entries.back();
+            const int c = CompareIgnoringCase(last.referrer, referrer);
+            if (c > 0 || (c == 0 && last.position >= static_cast<std::int64_t>(position))) {
+                return Fail(error, "corrupt (entries out of order)");
+            }
+        }
+        lastPosition = std::max(lastPosition, static_cast<std::int64_t>(position));
         arrivals += s.collapsed ? static_cast<std::int64_t>(count) : 1;
         if (arrivals > kMaxFigure) {
             return Fail(error, "corrupt (click counts out of range)");
@@ -298,7 +325,7 @@ bool DecodePartial(std::string bytes, Partial& out, std::string& error) {
         return Fail(error, "corrupt (bytes after the last entry)");
     }
     // Every position names one arrival of the partial's own scan.
-    if (!out.entries.empty() && out.entries.back().position >= arrivals) {
+    if (lastPosition >= arrivals) {
         return Fail(error, "corrupt (a position lies beyond the entries)");
     }
     out.arrivals = arrivals;
@@ -365,7 +392,7 @@ PartialFileResult ReadPartial(FileSystem& fs, const std::string& path, Partial& 
     return result;
 }
 
-bool PartialMerger::add(const Partial& partial, std::string& error) {
+bool PartialMerger::add(Partial partial, std::string& error) {
     const PartialSummary& p = partial.summary;
     if (first_) {
         summary_.options = p.options;
@@ -390,34 +417,130 @@ bool PartialMerger::add(const Partial& partial, std::string& error) {
             return Fail(error, "the partials' counters add up beyond range");
         }
     }
+    offsets_.push_back(offset_);
     for (const auto& [total, more] : sums) {
-        if (total != &offset_) {
-            *total += more;
-        }
+        *total += more;
     }
     summary_.inputsIncomplete = summary_.inputsIncomplete || p.inputsIncomplete;
-    for (const PartialEntry& e : partial.entries) {
-        if (summary_.collapsed) {
-            list_.appendCounted(e.referrer, e.type, e.bot, e.count, offset_ + e.position);
-        } else {
-            // Positions of an uncollapsed partial run 0, 1, 2, ...: the
-            // append order is the arrival order.
-            list_.append(e.referrer, e.type, e.bot);
-        }
-    }
-    offset_ += partial.arrivals;
+    partials_.push_back(std::move(partial));
     return true;
 }
 
+namespace {
+
+// One entry on its way into the merged list, at its position in all inputs.
+struct Merging {
+    const PartialEntry* entry;
+    std::int64_t arrival;
+};
+
+// The entries of one run of texts equal but for letter case, in arrival
+// order, collapsed: one survivor per exact text, the first to arrive, with
+// the lines of all. Runs are short; a long one (a text in many letter cases)
+// finds its survivors through a table.
+class RunCollapser {
+public:
+    void add(const Merging& m) {
+        if (survivors_.size() < kLinearLimit) {
+            for (Survivor& s : survivors_) {
+                if (s.first.entry->referrer == m.entry->referrer) {
+                    s.count += m.entry->count;
+                    return;
+                }
+            }
+        } else {
+            if (index_.empty()) {
+                for (std::size_t i = 0; i < survivors_.size(); ++i) {
+                    index_.emplace(survivors_[i].first.entry->referrer, i);
+                }
+            }
+            const auto [it, fresh] = index_.emplace(m.entry->referrer, survivors_.size());
+            if (!fresh) {
+                survivors_[it->second].count += m.entry->count;
+                return;
+            }
+        }
+        survivors_.push_back(Survivor{m, m.entry->count});
+    }
+    // Appends the survivors to `list`; returns how many entries went.
+    std::int64_t flush(WorkList& list, std::size_t runLength) {
+        for (const Survivor& s : survivors_) {
+            const PartialEntry& e = *s.first.entry;
+            list.appendMerged(e.referrer, e.type, e.bot, s.count, s.first.arrival);
+        }
+        const auto removed = static_cast<std::int64_t>(runLength - survivors_.size());
+        survivors_.clear();
+        index_.clear();
+        return removed;
+    }
+
+private:
+    static constexpr std::size_t kLinearLimit = 16;
+    struct Survivor {
+        Merging first;
+        std::int64_t count;
+    };
+    std::vector<Survivor> survivors_;
+    std::unordered_map<std::string_view, std::size_t> index_;
+};
+
+}  // namespace
+
 void PartialMerger::finish() {
-    if (!summary_.collapsed) {
-        return;
+    // Each partial is in work-list order already: one pass over all of them
+    // side by side, always taking the smallest text (equal ones by arrival),
+    // leaves the merged list in order with nothing to sort.
+    struct Cursor {
+        std::size_t partial;
+        std::size_t next;
+        Merging head;
+    };
+    auto later = [](const Cursor& a, const Cursor& b) {
+        const int c = CompareIgnoringCase(a.head.entry->referrer, b.head.entry->referrer);
+        return c != 0 ? c > 0 : a.head.arrival > b.head.arrival;
+    };
+    std::priority_queue<Cursor, std::vector<Cursor>, decltype(later)> heads(later);
+    auto push = [&](std::size_t p, std::size_t next) {
+        if (next < partials_[p].entries.size()) {
+            const PartialEntry& e = partials_[p].entries[next];
+            heads.push(Cursor{p, next + 1, Merging{&e, offsets_[p] + e.position}});
+        }
+    };
+    for (std::size_t p = 0; p < partials_.size(); ++p) {
+        push(p, 0);
     }
-    // Equal referrers of different partials meet here; the first to arrive
-    // survives with its type, and the others count as duplicates removed.
-    for (const std::int64_t removed : list_.collapse()) {
-        summary_.counters.duplicatesRemoved += removed;
+    std::size_t total = 0;
+    for (const Partial& p : partials_) {
+        total += p.entries.size();
     }
+    list_.reserve(total);
+    RunCollapser run;
+    std::string_view runText;
+    std::size_t runLength = 0;
+    std::int64_t removed = 0;
+    while (!heads.empty()) {
+        const Cursor top = heads.top();
+        heads.pop();
+        push(top.partial, top.next);
+        const PartialEntry& e = *top.head.entry;
+        if (!summary_.collapsed) {
+            list_.appendMerged(e.referrer, e.type, e.bot, 0, top.head.arrival);
+            continue;
+        }
+        if (runLength > 0 && !EqualsIgnoringCase(runText, e.referrer)) {
+            removed += run.flush(list_, runLength);
+            runLength = 0;
+        }
+        runText = e.referrer;
+        ++runLength;
+        run.add(top.head);
+    }
+    removed += run.flush(list_, runLength);
+    summary_.counters.duplicatesRemoved += removed;
+    if (summary_.collapsed && list_.empty()) {
+        list_.collapse();  // an empty list still reads as collapsed
+    }
+    partials_.clear();
 }
 
 }  // namespace tallowby

@@ -31,7 +31,7 @@ struct PartialSummary {
     std::int64_t spamHidden = 0;    // lines left out as spam (0 where nothing is)
 };
 
-// One work-list entry of a partial, in the order of arrival.
+// One work-list entry of a partial, in work-list order.
 struct PartialEntry {
     std::string_view referrer;  // into Partial::bytes
     std::int64_t position = 0;  // arrival position in the partial's own scan
@@ -41,7 +41,8 @@ struct PartialEntry {
 };
 
 // A partial as read and checked: its bytes and the entries that point into
-// them, in ascending position.
+// them, in work-list order (ascending text, letter case ignored; equal texts
+// in ascending position).
 struct Partial {
     PartialSummary summary;
     std::string bytes;
@@ -73,15 +74,17 @@ PartialFileResult ReadPartial(FileSystem& fs, const std::string& path, Partial& 
 
 // Merges partials given in the order of their inputs into one work list and
 // one summary, exactly as one scan of all those inputs would have left them.
+// The partials are kept until finish(); the merge is one pass over all of
+// them, linear in their size (times the logarithm of their number).
 class PartialMerger {
 public:
     // Adds the next partial. The caller has checked that its options equal
     // the first one's. Returns false, adding nothing, when its entries are
     // collapsed and the first one's not (or the other way round), or when
     // the figures would add up beyond range; `error` then says which.
-    bool add(const Partial& partial, std::string& error);
-    // Collapses equal referrers across partials when they were collapsed.
-    // Call once, after the last add().
+    bool add(Partial partial, std::string& error);
+    // Merges what was added: equal referrers of different partials are
+    // collapsed when the partials were. Call once, after the last add().
     void finish();
 
     const WorkList& workList() const { return list_; }
@@ -90,7 +93,9 @@ public:
 private:
     WorkList list_;
     PartialSummary summary_;
-    std::int64_t offset_ = 0;  // arrivals of the partials added so far
+    std::vector<Partial> partials_;
+    std::vector<std::int64_t> offsets_;  // arrivals of the partials before each
+    std::int64_t offset_ = 0;            // arrivals of all partials so far
     bool first_ = true;
 };
 

@@ -85,16 +85,7 @@ std::uint32_t WorkList::intern(std::string_view text) {
     const std::uint64_t hash = HashText(text);
     if ((texts_.size() + 1) * 2 > slots_.size()) {
         // Keep the table at most half full.
-        std::vector<std::uint64_t> bigger(std::max<std::size_t>(1024, slots_.size() * 2), 0);
-        const std::size_t mask = bigger.size() - 1;
-        for (std::uint32_t id = 0; id < texts_.size(); ++id) {
-            std::size_t slot = hashes_[id] & mask;
-            while (bigger[slot] != 0) {
-                slot = (slot + 1) & mask;
-            }
-            bigger[slot] = (hashes_[id] & kTagMask) | (id + 1);
-        }
-        slots_.swap(bigger);
+        rehash(std::max<std::size_t>(1024, slots_.size() * 2));
     }
     const std::size_t mask = slots_.size() - 1;
     std::size_t slot = hash & mask;
@@ -140,6 +131,35 @@ void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
     ordered_ = false;
 }
 
+void WorkList::reserve(std::size_t entries) {
+    const std::size_t total = entries_.size() + entries;
+    entries_.reserve(total);
+    arrivals_.reserve(total);
+    texts_.reserve(texts_.size() + entries);
+    hashes_.reserve(texts_.size() + entries);
+    // The table as intern() would have grown it for that many texts.
+    std::size_t slots = std::max<std::size_t>(1024, slots_.size());
+    while ((texts_.size() + entries + 1) * 2 > slots) {
+        slots *= 2;
+    }
+    if (slots > slots_.size()) {
+        rehash(slots);
+    }
+}
+
+void WorkList::rehash(std::size_t slots) {
+    std::vector<std::uint64_t> bigger(slots, 0);
+    const std::size_t mask = slots - 1;
+    for (std::uint32_t id = 0; id < texts_.size(); ++id) {
+        std::size_t slot = hashes_[id] & mask;
+        while (bigger[slot] != 0) {
+            slot = (slot + 1) & mask;
+        }
+        bigger[slot] = (hashes_[id] & kTagMask) | (id + 1);
+    }
+    slots_.swap(bigger);
+}
+
 void WorkList::keepArrivals() {
     if (!arrivalsKept_) {
         arrivals_.resize(entries_.size());
@@ -150,18 +170,28 @@ void WorkList::keepArrivals() {
     }
 }
 
-void WorkList::appendCounted(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
-                             std::int64_t arrival) {
+void WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
+                            std::int64_t arrival) {
     keepArrivals();
-    if (!collapsed_) {
+    if (count > 0 && !collapsed_) {
         counts_.assign(entries_.size(), 0);
         collapsed_ = true;
     }
-    entries_.push_back(Entry{intern(referrer), type, bot});
-    counts_.push_back(count);
+    const std::uint32_t text = intern(referrer);
+    // Still in order when the list was (with no permutation held) and the
+    // new entry goes after the last one.
+    if (ordered_ && !entries_.empty()) {
+        const int c = CompareIgnoringCase(texts_[entries_.back().text], texts_[text]);
+        if (!order_.empty() || c > 0 || (c == 0 && arrivals_.back() >= arrival)) {
+            ordered_ = false;
+        }
+    }
+    entries_.push_back(Entry{text, type, bot});
+    if (collapsed_) {
+        counts_.push_back(count);
+    }
     arrivals_.push_back(arrival);
     nextArrival_ = std::max(nextArrival_, arrival + 1);
-    ordered_ = false;
 }
 
 std::int64_t WorkList::arrival(std::size_t index) const {

@@ -30,7 +30,7 @@ public:
     // clear() or the list's destruction.
     struct Item {
         std::string_view referrer;
-        std::int64_t count = 0;  // 0 before the collapse
+        std::int64_t count = 0;         // 0 before the collapse
         TypeCode type = TypeCode::HTM;  // code of the entry's line remainder
         bool bot = false;
         // The entry's text: the referrer, or after the collapse its count
@@ -47,13 +47,17 @@ public:
     // Inserts an entry at its place in the order. After a collapse the new
     // entry has no count.
     void append(std::string_view referrer, TypeCode type, bool bot);
-    // Appends an entry that already stands for `count` (> 0) lines, as a
-    // merge of partial results brings it, with the arrival position it had
-    // in the scan it came from. The list reads as collapsed from then on; a
-    // collapse() adds the counts of equal texts. Entries go after earlier
-    // ones of equal text, so append in ascending `arrival`.
-    void appendCounted(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
-                       std::int64_t arrival);
+    // Appends an entry as a merge of partial results brings it: with the
+    // arrival position it had, and, when `count` > 0, the lines it already
+    // stands for (the list then reads as collapsed from then on; a collapse()
+    // adds the counts of equal texts). A merge appends in work-list order,
+    // and the list then stays in order without sorting; entries appended out
+    // of that order are sorted as after append().
+    // Makes room for `entries` more entries of as many distinct texts, so a
+    // merge that knows its size grows nothing as it goes. Changes nothing else.
+    void reserve(std::size_t entries);
+    void appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
+                      std::int64_t arrival);
 
     std::size_t size() const { return entries_.size(); }
     // Bytes of all distinct texts together: after a collapse, of all referrers.
@@ -69,7 +73,7 @@ public:
     // The arrival position of the entry at `index`: how many entries were
     // appended before it since clear(). After a collapse, that of the first
     // entry of its text. An entry appended after a collapse, or after
-    // appendCounted(), arrives one after the latest arrival so far.
+    // appendMerged(), arrives one after the latest arrival so far.
     std::int64_t arrival(std::size_t index) const;
 
     // Leaves one entry per distinct text (exact bytes, letter case counts),
@@ -84,6 +88,7 @@ private:
         bool bot;
     };
     std::uint32_t intern(std::string_view text);
+    void rehash(std::size_t slots);  // a table of `slots` (a power of two) slots
     void ensureOrdered() const;
     std::vector<std::int64_t> collapseFresh();  // collapse() of a list never collapsed
     std::int64_t arrivalOf(std::uint32_t entry) const {
@@ -91,8 +96,8 @@ private:
     }
     void keepArrivals();  // from here on, arrivals_ holds one position per entry
 
-    std::vector<Entry> entries_;     // arrival order (after a collapse: work-list order)
-    std::vector<std::int64_t> counts_;  // per entry, after a collapse
+    std::vector<Entry> entries_;           // arrival order (after a collapse: work-list order)
+    std::vector<std::int64_t> counts_;     // per entry, after a collapse
     std::vector<std::string_view> texts_;  // distinct texts, in the arena
     std::vector<std::uint64_t> hashes_;    // per distinct text, for growing the table
     // Open addressing: the hash's upper half, then the text index + 1 (0 =
@@ -104,7 +109,7 @@ private:
     std::size_t arenaCapacity_ = 0;
     bool collapsed_ = false;
     // Arrival positions per entry (in entries_ order), kept once a collapse
-    // or appendCounted() has parted them from the entry index.
+    // or appendMerged() has parted them from the entry index.
     std::vector<std::int64_t> arrivals_;
     bool arrivalsKept_ = false;
     std::int64_t nextArrival_ = 0;

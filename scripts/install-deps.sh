@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev libgl-dev
   xvfb xauth hyperfine time
   clang libclang-rt-14-dev
+  python3-distributed
 )
 
 missing=()

@@ -1,6 +1,7 @@
 // --merge: partial results of scans, given in the order of their inputs,
 // made into the output of one scan of all those inputs.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/ScanCommand.h"
@@ -64,7 +65,7 @@ int RunMergeCommand(const ScanOptions& options, const CommandIo& io) {
             return kExitUsage;
         }
         std::string error;
-        if (!merger.add(partial, error)) {
+        if (!merger.add(std::move(partial), error)) {
             Complain(io.err, path, "cannot merge: " + error);
             return kExitUsage;
         }

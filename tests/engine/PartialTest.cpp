@@ -156,6 +156,32 @@ TEST(PartialMerge, EqualsOneScanForEveryCutAndOption) {
     }
 }
 
+TEST(PartialMerge, ManyLetterCaseTwinsMergeAsOneScan) {
+    // 40 spellings of one address in letter case, each in every piece, in
+    // a different order per piece: a long run of texts equal but for case.
+    std::vector<std::string> pieces(3);
+    for (std::size_t p = 0; p < pieces.size(); ++p) {
+        for (unsigned k = 0; k < 40; ++k) {
+            const unsigned spelling = (k * (2 * p + 3)) % 40;
+            std::string address = "http://abcdef.example/ ";
+            for (unsigned bit = 0; bit < 6; ++bit) {
+                if (spelling & (1u << bit)) {
+                    address[7 + bit] = static_cast<char>(address[7 + bit] - 32);
+                }
+            }
+            pieces[p] += "x " + address + (k % 2 ? "/a.pdf\n" : "/b.zip\n");
+        }
+    }
+    for (const bool dupes : {true, false}) {
+        const Options o{dupes, false, false};
+        Outcome one;
+        ScanPieces(pieces, o,
+                   [&](const Scanner& s) { one = OutcomeOf(s.workList(), s.counters()); });
+        EXPECT_TRUE(Merged({PartialOf({pieces[0]}, o), PartialOf({pieces[1]}, o),
+                            PartialOf({pieces[2]}, o)}) == one);
+    }
+}
+
 TEST(PartialMerge, SurvivorKeepsTheTypeOfTheFirstArrivalAcrossPartials) {
     // Worked out by hand: "http://b.example/" arrives first as PDF (line a),
     // then as ZIP in the second partial; one entry, PDF, three clicks.
@@ -217,9 +243,11 @@ TEST(PartialDecode, EveryCutAndEveryChangedByteIsRefused) {
     std::string error;
     ASSERT_TRUE(DecodePartial(good, p, error)) << error;
     ASSERT_EQ(p.entries.size(), 2u);
-    EXPECT_EQ(p.entries[0].referrer, "http://b.example/");
-    EXPECT_EQ(p.entries[1].position, 1);
-    EXPECT_TRUE(p.entries[1].bot);
+    // In work-list order, each with its arrival.
+    EXPECT_EQ(p.entries[0].referrer, "http://a.example/");
+    EXPECT_EQ(p.entries[0].position, 1);
+    EXPECT_TRUE(p.entries[0].bot);
+    EXPECT_EQ(p.entries[1].position, 0);
     for (std::size_t n = 0; n < good.size(); ++n) {
         EXPECT_FALSE(DecodePartial(good.substr(0, n), p, error)) << "cut to " << n;
         EXPECT_TRUE(error == "truncated" || (n == 0 && error == "not a partial result")) << error;
@@ -248,8 +276,8 @@ TEST(PartialDecode, SaysWhatIsWrong) {
         {"flags", 12, 8, true, "corrupt (unknown flags)"},
         {"type code", firstEntry + 16, 40, true, "corrupt (bad type code)"},
         {"count without collapse", firstEntry + 8, 1, true, "corrupt (bad click count)"},
-        {"second position", firstEntry + 22 + 17, 0, true, "corrupt (positions out of order)"},
-        {"first position", firstEntry, 7, true, "corrupt (positions out of order)"},
+        {"second text", firstEntry + 39 + 22, 'a', true, "corrupt (entries out of order)"},
+        {"first position", firstEntry, 7, true, "corrupt (a position lies beyond the entries)"},
         {"entry length", firstEntry + 18, 100, true, "corrupt (entries run past the end)"},
     };
     for (const Case& c : cases) {
