@@ -30,7 +30,7 @@ public:
     // clear() or the list's destruction.
     struct Item {
         std::string_view referrer;
-        std::int64_t count = 0;         // 0 before the collapse
+        std::int64_t count = 0;  // 0 before the collapse
         TypeCode type = TypeCode::HTM;  // code of the entry's line remainder
         bool bot = false;
         // The entry's text: the referrer, or after the collapse its count
@@ -96,8 +96,8 @@ private:
     }
     void keepArrivals();  // from here on, arrivals_ holds one position per entry
 
-    std::vector<Entry> entries_;           // arrival order (after a collapse: work-list order)
-    std::vector<std::int64_t> counts_;     // per entry, after a collapse
+    std::vector<Entry> entries_;     // arrival order (after a collapse: work-list order)
+    std::vector<std::int64_t> counts_;  // per entry, after a collapse
     std::vector<std::string_view> texts_;  // distinct texts, in the arena
     std::vector<std::uint64_t> hashes_;    // per distinct text, for growing the table
     // Open addressing: the hash's upper half, then the text index + 1 (0 =
