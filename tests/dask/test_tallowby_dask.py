@@ -68,11 +68,13 @@ class DaskDriver(unittest.TestCase):
                                       ["-d", "mysite.example"], "local")
 
     def test_every_option_on_a_running_scheduler(self):
+        # Batches of three shards are merged on the workers first.
         for options in (["--no-dupes", "--format", "json"],
                         ["--https", "--quoted", "--no-types"]):
             with self.subTest(options=options):
                 self.expect_equal_to_one_scan(
-                    ["--scheduler", self.cluster.scheduler_address, "--scanner", SCAN],
+                    ["--scheduler", self.cluster.scheduler_address, "--scanner", SCAN,
+                     "--merge-batch", "3"],
                     ["-d", "mysite.example", *options], "options")
 
     def test_shard_of_a_killed_worker_runs_again_elsewhere(self):

@@ -54,6 +54,9 @@ def parse_args(argv):
     p.add_argument("--shard-size", type=int, metavar="BYTES",
                    help="cut files bigger than this into ranges (default: the logs' "
                    "total over four shards per worker thread, at least 16 MB)")
+    p.add_argument("--merge-batch", type=int, default=32, metavar="N",
+                   help="with more than N shards, merge the partials of every N "
+                   "consecutive shards on a worker first (default 32)")
     p.add_argument("--retries", type=int, default=2, metavar="N",
                    help="runs of a failed shard after the first (default 2); a shard "
                    "whose worker dies runs again elsewhere in any case")
@@ -75,6 +78,8 @@ def parse_args(argv):
         raise UsageError("the own domain must not be empty")
     if args.shard_size is not None and args.shard_size < 1:
         raise UsageError("--shard-size must be at least 1")
+    if args.merge_batch < 2:
+        raise UsageError("--merge-batch must be at least 2")
     return args
 
 
@@ -180,13 +185,37 @@ class ProgressBar:
             sys.stderr.flush()
 
 
+def merge_batch(scanner, parts):
+    """Runs on a worker: the partials of consecutive shards merged into one,
+    with their messages and the worst of their exit statuses."""
+    with tempfile.TemporaryDirectory(prefix="tallowby-batch-") as tmp:
+        names = []
+        for i, (data, _, _) in enumerate(parts):
+            names.append(os.path.join(tmp, f"{i:06d}.partial"))
+            with open(names[-1], "wb") as f:
+                f.write(data)
+        merged = os.path.join(tmp, "merged.partial")
+        # Its note about unread inputs is dropped: the final merge says it.
+        run = subprocess.run([scanner, "--merge", "--quiet", "--format", "none",
+                              "--partial", merged, "--", *names],
+                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.PIPE, check=False)
+        if run.returncode not in (0, 1) or not os.path.exists(merged):
+            raise RuntimeError(f"{scanner} --merge exited with status {run.returncode}: "
+                               f"{run.stderr.decode('utf-8', 'replace').strip()}")
+        with open(merged, "rb") as f:
+            data = f.read()
+    return data, "".join(m for _, m, _ in parts), max(status for _, _, status in parts)
+
+
 def run_shards(client, args, shards):
-    """The partials of all shards in shard order, or raises naming the shard
-    that failed for good."""
+    """The partials to merge, in shard order: one per shard, or, with more
+    shards than --merge-batch, one per batch of consecutive shards, merged
+    on the workers. Raises naming the shard or batch that failed for good."""
     import cloudpickle
     from distributed import as_completed
 
-    # Workers need no copy of this file: the shard function travels by value.
+    # Workers need no copy of this file: the functions travel by value.
     cloudpickle.register_pickle_by_value(sys.modules[__name__])
     options = scan_options(args)
     futures = []
@@ -194,30 +223,52 @@ def run_shards(client, args, shards):
         futures.append(client.submit(scan_shard, args.scanner, options, shard,
                                      key=f"tallowby-shard-{i}-{uuid.uuid4().hex}",
                                      retries=args.retries, pure=False))
+    batches = []
+    if len(shards) > args.merge_batch:
+        for first in range(0, len(shards), args.merge_batch):
+            part = futures[first:first + args.merge_batch]
+            batches.append((first, first + len(part) - 1,
+                            client.submit(merge_batch, args.scanner, part,
+                                          key=f"tallowby-batch-{first}-{uuid.uuid4().hex}",
+                                          retries=args.retries, pure=False)))
     index = {f.key: i for i, f in enumerate(futures)}
     results = [None] * len(shards)
     bar = ProgressBar(len(shards), sys.stderr.isatty() and not args.quiet)
+
+    def fail(what, future):
+        try:
+            future.result()
+            cause = "no result"
+        except Exception as e:  # noqa: BLE001 - the worker's exception, or KilledWorker
+            cause = e
+        for other in futures + [b for _, _, b in batches]:
+            other.cancel()
+        raise RunFailed(f"{what} failed: {cause}")
+
     try:
         for future in as_completed(futures):
             i = index[future.key]
             if future.status != "finished":
-                try:
-                    future.result()
-                    raise RuntimeError("no result")
-                except Exception as e:  # the worker's exception, or KilledWorker
-                    for other in futures:
-                        other.cancel()
-                    raise ShardFailed(shards[i], e) from e
-            results[i] = future.result()
+                fail(f"shard {describe(shards[i])}", future)
+            if not batches:
+                results[i] = future.result()
             bar.step()
     finally:
         bar.erase()
-    return results
+    if not batches:
+        return results
+    merged = []
+    for first, last, future in batches:
+        try:
+            merged.append(future.result())
+        except Exception:  # noqa: BLE001 - reported with its cause by fail()
+            fail(f"the merge of shards {describe(shards[first])} to "
+                 f"{describe(shards[last])}", future)
+    return merged
 
 
-class ShardFailed(Exception):
-    def __init__(self, shard, cause):
-        super().__init__(f"shard {describe(shard)} failed: {cause}")
+class RunFailed(Exception):
+    pass
 
 
 def merge(args, partials, workdir):
@@ -281,7 +332,7 @@ def main(argv=None):
         shards = make_shards(paths, shard_size)
         try:
             partials = run_shards(client, args, shards)
-        except ShardFailed as e:
+        except RunFailed as e:
             print(f"tallowby-dask: {e}; nothing was written", file=sys.stderr)
             return EXIT_SHARD_FAILED
         # The scanner's own messages (a log missing or unreadable), in order.
