@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/Partial.h"
+#include "engine/PartialMerger.h"
 
 namespace {
 

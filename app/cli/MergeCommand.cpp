@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/ScanCommand.h"
-#include "engine/Partial.h"
+#include "engine/PartialMerger.h"
 #include "engine/Scanner.h"
 
 namespace tallowby::cli {

@@ -7,7 +7,7 @@
 
 #include "MemoryFileSystem.h"
 #include "RecordingHost.h"
-#include "engine/Partial.h"
+#include "engine/PartialMerger.h"
 #include "engine/Scanner.h"
 
 namespace tallowby {
