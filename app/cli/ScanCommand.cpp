@@ -94,6 +94,44 @@ void Complain(std::FILE* err, const std::string& what, const std::string& reason
     std::fputs(line.c_str(), err);
 }
 
+int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
+    if (options.merge) {
+        return RunMergeCommand(options, io);
+    }
+    StdinFileSystem stdinFs(io.fs ? *io.fs : RealFileSystem(), io.stdinFd);
+    std::optional<RangeFileSystem> ranged;
+    if (options.range) {
+        ranged.emplace(stdinFs, options.files.front(), options.range->start, options.range->end);
+    }
+    FileSystem& fs = ranged ? static_cast<FileSystem&>(*ranged) : stdinFs;
+    Scanner scanner(fs);
+    std::unique_ptr<ProgressLine> progress;
+    if (io.progress && !options.quiet) {
+        progress =
+            std::make_unique<ProgressLine>(io.err, io.terminalWidth, ProgressLine::Clock::now());
+    }
+    CliHost host(options, scanner.counters(), io.err, progress.get());
+    scanner.run(host);
+    if (progress) {
+        progress->erase();
+    }
+    const int status = host.hadFileProblem() ? kExitFileProblem : kExitOk;
+
+    ScanOutputs results{host.rows(), scanner.workList(), {}};
+    results.summary.options = PartialOptionsOf(options);
+    results.summary.collapsed = options.removeDupes;
+    results.summary.inputsIncomplete = host.hadFileProblem();
+    results.summary.counters = scanner.counters();
+    results.summary.counters.cancelRequested = false;
+    // Only the piece that finishes its file counts it as done, so the
+    // pieces of one file count it once.
+    if (options.range && results.summary.counters.filesDone > 0 &&
+        !RangeFinishesFile(fs, options.files.front(), *options.range)) {
+        --results.summary.counters.filesDone;
+    }
+    return WriteScanOutputs(options, results, fs, io, status);
+}
+
 std::vector<std::string> PartialOptionsOf(const ScanOptions& options) {
     auto flag = [](const char* key, bool on) { return std::string(key) + (on ? "=1" : "=0"); };
     return {"domain=" + options.domain, flag("dupes", options.removeDupes),
@@ -133,44 +171,6 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
     }
     std::fflush(io.err);
     return status;
-}
-
-int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
-    if (options.merge) {
-        return RunMergeCommand(options, io);
-    }
-    StdinFileSystem stdinFs(io.fs ? *io.fs : RealFileSystem(), io.stdinFd);
-    std::optional<RangeFileSystem> ranged;
-    if (options.range) {
-        ranged.emplace(stdinFs, options.files.front(), options.range->start, options.range->end);
-    }
-    FileSystem& fs = ranged ? static_cast<FileSystem&>(*ranged) : stdinFs;
-    Scanner scanner(fs);
-    std::unique_ptr<ProgressLine> progress;
-    if (io.progress && !options.quiet) {
-        progress =
-            std::make_unique<ProgressLine>(io.err, io.terminalWidth, ProgressLine::Clock::now());
-    }
-    CliHost host(options, scanner.counters(), io.err, progress.get());
-    scanner.run(host);
-    if (progress) {
-        progress->erase();
-    }
-    const int status = host.hadFileProblem() ? kExitFileProblem : kExitOk;
-
-    ScanOutputs results{host.rows(), scanner.workList(), {}};
-    results.summary.options = PartialOptionsOf(options);
-    results.summary.collapsed = options.removeDupes;
-    results.summary.inputsIncomplete = host.hadFileProblem();
-    results.summary.counters = scanner.counters();
-    results.summary.counters.cancelRequested = false;
-    // Only the piece that finishes its file counts it as done, so the
-    // pieces of one file count it once.
-    if (options.range && results.summary.counters.filesDone > 0 &&
-        !RangeFinishesFile(fs, options.files.front(), *options.range)) {
-        --results.summary.counters.filesDone;
-    }
-    return WriteScanOutputs(options, results, fs, io, status);
 }
 
 }  // namespace tallowby::cli
