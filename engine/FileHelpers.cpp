@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "Compression.h"
 #include "LineReader.h"
 
 namespace tallowby {
@@ -42,23 +43,19 @@ std::int64_t CountLineEnds(const char* p, const char* end, bool previousCr) {
     return lines;
 }
 
-}  // namespace
-
-std::int64_t CountFileLines(const std::string& path, FileSystem& fs) {
-    return CountFileLines(path, fs, {});
-}
-
-std::int64_t CountFileLines(const std::string& path, FileSystem& fs,
-                            const std::function<void()>& afterBlock) {
+// Counts the file's lines; with `sniff`, a file whose first block starts
+// with a compression magic number is measured by its size instead.
+ProgressMeasure Measure(const std::string& path, FileSystem& fs,
+                        const std::function<void()>& afterBlock, bool sniff) {
     // Only ordinary files are read: a FIFO or a device could block or never end.
     const FileStatus st = fs.status(path);
     if (st.kind != FileKind::Regular) {
-        return 0;
+        return {};
     }
     std::string error;
     std::unique_ptr<ByteSource> source = fs.openRead(path, error);
     if (!source) {
-        return 0;
+        return {};
     }
     // Counts line ends without splitting lines: every LF that does not close
     // a CR LF pair, every CR, and a last line without a terminator.
@@ -70,10 +67,15 @@ std::int64_t CountFileLines(const std::string& path, FileSystem& fs,
     std::int64_t lines = 0;
     bool previousCr = false;  // the byte before the block was CR
     bool open = false;        // bytes seen since the last line end
-    for (;;) {
+    for (bool first = true;; first = false) {
         std::ptrdiff_t n = source->read(block.get(), blockSize);
         if (n <= 0) {
             break;  // end of input, or a read error: the lines counted so far
+        }
+        if (first && sniff &&
+            SniffCompression(std::string_view(block.get(), static_cast<std::size_t>(n))) !=
+                Compression::None) {
+            return {static_cast<std::int64_t>(st.size), true};
         }
         const char* data = block.get();
         const char* end = data + n;
@@ -84,7 +86,23 @@ std::int64_t CountFileLines(const std::string& path, FileSystem& fs,
             afterBlock();
         }
     }
-    return lines + (open ? 1 : 0);
+    return {lines + (open ? 1 : 0), false};
+}
+
+}  // namespace
+
+std::int64_t CountFileLines(const std::string& path, FileSystem& fs) {
+    return CountFileLines(path, fs, {});
+}
+
+std::int64_t CountFileLines(const std::string& path, FileSystem& fs,
+                            const std::function<void()>& afterBlock) {
+    return Measure(path, fs, afterBlock, false).units;
+}
+
+ProgressMeasure MeasureForProgress(const std::string& path, FileSystem& fs,
+                                   const std::function<void()>& afterBlock) {
+    return Measure(path, fs, afterBlock, true);
 }
 
 bool FileExists(const std::string& path, FileSystem& fs) {

@@ -18,6 +18,19 @@ std::int64_t CountFileLines(const std::string& path, FileSystem& fs = RealFileSy
 std::int64_t CountFileLines(const std::string& path, FileSystem& fs,
                             const std::function<void()>& afterBlock);
 
+// How the progress bar measures a file before its scan. A plain file is
+// measured in lines (as CountFileLines). A compressed one (see Compression.h)
+// cannot be without decompressing it twice, so it is measured in its
+// compressed bytes and the scan reports the compressed bytes consumed.
+struct ProgressMeasure {
+    std::int64_t units = 0;
+    bool compressedBytes = false;
+};
+// Opens the file once. 0 units when it cannot be opened; `afterBlock` as for
+// CountFileLines.
+ProgressMeasure MeasureForProgress(const std::string& path, FileSystem& fs,
+                                   const std::function<void()>& afterBlock);
+
 // True when `path` names an existing ordinary file: a regular file (not a
 // directory, FIFO or device) whose name does not begin with "." (hidden).
 // False on any error.

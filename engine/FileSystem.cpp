@@ -1,31 +1,54 @@
 #include "FileSystem.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <ctime>
 #include <random>
 
 namespace tallowby {
 
 namespace {
 
-std::string ErrnoText(int error) { return std::strerror(error); }
+std::string ErrnoText(int error) {
+    return std::strerror(error);
+}
+
+// No limit on the bytes a source reads.
+constexpr std::uint64_t kUnlimited = ~std::uint64_t{0};
 
 class FdSource final : public ByteSource {
 public:
-    FdSource(int fd, bool owned) : fd_(fd), owned_(owned) {}
+    // At most `limit` bytes are read: a file is read to the size it had when
+    // it was opened, so a log its writer keeps extending faster than the
+    // scan reads it still comes to an end.
+    FdSource(int fd, bool owned, std::uint64_t limit = kUnlimited)
+        : fd_(fd), owned_(owned), left_(limit) {}
     ~FdSource() override {
         if (owned_) {
             ::close(fd_);
         }
     }
     std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
+        if (left_ < capacity) {
+            capacity = static_cast<std::size_t>(left_);
+        }
+        if (capacity == 0) {
+            return 0;
+        }
         for (;;) {
             ssize_t n = ::read(fd_, buffer, capacity);
             if (n >= 0) {
+                if (left_ != kUnlimited) {
+                    left_ -= static_cast<std::uint64_t>(n);
+                }
                 return n;
             }
             if (errno != EINTR) {
@@ -39,9 +62,35 @@ public:
 private:
     int fd_;
     bool owned_;
+    std::uint64_t left_;
     std::string error_;
 };
 
+// A write that never raises SIGPIPE: a FIFO whose reader went away gives
+// EPIPE, reported like any write error, instead of ending the program.
+ssize_t WriteWithoutSigpipe(int fd, const char* data, std::size_t size) {
+    sigset_t pipeOnly;
+    sigset_t old;
+    sigemptyset(&pipeOnly);
+    sigaddset(&pipeOnly, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeOnly, &old);
+    sigset_t pending;
+    sigpending(&pending);
+    const bool wasPending = sigismember(&pending, SIGPIPE) == 1;
+    const ssize_t n = ::write(fd, data, size);
+    const int saved = errno;
+    if (n < 0 && saved == EPIPE && !wasPending) {
+        const timespec zero{};
+        sigtimedwait(&pipeOnly, nullptr, &zero);  // take back the signal this write raised
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = saved;
+    return n;
+}
+
+// Bytes bound for `target`. Over a regular file (or where nothing is yet) they
+// go to a temporary file beside it that commit() renames over it; into a
+// device or FIFO (an empty `temp`) they go straight, and commit() closes.
 class ReplaceSink final : public ByteSink {
 public:
     ReplaceSink(int fd, std::string temp, std::string target)
@@ -50,7 +99,7 @@ public:
         if (fd_ >= 0) {
             ::close(fd_);
         }
-        if (!committed_) {
+        if (!committed_ && !temp_.empty()) {
             ::unlink(temp_.c_str());
         }
     }
@@ -59,7 +108,8 @@ public:
             return false;
         }
         while (!bytes.empty()) {
-            ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            ssize_t n = temp_.empty() ? WriteWithoutSigpipe(fd_, bytes.data(), bytes.size())
+                                      : ::write(fd_, bytes.data(), bytes.size());
             if (n < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -77,6 +127,14 @@ public:
         }
         int fd = fd_;
         fd_ = -1;
+        if (temp_.empty()) {
+            if (::close(fd) != 0) {
+                error_ = ErrnoText(errno);
+                return false;
+            }
+            committed_ = true;
+            return true;
+        }
         if (::fsync(fd) != 0 && errno != EINVAL) {
             error_ = ErrnoText(errno);
             ::close(fd);
@@ -102,6 +160,68 @@ private:
     std::string error_;
     bool committed_ = false;
 };
+
+// Follows symbolic links from `path` to what they finally name (which need
+// not exist yet). False with the system's text in `error` on a loop.
+bool FollowLinks(std::string& path, std::string& error) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return true;
+        }
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+        if (n < 0) {
+            error = ErrnoText(errno);
+            return false;
+        }
+        if (static_cast<std::size_t>(n) >= link.size()) {
+            continue;  // the link changed under us: read it again
+        }
+        link.resize(static_cast<std::size_t>(n));
+        if (!link.empty() && link[0] == '/') {
+            path = link;
+        } else {
+            const std::size_t slash = path.rfind('/');
+            path = slash == std::string::npos ? link : path.substr(0, slash + 1) + link;
+        }
+    }
+    error = ErrnoText(ELOOP);
+    return false;
+}
+
+// A sink straight into a device or FIFO. A FIFO nobody reads fails at once
+// instead of waiting for a reader.
+std::unique_ptr<ByteSink> OpenDirect(const std::string& target, std::string& error) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        error = errno == ENXIO ? "Nothing reads from it" : ErrnoText(errno);
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return std::make_unique<ReplaceSink>(fd, std::string(), target);
+}
+
+// How much of an opened file a scan reads: its size at the open for a file on
+// a disk; everything for anything else, and for the kernel's pseudo-files,
+// which say "0 bytes" and yet have text.
+std::uint64_t ReadLimit(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return kUnlimited;
+    }
+    if (st.st_size == 0) {
+        struct statfs fsInfo {};
+        if (::fstatfs(fd, &fsInfo) != 0 || fsInfo.f_type == PROC_SUPER_MAGIC ||
+            fsInfo.f_type == SYSFS_MAGIC || fsInfo.f_type == DEBUGFS_MAGIC) {
+            return kUnlimited;
+        }
+    }
+    return static_cast<std::uint64_t>(st.st_size);
+}
 
 class Real final : public FileSystem {
 public:
@@ -134,21 +254,44 @@ public:
             return nullptr;
         }
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        return std::make_unique<FdSource>(fd, true);
+        return std::make_unique<FdSource>(fd, true, ReadLimit(fd));
     }
 
     std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) override {
+        // The temporary file goes beside what a symbolic link names, so the
+        // rename replaces that file and the link stays a link.
+        std::string target = path;
+        if (!FollowLinks(target, error)) {
+            return nullptr;
+        }
         struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        const bool exists = ::stat(target.c_str(), &st) == 0;
+        if (!exists && errno != ENOENT) {
+            error = ErrnoText(errno);
+            return nullptr;
+        }
+        if (exists && S_ISDIR(st.st_mode)) {
             error = ErrnoText(EISDIR);
             return nullptr;
         }
+        if (exists && !S_ISREG(st.st_mode)) {
+            return OpenDirect(target, error);
+        }
         std::random_device random;
         for (int attempt = 0; attempt < 16; ++attempt) {
-            std::string temp = path + ".tmp-" + std::to_string(random() % 1000000000u);
+            std::string temp = target + ".tmp-" + std::to_string(random() % 1000000000u);
             int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
             if (fd >= 0) {
-                return std::make_unique<ReplaceSink>(fd, std::move(temp), path);
+                if (exists) {
+                    // The file that is replaced keeps its owner where the
+                    // system lets us give it (its group at least), then its
+                    // mode: a change of owner clears set-id bits.
+                    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+                        (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+                    }
+                    (void)::fchmod(fd, st.st_mode & 07777);
+                }
+                return std::make_unique<ReplaceSink>(fd, std::move(temp), target);
             }
             if (errno != EEXIST) {
                 error = ErrnoText(errno);
@@ -167,6 +310,8 @@ FileSystem& RealFileSystem() {
     return real;
 }
 
-std::unique_ptr<ByteSource> DescriptorSource(int fd) { return std::make_unique<FdSource>(fd, false); }
+std::unique_ptr<ByteSource> DescriptorSource(int fd) {
+    return std::make_unique<FdSource>(fd, false);
+}
 
 }  // namespace tallowby

@@ -46,7 +46,10 @@ public:
     virtual FileStatus status(const std::string& path) = 0;
     // Returns null on failure and puts the system's text into `error`.
     virtual std::unique_ptr<ByteSource> openRead(const std::string& path, std::string& error) = 0;
-    // Opens a temporary file beside `path` that commit() renames over it.
+    // Opens a temporary file beside `path` (beside what a symbolic link at
+    // `path` names) that commit() renames over it, keeping the mode and, where
+    // allowed, the owner of the file it replaces. A device or FIFO is written
+    // straight through instead; a directory is refused.
     // Returns null on failure and puts the system's text into `error`. A sink
     // destroyed without commit() removes its temporary file.
     virtual std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) = 0;

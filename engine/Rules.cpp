@@ -1,14 +1,17 @@
 #include "Rules.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "TextFold.h"
+#include "TwoWaySearch.h"
 
 namespace tallowby {
 
@@ -303,50 +306,79 @@ void CutReferrerAt(std::string_view line, std::size_t p, Cut& cut, const Referre
 
 namespace {
 
-// Position of the first occurrence of `needle` in `haystack`, bytes compared
-// exactly, or npos; an empty needle is found at 0. Candidates are the places
-// where the first byte and the fifth (for a referrer, the ":" of its scheme)
-// both match.
-std::size_t FindExact(std::string_view haystack, std::string_view needle) {
-    const std::size_t n = needle.size();
-    if (n == 0) {
-        return 0;
-    }
-    if (n > haystack.size()) {
-        return std::string_view::npos;
-    }
-    const char* const data = haystack.data();
-    const std::size_t span = haystack.size() - n + 1;
-    const std::size_t anchor = n > 4 ? 4 : n - 1;
-    struct ExactByte {
-        unsigned char value;
-        unsigned char fold;
-    };
-    const ExactByte first{static_cast<unsigned char>(needle[0]), 0};
-    const ExactByte other{static_cast<unsigned char>(needle[anchor]), 0};
-    return FindCandidate(data, span, anchor, first, other, [&](std::size_t start) {
-        return std::memcmp(data + start, needle.data(), n) == 0;
-    });
-}
+// Finds where a line's referrer recurs after its cut, left to right, bytes
+// compared exactly. Candidates come from the two-byte scan (the first byte
+// and the fifth: for a referrer, the ":" of its scheme) and are compared
+// whole. Those comparisons draw on a budget of about one byte per byte of
+// the line; a line built to defeat the scan (a referrer of many repeated
+// schemes in a rest of the same) spends it, and the two-way search takes
+// over for the rest of the line, so no line costs more than linear time.
+class Recurrences {
+public:
+    Recurrences(std::string_view line, std::string_view referrer)
+        : line_(line), referrer_(referrer), budget_(line.size() + 64) {}
 
-// Appends `line` with every exact occurrence of its referrer deleted. The
-// first occurrence is the cut itself: an earlier one would start with
-// "http://" in some letter case before the first such text.
-void AppendRemainder(std::string_view line, const Cut& cut, std::string& out) {
-    std::string_view referrer = line.substr(cut.position, cut.length);
+    // The first occurrence at or after `from`, or npos.
+    std::size_t next(std::size_t from) {
+        const std::size_t n = referrer_.size();
+        if (n == 0 || from > line_.size()) {
+            return std::string_view::npos;
+        }
+        if (twoWay_) {
+            return twoWay_->findIn(line_, from);
+        }
+        if (n > line_.size() - from) {
+            return std::string_view::npos;
+        }
+        const char* const data = line_.data() + from;
+        const std::size_t span = line_.size() - from - n + 1;
+        const std::size_t anchor = n > 4 ? 4 : n - 1;
+        struct ExactByte {
+            unsigned char value;
+            unsigned char fold;
+        };
+        const ExactByte first{static_cast<unsigned char>(referrer_[0]), 0};
+        const ExactByte other{static_cast<unsigned char>(referrer_[anchor]), 0};
+        bool spent = false;
+        const std::size_t hit =
+            FindCandidate(data, span, anchor, first, other, [&](std::size_t start) {
+                steps_ += n;
+                if (steps_ > budget_) {
+                    spent = true;
+                    return true;
+                }
+                return std::memcmp(data + start, referrer_.data(), n) == 0;
+            });
+        steps_ += hit == std::string_view::npos ? span : hit + 1;
+        if (spent) {
+            twoWay_.emplace(referrer_);
+            return twoWay_->findIn(line_, from);
+        }
+        return hit == std::string_view::npos ? hit : from + hit;
+    }
+
+    std::size_t steps() const { return steps_ + (twoWay_ ? twoWay_->steps() : 0); }
+
+private:
+    std::string_view line_;
+    std::string_view referrer_;
+    std::size_t budget_;
+    std::size_t steps_ = 0;
+    std::optional<TwoWaySearch> twoWay_;
+};
+
+// Appends `line` with every exact occurrence of its referrer deleted, given
+// the first recurrence after the cut (`hit`, or npos). The first occurrence
+// is the cut itself: an earlier one would start with "http://" in some
+// letter case before the first such text.
+void AppendRemainder(std::string_view line, const Cut& cut, std::size_t hit,
+                     Recurrences& recurrences, std::string& out) {
     out.append(line.substr(0, cut.position));
     std::size_t from = cut.position + cut.length;
-    for (;;) {
-        std::size_t hit = std::string_view::npos;
-        if (!referrer.empty()) {
-            hit = FindExact(line.substr(from), referrer);
-            hit = hit == std::string_view::npos ? hit : from + hit;
-        }
-        if (hit == std::string_view::npos) {
-            break;
-        }
+    while (hit != std::string_view::npos) {
         out.append(line.substr(from, hit - from));
-        from = hit + referrer.size();
+        from = hit + cut.length;
+        hit = recurrences.next(from);
     }
     out.append(line.substr(from));
 }
@@ -362,7 +394,9 @@ Extraction ExtractReferrer(std::string_view line, const ReferrerRules& rules) {
     }
     result.referrer = line.substr(cut.position, cut.length);
     result.bot = cut.bot;
-    AppendRemainder(line, cut, result.remainder);
+    Recurrences recurrences(line, result.referrer);
+    const std::size_t hit = recurrences.next(cut.position + cut.length);
+    AppendRemainder(line, cut, hit, recurrences, result.remainder);
     return result;
 }
 
@@ -415,30 +449,40 @@ TypeCode TypeCodeFor(std::string_view remainder) {
     return best;
 }
 
-TypeCode TypeCodeOfRemainder(std::string_view line, const Cut& cut, std::string& scratch) {
+TypeCode TypeCodeOfRemainder(std::string_view line, const Cut& cut, std::string& scratch,
+                             std::size_t* steps) {
     const std::string_view referrer = line.substr(cut.position, cut.length);
     const std::string_view head = line.substr(0, cut.position);
     const std::string_view tail = line.substr(cut.position + cut.length);
-    if (referrer.empty() || FindExact(tail, referrer) != std::string_view::npos) {
+    Recurrences recurrences(line, referrer);
+    const std::size_t hit = recurrences.next(cut.position + cut.length);
+    TypeCode best = TypeCode::HTM;
+    if (referrer.empty() || hit != std::string_view::npos) {
         // The referrer recurs: build the remainder.
         scratch.clear();
-        AppendRemainder(line, cut, scratch);
-        return TypeCodeFor(scratch);
+        AppendRemainder(line, cut, hit, recurrences, scratch);
+        best = TypeCodeFor(scratch);
+    } else {
+        // The usual case: the remainder is head + tail. Classify both without
+        // copying the line, then the few bytes around the join, where a
+        // pattern (five bytes at most) may start in the head and end in the
+        // tail.
+        best = TypeCodeFor(head);
+        if (best != TypeCode::JPG) {
+            best = std::min(best, TypeCodeFor(tail));
+        }
+        if (best != TypeCode::JPG && !head.empty() && !tail.empty()) {
+            char join[8];
+            const std::size_t h = std::min<std::size_t>(head.size(), 4);
+            const std::size_t t = std::min<std::size_t>(tail.size(), 4);
+            std::memcpy(join, head.data() + head.size() - h, h);
+            std::memcpy(join + h, tail.data(), t);
+            best = std::min(best, TypeCodeFor(std::string_view(join, h + t)));
+        }
     }
-    // The usual case: the remainder is head + tail. Classify both without
-    // copying the line, then the few bytes around the join, where a pattern
-    // (five bytes at most) may start in the head and end in the tail.
-    TypeCode best = TypeCodeFor(head);
-    if (best != TypeCode::JPG) {
-        best = std::min(best, TypeCodeFor(tail));
-    }
-    if (best != TypeCode::JPG && !head.empty() && !tail.empty()) {
-        char join[8];
-        const std::size_t h = std::min<std::size_t>(head.size(), 4);
-        const std::size_t t = std::min<std::size_t>(tail.size(), 4);
-        std::memcpy(join, head.data() + head.size() - h, h);
-        std::memcpy(join + h, tail.data(), t);
-        best = std::min(best, TypeCodeFor(std::string_view(join, h + t)));
+    if (steps != nullptr) {
+        // The classification reads each byte of the remainder once.
+        *steps = recurrences.steps() + line.size();
     }
     return best;
 }

@@ -120,7 +120,10 @@ bool CutReferrer(std::string_view line, Cut& cut, const ReferrerRules& rules = {
 // the same rules).
 void CutReferrerAt(std::string_view line, std::size_t scheme, Cut& cut,
                    const ReferrerRules& rules = {});
-// TypeCodeFor(remainder of the cut), computed with `scratch` as working space.
-TypeCode TypeCodeOfRemainder(std::string_view line, const Cut& cut, std::string& scratch);
+// TypeCodeFor(remainder of the cut), computed with `scratch` as working space,
+// in time linear in the line whatever it holds. When `steps` is given it
+// receives the work done (bytes compared and read), for checks of that bound.
+TypeCode TypeCodeOfRemainder(std::string_view line, const Cut& cut, std::string& scratch,
+                             std::size_t* steps = nullptr);
 
 }  // namespace tallowby

@@ -77,10 +77,12 @@ public:
     // maximum then stays at 1.01 for every file): for callers that show no
     // progress, or read input that can be read only once.
     virtual bool countsLines() { return true; }
-    // Called now and then during long work that reads no line (counting a
-    // file's lines, about once per megabyte): a window may give its event
-    // loop a turn here. Not a yield of the run: nothing but the Stop flag
-    // may change in it, and the run's own yields stay as they are.
+    // Called now and then during long work between yields (counting a
+    // file's lines, reading a long line: about once per megabyte read;
+    // reading a compressed file, once per decoded block): a window may give
+    // its event loop a turn here. A Stop asked for in it ends the file where
+    // it is, even in the middle of a line. Not a yield of the run: nothing but
+    // the Stop flag may change in it, and the run's own yields stay as they are.
     virtual void keepAlive() {}
     // A selected file that could not be (fully) read. `reason` is the system's text.
     virtual void fileProblem(const std::string& path, FileProblem problem,

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <utility>
 
+#include "Compression.h"
 #include "FileHelpers.h"
 #include "LineReader.h"
 #include "Rules.h"
@@ -36,6 +37,38 @@ std::string NotOrdinaryReason(FileSystem& fs, const std::string& path) {
     }
     return {};
 }
+
+// A file's bytes as the scan reads them, giving the surroundings a turn
+// after every megabyte: a line of many megabytes comes in many reads, and
+// Stop must not wait for its end. After a Stop the source ends at once.
+class TurnTakingSource final : public ByteSource {
+public:
+    TurnTakingSource(ByteSource& inner, ScanHost& host, const ScanCounters& counters)
+        : inner_(inner), host_(host), counters_(counters) {}
+    std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
+        if (counters_.cancelRequested) {
+            stopped_ = true;
+            return 0;
+        }
+        const std::ptrdiff_t n = inner_.read(buffer, capacity);
+        if (n > 0 && (sinceTurn_ += static_cast<std::size_t>(n)) >= kTurnBytes) {
+            sinceTurn_ = 0;
+            host_.keepAlive();
+        }
+        return n;
+    }
+    std::string error() const override { return inner_.error(); }
+    // True once a Stop cut the file short.
+    bool stopped() const { return stopped_; }
+
+private:
+    static constexpr std::size_t kTurnBytes = 1 << 20;
+    ByteSource& inner_;
+    ScanHost& host_;
+    const ScanCounters& counters_;
+    std::size_t sinceTurn_ = 0;
+    bool stopped_ = false;
+};
 
 void AppendNumber(std::string& out, std::int64_t value) {
     char digits[24];
@@ -89,9 +122,12 @@ void Scanner::prepareFileProgress(ScanHost& host, const std::string& path) {
     // The value goes first, so it never exceeds a new, smaller maximum.
     progressValue_ = 0.01;
     host.setProgressValue(progressValue_);
-    const std::int64_t lines =
-        host.countsLines() ? CountFileLines(path, fs_, [&host] { host.keepAlive(); }) : 0;
-    progressMaximum_ = static_cast<double>(lines) + 1.01;
+    ProgressMeasure measure;
+    if (host.countsLines()) {
+        measure = MeasureForProgress(path, fs_, [&host] { host.keepAlive(); });
+    }
+    progressByBytes_ = measure.compressedBytes;
+    progressMaximum_ = static_cast<double>(measure.units) + 1.01;
     host.setProgressMaximum(progressMaximum_);
     host.yield();
 }
@@ -107,13 +143,39 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
         host.fileProblem(path, FileProblem::Unreadable, error);
         return;
     }
-    LineReader reader(*source, LineReader::BlockFor(fs_.status(path).size));
+    // A compressed file is decompressed while it is read. Each decoded block
+    // gives the window a turn and a look at Stop, so a line that inflates
+    // without end (up to the line limit) cannot hold the scan.
+    bool stoppedReading = false;
+    Compression kind = Compression::None;
+    compressedRead_ = 0;
+    source = OpenDecoded(std::move(source), kind, [&](std::uint64_t compressed) {
+        compressedRead_ = compressed;
+        host.keepAlive();
+        stoppedReading = counters_.cancelRequested;
+        return !stoppedReading;
+    });
+    if (!source) {
+        host.fileProblem(path, FileProblem::Unreadable, "Not enough memory");
+        return;
+    }
+    if (kind == Compression::None) {
+        progressByBytes_ = false;
+    }
+    // The block follows the file's size; a compressed file's size says
+    // little about its lines, so it gets the default block.
+    // Long lines give the window a turn too, and a Stop there ends the file.
+    TurnTakingSource turns(*source, host, counters_);
+    LineReader reader(turns, kind == Compression::None
+                                   ? LineReader::BlockFor(fs_.status(path).size)
+                                   : LineReader::kDefaultBlock);
     std::string scratch;
     std::string_view line;
     for (;;) {
         // The end test comes before the Stop test: an empty file still
-        // counts as done after a Stop.
-        if (reader.atEnd()) {
+        // counts as done after a Stop. A file that a Stop cut short in the
+        // middle of a line is not done.
+        if (reader.atEnd() && !stoppedReading && !turns.stopped()) {
             if (reader.failed()) {
                 host.fileProblem(path, FileProblem::ReadFailed, reader.error());
                 return;
@@ -128,8 +190,8 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
             host.setProgressValue(progressValue_);
             return;
         }
-        if (!reader.next(line)) {
-            continue;  // a read error: the end test reports it
+        if (!reader.next(line) || turns.stopped()) {
+            continue;  // a read error (the end test reports it) or a Stop
         }
         ++counters_.linesScanned;
         // LineHasReferrer and the cut, sharing one search for the address.
@@ -155,7 +217,9 @@ bool Scanner::mentionsOwnDomain(ScanHost& host, std::string_view line) {
 }
 
 void Scanner::stepProgress(ScanHost& host) {
-    if (progressMaximum_ > progressValue_ + 1) {
+    if (progressByBytes_) {
+        progressValue_ = std::min(0.01 + static_cast<double>(compressedRead_), progressMaximum_);
+    } else if (progressMaximum_ > progressValue_ + 1) {
         progressValue_ += 1;
     } else {
         progressValue_ = progressMaximum_;

@@ -47,6 +47,10 @@ private:
     WorkList workList_;
     double progressValue_ = 0;
     double progressMaximum_ = 0;
+    // The current file is compressed: the bar follows compressedRead_, the
+    // compressed bytes behind the lines handed out so far, not a line count.
+    bool progressByBytes_ = false;
+    std::uint64_t compressedRead_ = 0;
     bool running_ = false;
 };
 

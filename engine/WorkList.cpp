@@ -11,6 +11,11 @@ namespace tallowby {
 namespace {
 constexpr std::size_t kArenaChunk = 1 << 20;
 constexpr std::uint32_t kUnseen = static_cast<std::uint32_t>(-1);
+constexpr std::uint32_t kNone = static_cast<std::uint32_t>(-1);
+// An element of the entries with this bit set is a run mark; the rest of it
+// counts the repeats.
+constexpr std::uint32_t kMark = 0x80000000u;
+constexpr std::uint32_t kMaxRepeats = kMark - 1;
 
 }  // namespace
 
@@ -37,7 +42,13 @@ WorkList::~WorkList() = default;
 
 void WorkList::clear() {
     entries_.clear();
+    size_ = 0;
+    lastVariant_ = 0;
     counts_.clear();
+    variants_.clear();
+    variantSlots_.clear();
+    otherVariants_ = 0;
+    runStart_.clear();
     texts_.clear();
     hashes_.clear();
     slots_.clear();
@@ -47,6 +58,7 @@ void WorkList::clear() {
     arrivals_.clear();
     arrivalsKept_ = false;
     nextArrival_ = 0;
+    elementArrival_.clear();
     order_.clear();
     ordered_ = true;
 }
@@ -92,7 +104,7 @@ std::uint32_t WorkList::intern(std::string_view text) {
     while (const std::uint64_t held = slots_[slot]) {
         if ((held & kTagMask) == (hash & kTagMask)) {
             const auto id = static_cast<std::uint32_t>(held) - 1;
-            if (texts_[id] == text) {
+            if (texts_[id].bytes == text) {
                 return id;
             }
         }
@@ -113,38 +125,10 @@ std::uint32_t WorkList::intern(std::string_view text) {
     arenaUsed_ += text.size();
     textBytes_ += text.size();
     const auto id = static_cast<std::uint32_t>(texts_.size());
-    texts_.emplace_back(stored, text.size());
+    texts_.push_back(Text{std::string_view(stored, text.size()), kNone, TypeCode::HTM, false});
     hashes_.push_back(hash);
     slots_[slot] = (hash & kTagMask) | (id + 1);
     return id;
-}
-
-void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
-    entries_.push_back(Entry{intern(referrer), type, bot});
-    if (collapsed_) {
-        counts_.push_back(0);
-    }
-    if (arrivalsKept_) {
-        arrivals_.push_back(nextArrival_);
-    }
-    ++nextArrival_;
-    ordered_ = false;
-}
-
-void WorkList::reserve(std::size_t entries) {
-    const std::size_t total = entries_.size() + entries;
-    entries_.reserve(total);
-    arrivals_.reserve(total);
-    texts_.reserve(texts_.size() + entries);
-    hashes_.reserve(texts_.size() + entries);
-    // The table as intern() would have grown it for that many texts.
-    std::size_t slots = std::max<std::size_t>(1024, slots_.size());
-    while ((texts_.size() + entries + 1) * 2 > slots) {
-        slots *= 2;
-    }
-    if (slots > slots_.size()) {
-        rehash(slots);
-    }
 }
 
 void WorkList::rehash(std::size_t slots) {
@@ -160,14 +144,129 @@ void WorkList::rehash(std::size_t slots) {
     slots_.swap(bigger);
 }
 
-void WorkList::keepArrivals() {
-    if (!arrivalsKept_) {
-        arrivals_.resize(entries_.size());
-        for (std::size_t i = 0; i < entries_.size(); ++i) {
-            arrivals_[i] = static_cast<std::int64_t>(i);
-        }
-        arrivalsKept_ = true;
+std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
+    Text& t = texts_[text];
+    if (t.firstVariant == kNone) {
+        t.firstVariant = static_cast<std::uint32_t>(variants_.size());
+        t.firstType = type;
+        t.firstBot = bot;
+        variants_.push_back(Variant{text, type, bot});
+        return t.firstVariant;
     }
+    if (t.firstType == type && t.firstBot == bot) {
+        return t.firstVariant;
+    }
+    // Another code or flag for a known text: one probe, usually.
+    const std::uint64_t key =
+        ((std::uint64_t{text} << 7) | (std::uint64_t(type) << 1) | (bot ? 1 : 0)) + 1;
+    if ((otherVariants_ + 1) * 2 > variantSlots_.size()) {
+        std::vector<VariantSlot> bigger(std::max<std::size_t>(256, variantSlots_.size() * 2));
+        const std::size_t mask = bigger.size() - 1;
+        for (const VariantSlot& held : variantSlots_) {
+            if (held.key != 0) {
+                std::size_t slot = (held.key * 0x9E3779B97F4A7C15ull >> 20) & mask;
+                while (bigger[slot].key != 0) {
+                    slot = (slot + 1) & mask;
+                }
+                bigger[slot] = held;
+            }
+        }
+        variantSlots_.swap(bigger);
+    }
+    const std::size_t mask = variantSlots_.size() - 1;
+    std::size_t slot = (key * 0x9E3779B97F4A7C15ull >> 20) & mask;
+    while (variantSlots_[slot].key != 0) {
+        if (variantSlots_[slot].key == key) {
+            return variantSlots_[slot].variant;
+        }
+        slot = (slot + 1) & mask;
+    }
+    const auto id = static_cast<std::uint32_t>(variants_.size());
+    variants_.push_back(Variant{text, type, bot});
+    variantSlots_[slot] = VariantSlot{key, id};
+    ++otherVariants_;
+    return id;
+}
+
+std::vector<std::string_view> WorkList::TextViews() const {
+    std::vector<std::string_view> views;
+    views.reserve(texts_.size());
+    for (const Text& t : texts_) {
+        views.push_back(t.bytes);
+    }
+    return views;
+}
+
+void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
+    const std::uint32_t v = variantOf(intern(referrer), type, bot);
+    ++size_;
+    ++nextArrival_;
+    ordered_ = false;
+    // A repeat of the entry before it costs nothing: it lengthens the run.
+    // After a collapse every element keeps its own count, and once arrivals
+    // are kept its own arrival, so no runs then.
+    if (!collapsed_ && !arrivalsKept_ && !entries_.empty() && v == lastVariant_) {
+        std::uint32_t& last = entries_.back();
+        if ((last & kMark) != 0 && (last & ~kMark) < kMaxRepeats) {
+            ++last;
+        } else {
+            entries_.push_back(kMark | 1);
+        }
+        return;
+    }
+    entries_.push_back(v);
+    lastVariant_ = v;
+    if (collapsed_) {
+        counts_.push_back(0);
+    }
+    if (arrivalsKept_) {
+        arrivals_.push_back(nextArrival_ - 1);
+    }
+}
+
+void WorkList::reserve(std::size_t entries) {
+    const std::size_t total = entries_.size() + entries;
+    entries_.reserve(total);
+    arrivals_.reserve(total);
+    texts_.reserve(texts_.size() + entries);
+    hashes_.reserve(texts_.size() + entries);
+    variants_.reserve(variants_.size() + entries);
+    // The table as intern() would have grown it for that many texts.
+    std::size_t slots = std::max<std::size_t>(1024, slots_.size());
+    while ((texts_.size() + entries + 1) * 2 > slots) {
+        slots *= 2;
+    }
+    if (slots > slots_.size()) {
+        rehash(slots);
+    }
+}
+
+void WorkList::keepArrivals() {
+    if (arrivalsKept_) {
+        return;
+    }
+    if (size_ != entries_.size()) {
+        // Spell the runs out: every entry its own element.
+        std::vector<std::uint32_t> spelt;
+        spelt.reserve(size_);
+        for (const std::uint32_t e : entries_) {
+            if ((e & kMark) == 0) {
+                spelt.push_back(e);
+            } else {
+                spelt.insert(spelt.end(), e & ~kMark, spelt.back());
+            }
+        }
+        entries_ = std::move(spelt);
+        order_.clear();
+        runStart_.clear();
+        ordered_ = false;
+    }
+    arrivals_.resize(entries_.size());
+    for (std::size_t k = 0; k < entries_.size(); ++k) {
+        arrivals_[k] = static_cast<std::int64_t>(k);
+    }
+    elementArrival_.clear();
+    arrivalsKept_ = true;
 }
 
 void WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
@@ -178,15 +277,19 @@ void WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, 
         collapsed_ = true;
     }
     const std::uint32_t text = intern(referrer);
+    const std::uint32_t v = variantOf(text, type, bot);
     // Still in order when the list was (with no permutation held) and the
     // new entry goes after the last one.
     if (ordered_ && !entries_.empty()) {
-        const int c = CompareIgnoringCase(texts_[entries_.back().text], texts_[text]);
+        const int c = CompareIgnoringCase(texts_[variants_[entries_.back()].text].bytes,
+                                          texts_[text].bytes);
         if (!order_.empty() || c > 0 || (c == 0 && arrivals_.back() >= arrival)) {
             ordered_ = false;
         }
     }
-    entries_.push_back(Entry{text, type, bot});
+    entries_.push_back(v);
+    lastVariant_ = v;
+    ++size_;
     if (collapsed_) {
         counts_.push_back(count);
     }
@@ -196,37 +299,88 @@ void WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, 
 
 std::int64_t WorkList::arrival(std::size_t index) const {
     ensureOrdered();
-    return arrivalOf(order_.empty() ? static_cast<std::uint32_t>(index) : order_[index]);
+    if (runStart_.empty()) {
+        // Every element is one entry.
+        const std::size_t k = order_.empty() ? index : order_[index];
+        return arrivalsKept_ ? arrivals_[k] : static_cast<std::int64_t>(k);
+    }
+    // Runs (so no arrivals kept): the arrival of the run's first entry,
+    // plus the place in the run.
+    if (elementArrival_.size() != entries_.size()) {
+        elementArrival_.assign(entries_.size(), 0);
+        std::uint64_t at = 0;
+        for (std::size_t k = 0; k < entries_.size(); ++k) {
+            if ((entries_[k] & kMark) != 0) {
+                at += entries_[k] & ~kMark;
+            } else {
+                elementArrival_[k] = at++;
+            }
+        }
+    }
+    const auto after = std::upper_bound(runStart_.begin(), runStart_.end(), index);
+    const auto r = static_cast<std::size_t>(after - runStart_.begin()) - 1;
+    return static_cast<std::int64_t>(elementArrival_[order_[r]] + (index - runStart_[r]));
+}
+
+std::uint64_t WorkList::runLength(std::size_t k) const {
+    std::uint64_t n = 1;
+    for (std::size_t j = k + 1; j < entries_.size() && (entries_[j] & kMark) != 0; ++j) {
+        n += entries_[j] & ~kMark;
+    }
+    return n;
 }
 
 void WorkList::ensureOrdered() const {
     if (ordered_) {
         return;
     }
-    // Rank the distinct texts in folded order, then place the entries by
-    // rank with a stable counting sort, so equal texts keep their arrival
-    // order.
+    // Rank the distinct texts in folded order, then place the runs by rank
+    // with a stable counting sort, so equal texts keep their arrival order.
     const std::size_t distinct = texts_.size();
-    const std::vector<std::uint32_t> rank = FoldedRanks(texts_);
+    const std::vector<std::uint32_t> rank = FoldedRanks(TextViews());
+    auto rankAt = [&](std::size_t k) { return rank[variants_[entries_[k]].text]; };
     std::vector<std::uint32_t> start(distinct + 1, 0);
-    for (const Entry& e : entries_) {
-        ++start[rank[e.text] + 1];
+    std::size_t runs = 0;
+    for (std::size_t k = 0; k < entries_.size(); ++k) {
+        if ((entries_[k] & kMark) == 0) {
+            ++start[rankAt(k) + 1];
+            ++runs;
+        }
     }
     for (std::size_t r = 1; r <= distinct; ++r) {
         start[r] += start[r - 1];
     }
-    order_.assign(entries_.size(), 0);
-    for (std::uint32_t i = 0; i < entries_.size(); ++i) {
-        order_[start[rank[entries_[i].text]]++] = i;
+    order_.assign(runs, 0);
+    for (std::uint32_t k = 0; k < entries_.size(); ++k) {
+        if ((entries_[k] & kMark) == 0) {
+            order_[start[rankAt(k)]++] = k;
+        }
+    }
+    runStart_.clear();
+    if (runs != size_) {
+        runStart_.resize(runs);
+        std::uint64_t at = 0;
+        for (std::size_t r = 0; r < runs; ++r) {
+            runStart_[r] = at;
+            at += runLength(order_[r]);
+        }
     }
     ordered_ = true;
 }
 
-WorkList::Item WorkList::at(std::size_t index) const {
+std::size_t WorkList::entryOf(std::size_t index) const {
     ensureOrdered();
-    const std::uint32_t i = order_.empty() ? static_cast<std::uint32_t>(index) : order_[index];
-    const Entry& e = entries_[i];
-    return Item{texts_[e.text], collapsed_ ? counts_[i] : 0, e.type, e.bot};
+    if (runStart_.empty()) {
+        return order_.empty() ? index : order_[index];
+    }
+    const auto after = std::upper_bound(runStart_.begin(), runStart_.end(), index);
+    return order_[static_cast<std::size_t>(after - runStart_.begin()) - 1];
+}
+
+WorkList::Item WorkList::at(std::size_t index) const {
+    const std::size_t k = entryOf(index);
+    const Variant& v = variants_[entries_[k]];
+    return Item{texts_[v.text].bytes, collapsed_ ? counts_[k] : 0, v.type, v.bot};
 }
 
 void WorkList::prefetch(std::size_t index) const {
@@ -234,14 +388,17 @@ void WorkList::prefetch(std::size_t index) const {
     // asked for eight calls ago) for the entry eight before.
     constexpr std::size_t kLag = 8;
     ensureOrdered();
-    auto entryAt = [this](std::size_t k) -> const Entry& {
-        return entries_[order_.empty() ? k : order_[k]];
-    };
-    if (index < entries_.size()) {
-        __builtin_prefetch(&texts_[entryAt(index).text]);
+    if (!runStart_.empty()) {
+        return;  // runs: neighbours mostly share a text anyway
     }
-    if (index >= kLag && index - kLag < entries_.size()) {
-        __builtin_prefetch(texts_[entryAt(index - kLag).text].data());
+    auto variantAt = [this](std::size_t k) -> const Variant& {
+        return variants_[entries_[order_.empty() ? k : order_[k]]];
+    };
+    if (index < size_) {
+        __builtin_prefetch(&texts_[variantAt(index).text]);
+    }
+    if (index >= kLag && index - kLag < size_) {
+        __builtin_prefetch(texts_[variantAt(index - kLag).text].bytes.data());
     }
 }
 
@@ -249,35 +406,36 @@ std::vector<std::int64_t> WorkList::collapse() {
     if (!collapsed_) {
         return collapseFresh();
     }
+    // After a collapse there are no runs: every element is one entry.
     ensureOrdered();
     std::vector<std::uint32_t> survivorOf(texts_.size(), kUnseen);
-    std::vector<Entry> survivors;
+    std::vector<std::uint32_t> survivors;
     std::vector<std::int64_t> counts;   // lines per survivor
     std::vector<std::int64_t> removed;  // entries deleted for each survivor
-    std::vector<std::int64_t> arrivals;
-    for (std::size_t k = 0; k < entries_.size(); ++k) {
-        const std::uint32_t i = order_.empty() ? static_cast<std::uint32_t>(k) : order_[k];
-        const Entry& e = entries_[i];
+    std::vector<std::int64_t> arrivals;  // the arrival of each survivor
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const std::size_t k = order_.empty() ? i : order_[i];
+        const std::uint32_t v = entries_[k];
         // An entry that already went through a collapse stands for its count.
-        const std::int64_t lines = collapsed_ && counts_[i] > 0 ? counts_[i] : 1;
-        std::uint32_t& s = survivorOf[e.text];
+        const std::int64_t lines = counts_[k] > 0 ? counts_[k] : 1;
+        std::uint32_t& s = survivorOf[variants_[v].text];
         if (s == kUnseen) {
             s = static_cast<std::uint32_t>(survivors.size());
-            survivors.push_back(e);
+            survivors.push_back(v);
             counts.push_back(lines);
             removed.push_back(0);
-            arrivals.push_back(arrivalOf(i));
+            arrivals.push_back(arrivals_[k]);
         } else {
             counts[s] += lines;
             ++removed[s];
         }
     }
     entries_ = std::move(survivors);
+    size_ = entries_.size();
     counts_ = std::move(counts);
     arrivals_ = std::move(arrivals);
-    arrivalsKept_ = true;
-    collapsed_ = true;
     order_.clear();  // identity: the survivors stand in work-list order
+    runStart_.clear();
     ordered_ = true;
     return removed;
 }
@@ -285,23 +443,35 @@ std::vector<std::int64_t> WorkList::collapse() {
 std::vector<std::int64_t> WorkList::collapseFresh() {
     // Every entry stands for one line, and entries of one text stand in
     // arrival order: the survivor of a text is its first arrival. One pass
-    // in arrival order finds it and counts the text's entries; the survivors
-    // then take the work-list order by rank, equal ranks (texts that differ
-    // only in letter case) in order of first arrival. No entry is placed.
+    // in arrival order finds it and counts the text's entries (a run mark
+    // counts its repeats); the survivors then take the work-list order by
+    // rank, equal ranks (texts that differ only in letter case) in order of
+    // first arrival. No entry is placed.
     const std::size_t distinct = texts_.size();
-    std::vector<std::uint32_t> firstAt(distinct, kUnseen);
+    std::vector<std::uint32_t> firstVariant(distinct, kUnseen);
     std::vector<std::int64_t> lines(distinct, 0);
+    std::vector<std::int64_t> firstArrival(distinct, 0);  // of each text's survivor
     std::vector<std::uint32_t> arrival;  // texts in order of their first entry
     arrival.reserve(distinct);
-    for (std::uint32_t i = 0; i < entries_.size(); ++i) {
-        const std::uint32_t id = entries_[i].text;
-        if (firstAt[id] == kUnseen) {
-            firstAt[id] = i;
-            arrival.push_back(id);
+    std::uint32_t text = 0;
+    std::int64_t at = 0;  // the arrival of the element, when none are kept
+    for (std::size_t k = 0; k < entries_.size(); ++k) {
+        const std::uint32_t e = entries_[k];
+        if ((e & kMark) != 0) {
+            lines[text] += e & ~kMark;
+            at += e & ~kMark;
+            continue;
         }
-        ++lines[id];
+        text = variants_[e].text;
+        if (firstVariant[text] == kUnseen) {
+            firstVariant[text] = e;
+            firstArrival[text] = arrivalsKept_ ? arrivals_[k] : at;
+            arrival.push_back(text);
+        }
+        ++lines[text];
+        ++at;
     }
-    const std::vector<std::uint32_t> rank = FoldedRanks(texts_);
+    const std::vector<std::uint32_t> rank = FoldedRanks(TextViews());
     std::vector<std::uint32_t> start(distinct + 1, 0);
     for (const std::uint32_t id : arrival) {
         ++start[rank[id] + 1];
@@ -313,7 +483,7 @@ std::vector<std::int64_t> WorkList::collapseFresh() {
     for (const std::uint32_t id : arrival) {
         sorted[start[rank[id]]++] = id;
     }
-    std::vector<Entry> survivors;
+    std::vector<std::uint32_t> survivors;
     survivors.reserve(sorted.size());
     std::vector<std::int64_t> counts;
     counts.reserve(sorted.size());
@@ -322,18 +492,24 @@ std::vector<std::int64_t> WorkList::collapseFresh() {
     std::vector<std::int64_t> arrivals;
     arrivals.reserve(sorted.size());
     for (const std::uint32_t id : sorted) {
-        survivors.push_back(entries_[firstAt[id]]);
+        survivors.push_back(firstVariant[id]);
         counts.push_back(lines[id]);
         removed.push_back(lines[id] - 1);
-        arrivals.push_back(arrivalOf(firstAt[id]));
+        arrivals.push_back(firstArrival[id]);
     }
     entries_ = std::move(survivors);
+    entries_.shrink_to_fit();
+    size_ = entries_.size();
     counts_ = std::move(counts);
     arrivals_ = std::move(arrivals);
     arrivalsKept_ = true;
+    elementArrival_.clear();
+    elementArrival_.shrink_to_fit();
     collapsed_ = true;
     order_.clear();  // identity: the survivors stand in work-list order
     order_.shrink_to_fit();
+    runStart_.clear();
+    runStart_.shrink_to_fit();
     ordered_ = true;
     return removed;
 }

@@ -21,9 +21,11 @@ std::string CountPrefix(std::int64_t count);
 // texts keep their arrival order. After collapse() it holds one entry per
 // distinct referrer, each with its count.
 //
-// Storage grows with the distinct referrers plus eight bytes per entry: equal
-// texts are stored once. Appending is O(1); the order is worked out when
-// somebody reads the list after an append.
+// Storage grows with the distinct referrers plus at most four bytes per
+// entry, and nothing for an entry equal (text, type code and BOT flag) to the
+// one before it: equal texts are stored once, each distinct (text, code,
+// flag) once, and a run of repeats as a count. Appending is O(1); the order
+// is worked out when somebody reads the list after an append.
 class WorkList {
 public:
     // One entry as read in work-list order. `referrer` stays valid until
@@ -47,22 +49,22 @@ public:
     // Inserts an entry at its place in the order. After a collapse the new
     // entry has no count.
     void append(std::string_view referrer, TypeCode type, bool bot);
+    // Makes room for `entries` more entries of as many distinct texts, so a
+    // merge that knows its size grows nothing as it goes. Changes nothing else.
+    void reserve(std::size_t entries);
     // Appends an entry as a merge of partial results brings it: with the
     // arrival position it had, and, when `count` > 0, the lines it already
     // stands for (the list then reads as collapsed from then on; a collapse()
     // adds the counts of equal texts). A merge appends in work-list order,
     // and the list then stays in order without sorting; entries appended out
     // of that order are sorted as after append().
-    // Makes room for `entries` more entries of as many distinct texts, so a
-    // merge that knows its size grows nothing as it goes. Changes nothing else.
-    void reserve(std::size_t entries);
     void appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
                       std::int64_t arrival);
 
-    std::size_t size() const { return entries_.size(); }
+    std::size_t size() const { return size_; }
     // Bytes of all distinct texts together: after a collapse, of all referrers.
     std::size_t textBytes() const { return textBytes_; }
-    bool empty() const { return entries_.empty(); }
+    bool empty() const { return size_ == 0; }
     bool collapsed() const { return collapsed_; }
     // The entry at `index` in work-list order (0 <= index < size()).
     Item at(std::size_t index) const;
@@ -82,23 +84,51 @@ public:
     std::vector<std::int64_t> collapse();
 
 private:
-    struct Entry {
+    // One distinct (text, type code, BOT flag); entries name it by index.
+    struct Variant {
         std::uint32_t text;  // index into the distinct texts
         TypeCode type;
         bool bot;
     };
+    // Open addressing over the variants other than each text's first: the
+    // key (text, code, flag) + 1 (0 = free) and the variant.
+    struct VariantSlot {
+        std::uint64_t key = 0;
+        std::uint32_t variant = 0;
+    };
     std::uint32_t intern(std::string_view text);
     void rehash(std::size_t slots);  // a table of `slots` (a power of two) slots
+    std::uint32_t variantOf(std::uint32_t text, TypeCode type, bool bot);
+    // The run that starts at entries_[k]: its variant and its length.
+    std::uint64_t runLength(std::size_t k) const;
     void ensureOrdered() const;
+    std::size_t entryOf(std::size_t index) const;  // work-list index -> entries_ position
     std::vector<std::int64_t> collapseFresh();  // collapse() of a list never collapsed
-    std::int64_t arrivalOf(std::uint32_t entry) const {
-        return arrivalsKept_ ? arrivals_[entry] : static_cast<std::int64_t>(entry);
-    }
-    void keepArrivals();  // from here on, arrivals_ holds one position per entry
+    // From here on, arrivals_ holds one position per element, and the list
+    // holds no run marks (runs already there are spelt out).
+    void keepArrivals();
 
-    std::vector<Entry> entries_;     // arrival order (after a collapse: work-list order)
-    std::vector<std::int64_t> counts_;  // per entry, after a collapse
-    std::vector<std::string_view> texts_;  // distinct texts, in the arena
+    // Arrival order (after a collapse: work-list order). Each element is a
+    // variant index, or (top bit set) a run mark: the entry before it is
+    // repeated that many more times. Marks appear only before a collapse.
+    std::vector<std::uint32_t> entries_;
+    std::size_t size_ = 0;              // entries, runs counted out
+    std::uint32_t lastVariant_ = 0;     // the variant of the last run
+    std::vector<std::int64_t> counts_;  // per element, after a collapse
+    std::vector<Variant> variants_;
+    std::vector<VariantSlot> variantSlots_;
+    std::size_t otherVariants_ = 0;  // variants in variantSlots_
+    // A distinct text, in the arena, with the variant it came with first
+    // (whose code and flag are copied here: a text's entries nearly always
+    // share them, and then no variant needs to be looked at).
+    struct Text {
+        std::string_view bytes;
+        std::uint32_t firstVariant;
+        TypeCode firstType;
+        bool firstBot;
+    };
+    std::vector<Text> texts_;
+    std::vector<std::string_view> TextViews() const;  // for ranking
     std::vector<std::uint64_t> hashes_;    // per distinct text, for growing the table
     // Open addressing: the hash's upper half, then the text index + 1 (0 =
     // free), so a probe touches a text only when its hash matches.
@@ -108,13 +138,22 @@ private:
     std::size_t textBytes_ = 0;
     std::size_t arenaCapacity_ = 0;
     bool collapsed_ = false;
-    // Arrival positions per entry (in entries_ order), kept once a collapse
-    // or appendMerged() has parted them from the entry index.
+    // Arrival positions per element of entries_, kept once a collapse or
+    // appendMerged() has parted them from the position in arrival order;
+    // until then none are stored (an element's arrival is the entries
+    // before it, runs counted out). No run marks while they are kept.
     std::vector<std::int64_t> arrivals_;
     bool arrivalsKept_ = false;
-    std::int64_t nextArrival_ = 0;
+    std::int64_t nextArrival_ = 0;  // entries appended so far, runs counted out
+    // Until arrivals are kept: where each element's first entry arrived,
+    // worked out only when arrival() is asked while there are runs.
+    mutable std::vector<std::uint64_t> elementArrival_;
 
-    mutable std::vector<std::uint32_t> order_;  // entry indices in work-list order
+    // Positions in entries_ of the runs' first elements, in work-list order
+    // (empty: the identity), and where each of them starts in work-list
+    // indices (empty: every run is one entry).
+    mutable std::vector<std::uint32_t> order_;
+    mutable std::vector<std::uint64_t> runStart_;
     mutable bool ordered_ = true;
 };
 

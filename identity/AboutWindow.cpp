@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QVBoxLayout>
@@ -54,8 +55,14 @@ frmAbout::frmAbout(WebsiteLauncher& launcher, QWidget* parent)
     lblVersion_ = RowLabel(QStringLiteral("Version:"), this);
     lblCompany_ = RowLabel(QStringLiteral("Owned By:"), this);
     lblWebsite_ = RowLabel(QStringLiteral("Website:"), this);
-    lblWebsite_->setStyleSheet(QStringLiteral("color: #0000ff;"));
+    // A link in look and behaviour: Tab reaches it (it is the window's only
+    // stop), Enter or Space opens it, and it is underlined while it has the
+    // focus, as a link with the focus is.
+    lblWebsite_->setStyleSheet(
+        QStringLiteral("QLabel { color: #0000ff; } "
+                       "QLabel:focus { text-decoration: underline; }"));
     lblWebsite_->setCursor(Qt::PointingHandCursor);
+    lblWebsite_->setFocusPolicy(Qt::StrongFocus);
     lblWebsite_->installEventFilter(this);
 
     auto* rows = new QGridLayout;
@@ -93,6 +100,13 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         lblWebsite_Click();
         return true;
+    }
+    if (watched == lblWebsite_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            lblWebsite_Click();
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

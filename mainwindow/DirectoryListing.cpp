@@ -8,16 +8,20 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace tallowby {
 
 namespace {
 
+bool NameBefore(const QString& a, const QString& b) {
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
 void SortNames(QStringList& names) {
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int folded = QString::compare(a, b, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
-    });
+    std::sort(names.begin(), names.end(), NameBefore);
 }
 
 bool IsUnder(const QString& root, const QString& path) {
@@ -40,6 +44,7 @@ DirectoryListing ListDirectory(const QString& path, ListingParts parts) {
     if (ec) {
         return listing;
     }
+    std::vector<std::pair<QString, QByteArray>> files;
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         if (ec) {
             break;  // what was read so far is shown
@@ -55,14 +60,22 @@ DirectoryListing ListDirectory(const QString& path, ListingParts parts) {
         // links cost a look at their target.
         if (parts == ListingParts::Files) {
             if (it->is_regular_file(typeError)) {
-                listing.files.append(QFile::decodeName(name));
+                const QByteArray bytes(name);
+                files.emplace_back(QFile::decodeName(bytes), bytes);
             }
         } else if (it->is_directory(typeError)) {
             listing.subdirectories.append(QFile::decodeName(name));
         }
     }
     SortNames(listing.subdirectories);
-    SortNames(listing.files);
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+        return NameBefore(a.first, b.first) ||
+               (!NameBefore(b.first, a.first) && a.second < b.second);
+    });
+    for (auto& [shown, bytes] : files) {
+        listing.files.append(std::move(shown));
+        listing.fileBytes.append(std::move(bytes));
+    }
     listing.ok = true;
     return listing;
 }

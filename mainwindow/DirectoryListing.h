@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +15,10 @@ struct DirectoryListing {
     bool ok = false;  // false when the directory could not be opened
     QStringList subdirectories;
     QStringList files;
+    // The files' names as the directory holds them, in the order of
+    // `files`: a name that is not valid UTF-8 shows with replacement
+    // characters but is opened by these bytes.
+    QList<QByteArray> fileBytes;
 };
 
 enum class ListingParts { Subdirectories, Files };

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListView>
@@ -14,6 +15,7 @@
 #include <QToolButton>
 
 #include "ButtonIcons.h"
+#include "StatusPanel.h"
 #include "WindowScanHost.h"
 #include "identity/AboutWindow.h"
 #include "identity/ProductIdentity.h"
@@ -66,15 +68,18 @@ QToolButton* MakeButton(QWidget* parent, const QString& caption, const QIcon& ic
 }
 
 QLabel* MakePanel(QWidget* statusBar) {
-    auto* panel = new QLabel(statusBar);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setIndent(3);
-    panel->setTextFormat(Qt::PlainText);
+    auto* panel = new StatusPanel(statusBar);
     panel->show();
     return panel;
 }
 
 }  // namespace
+
+void EndProgram() {
+    // Not quit(): that asks every window first and is dropped when one says
+    // no, as the main window does while a scan is still unwinding.
+    QCoreApplication::exit(0);
+}
 
 Form1::Form1(Form1Services services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)), store_(services_.platform.settings) {
@@ -247,18 +252,24 @@ void Form1::AddStatusPanels() {
     panels_.append(MakePanel(statusBar()));
     if (!settingsProblem_.isEmpty()) {
         statusPanel(2)->setText(settingsProblem_);
+        statusPanel(3)->setText(settingsProblem_);
+        statusPanel(3)->setToolTip(settingsProblem_);
     }
 }
 
 void Form1::ReportSettingsProblem(const QString& where) {
-    if (settingsProblemReported_) {
-        return;
-    }
-    settingsProblemReported_ = true;
     settingsProblem_ = QStringLiteral("Settings cannot be saved");
     if (!where.isEmpty()) {
         settingsProblem_ += QStringLiteral(": ") + where;
     }
+    if (QLabel* panel3 = statusPanel(3)) {
+        panel3->setText(settingsProblem_);
+        panel3->setToolTip(settingsProblem_);
+    }
+    if (settingsProblemReported_) {
+        return;
+    }
+    settingsProblemReported_ = true;
     if (QLabel* panel2 = statusPanel(2)) {
         panel2->setText(settingsProblem_);
     }
@@ -331,6 +342,11 @@ void Form1::ConnectAfterLoad() {
             AppendWorkListRows(lstResults_->results(), list, 0, list.size(), typeCodes);
         }
     };
+    window.paintResults = [this] {
+        if (lstResults_->isVisible()) {
+            lstResults_->viewport()->repaint();
+        }
+    };
     scanHost_ = std::make_unique<WindowScanHost>(std::move(window));
 
     connect(lstResults_, &ResultsList::addressClicked, panel2, &QLabel::setText);
@@ -359,18 +375,37 @@ void Form1::mnuAboutItem_Click() {
 }
 
 void Form1::mnuFileExit_Click() {
-    // Ends the run at once; a scan in progress stops before its next line.
+    // Ends the run at once, without the unload steps. A scan in progress is
+    // further down this very call stack: leaving the event loop from here
+    // would be undone by the turn the scan is taking, so the windows go now
+    // and the run ends as soon as the scan has unwound.
     ending_ = true;
-    scanner_.requestStop();
+    if (scanner_.running()) {
+        exitAfterScan_ = true;
+        scanner_.requestStop();
+        scanHost_->Abandon();
+        HideEverything();
+        return;
+    }
     services_.endProgram();
+}
+
+void Form1::HideEverything() {
+    options_->Unload();
+    help_->Unload();
+    about_->Unload();
+    hide();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
     if (scanner_.running()) {
-        // The scan's loop is further down this very call stack: let it
-        // unwind first, then close for real.
+        // The scan's loop is further down this very call stack: stop it
+        // now, take the window away, and let the scan unwind before the
+        // real close.
         scanner_.requestStop();
+        scanHost_->Abandon();
         closeAfterScan_ = true;
+        HideEverything();
         event->ignore();
         return;
     }

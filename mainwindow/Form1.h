@@ -36,6 +36,11 @@ class WebView;
 class WebsiteLauncher;
 class WindowScanHost;
 
+// How the program ends: the main event loop is left with status 0, also
+// when it is asked from inside a nested turn of it; the windows go with the
+// program's objects when main() returns.
+void EndProgram();
+
 // What the main window is given by whoever creates it. Tests replace the
 // platform services, the drives, the starting folder and the page display.
 struct Form1Services {
@@ -134,6 +139,8 @@ private:
     void Load();
     void ApplyGeometry();
     void Unload();
+    // Takes the main window and its secondary windows off the screen.
+    void HideEverything();
 
     Form1Services services_;
     SettingsStore store_;
@@ -148,6 +155,7 @@ private:
     FormGeometry geometry_ = DesignGeometry();
     bool loaded_ = false;
     bool closeAfterScan_ = false;
+    bool exitAfterScan_ = false;
     bool ending_ = false;
 
     QWidget* client_ = nullptr;
@@ -172,8 +180,10 @@ private:
     BrowserPane* frmBrowser_ = nullptr;
     QProgressBar* progressBar1_ = nullptr;
     QList<QLabel*> panels_;
-    // Said once per run in panel 2 when a setting could not be stored; held
-    // until the panels exist when it happens during start-up.
+    // Said once per run in panel 2 when a setting could not be stored, and
+    // kept in panel 3 (said again at every failed save), where only the
+    // browser's short "connecting" texts pass; held until the panels exist
+    // when it happens during start-up.
     void ReportSettingsProblem(const QString& where);
     QString settingsProblem_;
     bool settingsProblemReported_ = false;

@@ -40,9 +40,12 @@ void Form1::cmdGo_Click() {
     scanHost_->Flush();
     cmdGo_->setEnabled(true);
     mnuActionStart_->setEnabled(true);
-    if (closeAfterScan_) {
+    if (exitAfterScan_) {
+        services_.endProgram();  // File > Exit came during the scan
+    } else if (closeAfterScan_) {
         closeAfterScan_ = false;
-        close();
+        // Hidden windows take no close event, so the unload runs here.
+        Unload();
     }
 }
 

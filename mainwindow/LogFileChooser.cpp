@@ -152,6 +152,7 @@ bool LogFileChooser::setFilePath(const QString& path) {
         return false;
     }
     selection_.clear();
+    fileBytes_ = std::move(listing.fileBytes);
     files_.setStringList(std::move(listing.files));
     filePath_ = clean;
     return true;
@@ -159,6 +160,13 @@ bool LogFileChooser::setFilePath(const QString& path) {
 
 QString LogFileChooser::fileName(int index) const {
     return files_.data(files_.index(index), Qt::DisplayRole).toString();
+}
+
+QByteArray LogFileChooser::fileNameBytes(int index) const {
+    if (index >= 0 && index < fileBytes_.size() && fileBytes_.size() == files_.rowCount()) {
+        return fileBytes_.at(index);
+    }
+    return QFile::encodeName(fileName(index));
 }
 
 bool LogFileChooser::fileSelected(int index) const {

@@ -78,6 +78,8 @@ public:
     bool setFilePath(const QString& path);
     int fileCount() const { return files_.rowCount(); }
     QString fileName(int index) const;
+    // The entry's name as the directory holds it (bytes), for opening it.
+    QByteArray fileNameBytes(int index) const;
     bool fileSelected(int index) const;
     void setFileSelected(int index, bool selected);
     // The entry with the focus; empty when there is none.
@@ -115,6 +117,7 @@ private:
     int directoryRow_ = -1;
 
     QStringListModel files_;
+    QList<QByteArray> fileBytes_;  // per entry of files_
     QItemSelectionModel selection_;
     QString filePath_;
 };

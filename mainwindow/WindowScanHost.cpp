@@ -10,6 +10,8 @@
 
 #include "LogFileChooser.h"
 #include "engine/FileHelpers.h"
+#include "engine/ShownText.h"
+#include "engine/WorkList.h"
 #include "platform/MessageBoxes.h"
 #include "settings/AppSettings.h"
 
@@ -25,6 +27,7 @@ void WindowScanHost::setYieldRate(int intervalMs, int checkEvery) {
 }
 
 void WindowScanHost::BeginScan() {
+    abandoned_ = false;
     RefreshOwnDomain();
     sinceCheck_ = 0;
     sinceTurn_.restart();
@@ -66,7 +69,7 @@ std::int64_t WindowScanHost::fileCount() {
 }
 
 std::string WindowScanHost::fileName(std::int64_t index) {
-    return QFile::encodeName(window_.chooser->fileName(int(index))).toStdString();
+    return window_.chooser->fileNameBytes(int(index)).toStdString();
 }
 
 bool WindowScanHost::fileSelected(std::int64_t index) {
@@ -74,13 +77,13 @@ bool WindowScanHost::fileSelected(std::int64_t index) {
 }
 
 bool WindowScanHost::removeDupes() {
-    return window_.settings->bRemoveDupes;
+    return window_.settings->bRemoveDupes && !abandoned_;
 }
 bool WindowScanHost::getFileTypes() {
     return window_.settings->bGetFileTypes;
 }
 bool WindowScanHost::displayStats() {
-    return window_.settings->bDisplayStats;
+    return window_.settings->bDisplayStats && !abandoned_;
 }
 bool WindowScanHost::httpsReferrers() {
     return window_.settings->bHttpsReferrers;
@@ -113,11 +116,18 @@ void WindowScanHost::yield() {
     if (sinceTurn_.elapsed() < intervalMs_) {
         return;
     }
+    Turn();
+    // The Options dialog may have saved a new domain during that turn.
+    RefreshOwnDomain();
+}
+
+void WindowScanHost::Turn() {
+    if (abandoned_) {
+        return;  // the windows are gone or going; nobody is left to answer
+    }
     Flush();
     QCoreApplication::processEvents();
     sinceTurn_.restart();
-    // The Options dialog may have saved a new domain during that turn.
-    RefreshOwnDomain();
 }
 
 void WindowScanHost::keepAlive() {
@@ -126,9 +136,7 @@ void WindowScanHost::keepAlive() {
     if (sinceTurn_.elapsed() < intervalMs_) {
         return;
     }
-    Flush();
-    QCoreApplication::processEvents();
-    sinceTurn_.restart();
+    Turn();
 }
 
 void WindowScanHost::showStatistics(std::string_view title, std::string_view text) {
@@ -148,11 +156,30 @@ void WindowScanHost::addResults(std::vector<ReferrerEntry> rows) {
 
 void WindowScanHost::addResultRows(const WorkList& list, std::size_t from, std::size_t count,
                                    bool typeCodes) {
+    if (abandoned_) {
+        return;
+    }
     if (window_.addResultRows) {
         window_.addResultRows(list, from, count, typeCodes);
     } else {
         ScanHost::addResultRows(list, from, count, typeCodes);
     }
+    if (from + count < list.size()) {
+        return;
+    }
+    // The last batch. The collapse's last stretch and the fill (with the
+    // sort of a sorted list) run without a turn, and whatever the user
+    // pressed meanwhile (Stop, the close box, File > Exit) still waits in
+    // the queue. It must be handled before the scan decides whether to
+    // report, not by the statistics box's own loop afterwards, where Stop
+    // comes too late and a close box is refused for the modal box. The new
+    // rows are painted here too, not at some later turn, and a second turn
+    // takes what arrived while they were painted.
+    Turn();
+    if (window_.paintResults && !abandoned_) {
+        window_.paintResults();
+    }
+    Turn();
 }
 
 void WindowScanHost::fileProblem(const std::string& path, FileProblem problem,
@@ -161,7 +188,7 @@ void WindowScanHost::fileProblem(const std::string& path, FileProblem problem,
     if (problem == FileProblem::Missing) {
         return;  // a file that went away is skipped without a word
     }
-    setStatusText("Cannot read " + FileNamePart(path));
+    setStatusText("Cannot read " + EscapeControlBytes(FileNamePart(path)));
 }
 
 }  // namespace tallowby

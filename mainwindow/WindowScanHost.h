@@ -37,6 +37,8 @@ public:
         // Optional: takes the fill's rows straight from the work list
         // (entries from, count, type codes on), without ReferrerEntry rows.
         std::function<void(const WorkList&, std::size_t, std::size_t, bool)> addResultRows;
+        // Optional: paints the new rows now, if they are on the screen.
+        std::function<void()> paintResults;
     };
 
     // The progress bar runs from 0 to this many steps; the engine's values
@@ -54,6 +56,10 @@ public:
     // After a scan (and before anything blocks): pending text and progress
     // reach the widgets.
     void Flush();
+    // The window is going away (close box, File > Exit): what is left of the
+    // scan only unwinds. No collapse, no rows, no statistics, no more turns.
+    void Abandon() { abandoned_ = true; }
+    bool abandoned() const { return abandoned_; }
 
     // The bar position for an engine value and maximum: never full while
     // the value is below the maximum, so the last line of a file leaves the
@@ -92,6 +98,9 @@ public:
 
 private:
     void RefreshOwnDomain();
+    // Hands the event loop a turn now, whatever the rate: pending input is
+    // handled and the widgets are brought up to date.
+    void Turn();
 
     Window window_;
     std::string ownDomain_;
@@ -104,6 +113,7 @@ private:
     int checkEvery_ = 256;
     int sinceCheck_ = 0;
     QElapsedTimer sinceTurn_;
+    bool abandoned_ = false;
 };
 
 }  // namespace tallowby

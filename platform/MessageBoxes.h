@@ -3,7 +3,9 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 namespace tallowby {
@@ -32,5 +34,14 @@ public:
 private:
     std::function<QString()> defaultTitle_;
 };
+
+// The box QtMessageBoxes shows: `text` as plain text, one OK button, no
+// icon, and wide enough that a window manager's title bar has room for all
+// of `title` besides its own buttons.
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& text,
+                                            const QString& title);
+
+// How wide a title bar must be to show `title` whole, buttons included.
+int TitleBarWidth(const QString& title);
 
 }  // namespace tallowby

@@ -32,7 +32,9 @@ public:
 };
 
 // One INI file per application: $XDG_CONFIG_HOME/<application>/<application>.ini
-// (~/.config when XDG_CONFIG_HOME is unset), one INI group per section.
+// (~/.config when XDG_CONFIG_HOME is unset), one INI group per section. A
+// settings file that is there but is not a regular file (a FIFO, a device)
+// is never opened: reads find nothing and writes fail.
 class QtSettingsBackend : public SettingsBackend {
 public:
     std::optional<QString> Read(const QString& application, const QString& section,

@@ -88,16 +88,42 @@ QString EngineWebView::locationUrl() const {
 void EngineWebView::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
         loading_ = info.url();
+        load_ = Load::Started;
         emit statusTextChanged(QStringLiteral("Opening page ") + loading_.toString() +
                                QStringLiteral("..."));
+        return;
     }
+    // The engine counts an HTTP error status as a failed load, but the
+    // server's page arrived and is on the screen; a stopped load leaves on
+    // the screen whatever it had got.
+    const bool shown = info.status() != QWebEngineLoadingInfo::LoadFailedStatus ||
+                       info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain;
+    load_ = load_ == Load::FinishedFirst ? Load::Idle : Load::ReportedFirst;
+    ReportEnd(shown);
 }
 
 void EngineWebView::onLoadFinished(bool ok) {
-    // Every load ends here, also one the engine refused before it started
-    // (an address it will not handle), which reports no other stage.
-    emit statusTextChanged(ok ? QStringLiteral("Done")
-                              : QStringLiteral("Cannot open ") + view_->url().toString());
+    // Each load that started also ends with a loading change, which tells
+    // more than `ok` does; only a load the engine refused before it started
+    // (an address it will not handle) ends here alone.
+    switch (load_) {
+        case Load::Idle:
+            ReportEnd(ok);
+            break;
+        case Load::Started:
+            load_ = Load::FinishedFirst;
+            break;
+        case Load::ReportedFirst:
+            load_ = Load::Idle;
+            break;
+        case Load::FinishedFirst:
+            break;
+    }
+}
+
+void EngineWebView::ReportEnd(bool pageShown) {
+    emit statusTextChanged(pageShown ? QStringLiteral("Done")
+                                     : QStringLiteral("Cannot open ") + view_->url().toString());
     emit documentComplete();
 }
 

@@ -33,9 +33,15 @@ private:
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     void onLoadProgress(int percent);
     void onLoadFinished(bool ok);
+    // "Done" when the load left a page on the screen, else "Cannot open".
+    void ReportEnd(bool pageShown);
 
     QWebEngineView* view_;
     QUrl loading_;  // the address being loaded, for the progress texts
+    // Where the current load stands: its end is reported once, by whichever
+    // of the engine's two end notifications tells whether a page is shown.
+    enum class Load { Idle, Started, FinishedFirst, ReportedFirst };
+    Load load_ = Load::Idle;
 };
 
 // Whether `title` is only the engine's stand-in for a page without a title:

@@ -1,9 +1,11 @@
 #include "ExportPage.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "engine/FileHelpers.h"
 #include "engine/Rules.h"
+#include "results/TextOutput.h"
 
 namespace tallowby {
 
@@ -22,44 +24,77 @@ std::string ExportSavedMessage(std::string_view path) {
     return message;
 }
 
-void AppendHtmlEscaped(std::string& out, std::string_view text) {
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char* entity = nullptr;
-        switch (text[i]) {
-            case '&':
-                entity = "&amp;";
-                break;
-            case '<':
-                entity = "&lt;";
-                break;
-            case '>':
-                entity = "&gt;";
-                break;
-            case '"':
-                entity = "&quot;";
-                break;
-            case '\'':
-                entity = "&#39;";
-                break;
-            default:
-                continue;
+void AppendHtmlEscaped(TextOutput& output, std::string_view text) {
+    // In blocks of input, each handed on before the next: a long cell
+    // never stands escaped whole in memory.
+    constexpr std::size_t kBlock = 1 << 14;
+    std::string& out = output.buffer();
+    for (std::size_t block = 0; block < text.size(); block += kBlock) {
+        const std::size_t end = std::min(text.size(), block + kBlock);
+        std::size_t from = block;
+        for (std::size_t i = block; i < end; ++i) {
+            const char* entity = nullptr;
+            switch (text[i]) {
+                case '&':
+                    entity = "&amp;";
+                    break;
+                case '<':
+                    entity = "&lt;";
+                    break;
+                case '>':
+                    entity = "&gt;";
+                    break;
+                case '"':
+                    entity = "&quot;";
+                    break;
+                case '\'':
+                    entity = "&#39;";
+                    break;
+                default:
+                    continue;
+            }
+            out.append(text, from, i - from);
+            out += entity;
+            from = i + 1;
         }
-        out.append(text, from, i - from);
-        out += entity;
-        from = i + 1;
+        out.append(text, from, end - from);
+        output.spill();
     }
-    out.append(text, from, std::string_view::npos);
+}
+
+void AppendHtmlEscaped(std::string& out, std::string_view text) {
+    TextOutput output(out);
+    AppendHtmlEscaped(output, text);
+}
+
+void AppendExportLine(TextOutput& out, const WorkList::Item& item) {
+    // The target never carries the count prefix: it is the referrer itself,
+    // so a "|" that belongs to the address stays in the link.
+    out.buffer() += "<a href='";
+    const std::string_view referrer = item.referrer;
+    if (referrer.find('[') != std::string_view::npos) {
+        AppendHtmlEscaped(out, StripTypeTags(referrer));  // a tag to take out: rare
+    } else {
+        // Without a tag the target is the referrer less its first space:
+        // written in two parts, not copied.
+        const std::size_t space = referrer.find(' ');
+        AppendHtmlEscaped(out, referrer.substr(0, space));
+        if (space != std::string_view::npos) {
+            AppendHtmlEscaped(out, referrer.substr(space + 1));
+        }
+    }
+    out.buffer() += "'>";
+    if (item.count > 0) {
+        out.buffer() += CountPrefix(item.count);
+    }
+    AppendHtmlEscaped(out, referrer);
+    out.buffer() += "</a><br>\r\n";
+    out.spill();
 }
 
 void AppendExportLine(std::string& out, const WorkList::Item& item) {
-    // The target never carries the count prefix: it is the referrer itself,
-    // so a "|" that belongs to the address stays in the link.
-    out += "<a href='";
-    AppendHtmlEscaped(out, StripTypeTags(item.referrer));
-    out += "'>";
-    AppendHtmlEscaped(out, item.text());
-    out += "</a><br>\r\n";
+    TextOutput output(out);
+    AppendExportLine(output, item);
 }
 
 ExportResult WriteExportPage(FileSystem& fs, const std::string& path, const WorkList& list) {
@@ -69,21 +104,13 @@ ExportResult WriteExportPage(FileSystem& fs, const std::string& path, const Work
         if (!sink) {
             return result;
         }
-        std::string chunk;
-        chunk.reserve(kChunk + 1024);
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            AppendExportLine(chunk, list.at(i));
-            if (chunk.size() >= kChunk) {
-                if (!sink->write(chunk)) {
-                    result.error = sink->error();
-                    return result;  // the sink removes its temporary file
-                }
-                chunk.clear();
-            }
+        TextOutput out([&sink](std::string_view bytes) { return sink->write(bytes); }, kChunk);
+        for (std::size_t i = 0; i < list.size() && out.ok(); ++i) {
+            AppendExportLine(out, list.at(i));
         }
-        if ((!chunk.empty() && !sink->write(chunk)) || !sink->commit()) {
+        if (!out.flush() || !sink->commit()) {
             result.error = sink->error();
-            return result;
+            return result;  // the sink removes its temporary file
         }
         result.ok = true;
         return result;

@@ -5,6 +5,7 @@
 
 #include "engine/FileSystem.h"
 #include "engine/WorkList.h"
+#include "results/TextOutput.h"
 
 namespace tallowby {
 
@@ -21,12 +22,14 @@ std::string ExportSavedMessage(std::string_view path);
 // `text` with & < > " ' written as &amp; &lt; &gt; &quot; &#39;, appended to
 // `out`. Every other byte is copied unchanged.
 void AppendHtmlEscaped(std::string& out, std::string_view text);
+void AppendHtmlEscaped(TextOutput& out, std::string_view text);
 
 // Appends one line of the export page for a work-list entry: "<a href='",
 // the escaped link target, "'>", the escaped link text, "</a><br>", CR LF.
 //   target: the referrer without any count prefix, through StripTypeTags.
 //   text:   the entry's text as stored, count prefix and trailing space kept.
 void AppendExportLine(std::string& out, const WorkList::Item& item);
+void AppendExportLine(TextOutput& out, const WorkList::Item& item);
 
 struct ExportResult {
     bool ok = false;
@@ -37,7 +40,9 @@ struct ExportResult {
 // in work-list order, nothing else (an empty list gives an empty file). The
 // bytes go to a temporary file beside `path` that is renamed over it only
 // when everything was written, so a failure leaves an earlier file whole and
-// no partial file behind. Never throws.
+// no partial file behind (a device or FIFO is written straight through; see
+// FileSystem::openReplace). Long cells are escaped into the file in pieces.
+// Never throws.
 ExportResult WriteExportPage(FileSystem& fs, const std::string& path, const WorkList& list);
 
 }  // namespace tallowby

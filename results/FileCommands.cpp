@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "engine/ShownText.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Shell.h"
 #include "results/ExportPage.h"
@@ -16,7 +17,7 @@ bool ExportReferrers(const QString& directory, const WorkList& list, MessageBoxe
     const ExportResult result = WriteExportPage(fs, path, list);
     if (!result.ok) {
         QString text =
-            QStringLiteral("Could not save ") + QFile::decodeName(QByteArray::fromStdString(path));
+            QStringLiteral("Could not save ") + QString::fromStdString(EscapeControlBytes(path));
         if (!result.error.empty()) {
             text += QStringLiteral(": ") + QString::fromLocal8Bit(result.error.c_str());
         }

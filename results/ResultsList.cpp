@@ -1,7 +1,9 @@
 #include "ResultsList.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 #include "platform/Twips.h"
 
@@ -49,7 +51,8 @@ std::optional<QByteArray> ResultsList::selectedAddress() const {
 
 void ResultsList::lstResults_Click() {
     if (const std::optional<QByteArray> address = selectedAddress()) {
-        emit addressClicked(QString::fromUtf8(*address));
+        emit addressClicked(
+            ShownCellText(std::string_view(address->constData(), std::size_t(address->size()))));
     }
 }
 
@@ -87,6 +90,26 @@ void ResultsList::EnhListView_SortColumns(int position) {
 void ResultsList::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton) {
+        lstResults_Click();
+    }
+}
+
+void ResultsList::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    QScrollBar* sideways = horizontalScrollBar();
+    const int left = sideways->value();
+    QTreeView::scrollTo(index, hint);
+    sideways->setValue(left);
+}
+
+void ResultsList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        lstResults_DblClick();
+        event->accept();
+        return;
+    }
+    const QModelIndex before = currentIndex();
+    QTreeView::keyPressEvent(event);
+    if (currentIndex() != before) {
         lstResults_Click();
     }
 }

@@ -52,6 +52,11 @@ public:
     // nothing changes, not even the direction.
     void EnhListView_SortColumns(int position);
 
+    // Brings the row into view by scrolling up or down only: the wide
+    // "Referrer" column would otherwise pull "Type" and "Clicks" out of
+    // sight whenever one of its cells is clicked.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
 signals:
     // A click on the list with a selected row: that row's address, for
     // status panel 2. Not emitted when no row is selected.
@@ -64,6 +69,9 @@ signals:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // The arrow keys (and Page Up/Down, Home, End) move the selected row
+    // and act as a click on it; Enter acts as a double-click.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     ResultsModel model_;

@@ -40,6 +40,18 @@ std::uint32_t ClampedSize(std::string_view s) {
 
 }  // namespace
 
+QString ShownCellText(std::string_view bytes) {
+    if (bytes.size() <= kShownCellBytes) {
+        // fromUtf8 replaces every invalid sequence with U+FFFD.
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+    std::size_t cut = kShownCellBytes;
+    while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) {
+        --cut;  // never inside a character
+    }
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(cut)) + QChar(0x2026);
+}
+
 ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
@@ -73,9 +85,7 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     }
     const std::uint32_t stored = storageIndex(index.row());
     if (role == Qt::DisplayRole) {
-        const std::string_view text = cell(stored, index.column());
-        // fromUtf8 replaces every invalid sequence with U+FFFD.
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        return ShownCellText(cell(stored, index.column()));
     }
     if (role == ReferrerBytesRole) {
         const std::string_view text = cell(stored, ReferrerColumn);

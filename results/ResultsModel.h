@@ -14,6 +14,16 @@
 
 namespace tallowby {
 
+// How much of a cell the list shows: a longer cell (a referrer of megabytes)
+// is shown cut at this many bytes, on a character boundary, with "..." (one
+// character, U+2026) after it, so painting it costs no more than a line.
+// The cell's bytes stay whole for export, copying and the browser.
+inline constexpr std::size_t kShownCellBytes = 2048;
+
+// `bytes` as the list shows them: UTF-8 with invalid bytes replaced, cut at
+// kShownCellBytes.
+QString ShownCellText(std::string_view bytes);
+
 // The rows of the results list: "Type", "Clicks" and "Referrer" for each
 // referrer of the last scan.
 //

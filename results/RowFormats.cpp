@@ -70,37 +70,57 @@ void AppendCsvHeader(std::string& out) {
     out += "Type,Clicks,Referrer\n";
 }
 
-void AppendCsvField(std::string& out, std::string_view field) {
+void AppendCsvField(TextOutput& out, std::string_view field) {
     if (!NeedsQuotes(field)) {
-        out.append(field);
+        out.write(field);
         return;
     }
-    out += '"';
+    out.buffer() += '"';
     // Copy the runs between quotes whole; each quote is written twice.
     std::size_t from = 0;
     for (std::size_t quote; (quote = field.find('"', from)) != std::string_view::npos;
          from = quote + 1) {
-        out.append(field, from, quote + 1 - from);
-        out += '"';
+        out.write(field.substr(from, quote + 1 - from));
+        out.buffer() += '"';
     }
-    out.append(field, from, std::string_view::npos);
-    out += '"';
+    out.write(field.substr(from));
+    out.buffer() += '"';
+}
+
+void AppendCsvField(std::string& out, std::string_view field) {
+    TextOutput text(out);
+    AppendCsvField(text, field);
+}
+
+void AppendCsvRow(TextOutput& out, const ReferrerEntry& row) {
+    AppendCsvField(out, row.typeCode);
+    out.buffer() += ',';
+    AppendCsvField(out, row.clicks);
+    out.buffer() += ',';
+    AppendCsvField(out, row.referrer);
+    out.buffer() += '\n';
+    out.spill();
 }
 
 void AppendCsvRow(std::string& out, const ReferrerEntry& row) {
-    AppendCsvField(out, row.typeCode);
-    out += ',';
-    AppendCsvField(out, row.clicks);
-    out += ',';
-    AppendCsvField(out, row.referrer);
-    out += '\n';
+    TextOutput text(out);
+    AppendCsvRow(text, row);
 }
 
-void AppendJsonString(std::string& out, std::string_view text) {
+void AppendJsonString(TextOutput& output, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
+    // The escaped text goes on in blocks of input, each handed on before
+    // the next: a long cell never stands escaped whole in memory.
+    constexpr std::size_t kBlock = 1 << 14;
+    std::string& out = output.buffer();
     out += '"';
     std::size_t i = 0;
+    std::size_t blockEnd = 0;
     while (i < text.size()) {
+        if (i >= blockEnd) {
+            output.spill();
+            blockEnd = i + kBlock;
+        }
         const auto c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80) {
             std::size_t invalid = 0;
@@ -148,36 +168,44 @@ void AppendJsonString(std::string& out, std::string_view text) {
         ++i;
     }
     out += '"';
+    output.spill();
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    TextOutput output(out);
+    AppendJsonString(output, text);
 }
 
 void JsonResultsWriter::begin() {
-    out_ += "{\"rows\":[";
+    out_.buffer() += "{\"rows\":[";
     first_ = true;
 }
 
 void JsonResultsWriter::row(const ReferrerEntry& row) {
-    out_ += first_ ? "{\"type\":" : ",{\"type\":";
+    out_.buffer() += first_ ? "{\"type\":" : ",{\"type\":";
     first_ = false;
     AppendJsonString(out_, row.typeCode);
-    out_ += ",\"clicks\":";
+    out_.buffer() += ",\"clicks\":";
     AppendJsonString(out_, row.clicks);
-    out_ += ",\"referrer\":";
+    out_.buffer() += ",\"referrer\":";
     AppendJsonString(out_, row.referrer);
-    out_ += '}';
+    out_.buffer() += '}';
 }
 
 void JsonResultsWriter::end(const ScanCounters& c) {
-    out_ += "],\"stats\":{\"filesDone\":";
-    AppendNumber(out_, c.filesDone);
-    out_ += ",\"linesScanned\":";
-    AppendNumber(out_, c.linesScanned);
-    out_ += ",\"linksFound\":";
-    AppendNumber(out_, c.linksFound);
-    out_ += ",\"duplicatesRemoved\":";
-    AppendNumber(out_, c.duplicatesRemoved);
-    out_ += ",\"uniqueLinks\":";
-    AppendNumber(out_, c.uniqueLinks());
-    out_ += "}}\n";
+    std::string& out = out_.buffer();
+    out += "],\"stats\":{\"filesDone\":";
+    AppendNumber(out, c.filesDone);
+    out += ",\"linesScanned\":";
+    AppendNumber(out, c.linesScanned);
+    out += ",\"linksFound\":";
+    AppendNumber(out, c.linksFound);
+    out += ",\"duplicatesRemoved\":";
+    AppendNumber(out, c.duplicatesRemoved);
+    out += ",\"uniqueLinks\":";
+    AppendNumber(out, c.uniqueLinks());
+    out += "}}\n";
+    out_.spill();
 }
 
 }  // namespace tallowby

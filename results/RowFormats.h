@@ -4,36 +4,47 @@
 #include <string_view>
 
 #include "engine/ScanTypes.h"
+#include "results/TextOutput.h"
 
 namespace tallowby {
 
 // Plain-text forms of the results rows, for scripts and copying. Each
-// function appends to `out`, so callers can batch many rows per write.
+// function appends to `out`, so callers can batch many rows per write; the
+// TextOutput forms hand long cells on in pieces as they are escaped.
 
 // --- CSV: the header "Type,Clicks,Referrer", one line per row, LF line ends.
 // A field is quoted when it holds a comma, a double quote, CR or LF, and its
 // quotes are doubled; all other bytes are written exactly as they are.
 void AppendCsvHeader(std::string& out);
+inline void AppendCsvHeader(TextOutput& out) {
+    AppendCsvHeader(out.buffer());
+}
 void AppendCsvField(std::string& out, std::string_view field);
+void AppendCsvField(TextOutput& out, std::string_view field);
 void AppendCsvRow(std::string& out, const ReferrerEntry& row);
+void AppendCsvRow(TextOutput& out, const ReferrerEntry& row);
 
 // --- JSON.
 // `text` as a JSON string, quotes included: " and \ escaped, control bytes as
 // \n, \t, ... or \u00XX, valid UTF-8 copied, and every ill-formed UTF-8
 // sequence (each maximal invalid subpart) replaced by U+FFFD.
 void AppendJsonString(std::string& out, std::string_view text);
+void AppendJsonString(TextOutput& out, std::string_view text);
 
 // A JSON document {"rows":[{"type":..,"clicks":..,"referrer":..},...],
 // "stats":{"filesDone":..,...}} written in three steps, so rows can stream.
 class JsonResultsWriter {
 public:
-    explicit JsonResultsWriter(std::string& out) : out_(out) {}
+    explicit JsonResultsWriter(std::string& out) : own_(out), out_(own_) {}
+    explicit JsonResultsWriter(TextOutput& out) : own_(unused_), out_(out) {}
     void begin();
     void row(const ReferrerEntry& row);
     void end(const ScanCounters& counters);
 
 private:
-    std::string& out_;
+    std::string unused_;
+    TextOutput own_;  // over the caller's string, for the string form
+    TextOutput& out_;
     bool first_ = true;
 };
 

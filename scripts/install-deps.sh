@@ -10,6 +10,8 @@ packages=(
   xvfb xauth hyperfine time
   clang libclang-rt-14-dev
   python3-distributed
+  libisal-dev libzstd-dev libbz2-dev liblzma-dev
+  gzip bzip2 xz-utils zstd
 )
 
 missing=()

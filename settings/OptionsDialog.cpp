@@ -4,11 +4,14 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "SettingsStore.h"
 #include "platform/OnTop.h"
@@ -54,7 +57,6 @@ Form2::Form2(SettingsStore& store, QString application, AppSettings& appSettings
 
 void Form2::BuildControls() {
     setWindowTitle(QStringLiteral("Options"));
-    setFixedSize(kClientSize.width(), kClientSize.height() + kRulesGroupHeight);
 
     auto* label1 = new QLabel(QStringLiteral("Enter your domain:"), this);
     text1_ = new QLineEdit(strPlaceholderDomain, this);
@@ -112,6 +114,10 @@ void Form2::BuildControls() {
     text1_->setFocus();
 
     connect(command1_, &QPushButton::clicked, this, &Form2::Command1_Click);
+    // Wide and tall enough for every caption in the fonts at hand.
+    const QSize needed = layout->sizeHint();
+    setFixedSize(std::max(kClientSize.width(), needed.width()),
+                 std::max(kClientSize.height() + kRulesGroupHeight, needed.height()));
     CentreOnScreen(this);
 }
 
@@ -127,6 +133,20 @@ void Form2::Command1_Click() {
     LoadSettings(store_, application_, appSettings_);
     emit settingsSaved();
     close();
+}
+
+void Form2::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            command1_->click();
+            return;
+        case Qt::Key_Escape:
+            close();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
+    }
 }
 
 Form2* OptionsDialogOpener::Open() {

@@ -10,6 +10,7 @@
 #include "platform/WindowSlot.h"
 
 class QCheckBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -40,6 +41,11 @@ public:
 signals:
     // After "Ok" has saved and `appSettings` holds the new values.
     void settingsSaved();
+
+protected:
+    // Enter presses "Ok" wherever the focus is; Escape closes the dialog as
+    // its close box does, saving nothing.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private slots:
     void Command1_Click();

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "cli/StdinFileSystem.h"
+#include "engine/ShownText.h"
 
 namespace tallowby::cli {
 
@@ -63,7 +64,8 @@ void CliHost::fileProblem(const std::string& path, FileProblem problem, std::str
     if (progress_) {
         progress_->erase();
     }
-    std::string message = "tallowby-scan: " + DisplayName(path) + ": ";
+    // Names and reasons come from the file system and may hold anything.
+    std::string message = "tallowby-scan: " + EscapeControlBytes(DisplayName(path)) + ": ";
     switch (problem) {
         case FileProblem::Missing:
             break;
@@ -74,7 +76,7 @@ void CliHost::fileProblem(const std::string& path, FileProblem problem, std::str
             message += "read error: ";
             break;
     }
-    message.append(reason);
+    message += EscapeControlBytes(reason);
     message += '\n';
     std::fputs(message.c_str(), err_);
     std::fflush(err_);

@@ -3,6 +3,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "engine/ShownText.h"
+
 namespace tallowby::cli {
 
 ProgressLine::ProgressLine(std::FILE* out, int width, Clock::time_point start)
@@ -44,7 +46,7 @@ std::string ProgressLine::Format(const std::string& file, double percent, std::i
         std::snprintf(figures, sizeof figures, "  %lld lines  %lld lines/s",
                       static_cast<long long>(lines), rate);
     }
-    std::string name = file == "-" ? "(standard input)" : file;
+    std::string name = file == "-" ? "(standard input)" : EscapeControlBytes(file);
     // One column stays free: writing into the last one makes some terminals wrap.
     const std::size_t room = width > 0 ? static_cast<std::size_t>(width) - 1 : 79;
     const std::string tail(figures);

@@ -11,6 +11,7 @@
 #include "cli/StdinFileSystem.h"
 #include "engine/RangeSource.h"
 #include "engine/Scanner.h"
+#include "engine/ShownText.h"
 #include "results/ExportPage.h"
 #include "results/RowFormats.h"
 
@@ -18,63 +19,55 @@ namespace tallowby::cli {
 
 namespace {
 
-// Output gathered in one string and handed to stdio in large pieces: one
-// fwrite per megabyte instead of one stream operation per field.
+// Output handed to stdio in large pieces: one fwrite per megabyte instead of
+// one stream operation per field, and a long cell in pieces as it is escaped.
 class BlockWriter {
 public:
-    explicit BlockWriter(std::FILE* out) : out_(out) { buffer_.reserve(kBlock + 4096); }
-    std::string& buffer() { return buffer_; }
-    void flushIfFull() {
-        if (buffer_.size() >= kBlock) {
-            flush();
-        }
-    }
-    void flush() {
-        if (!buffer_.empty() && ok_ &&
-            std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) {
-            ok_ = false;
-            errno_ = errno;
-        }
-        buffer_.clear();
-    }
+    explicit BlockWriter(std::FILE* out)
+        : out_(out), text_([this](std::string_view bytes) { return put(bytes); }, kBlock) {}
+    TextOutput& text() { return text_; }
     // Flushes stdio as well; false when any write failed.
     bool finish() {
-        flush();
-        if (ok_ && std::fflush(out_) != 0) {
-            ok_ = false;
+        bool ok = text_.flush();
+        if (ok && std::fflush(out_) != 0) {
+            ok = false;
             errno_ = errno;
         }
-        return ok_;
+        return ok;
     }
     std::string error() const { return std::strerror(errno_ ? errno_ : EIO); }
 
 private:
     static constexpr std::size_t kBlock = 1 << 20;
+    bool put(std::string_view bytes) {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size()) {
+            errno_ = errno;
+            return false;
+        }
+        return true;
+    }
     std::FILE* out_;
-    std::string buffer_;
-    bool ok_ = true;
+    TextOutput text_;
     int errno_ = 0;
 };
 
 void WriteRows(const ScanOptions& options, const std::vector<ReferrerEntry>& rows,
                const ScanCounters& counters, BlockWriter& writer) {
-    std::string& out = writer.buffer();
     if (options.format == OutputFormat::None) {
         return;
     }
+    TextOutput& out = writer.text();
     if (options.format == OutputFormat::Json) {
         JsonResultsWriter json(out);
         json.begin();
         for (const ReferrerEntry& row : rows) {
             json.row(row);
-            writer.flushIfFull();
         }
         json.end(counters);
     } else {
         AppendCsvHeader(out);
         for (const ReferrerEntry& row : rows) {
             AppendCsvRow(out, row);
-            writer.flushIfFull();
         }
     }
 }
@@ -90,7 +83,8 @@ bool RangeFinishesFile(FileSystem& fs, const std::string& path, const ByteRange&
 }  // namespace
 
 void Complain(std::FILE* err, const std::string& what, const std::string& reason) {
-    const std::string line = "tallowby-scan: " + what + ": " + reason + "\n";
+    const std::string line =
+        "tallowby-scan: " + EscapeControlBytes(what) + ": " + EscapeControlBytes(reason) + "\n";
     std::fputs(line.c_str(), err);
 }
 

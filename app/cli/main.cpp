@@ -8,6 +8,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ProgressLine.h"
 #include "cli/ScanCommand.h"
+#include "engine/ShownText.h"
 
 int main(int argc, char** argv) {
     using namespace tallowby::cli;
@@ -21,7 +22,8 @@ int main(int argc, char** argv) {
             std::fputs(VersionText().c_str(), stdout);
             return std::fflush(stdout) == 0 ? kExitOk : kExitFileProblem;
         case Action::Usage:
-            std::fprintf(stderr, "tallowby-scan: %s\n%s", v.error.c_str(), UsageText().c_str());
+            std::fprintf(stderr, "tallowby-scan: %s\n%s",
+                         tallowby::EscapeControlBytes(v.error).c_str(), UsageText().c_str());
             return kExitUsage;
         case Action::Scan:
             break;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -115,6 +117,70 @@ TEST(Collapse, SumOfCountsEqualsEntriesBefore) {
     EXPECT_EQ(deleted, total - 613);
     for (std::size_t i = 1; i < list.size(); ++i) {
         EXPECT_LT(std::string(list.at(i - 1).referrer), std::string(list.at(i).referrer));
+    }
+}
+
+// Runs of repeated entries are stored as counts: the list reads as if every
+// entry stood on its own, before and after the collapse, checked against a
+// plain list sorted the slow way.
+TEST(WorkList, RepeatsReadAsSingleEntriesInOrderAndCollapse) {
+    struct Plain {
+        std::string text;
+        TypeCode type;
+        bool bot;
+    };
+    auto folded = [](std::string s) {
+        for (char& c : s)
+            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+        return s;
+    };
+    const std::vector<Plain> kinds = {{"http://b/", TypeCode::GIF, false},
+                                      {"http://a/", TypeCode::ZIP, false},
+                                      {"http://a/", TypeCode::ZIP, true},
+                                      {"HTTP://A/", TypeCode::EXE, false},
+                                      {"http://a/", TypeCode::PDF, false}};
+    std::mt19937 random(11);
+    for (int round = 0; round < 40; ++round) {
+        WorkList list;
+        std::vector<Plain> plain;
+        const int runs = 1 + static_cast<int>(random() % 12);
+        for (int r = 0; r < runs; ++r) {
+            const Plain& kind = kinds[random() % kinds.size()];
+            const int length = 1 + static_cast<int>(random() % (r % 3 == 0 ? 300 : 3));
+            for (int i = 0; i < length; ++i) {
+                list.append(kind.text, kind.type, kind.bot);
+                plain.push_back(kind);
+            }
+        }
+        std::stable_sort(plain.begin(), plain.end(), [&](const Plain& x, const Plain& y) {
+            return folded(x.text) < folded(y.text);
+        });
+        ASSERT_EQ(list.size(), plain.size());
+        for (std::size_t i = 0; i < plain.size(); ++i) {
+            const WorkList::Item item = list.at(i);
+            ASSERT_EQ(item.referrer, plain[i].text) << "round " << round << " entry " << i;
+            ASSERT_EQ(item.type, plain[i].type) << "round " << round << " entry " << i;
+            ASSERT_EQ(item.bot, plain[i].bot) << "round " << round << " entry " << i;
+        }
+        // The collapse keeps each text's first entry (in the sorted plain
+        // list, the first of its text) with the number of its entries.
+        std::vector<std::pair<Plain, std::int64_t>> expected;
+        for (const Plain& p : plain) {
+            auto same = [&](const auto& e) { return e.first.text == p.text; };
+            auto it = std::find_if(expected.begin(), expected.end(), same);
+            if (it == expected.end())
+                expected.push_back({p, 1});
+            else
+                ++it->second;
+        }
+        list.collapse();
+        ASSERT_EQ(list.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(list.at(i).referrer, expected[i].first.text);
+            EXPECT_EQ(list.at(i).type, expected[i].first.type);
+            EXPECT_EQ(list.at(i).bot, expected[i].first.bot);
+            EXPECT_EQ(list.at(i).count, expected[i].second);
+        }
     }
 }
 

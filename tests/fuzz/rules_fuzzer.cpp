@@ -5,6 +5,7 @@
 // Input: one byte for the own domain's length, the domain, two bytes that
 // pick a slice of the line to search for, then the line.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -140,6 +141,42 @@ bool IsListedCode(TypeCode code) {
     return false;
 }
 
+// The widened rules for today's logs: the address is the first "http://"
+// or (with https) "https://"; a quoted field ends at its first unescaped
+// quote, anything else is cut as the plain rule cuts at that place.
+void CheckWidenedRules(const std::string& line, const std::string& domain,
+                       const ReferrerRules& rules) {
+    const std::size_t http = NaiveFind(line, "http://");
+    const std::size_t at = rules.https ? std::min(http, NaiveFind(line, "https://")) : http;
+    FUZZ_CHECK(FindAddress(line, rules) == at);
+    FUZZ_CHECK(LineHasReferrer(line, domain, rules) ==
+               (at != npos && NaiveFind(line, domain) == npos));
+    if (at == npos)
+        return;
+    const Extraction e = ExtractReferrer(line, rules);
+    FUZZ_CHECK(e.referrer.data() == line.data() + at);
+    FUZZ_CHECK(e.remainder == DeleteAll(line, e.referrer, false));
+    std::size_t close = npos;
+    if (rules.quoted && at > 0 && line[at - 1] == '"') {
+        for (std::size_t q = at + 1; q < line.size() && close == npos; ++q) {
+            if (line[q] == '"' && line[q - 1] != '\\')
+                close = q;
+        }
+    }
+    if (close != npos) {
+        FUZZ_CHECK(e.referrer.size() == close - at && !e.bot);
+    } else {
+        Cut plain;
+        CutReferrerAt(line, at, plain);
+        FUZZ_CHECK(e.referrer.size() == plain.length && e.bot == plain.bot);
+    }
+    Cut cut;
+    CutReferrerAt(line, at, cut, rules);
+    FUZZ_CHECK(cut.position == at && cut.length == e.referrer.size() && cut.bot == e.bot);
+    std::string scratch;
+    FUZZ_CHECK(TypeCodeOfRemainder(line, cut, scratch) == NaiveType(e.remainder));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -168,6 +205,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(found == NaiveFind(line, needle));
         FUZZ_CHECK(found <= at);
     }
+
+    // Bits of the slice length that the slice does not use pick the rules.
+    CheckWidenedRules(line, domain,
+                      ReferrerRules{(sliceLength & 0x10) != 0, (sliceLength & 0x20) != 0});
 
     const bool has = LineHasReferrer(line, domain);
     FUZZ_CHECK(has == (scheme != npos && NaiveFind(line, domain) == npos));

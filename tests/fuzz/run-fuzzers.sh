@@ -8,7 +8,7 @@
 #   -t SECONDS  stop a target after this long even if RUNS is not reached
 #               (default 0: no limit)
 #   -b DIR      build directory (default build-fuzz)
-#   TARGET      rules line_reader scan row_formats export_page rtf (default: all
+#   TARGET      rules remainder line_reader scan row_formats export_page rtf (default: all
 #               that were built; rtf needs the desktop program's Qt)
 #
 # Each target starts from its seed corpus in tests/fuzz/corpus/<target> and
@@ -41,7 +41,7 @@ CXX=${CXX:-clang++} cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DT
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(rules line_reader scan row_formats export_page)
+  targets=(rules remainder line_reader scan row_formats export_page)
   [ $gui = ON ] && targets+=(rtf)
 fi
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/%/_fuzzer}"
@@ -53,7 +53,7 @@ max_len() {
   case $1 in
     rtf) echo 65536 ;;
     scan | line_reader) echo 8192 ;;
-    rules) echo 512 ;;
+    rules | remainder) echo 512 ;;
     *) echo 2048 ;;
   esac
 }

@@ -138,5 +138,19 @@ TEST(CliHostile, ExportOntoAFolderFailsNamingItAndLeavesItAlone) {
     EXPECT_TRUE(std::filesystem::is_directory(page));
 }
 
+TEST(CliHostile, TerminalEscapesInFileNamesAreShownAsHex) {
+    TempDir dir;
+    const std::string log = dir.write("access.log", "GET http://a.example/ x\r\n");
+    const std::string title = dir.file("\x1b]0;title\x07.log");
+    const std::string clear = dir.file("\x1b[2J");
+    const Finished run = RunWithDeadline(
+        kProgram, {"-d", "mysite.example", "--quiet", title, clear, log}, kDeadline);
+    EXPECT_EQ(run.exitStatus, 1);
+    const std::string shown = dir.path().string() + "/";
+    EXPECT_EQ(run.err, "tallowby-scan: " + shown +
+                           "\\x1b]0;title\\x07.log: No such file or directory\n" +
+                           "tallowby-scan: " + shown + "\\x1b[2J: No such file or directory\n");
+}
+
 }  // namespace
 }  // namespace tallowby::testing

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <random>
@@ -107,6 +108,68 @@ TEST(HostileLog, HundredMegabyteLineIsReadWholeAndClassifiedToItsEnd) {
     EXPECT_EQ(scan.host.rows[1].referrer, "http://big.example/page ");
     EXPECT_EQ(scan.host.rows[1].typeCode, "EXE");
     EXPECT_EQ(CountFileLines(path), 2);
+}
+
+std::string Schemes(std::size_t n) {
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i)
+        s += "http://";
+    return s;
+}
+
+// Lines where the referrer nearly recurs at every place of the rest: the
+// type code costs a bounded number of steps per byte, never the square.
+TEST(HostileLog, TypeCodeWorkStaysLinearOnLinesOfRepeatedSchemes) {
+    struct Case {
+        const char* name;
+        std::string line;
+        TypeCode expected;
+    };
+    const std::string nearly = Schemes(19999) + "x.pdf";
+    const std::vector<Case> cases = {
+        {"space-cut referrer, longer rest", Schemes(60000) + " " + Schemes(120000) + ".gif",
+         TypeCode::GIF},
+        {"paren-cut referrer, near recurrences", Schemes(20000) + ")" + nearly + nearly + nearly,
+         TypeCode::PDF},
+        {"whole recurrences", "x" + Schemes(3000) + ").j" + Schemes(3000) + Schemes(3000) + "pg",
+         TypeCode::JPG},
+    };
+    for (const Case& c : cases) {
+        Cut cut;
+        ASSERT_TRUE(CutReferrer(c.line, cut)) << c.name;
+        std::string scratch;
+        std::size_t steps = 0;
+        EXPECT_EQ(TypeCodeOfRemainder(c.line, cut, scratch, &steps), c.expected) << c.name;
+        EXPECT_LE(steps, 8 * c.line.size() + 256) << c.name;
+    }
+}
+
+// Stop pressed while a line of many megabytes is being read: the reading
+// gives the window turns inside the line, and the Stop ends the file there.
+TEST(HostileLog, StopInsideALongLineEndsTheFileThere) {
+    struct StoppingHost : QuietHost {
+        Scanner* scanner = nullptr;
+        int turns = 0;
+        void keepAlive() override {
+            if (++turns == 3)
+                scanner->requestStop();
+        }
+    };
+    MemoryFileSystem fs;
+    fs.add("/logs/long.log", "a http://first.example/ x\nb http://long.example/" +
+                                 std::string(8 << 20, 'x') + "\nc http://after.example/ y\n")
+        .maxChunk = 1 << 16;
+    Scanner scanner(fs);
+    StoppingHost host;
+    host.scanner = &scanner;
+    host.counting = false;
+    host.select({"long.log"});
+    ASSERT_TRUE(scanner.run(host));
+    EXPECT_EQ(host.turns, 3);
+    EXPECT_EQ(scanner.counters().linesScanned, 1);
+    EXPECT_EQ(scanner.counters().filesDone, 0);
+    const std::vector<std::string> statuses = host.statuses();
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), kCancelledStatus), statuses.end());
 }
 
 TEST(HostileLog, LineBeyondTheLimitEndsItsFileWithAProblemAndTheScanGoesOn) {

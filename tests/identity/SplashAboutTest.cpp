@@ -89,6 +89,29 @@ private slots:
         QTest::mouseClick(about->lblWebsite(), Qt::LeftButton);
         QCOMPARE(shell.opened.size(), 1);
     }
+
+    void TheWebsiteIsReachedAndOpenedWithTheKeyboard_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("Return") << int(Qt::Key_Return) << true;
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << true;
+        QTest::newRow("Space") << int(Qt::Key_Space) << true;
+        QTest::newRow("a letter") << int(Qt::Key_W) << false;
+    }
+    void TheWebsiteIsReachedAndOpenedWithTheKeyboard() {
+        QFETCH(int, key);
+        QFETCH(bool, opens);
+        testing::RecordingShell shell;
+        WebsiteLauncher launcher(shell);
+        AboutWindowOpener opener(launcher);
+        frmAbout* about = opener.Open();
+        about->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(about));
+        QTest::keyClick(about, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), about->lblWebsite());
+        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key));
+        QCOMPARE(shell.opened.size(), opens ? 1 : 0);
+    }
 };
 
 TALLOWBY_QTEST_MAIN(SplashAboutTest)

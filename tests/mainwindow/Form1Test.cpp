@@ -8,17 +8,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QtTest>
 
 #include <functional>
 #include <memory>
 
-#include "FakeWebView.h"
+#include "Form1Rig.h"
 #include "identity/AboutWindow.h"
 #include "identity/ProductIdentity.h"
 #include "identity/WebsiteLauncher.h"
@@ -38,129 +42,23 @@ using testing::MemorySettings;
 using testing::RecordingMessageBoxes;
 using testing::RecordingShell;
 
+using testing::Address;
+using testing::Line;
+using testing::Repeated;
+using testing::Rig;
+using testing::WriteLog;
+
 namespace {
 
-QString Address(const QString& section, const QString& key) {
-    return MemorySettings::Address(QStringLiteral("Tallowby"), section, key);
+// `text` compressed by /usr/bin/<tool> -c.
+QByteArray Packed(const QString& tool, const QByteArray& text) {
+    QProcess process;
+    process.start(QStringLiteral("/usr/bin/") + tool, {QStringLiteral("-c")});
+    process.write(text);
+    process.closeWriteChannel();
+    process.waitForFinished();
+    return process.readAllStandardOutput();
 }
-
-// A log line in the common combined format, ending in CR LF.
-QByteArray Line(const char* referrer) {
-    return QByteArray(
-               "10.0.0.1 - - [01/Oct/2023:00:00:01 +0000] \"GET /index.html HTTP/1.1\" "
-               "200 512 \"") +
-           referrer + "\" \"Mozilla/5.0\"\r\n";
-}
-
-void WriteLog(const QString& path, const QList<QByteArray>& lines) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    for (const QByteArray& line : lines) {
-        file.write(line);
-    }
-}
-
-QList<QByteArray> Repeated(const char* referrer, int count) {
-    QList<QByteArray> lines;
-    for (int i = 0; i < count; ++i) {
-        lines.append(Line(referrer));
-    }
-    return lines;
-}
-
-// One main window over recording fakes, with a folder of logs.
-struct Rig {
-    MemorySettings settings;
-    RecordingMessageBoxes boxes;
-    RecordingShell shell;
-    WebsiteLauncher launcher{shell};
-    QTemporaryDir folder;
-    FakeWebView* view = nullptr;
-    int ended = 0;
-    std::unique_ptr<Form1> form;
-
-    // Settings a returning user has: own domain saved, Help off.
-    void returningUser() {
-        settings.values.insert(Address("data", "strYourWebsite"), "mysite.example");
-        settings.values.insert(Address("Settings", "showHelp"), "0");
-    }
-
-    QString logs() const { return folder.path() + QStringLiteral("/logs"); }
-
-    void load() {
-        QDir().mkpath(logs());
-        view = new FakeWebView;
-        Form1Services services{{boxes, shell, settings}, launcher, [this] { ++ended; }};
-        services.volumes = [] { return QStringList{QStringLiteral("/")}; };
-        services.startDirectory = folder.path();
-        services.helpFilePath = folder.path() + QStringLiteral("/no-Help.rtf");
-        services.webView = view;
-        form = std::make_unique<Form1>(std::move(services));
-    }
-
-    void show(int width = 919, int height = 673) {
-        form->resize(width, height);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        form->resize(width, height);
-    }
-
-    QStringList messages() const {
-        QStringList texts;
-        for (const auto& shown : boxes.shown) {
-            texts.append(shown.first);
-        }
-        return texts;
-    }
-
-    QString panel(int number) const { return form->statusPanel(number)->text(); }
-
-    // Opens `path` in the directory list with a double-click, as the user does.
-    void openDirectory(const QString& path) {
-        QListView* dir1 = form->Dir1();
-        QAbstractItemModel* model = dir1->model();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            const QModelIndex index = model->index(row, 0);
-            if (index.data(LogFileChooser::PathRole).toString() == path) {
-                dir1->scrollTo(index);
-                // A double-click is only taken on the entry that was pressed.
-                QTest::mouseClick(dir1->viewport(), Qt::LeftButton, {},
-                                  dir1->visualRect(index).center());
-                QTest::mouseDClick(dir1->viewport(), Qt::LeftButton, {},
-                                   dir1->visualRect(index).center());
-                return;
-            }
-        }
-        QFAIL(qPrintable(QStringLiteral("no entry for ") + path));
-    }
-
-    // Ctrl-clicks the named entries of the file list.
-    void selectFiles(const QStringList& names) {
-        QListView* file1 = form->File1();
-        for (const QString& name : names) {
-            const int row = form->chooser().fileModel()->stringList().indexOf(name);
-            QVERIFY2(row >= 0, qPrintable(name));
-            const QModelIndex index = file1->model()->index(row, 0);
-            QTest::mouseClick(file1->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                              file1->visualRect(index).center());
-        }
-    }
-
-    // Runs `action` once, during the scan, as soon as `when` holds.
-    void during(std::function<bool()> when, std::function<void()> action) {
-        form->scanHost().setYieldRate(0, 1);  // every yield is a real turn
-        auto* timer = new QTimer(form.get());
-        timer->setInterval(0);
-        QObject::connect(timer, &QTimer::timeout, timer, [timer, when, action] {
-            if (when()) {
-                timer->stop();
-                timer->deleteLater();
-                action();
-            }
-        });
-        timer->start();
-    }
-};
 
 }  // namespace
 
@@ -207,6 +105,59 @@ private slots:
         QVERIFY(form.statusPanel(3) != nullptr);
         QVERIFY(!form.resultsViewShown());
         QVERIFY(!form.widePanes());
+    }
+
+    void firstRunStartsUpInItsOrder() {
+        // One journal of the settings reads and of what the window does
+        // around them, in the order it happens.
+        struct Journal : QObject {
+            QStringList& lines;
+            explicit Journal(QStringList& into) : lines(into) {}
+            bool eventFilter(QObject* watched, QEvent* event) override {
+                const QString kind = QString::fromLatin1(watched->metaObject()->className());
+                if (kind == QLatin1String("tallowby::Form1")) {
+                    if (event->type() == QEvent::WindowIconChange) {
+                        lines.append("icons");
+                    } else if (event->type() == QEvent::WindowTitleChange) {
+                        lines.append("title " + static_cast<QWidget*>(watched)->windowTitle());
+                    }
+                } else if (event->type() == QEvent::Show &&
+                           (kind == QLatin1String("tallowby::Form8") ||
+                            kind == QLatin1String("tallowby::Form2"))) {
+                    lines.append("show " + kind.mid(10));
+                }
+                return false;
+            }
+        };
+        struct JournalView : testing::FakeWebView {
+            QStringList& lines;
+            explicit JournalView(QStringList& into) : lines(into) {}
+            bool navigate(const QUrl& url) override {
+                lines.append("start page " + url.host());
+                return FakeWebView::navigate(url);
+            }
+        };
+        Rig rig;
+        QStringList& journal = rig.settings.reads;
+        QFile help(rig.folder.path() + "/no-Help.rtf");  // a read-me after all
+        QVERIFY(help.open(QIODevice::WriteOnly));
+        help.write("{\\rtf1 Help}");
+        help.close();
+        Journal watcher(journal);
+        qApp->installEventFilter(&watcher);
+        rig.view = new JournalView(journal);
+        rig.load();
+        qApp->removeEventFilter(&watcher);
+        auto read = [](const char* section, const char* key) { return Address(section, key); };
+        QStringList events = journal;
+        events.removeDuplicates();  // the Help window reads its setting again
+        QCOMPARE(events, (QStringList{"icons", "title Tallowby by Quenmoor", read("data", "path"),
+                                      read("data", "bRemoveDupes"), read("data", "bDisplayStats"),
+                                      read("data", "bGetFileTypes"), read("data", "strYourWebsite"),
+                                      read("data", "bHttpsReferrers"),
+                                      read("data", "bQuotedReferrers"),
+                                      "start page tallowby.example.org",
+                                      read("Settings", "showHelp"), "show Form8", "show Form2"}));
     }
 
     void storedSettingsDecideWhatOpens_data() {
@@ -391,6 +342,47 @@ private slots:
                                            "https://news.example/item?id=7 0000001"}));
     }
 
+    void compressedLogsAreReadAndStopEndsOneThatInflates() {
+        Rig rig;
+        rig.returningUser();
+        rig.settings.values.insert(Address("data", "bDisplayStats"), "0");
+        rig.load();
+        const QByteArray two = Line("http://ref.one/") + Line("http://ref.two/");
+        WriteLog(rig.logs() + "/access.log.2.gz", {Packed("gzip", two)});
+        WriteLog(rig.logs() + "/access.log.3", {Packed("xz", Line("http://ref.one/"))});
+        const QByteArray cut = Packed("gzip", two + two);  // its trailer cut short
+        WriteLog(rig.logs() + "/access.log.4", {cut.left(cut.size() - 6)});
+        const QString bomb = rig.logs() + QStringLiteral("/bomb");
+        QDir().mkpath(bomb);
+        WriteLog(bomb + "/zeros.gz", {Packed("gzip", QByteArray(16 << 20, '\0'))});
+        rig.show();
+        Form1& form = *rig.form;
+        rig.openDirectory(rig.logs());
+        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        const ResultsModel& rows = form.lstResults()->results();
+        QCOMPARE(rows.rowCount(), 2);
+        QCOMPARE(QString::fromUtf8(rows.clicks(0)), QStringLiteral("0000004"));
+        QCOMPARE(QString::fromUtf8(rows.clicks(1)), QStringLiteral("0000003"));
+        // The cut-short file is not done, but its four lines count.
+        QCOMPARE(rig.panel(2), QStringLiteral("COMPLETE: 2 files done : 7 lines scanned : "
+                                              "7 links found : 5 duplicates removed : "
+                                              "2 unique links"));
+
+        // One line of 16 MB: the window takes turns while it inflates, and
+        // Stop pressed in one of them ends the scan inside that line.
+        rig.openDirectory(bomb);
+        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        int turns = 0;
+        rig.during([&] { return ++turns == 5; },
+                   [&] { QTest::mouseClick(form.cmdStop(), Qt::LeftButton); });
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        const ScanCounters& counters = form.scanner().counters();
+        QVERIFY(counters.cancelRequested);
+        QCOMPARE(counters.linesScanned, 0);
+        QCOMPARE(counters.filesDone, 0);
+    }
+
     void stopDuringTheSecondOfThreeFiles_data() {
         QTest::addColumn<bool>("removeDupes");
         QTest::newRow("collapse on") << true;
@@ -557,6 +549,194 @@ private slots:
         QCOMPARE(g.frmMain.height, 10095.0 - 315 - 900 - 600);
         form.showNormal();
         QCOMPARE(g.frmMain.height, 500.0 * 15 - 315 - 900 - 600);
+    }
+
+    void everyCaptionAndToolTip() {
+        Rig rig;
+        rig.returningUser();
+        rig.load();
+        Form1& form = *rig.form;
+        BrowserPane& pane = *form.frmBrowser();
+        struct Row {
+            const char* control;
+            QWidget* widget;
+            QString caption;
+            QString tip;
+        };
+        const QString chooserTip = QStringLiteral("Select the log files you wish to scan");
+        const Row rows[] = {
+            {"Command10", form.Command10(), "Toggle View",
+             "See a preview of your message in the currently selected format"},
+            {"cmdGo", form.cmdGo(), "Scan", ""},
+            {"cmdStop", form.cmdStop(), "Stop", "Stop Scanning Files"},
+            {"cmdOpts", form.cmdOpts(), "Options", "Options"},
+            {"Command8", form.Command8(), "Visit tallowby.example.org", "Visit us!"},
+            {"cmdSelAll", form.cmdSelAll(), "Select All Files",
+             "Select all files in the current directory"},
+            {"Command1", form.Command1(), "Open Selected File", "open the currently selected file"},
+            {"Command9", form.Command9(), "Open", ""},
+            {"cmdHtml", form.cmdHtml(), "Export", "Export the referers list to HTML"},
+            {"cmdExpnd", form.cmdExpnd(), "Expand", "Expand"},
+            {"Drive1", form.Drive1(), "", chooserTip},
+            {"Dir1", form.Dir1(), "", chooserTip},
+            {"File1", form.File1(), "", chooserTip},
+            {"frmMain", form.frmMain(), "Select Log Files", ""},
+            {"Frame1", form.Frame1(), "Referrer List", ""},
+            {"frmBrowser", &pane, "Browser", ""},
+            {"URL label", pane.urlLabel(), "URL:", ""},
+            {"Command3", pane.command3(), "", "browse the entered url"},
+            {"Command4", pane.command4(), "", "back"},
+            {"Command5", pane.command5(), "", "forward"},
+            {"Command6", pane.command6(), "", "stop"},
+            {"Command7", pane.command7(), "", "refresh"},
+        };
+        for (const Row& row : rows) {
+            QString caption;
+            if (auto* button = qobject_cast<QAbstractButton*>(row.widget)) {
+                caption = button->text();
+            } else if (auto* frame = qobject_cast<QGroupBox*>(row.widget)) {
+                caption = frame->title();
+            } else if (auto* label = qobject_cast<QLabel*>(row.widget)) {
+                caption = label->text();
+            }
+            QVERIFY2(caption == row.caption, row.control);
+            QVERIFY2(row.widget->toolTip() == row.tip, row.control);
+        }
+
+        // The menu bar, menu by menu; no item has a keyboard shortcut.
+        QStringList menus;
+        for (QAction* menu : form.menuBar()->actions()) {
+            QStringList items;
+            for (QAction* item : menu->menu()->actions()) {
+                items.append(item->text());
+                QVERIFY2(item->shortcut().isEmpty(), qPrintable(item->text()));
+            }
+            menus.append(menu->text() + ": " + items.join(", "));
+        }
+        QCOMPARE(menus, (QStringList{"File: Exit", "Action: Start Scan, Stop Scan, Toggle View",
+                                     "Options: Options", "Help: View Help",
+                                     "About: About this software"}));
+    }
+
+    void everyButtonAndMenuItemRunsItsCommand() {
+        struct Row {
+            const char* control;
+            std::function<void(Form1&)> press;
+            std::function<bool(Rig&)> done;
+        };
+        auto clickTool = [](QToolButton* (Form1::*button)() const) {
+            return [button](Form1& form) { QTest::mouseClick((form.*button)(), Qt::LeftButton); };
+        };
+        auto trigger = [](QAction* (Form1::*item)() const) {
+            return [item](Form1& form) { (form.*item)()->trigger(); };
+        };
+        // Whether a full scan of b.log ran: its statistics box came up.
+        auto scanned = [](Rig& rig) {
+            return rig.boxes.shown.size() == 1 &&
+                   rig.boxes.shown.first().second == QStringLiteral("Scan Finished") &&
+                   rig.form->scanner().counters().linesScanned == 3;
+        };
+        // Whether a scan started by the test was stopped by the press.
+        auto stopped = [](Rig& rig) {
+            return rig.boxes.shown.isEmpty() && rig.form->scanner().counters().cancelRequested &&
+                   rig.form->scanner().counters().linesScanned == 0;
+        };
+        auto toggled = [](Rig& rig) { return rig.form->resultsViewShown(); };
+        const QString website = QStringLiteral("http://tallowby.example.org");
+        const Row rows[] = {
+            {"cmdGo", clickTool(&Form1::cmdGo), scanned},
+            {"Start Scan", trigger(&Form1::mnuActionStart), scanned},
+            {"cmdStop", clickTool(&Form1::cmdStop), stopped},
+            {"Stop Scan", trigger(&Form1::mnuActionStop), stopped},
+            {"Command10", clickTool(&Form1::Command10), toggled},
+            {"Toggle View", trigger(&Form1::mnuActionToggle), toggled},
+            {"cmdOpts", clickTool(&Form1::cmdOpts),
+             [](Rig& rig) { return rig.form->optionsDialog().isLoaded(); }},
+            {"Options", trigger(&Form1::MnuOptionsItem),
+             [](Rig& rig) { return rig.form->optionsDialog().isLoaded(); }},
+            {"View Help", trigger(&Form1::mnuHelpItem),
+             [](Rig& rig) { return rig.form->helpWindow().isLoaded(); }},
+            {"About this software", trigger(&Form1::mnuAboutItem),
+             [](Rig& rig) { return rig.form->aboutWindow().isLoaded(); }},
+            {"Exit", trigger(&Form1::mnuFileExit), [](Rig& rig) { return rig.ended == 1; }},
+            {"Command8", clickTool(&Form1::Command8),
+             [website](Rig& rig) { return rig.shell.opened == QStringList{website}; }},
+            {"cmdSelAll", clickTool(&Form1::cmdSelAll),
+             [](Rig& rig) {
+                 return rig.form->File1()->selectionModel()->selectedRows().size() == 2;
+             }},
+            {"Command1", clickTool(&Form1::Command1),
+             [](Rig& rig) {
+                 return rig.shell.started.size() == 1 &&
+                        rig.shell.started.first().second == QStringList{rig.logs() + "/b.log"};
+             }},
+            {"cmdHtml", clickTool(&Form1::cmdHtml),
+             [](Rig& rig) {
+                 QFile page(rig.logs() + "/referers.html");
+                 return page.open(QIODevice::ReadOnly) &&
+                        page.readAll().contains("http://ref.example/");
+             }},
+            {"Command9", clickTool(&Form1::Command9),
+             [](Rig& rig) {
+                 return rig.view->navigations.size() == 2 &&
+                        rig.view->navigations.last().toString().startsWith("http://ref.example/");
+             }},
+            {"cmdExpnd", clickTool(&Form1::cmdExpnd),
+             [](Rig& rig) { return rig.form->cmdExpnd()->text() == QStringLiteral("Contract"); }},
+        };
+        for (const Row& row : rows) {
+            Rig rig;
+            rig.returningUser();
+            rig.load();
+            WriteLog(rig.logs() + "/a.log", Repeated("http://other.example/", 2));
+            WriteLog(rig.logs() + "/b.log", Repeated("http://ref.example/", 3));
+            rig.show();
+            Form1& form = *rig.form;
+            rig.openDirectory(rig.logs());
+            rig.selectFiles({"b.log"});  // b.log selected and the current entry
+            const QByteArray name(row.control);
+            if (name == "cmdHtml" || name == "Command9" || name == "cmdExpnd") {
+                // These act on the results of a scan, shown in results view.
+                form.appSettings().bDisplayStats = false;
+                QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+                const QModelIndex first = form.lstResults()->model()->index(0, 0);
+                QTest::mouseClick(form.lstResults()->viewport(), Qt::LeftButton, {},
+                                  form.lstResults()->visualRect(first).center());
+            }
+            if (name == "cmdStop" || name == "Stop Scan") {
+                rig.during([] { return true; }, [&] { row.press(form); });
+                QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+            } else {
+                row.press(form);
+            }
+            QVERIFY2(row.done(rig), qPrintable(name + ": " + rig.panel(2)));
+        }
+    }
+
+    void statusPanelsShowACutTextWhole_data() {
+        QTest::addColumn<int>("panel");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("tip");
+        QTest::newRow("panel 2, short") << 2 << 10 << false;
+        QTest::newRow("panel 2, cut") << 2 << 400 << true;
+        QTest::newRow("panel 3, short") << 3 << 10 << false;
+        QTest::newRow("panel 3, cut") << 3 << 400 << true;
+    }
+    void statusPanelsShowACutTextWhole() {
+        QFETCH(int, panel);
+        QFETCH(int, length);
+        QFETCH(bool, tip);
+        Rig rig;
+        rig.returningUser();
+        rig.load();
+        rig.show();
+        QLabel* label = rig.form->statusPanel(panel);
+        const QString text = "http://" + QString(length, QLatin1Char('a'));
+        label->setText(text);
+        QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(label, &hover);
+        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), tip ? text : QString());
+        QToolTip::hideText();
     }
 
     void menuItemsRunTheButtonsCommands() {

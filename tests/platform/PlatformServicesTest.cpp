@@ -1,8 +1,10 @@
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include "platform/MessageBoxes.h"
 #include "platform/OnTop.h"
 #include "platform/QtTestMain.h"
 #include "platform/SettingsBackend.h"
@@ -89,6 +91,65 @@ private slots:
         QVERIFY(window.isVisible());
         QCOMPARE(window.geometry(), before);
         SetOnTop(nullptr, true);  // ignored, no crash
+    }
+
+    void TopmostWindowsRiseAgainAfterAnotherWindowShows() {
+        // Counts how often a window is raised above the others.
+        struct Raises : QObject {
+            int count = 0;
+            bool eventFilter(QObject*, QEvent* event) override {
+                count += event->type() == QEvent::ZOrderChange;
+                return false;
+            }
+        };
+        QWidget options;
+        QWidget plain;
+        QWidget main;
+        for (QWidget* window : {&options, &plain}) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+        }
+        SetOnTop(&options, true);
+        Raises optionsRaised;
+        Raises plainRaised;
+        options.installEventFilter(&optionsRaised);
+        plain.installEventFilter(&plainRaised);
+        main.showMaximized();
+        QTRY_COMPARE(optionsRaised.count, 1);
+        QCOMPARE(plainRaised.count, 0);
+        // Once it is out of the band, it stays where it is.
+        SetOnTop(&options, false);
+        main.hide();
+        main.show();
+        QCoreApplication::processEvents();
+        QCOMPARE(optionsRaised.count, 1);
+    }
+
+    void MessageBoxIsWideEnoughForItsTitle_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("statistics") << "1 files done\r\n2 lines scanned\r\n1 links found\r\n"
+                                       "0 duplicates removed\r\n1 unique links"
+                                    << "Scan Finished";
+        QTest::newRow("short text, long title") << "x"
+                                                << "A rather long title for so short a text";
+        QTest::newRow("product name") << "You must select at least one referrer"
+                                      << "Tallowby";
+    }
+    void MessageBoxIsWideEnoughForItsTitle() {
+        QFETCH(QString, text);
+        QFETCH(QString, title);
+        const std::unique_ptr<QMessageBox> box = MakeMessageBox(nullptr, text, title);
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        // The title in a bold face, and room for an icon and three buttons.
+        QVERIFY(box->width() >= QFontMetrics(bold).horizontalAdvance(title) + 3 * 24 + 16);
+        QCOMPARE(box->windowTitle(), title);
+        QCOMPARE(box->text(), text);
+        QCOMPARE(box->icon(), QMessageBox::NoIcon);
+        QCOMPARE(box->buttons().size(), 1);
     }
 
     void ShellPassesArgumentsWithoutAShell() {

@@ -246,6 +246,43 @@ private slots:
         QCOMPARE(pages.requests.last(), QStringLiteral("/caf%E9"));
     }
 
+    void realBrowserSaysDoneForEveryPageItShows_data() {
+        QTest::addColumn<QString>("path");  // empty: a port nobody listens on
+        QTest::addColumn<bool>("stop");     // the pane's stop button during the load
+        QTest::addColumn<bool>("done");
+        QTest::newRow("found") << "/start" << false << true;
+        QTest::newRow("404 with its page") << "/missing" << false << true;
+        QTest::newRow("stopped while waiting") << "/silent" << true << true;
+        QTest::newRow("nobody listening") << "" << false << false;
+    }
+    void realBrowserSaysDoneForEveryPageItShows() {
+        QFETCH(QString, path);
+        QFETCH(bool, stop);
+        QFETCH(bool, done);
+        LocalPages pages;
+        QVERIFY(pages.listening());
+        pages.addSilentPage("/silent");
+        QString address = pages.address(path);
+        if (path.isEmpty()) {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+            address = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+        }
+        RecordingBoxes boxes;
+        BrowserPane pane(Identity(QString()), boxes);
+        pane.show();
+        QSignalSpy complete(pane.webBrowser(), &WebView::documentComplete);
+        QSignalSpy status(&pane, &BrowserPane::statusTextChanged);
+        pane.text1()->setText(address);
+        QTest::mouseClick(pane.command3(), Qt::LeftButton);
+        if (stop) {
+            QTRY_VERIFY_WITH_TIMEOUT(pages.requests.contains(path), kPageTimeout);
+            QTest::mouseClick(pane.command6(), Qt::LeftButton);
+        }
+        QVERIFY(complete.wait(kPageTimeout));
+        QCOMPARE(Last(status), done ? QStringLiteral("Done") : "Cannot open " + address);
+    }
+
     void realBrowserNeverHandsAnAddressToTheDesktop() {
         RecordingBoxes boxes;
         BrowserPane pane(Identity(QString()), boxes);

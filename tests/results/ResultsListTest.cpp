@@ -3,6 +3,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 #include <optional>
@@ -202,6 +203,73 @@ private slots:
         QCOMPARE(open.count(), 1);
         QCOMPARE(open.takeFirst().at(0).value<std::optional<QByteArray>>(),
                  std::optional<QByteArray>("http://first/"));
+    }
+
+    void keysMoveTheSelectedRowLikeClicksAndEnterOpensIt_data() {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<QStringList>("clicked");  // addresses reported, in order
+        QTest::addColumn<QString>("opened");       // empty: Enter not pressed
+        QTest::newRow("down from the clicked row")
+            << QList<int>{Qt::Key_Down} << QStringList{"http://b/", "http://c/"} << "";
+        QTest::newRow("down past the end stays") << QList<int>{Qt::Key_Down, Qt::Key_Down}
+                                                 << QStringList{"http://b/", "http://c/"} << "";
+        QTest::newRow("up, then Enter") << QList<int>{Qt::Key_Up, Qt::Key_Return}
+                                        << QStringList{"http://b/", "http://a/"} << "http://a/";
+        QTest::newRow("home, then keypad Enter")
+            << QList<int>{Qt::Key_Home, Qt::Key_Enter} << QStringList{"http://b/", "http://a/"}
+            << "http://a/";
+        QTest::newRow("Enter on the clicked row")
+            << QList<int>{Qt::Key_Return} << QStringList{"http://b/"} << "http://b/";
+    }
+    void keysMoveTheSelectedRowLikeClicksAndEnterOpensIt() {
+        QFETCH(QList<int>, keys);
+        QFETCH(QStringList, clicked);
+        QFETCH(QString, opened);
+        ResultsList list;
+        list.resize(600, 300);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        list.results().append(
+            {Row("", "", "http://a/"), Row("", "", "http://b/"), Row("", "", "http://c/")});
+        QSignalSpy clicks(&list, &ResultsList::addressClicked);
+        QSignalSpy open(&list, &ResultsList::openRequested);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 1));
+        for (const int key : keys) {
+            QTest::keyClick(&list, static_cast<Qt::Key>(key));
+        }
+        QStringList reported;
+        for (const QList<QVariant>& signal : clicks) {
+            reported.append(signal.at(0).toString());
+        }
+        QCOMPARE(reported, clicked);
+        QCOMPARE(open.count(), opened.isEmpty() ? 0 : 1);
+        if (!opened.isEmpty()) {
+            QCOMPARE(open.first().at(0).value<std::optional<QByteArray>>(),
+                     std::optional<QByteArray>(opened.toUtf8()));
+        }
+    }
+
+    void clickOnAReferrerCellKeepsTypeAndClicksInSight() {
+        ResultsList list;
+        list.resize(300, 200);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        std::vector<ReferrerEntry> rows;
+        for (int i = 0; i < 40; ++i) {
+            rows.push_back(Row("HTM", "0000001", "http://a.example/long/address"));
+        }
+        list.results().append(rows);
+        const QRect referrer = list.visualRect(list.model()->index(3, 2));
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                          QPoint(list.viewport()->width() - 10, referrer.center().y()));
+        QCOMPARE(list.horizontalScrollBar()->value(), 0);
+        // Keys that go below the visible rows still scroll down, not sideways.
+        for (int i = 0; i < 30; ++i) {
+            QTest::keyClick(&list, Qt::Key_Down);
+        }
+        QCOMPARE(list.horizontalScrollBar()->value(), 0);
+        QVERIFY(list.verticalScrollBar()->value() > 0);
+        QVERIFY(list.visualRect(list.currentIndex()).bottom() <= list.viewport()->height());
     }
 
     void invalidUtf8IsShownReplacedButKeptAsBytes() {

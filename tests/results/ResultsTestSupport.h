@@ -106,6 +106,8 @@ public:
     void addPage(const QByteArray& path, const QByteArray& html) {
         pages_.insert(path, Page{200, {}, html});
     }
+    // Takes requests for `path` but never answers them.
+    void addSilentPage(const QByteArray& path) { silent_.append(path); }
     // "http://127.0.0.1:<port>" followed by `path`.
     QString address(const QString& path) const {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
@@ -141,6 +143,9 @@ private:
         if (path != "/favicon.ico") {
             requests.append(QString::fromLatin1(path));
         }
+        if (silent_.contains(path)) {
+            return;
+        }
         const auto it = pages_.constFind(path);
         const Page page = it != pages_.constEnd() ? *it : Page{404, {}, "<html>missing</html>"};
         QByteArray response = "HTTP/1.1 " + QByteArray::number(page.status) +
@@ -160,6 +165,7 @@ private:
     QTcpServer server_;
     QHash<QByteArray, Page> pages_;
     QHash<QTcpSocket*, QByteArray> buffers_;
+    QByteArrayList silent_;
 };
 
 }  // namespace tallowby::testing

@@ -2,6 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/WorkList.h"
+#include "results/ExportPage.h"
+#include "results/TextOutput.h"
+
 namespace tallowby {
 namespace {
 
@@ -97,6 +106,58 @@ TEST(JsonResults, DocumentWithRowsAndStatistics) {
     EXPECT_EQ(empty,
               "{\"rows\":[],\"stats\":{\"filesDone\":0,\"linesScanned\":0,\"linksFound\":0,"
               "\"duplicatesRemoved\":0,\"uniqueLinks\":0}}\n");
+}
+
+std::string Times(std::size_t n, const std::string& piece) {
+    std::string s;
+    s.reserve(n * piece.size());
+    for (std::size_t i = 0; i < n; ++i)
+        s += piece;
+    return s;
+}
+
+// A cell of a megabyte whose escaped form is six times that: it reaches the
+// drain in pieces near the threshold, never whole, and the pieces together
+// are the escaped text.
+TEST(StreamedCells, LongCellsReachTheDrainInPiecesOnly) {
+    constexpr std::size_t kCell = 1 << 20;
+    constexpr std::size_t kThreshold = 4096;
+    // An input block is escaped whole before the buffer is looked at again.
+    constexpr std::size_t kLargestPiece = kThreshold + 6 * (1 << 14) + 64;
+    WorkList list;
+    list.append("http://x/" + std::string(kCell, '<'), TypeCode::HTM, false);
+    struct Case {
+        const char* name;
+        std::function<void(TextOutput&)> write;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"JSON control bytes",
+         [](TextOutput& out) { AppendJsonString(out, std::string(kCell, '\x01')); },
+         "\"" + Times(kCell, "\\u0001") + "\""},
+        {"CSV quotes", [](TextOutput& out) { AppendCsvField(out, std::string(kCell, '"')); },
+         "\"" + std::string(2 * kCell, '"') + "\""},
+        {"CSV plain", [](TextOutput& out) { AppendCsvField(out, std::string(kCell, 'a')); },
+         std::string(kCell, 'a')},
+        {"export line", [&](TextOutput& out) { AppendExportLine(out, list.at(0)); },
+         "<a href='http://x/" + Times(kCell, "&lt;") + "'>http://x/" + Times(kCell, "&lt;") +
+             "</a><br>\r\n"},
+    };
+    for (const Case& c : cases) {
+        std::string all;
+        std::size_t largest = 0;
+        TextOutput out(
+            [&](std::string_view piece) {
+                largest = std::max(largest, piece.size());
+                all.append(piece);
+                return true;
+            },
+            kThreshold);
+        c.write(out);
+        ASSERT_TRUE(out.flush()) << c.name;
+        EXPECT_LE(largest, kLargestPiece) << c.name;
+        EXPECT_TRUE(all == c.expected) << c.name;
+    }
 }
 
 }  // namespace

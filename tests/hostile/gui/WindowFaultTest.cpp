@@ -23,6 +23,9 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <random>
@@ -170,6 +173,35 @@ private slots:
                            qEnvironmentVariable("XDG_CONFIG_HOME"));
     }
 
+    void settingsThatAreNotARegularFileCountAsMissingAndCannotBeSaved() {
+        QTemporaryDir home;
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path());
+        QVERIFY(QDir(home.path()).mkdir(kApp));
+        const QString file = home.path() + "/" + kApp + "/" + kApp + ".ini";
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        {
+            QtSettingsBackend backend;
+            QVERIFY(!backend.Read(kApp, "data", "strYourWebsite").has_value());
+            Rig rig;
+            rig.settings = &backend;
+            rig.load();  // reads the FIFO's place: must not wait for a writer
+            QVERIFY(rig.form->isVisible());
+            QTemporaryDir logs;
+            QVERIFY(rig.form->chooser().setDirectoryPath(logs.path()));
+            const QString note = "Settings cannot be saved: " + file;
+            QCOMPARE(rig.form->statusPanel(3)->text(), note);
+            // Panel 2 is soon written over; panel 3 says it again at every
+            // failed save.
+            rig.form->statusPanel(3)->setText("Connecting");
+            QVERIFY(QDir(logs.path()).mkdir("a"));
+            QVERIFY(rig.form->chooser().setDirectoryPath(logs.path() + "/a"));
+            QCOMPARE(rig.form->statusPanel(3)->text(), note);
+        }
+        QVERIFY(QFileInfo(file).exists() && !QFileInfo(file).isFile());  // left as it was
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           qEnvironmentVariable("XDG_CONFIG_HOME"));
+    }
+
     void missingOrCorruptReadMeOpensAnEmptyOrPartialWindow() {
         QTemporaryDir dir;
         struct Case {
@@ -227,6 +259,53 @@ private slots:
         QCOMPARE(form.scanner().counters().linksFound, 5);
         QCOMPARE(form.lstResults()->results().rowCount(), 1);
         QCOMPARE(rig.clicksSum(), 5);
+    }
+
+    void namesThatAreNotUtf8AreListedAndScannedByTheirBytes() {
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path()) + "/";
+        for (const QByteArray& name : {QByteArray("b\xff.log"), QByteArray("caf\xe9.log")}) {
+            std::FILE* file = std::fopen((folder + name).constData(), "wb");
+            QVERIFY(file != nullptr);
+            std::fputs(("GET http://" + name.toHex() + ".example/ x\r\n").constData(), file);
+            std::fclose(file);
+        }
+        Rig rig;
+        rig.returningUser();
+        rig.load(dir.path());
+        Form1& form = *rig.form;
+        QCOMPARE(form.chooser().fileCount(), 2);
+        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        QCOMPARE(form.scanner().counters().filesDone, 2);
+        const ResultsModel& rows = form.lstResults()->results();
+        QCOMPARE(rows.rowCount(), 2);
+        QCOMPARE(rows.data(rows.index(0, ResultsModel::ReferrerColumn)).toString(),
+                 QString("http://62ff2e6c6f67.example/ "));
+        QCOMPARE(rows.data(rows.index(1, ResultsModel::ReferrerColumn)).toString(),
+                 QString("http://636166e92e6c6f67.example/ "));
+    }
+
+    void referrerOfMegabytesIsShownCutAndKeptWhole() {
+        QTemporaryDir dir;
+        const QByteArray referrer = "http://long.example/" + QByteArray(3 << 20, 'a') + " ";
+        Write(dir.path() + "/long.log", "GET " + referrer + "x\r\n");
+        Rig rig;
+        rig.returningUser();
+        rig.load(dir.path());
+        Form1& form = *rig.form;
+        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        ResultsList* list = form.lstResults();
+        const QModelIndex cell = list->results().index(0, ResultsModel::ReferrerColumn);
+        const QString shown = cell.data().toString();
+        QCOMPARE(shown.size(), 2049);
+        QVERIFY(shown.startsWith("http://long.example/aaa"));
+        QCOMPARE(shown.back(), QChar(0x2026));
+        QCOMPARE(cell.data(ResultsModel::ReferrerBytesRole).toByteArray(), referrer);
+        const QModelIndex type = list->results().index(0, ResultsModel::TypeColumn);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(type).center());
+        QCOMPARE(form.statusPanel(2)->text(), shown);
     }
 
     void monkeyKeepsTheWindowAliveAndItsListsConsistent() {
