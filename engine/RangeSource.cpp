@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "Compression.h"
+
 namespace tallowby {
 
 namespace {
@@ -35,6 +37,13 @@ public:
 private:
     int fd_;
     int errno_ = 0;
+};
+
+// The bytes of a piece that holds no line.
+class NothingSource final : public ByteSource {
+public:
+    std::ptrdiff_t read(char*, std::size_t) override { return 0; }
+    std::string error() const override { return {}; }
 };
 
 class Range final : public ByteSource {
@@ -175,6 +184,19 @@ std::unique_ptr<ByteSource> RangeFileSystem::openRead(const std::string& path, s
     std::unique_ptr<PositionalFile> file = OpenPositionalFile(path, error);
     if (!file) {
         return nullptr;
+    }
+    // A compressed file's bytes have no line starts to cut at: all its lines
+    // count as beginning at offset 0, so the piece that holds offset 0 reads
+    // the whole file and every other piece reads nothing. The pieces of a
+    // file still give each line exactly once.
+    char head[kSniffBytes];
+    const std::ptrdiff_t got = file->readAt(head, sizeof head, 0);
+    if (got > 0 &&
+        SniffCompression(std::string_view(head, static_cast<std::size_t>(got))) != Compression::None) {
+        if (start_ == 0) {
+            return inner_.openRead(path, error);
+        }
+        return std::make_unique<NothingSource>();
     }
     return RangeSource(std::move(file), start_, end_);
 }

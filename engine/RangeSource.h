@@ -37,7 +37,9 @@ std::unique_ptr<ByteSource> RangeSource(std::unique_ptr<PositionalFile> file, st
 namespace tallowby {
 
 // A file system in which the one path `path` reads as RangeSource of its
-// lines in `range` of the real file; everything else goes to `inner`.
+// lines in `range` of the real file; everything else goes to `inner`. A
+// compressed file (told by its first bytes) is read whole, through `inner`,
+// by the piece that starts at 0, and reads as empty in any other piece.
 class RangeFileSystem final : public FileSystem {
 public:
     RangeFileSystem(FileSystem& inner, std::string path, std::uint64_t start, std::uint64_t end)

@@ -28,8 +28,8 @@ struct Options {
     bool dupes, https, quoted;
 };
 
-// Equal referrers within and across pieces, letter-case twins arriving in
-// both orders, a crawler's address, https and quoted referrers, lines of the
+// Equal referrers within and across pieces (three equal lines in a row
+// among them, stored as a run), letter-case twins arriving in both orders, a crawler's address, https and quoted referrers, lines of the
 // own domain and lines without any address; CR, LF and CR LF ends.
 const char* const kLines[] = {
     "a \"GET /x.pdf\" \"http://b.example/\" \"UA (X11)\"\n",
@@ -37,6 +37,8 @@ const char* const kLines[] = {
     "no address here\n",
     "c \"GET /p.zip\" \"http://B.example/\" \"UA\"\r",
     "d \"GET /i.png\" \"http://b.example/\" \"UA\"\n",
+    "d \"GET /j.png\" \"http://b.example/\" \"UA\"\n",
+    "d \"GET /k.png\" \"http://b.example/\" \"UA\"\n",
     "e (compatible; Bot/1.0; +http://bot.example/)\n",
     "f \"GET /\" \"http://mysite.com/self\"\n",
     "g \"GET /a.mp3\" \"https://s.example/q?a=1\" \"UA\"\n",
