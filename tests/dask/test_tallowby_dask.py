@@ -32,8 +32,12 @@ class DaskDriver(unittest.TestCase):
         cls.generated = os.path.join(cls.tmp, "generated.log")
         subprocess.run([LOGGEN, "--lines", "40000", "--output", cls.generated], check=True)
         data = os.path.join(SOURCE, "tests", "data")
+        # A compressed copy of a log too: the scanner decompresses it.
+        cls.packed = os.path.join(cls.tmp, "mixed.log.1")
+        with open(os.path.join(data, "mixed.log"), "rb") as plain, open(cls.packed, "wb") as out:
+            out.write(zlib.compress(plain.read(), wbits=31))  # wbits 31: the gzip format
         cls.logs = [os.path.join(SOURCE, "samples", "access.log"), cls.generated,
-                    os.path.join(data, "today.log"), os.path.join(data, "mixed.log")]
+                    os.path.join(data, "today.log"), os.path.join(data, "mixed.log"), cls.packed]
         cls.cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                                    host="127.0.0.1", dashboard_address=None,
                                    silence_logs=logging.CRITICAL)
@@ -134,6 +138,31 @@ def read_partial(data):
 
 
 class PartialFormat(unittest.TestCase):
+    def test_compressed_log_goes_whole_to_one_shard(self):
+        sys.path.insert(0, os.path.join(SOURCE, "tools", "tallowby-dask"))
+        import tallowby_dask
+
+        table = [  # first bytes, cut into pieces
+            (b"plain log line\n", True),
+            (b"\x1f\x8b\x08\x00", False),            # gzip
+            (b"BZh9", False),                          # bzip2
+            (b"BZh0", True),                           # not bzip2: no block size 0
+            (b"\xfd7zXZ\x00", False),                  # xz
+            (b"\x28\xb5\x2f\xfd", False),              # zstd
+            (b"\x5a\x2a\x4d\x18", False),              # zstd skippable frame
+        ]
+        folder = tempfile.mkdtemp(prefix="tallowby-dask-shards-")
+        self.addCleanup(shutil.rmtree, folder)
+        for head, cut in table:
+            with self.subTest(head=head):
+                name = os.path.join(folder, "head.bin")
+                with open(name, "wb") as f:
+                    f.write(head + b"x" * 200)
+                shards = tallowby_dask.make_shards([name], 64)
+                self.assertEqual(len(shards) > 1, cut, shards)
+                if not cut:
+                    self.assertEqual(shards, [(name, None, None)])
+
     def test_another_language_reads_what_the_scanner_writes(self):
         with tempfile.TemporaryDirectory() as tmp:
             partial = os.path.join(tmp, "p")

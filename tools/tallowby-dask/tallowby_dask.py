@@ -108,16 +108,35 @@ def expand_logs(patterns):
     return paths
 
 
+
+
+def is_compressed(path):
+    """True when the file starts as a compressed log: its bytes have no line
+    starts to cut at (the scanner reads such a file whole in the piece that
+    starts at 0), so it goes to one worker whole."""
+    try:
+        with open(path, "rb") as f:
+            head = f.read(6)
+    except OSError:
+        return False
+    # gzip, bzip2 (block size 1 to 9), xz, zstd and a zstd skippable frame,
+    # as the scanner tells them.
+    return (head.startswith((b"\x1f\x8b", b"\xfd7zXZ\x00", b"\x28\xb5\x2f\xfd"))
+            or (head[:3] == b"BZh" and len(head) >= 4 and 0x31 <= head[3] <= 0x39)
+            or (len(head) >= 4 and head[0] & 0xF0 == 0x50 and head[1:4] == b"\x2a\x4d\x18"))
+
+
 def make_shards(paths, shard_size):
     """(path, start, end) in scan order; end None: to the end of the file,
-    start None: the whole file. A file this side cannot see is one shard."""
+    start None: the whole file. A file this side cannot see, or a compressed
+    one, is one shard."""
     shards = []
     for path in paths:
         try:
             size = os.stat(path).st_size
         except OSError:
             size = 0
-        if size <= shard_size:
+        if size <= shard_size or is_compressed(path):
             shards.append((path, None, None))
             continue
         pieces = math.ceil(size / shard_size)
