@@ -253,7 +253,8 @@ void WorkList::keepArrivals() {
             if ((e & kMark) == 0) {
                 spelt.push_back(e);
             } else {
-                spelt.insert(spelt.end(), e & ~kMark, spelt.back());
+                const std::uint32_t repeated = spelt.back();
+                spelt.insert(spelt.end(), e & ~kMark, repeated);
             }
         }
         entries_ = std::move(spelt);

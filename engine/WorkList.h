@@ -25,7 +25,9 @@ std::string CountPrefix(std::int64_t count);
 // entry, and nothing for an entry equal (text, type code and BOT flag) to the
 // one before it: equal texts are stored once, each distinct (text, code,
 // flag) once, and a run of repeats as a count. Appending is O(1); the order
-// is worked out when somebody reads the list after an append.
+// is worked out when somebody reads the list after an append. Arrival
+// positions are not stored while scanning: only for the survivors of a
+// collapse, and for the entries of a merge of partial results.
 class WorkList {
 public:
     // One entry as read in work-list order. `referrer` stays valid until

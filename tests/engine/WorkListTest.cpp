@@ -191,5 +191,23 @@ TEST(WorkList, RepeatsReadAsSingleEntriesInOrderAndCollapse) {
     }
 }
 
+// Entries of a merge after a run of repeats: the run reads spelt out, with
+// the arrivals it had, and the merged entry with the arrival it brought.
+TEST(WorkList, MergedEntryAfterARunKeepsEveryArrival) {
+    WorkList list;
+    for (int i = 0; i < 3; ++i) list.append("http://a/", TypeCode::GIF, false);
+    list.append("http://c/", TypeCode::GIF, false);
+    list.appendMerged("http://b/", TypeCode::ZIP, true, 0, 10);
+    list.append("http://a/", TypeCode::GIF, false);
+    const std::vector<std::pair<std::string, std::int64_t>> expected = {
+        {"http://a/", 0}, {"http://a/", 1}, {"http://a/", 2}, {"http://a/", 11},
+        {"http://b/", 10}, {"http://c/", 3}};
+    ASSERT_EQ(list.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(list.at(i).referrer, expected[i].first) << i;
+        EXPECT_EQ(list.arrival(i), expected[i].second) << i;
+    }
+}
+
 }  // namespace
 }  // namespace tallowby
