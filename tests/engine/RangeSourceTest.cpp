@@ -1,8 +1,13 @@
 // A piece of a file, cut at any byte offsets: each line must land in exactly
 // the piece in which it begins.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "engine/RangeSource.h"
 
@@ -79,6 +84,22 @@ TEST(RangeSource, HoldsTheLinesThatBeginInTheRange) {
             }
         }
     }
+}
+
+// A log its writer extends after the open: a piece running to the end
+// stops at the size the file had when opened.
+TEST(RangeSource, ReadsAFileToTheSizeItHadWhenOpened) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("tallowby-range-growing-" + std::to_string(::getpid()) + ".log");
+    std::ofstream(path, std::ios::binary) << "a\nb\n";
+    std::string error;
+    std::unique_ptr<PositionalFile> file = OpenPositionalFile(path.string(), error);
+    ASSERT_NE(file, nullptr) << error;
+    std::ofstream(path, std::ios::binary | std::ios::app) << "c\n";
+    auto source = RangeSource(std::move(file), 1, UINT64_MAX);
+    EXPECT_EQ(ReadAll(*source), "b\n");
+    std::filesystem::remove(path);
 }
 
 }  // namespace
