@@ -314,4 +314,8 @@ std::unique_ptr<ByteSource> DescriptorSource(int fd) {
     return std::make_unique<FdSource>(fd, false);
 }
 
+std::uint64_t ReadLimitOf(int fd) {
+    return ReadLimit(fd);
+}
+
 }  // namespace tallowby

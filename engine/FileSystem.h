@@ -61,4 +61,9 @@ FileSystem& RealFileSystem();
 // A source over a file descriptor that stays open (standard input).
 std::unique_ptr<ByteSource> DescriptorSource(int fd);
 
+// How far a scan reads the file open as `fd`: its size now for a file on a
+// disk (a log that keeps growing still comes to an end); everything for
+// anything else and for the kernel's pseudo-files.
+std::uint64_t ReadLimitOf(int fd);
+
 }  // namespace tallowby

@@ -55,6 +55,10 @@ void WorkList::clear() {
     arena_.clear();
     arenaUsed_ = arenaCapacity_ = textBytes_ = 0;
     collapsed_ = false;
+    arrivals_.clear();
+    arrivalsKept_ = false;
+    nextArrival_ = 0;
+    elementArrival_.clear();
     order_.clear();
     ordered_ = true;
 }
@@ -93,16 +97,7 @@ std::uint32_t WorkList::intern(std::string_view text) {
     const std::uint64_t hash = HashText(text);
     if ((texts_.size() + 1) * 2 > slots_.size()) {
         // Keep the table at most half full.
-        std::vector<std::uint64_t> bigger(std::max<std::size_t>(1024, slots_.size() * 2), 0);
-        const std::size_t mask = bigger.size() - 1;
-        for (std::uint32_t id = 0; id < texts_.size(); ++id) {
-            std::size_t slot = hashes_[id] & mask;
-            while (bigger[slot] != 0) {
-                slot = (slot + 1) & mask;
-            }
-            bigger[slot] = (hashes_[id] & kTagMask) | (id + 1);
-        }
-        slots_.swap(bigger);
+        rehash(std::max<std::size_t>(1024, slots_.size() * 2));
     }
     const std::size_t mask = slots_.size() - 1;
     std::size_t slot = hash & mask;
@@ -134,6 +129,19 @@ std::uint32_t WorkList::intern(std::string_view text) {
     hashes_.push_back(hash);
     slots_[slot] = (hash & kTagMask) | (id + 1);
     return id;
+}
+
+void WorkList::rehash(std::size_t slots) {
+    std::vector<std::uint64_t> bigger(slots, 0);
+    const std::size_t mask = slots - 1;
+    for (std::uint32_t id = 0; id < texts_.size(); ++id) {
+        std::size_t slot = hashes_[id] & mask;
+        while (bigger[slot] != 0) {
+            slot = (slot + 1) & mask;
+        }
+        bigger[slot] = (hashes_[id] & kTagMask) | (id + 1);
+    }
+    slots_.swap(bigger);
 }
 
 std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
@@ -192,10 +200,12 @@ std::vector<std::string_view> WorkList::TextViews() const {
 void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
     const std::uint32_t v = variantOf(intern(referrer), type, bot);
     ++size_;
+    ++nextArrival_;
     ordered_ = false;
     // A repeat of the entry before it costs nothing: it lengthens the run.
-    // After a collapse every element keeps its own count, so no runs then.
-    if (!collapsed_ && !entries_.empty() && v == lastVariant_) {
+    // After a collapse every element keeps its own count, and once arrivals
+    // are kept its own arrival, so no runs then.
+    if (!collapsed_ && !arrivalsKept_ && !entries_.empty() && v == lastVariant_) {
         std::uint32_t& last = entries_.back();
         if ((last & kMark) != 0 && (last & ~kMark) < kMaxRepeats) {
             ++last;
@@ -209,6 +219,108 @@ void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
     if (collapsed_) {
         counts_.push_back(0);
     }
+    if (arrivalsKept_) {
+        arrivals_.push_back(nextArrival_ - 1);
+    }
+}
+
+void WorkList::reserve(std::size_t entries) {
+    const std::size_t total = entries_.size() + entries;
+    entries_.reserve(total);
+    arrivals_.reserve(total);
+    texts_.reserve(texts_.size() + entries);
+    hashes_.reserve(texts_.size() + entries);
+    variants_.reserve(variants_.size() + entries);
+    // The table as intern() would have grown it for that many texts.
+    std::size_t slots = std::max<std::size_t>(1024, slots_.size());
+    while ((texts_.size() + entries + 1) * 2 > slots) {
+        slots *= 2;
+    }
+    if (slots > slots_.size()) {
+        rehash(slots);
+    }
+}
+
+void WorkList::keepArrivals() {
+    if (arrivalsKept_) {
+        return;
+    }
+    if (size_ != entries_.size()) {
+        // Spell the runs out: every entry its own element.
+        std::vector<std::uint32_t> spelt;
+        spelt.reserve(size_);
+        for (const std::uint32_t e : entries_) {
+            if ((e & kMark) == 0) {
+                spelt.push_back(e);
+            } else {
+                const std::uint32_t repeated = spelt.back();
+                spelt.insert(spelt.end(), e & ~kMark, repeated);
+            }
+        }
+        entries_ = std::move(spelt);
+        order_.clear();
+        runStart_.clear();
+        ordered_ = false;
+    }
+    arrivals_.resize(entries_.size());
+    for (std::size_t k = 0; k < entries_.size(); ++k) {
+        arrivals_[k] = static_cast<std::int64_t>(k);
+    }
+    elementArrival_.clear();
+    arrivalsKept_ = true;
+}
+
+void WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
+                            std::int64_t arrival) {
+    keepArrivals();
+    if (count > 0 && !collapsed_) {
+        counts_.assign(entries_.size(), 0);
+        collapsed_ = true;
+    }
+    const std::uint32_t text = intern(referrer);
+    const std::uint32_t v = variantOf(text, type, bot);
+    // Still in order when the list was (with no permutation held) and the
+    // new entry goes after the last one.
+    if (ordered_ && !entries_.empty()) {
+        const int c = CompareIgnoringCase(texts_[variants_[entries_.back()].text].bytes,
+                                          texts_[text].bytes);
+        if (!order_.empty() || c > 0 || (c == 0 && arrivals_.back() >= arrival)) {
+            ordered_ = false;
+        }
+    }
+    entries_.push_back(v);
+    lastVariant_ = v;
+    ++size_;
+    if (collapsed_) {
+        counts_.push_back(count);
+    }
+    arrivals_.push_back(arrival);
+    nextArrival_ = std::max(nextArrival_, arrival + 1);
+}
+
+std::int64_t WorkList::arrival(std::size_t index) const {
+    ensureOrdered();
+    if (runStart_.empty()) {
+        // Every element is one entry.
+        const std::size_t k = order_.empty() ? index : order_[index];
+        return arrivalsKept_ ? arrivals_[k] : static_cast<std::int64_t>(k);
+    }
+    // Runs (so no arrivals kept): the arrival of the run's first entry,
+    // plus the place in the run.
+    if (elementArrival_.size() != entries_.size()) {
+        elementArrival_.assign(entries_.size(), 0);
+        std::uint64_t at = 0;
+        for (std::size_t k = 0; k < entries_.size(); ++k) {
+            if ((entries_[k] & kMark) != 0) {
+                at += entries_[k] & ~kMark;
+            } else {
+                elementArrival_[k] = at++;
+            }
+        }
+    }
+    const auto after = std::upper_bound(runStart_.begin(), runStart_.end(), index);
+    const auto r = static_cast<std::size_t>(after - runStart_.begin()) - 1;
+    return static_cast<std::int64_t>(elementArrival_[order_[r]] + (index - runStart_[r]));
 }
 
 std::uint64_t WorkList::runLength(std::size_t k) const {
@@ -301,6 +413,7 @@ std::vector<std::int64_t> WorkList::collapse() {
     std::vector<std::uint32_t> survivors;
     std::vector<std::int64_t> counts;   // lines per survivor
     std::vector<std::int64_t> removed;  // entries deleted for each survivor
+    std::vector<std::int64_t> arrivals;  // the arrival of each survivor
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const std::size_t k = order_.empty() ? i : order_[i];
         const std::uint32_t v = entries_[k];
@@ -312,6 +425,7 @@ std::vector<std::int64_t> WorkList::collapse() {
             survivors.push_back(v);
             counts.push_back(lines);
             removed.push_back(0);
+            arrivals.push_back(arrivals_[k]);
         } else {
             counts[s] += lines;
             ++removed[s];
@@ -320,6 +434,7 @@ std::vector<std::int64_t> WorkList::collapse() {
     entries_ = std::move(survivors);
     size_ = entries_.size();
     counts_ = std::move(counts);
+    arrivals_ = std::move(arrivals);
     order_.clear();  // identity: the survivors stand in work-list order
     runStart_.clear();
     ordered_ = true;
@@ -336,20 +451,26 @@ std::vector<std::int64_t> WorkList::collapseFresh() {
     const std::size_t distinct = texts_.size();
     std::vector<std::uint32_t> firstVariant(distinct, kUnseen);
     std::vector<std::int64_t> lines(distinct, 0);
+    std::vector<std::int64_t> firstArrival(distinct, 0);  // of each text's survivor
     std::vector<std::uint32_t> arrival;  // texts in order of their first entry
     arrival.reserve(distinct);
     std::uint32_t text = 0;
-    for (const std::uint32_t e : entries_) {
+    std::int64_t at = 0;  // the arrival of the element, when none are kept
+    for (std::size_t k = 0; k < entries_.size(); ++k) {
+        const std::uint32_t e = entries_[k];
         if ((e & kMark) != 0) {
             lines[text] += e & ~kMark;
+            at += e & ~kMark;
             continue;
         }
         text = variants_[e].text;
         if (firstVariant[text] == kUnseen) {
             firstVariant[text] = e;
+            firstArrival[text] = arrivalsKept_ ? arrivals_[k] : at;
             arrival.push_back(text);
         }
         ++lines[text];
+        ++at;
     }
     const std::vector<std::uint32_t> rank = FoldedRanks(TextViews());
     std::vector<std::uint32_t> start(distinct + 1, 0);
@@ -369,15 +490,22 @@ std::vector<std::int64_t> WorkList::collapseFresh() {
     counts.reserve(sorted.size());
     std::vector<std::int64_t> removed;
     removed.reserve(sorted.size());
+    std::vector<std::int64_t> arrivals;
+    arrivals.reserve(sorted.size());
     for (const std::uint32_t id : sorted) {
         survivors.push_back(firstVariant[id]);
         counts.push_back(lines[id]);
         removed.push_back(lines[id] - 1);
+        arrivals.push_back(firstArrival[id]);
     }
     entries_ = std::move(survivors);
     entries_.shrink_to_fit();
     size_ = entries_.size();
     counts_ = std::move(counts);
+    arrivals_ = std::move(arrivals);
+    arrivalsKept_ = true;
+    elementArrival_.clear();
+    elementArrival_.shrink_to_fit();
     collapsed_ = true;
     order_.clear();  // identity: the survivors stand in work-list order
     order_.shrink_to_fit();

@@ -25,7 +25,9 @@ std::string CountPrefix(std::int64_t count);
 // entry, and nothing for an entry equal (text, type code and BOT flag) to the
 // one before it: equal texts are stored once, each distinct (text, code,
 // flag) once, and a run of repeats as a count. Appending is O(1); the order
-// is worked out when somebody reads the list after an append.
+// is worked out when somebody reads the list after an append. Arrival
+// positions are not stored while scanning: only for the survivors of a
+// collapse, and for the entries of a merge of partial results.
 class WorkList {
 public:
     // One entry as read in work-list order. `referrer` stays valid until
@@ -49,6 +51,17 @@ public:
     // Inserts an entry at its place in the order. After a collapse the new
     // entry has no count.
     void append(std::string_view referrer, TypeCode type, bool bot);
+    // Makes room for `entries` more entries of as many distinct texts, so a
+    // merge that knows its size grows nothing as it goes. Changes nothing else.
+    void reserve(std::size_t entries);
+    // Appends an entry as a merge of partial results brings it: with the
+    // arrival position it had, and, when `count` > 0, the lines it already
+    // stands for (the list then reads as collapsed from then on; a collapse()
+    // adds the counts of equal texts). A merge appends in work-list order,
+    // and the list then stays in order without sorting; entries appended out
+    // of that order are sorted as after append().
+    void appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
+                      std::int64_t arrival);
 
     std::size_t size() const { return size_; }
     // Bytes of all distinct texts together: after a collapse, of all referrers.
@@ -61,6 +74,11 @@ public:
     // dozen or so ahead of the one read next, and the memory is asked early
     // for what at() will need. Changes nothing; any index is allowed.
     void prefetch(std::size_t index) const;
+    // The arrival position of the entry at `index`: how many entries were
+    // appended before it since clear(). After a collapse, that of the first
+    // entry of its text. An entry appended after a collapse, or after
+    // appendMerged(), arrives one after the latest arrival so far.
+    std::int64_t arrival(std::size_t index) const;
 
     // Leaves one entry per distinct text (exact bytes, letter case counts),
     // the one that stood first, with the number of entries that had its text.
@@ -81,12 +99,16 @@ private:
         std::uint32_t variant = 0;
     };
     std::uint32_t intern(std::string_view text);
+    void rehash(std::size_t slots);  // a table of `slots` (a power of two) slots
     std::uint32_t variantOf(std::uint32_t text, TypeCode type, bool bot);
     // The run that starts at entries_[k]: its variant and its length.
     std::uint64_t runLength(std::size_t k) const;
     void ensureOrdered() const;
     std::size_t entryOf(std::size_t index) const;  // work-list index -> entries_ position
     std::vector<std::int64_t> collapseFresh();  // collapse() of a list never collapsed
+    // From here on, arrivals_ holds one position per element, and the list
+    // holds no run marks (runs already there are spelt out).
+    void keepArrivals();
 
     // Arrival order (after a collapse: work-list order). Each element is a
     // variant index, or (top bit set) a run mark: the entry before it is
@@ -118,6 +140,16 @@ private:
     std::size_t textBytes_ = 0;
     std::size_t arenaCapacity_ = 0;
     bool collapsed_ = false;
+    // Arrival positions per element of entries_, kept once a collapse or
+    // appendMerged() has parted them from the position in arrival order;
+    // until then none are stored (an element's arrival is the entries
+    // before it, runs counted out). No run marks while they are kept.
+    std::vector<std::int64_t> arrivals_;
+    bool arrivalsKept_ = false;
+    std::int64_t nextArrival_ = 0;  // entries appended so far, runs counted out
+    // Until arrivals are kept: where each element's first entry arrived,
+    // worked out only when arrival() is asked while there are runs.
+    mutable std::vector<std::uint64_t> elementArrival_;
 
     // Positions in entries_ of the runs' first elements, in work-list order
     // (empty: the identity), and where each of them starts in work-list

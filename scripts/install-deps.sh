@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev qt6-charts-dev libgl-dev
   xvfb xauth hyperfine time
   clang libclang-rt-14-dev
+  python3-distributed
   libisal-dev libzstd-dev libbz2-dev liblzma-dev
   gzip bzip2 xz-utils zstd
 )

@@ -51,6 +51,13 @@ public:
 
     void clearResults() override { rows_.clear(); }
     void addResults(std::vector<ReferrerEntry> rows) override;
+    // With --format none no rows are kept: nothing prints them.
+    void addResultRows(const WorkList& list, std::size_t from, std::size_t count,
+                       bool typeCodes) override {
+        if (options_.format != OutputFormat::None) {
+            ScanHost::addResultRows(list, from, count, typeCodes);
+        }
+    }
 
     // Lines are counted first only where a percentage is shown, and never on
     // standard input, which can be read only once.

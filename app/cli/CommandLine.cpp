@@ -17,11 +17,12 @@ struct OptionInfo {
 };
 
 constexpr OptionInfo kOptions[] = {
-    {"domain", 'd', Kind::Value},  {"format", 0, Kind::Value},  {"html", 0, Kind::Value},
-    {"no-dupes", 0, Kind::Flag},   {"no-types", 0, Kind::Flag}, {"https", 0, Kind::Flag},
-    {"quoted", 0, Kind::Flag},     {"quiet", 'q', Kind::Flag},  {"help", 'h', Kind::Flag},
-    {"version", 0, Kind::Flag},    {"by-site", 0, Kind::Flag},  {"hide-spam", 0, Kind::Flag},
-    {"spam-list", 0, Kind::Value},
+    {"domain", 'd', Kind::Value},  {"format", 0, Kind::Value},   {"html", 0, Kind::Value},
+    {"no-dupes", 0, Kind::Flag},   {"no-types", 0, Kind::Flag},  {"https", 0, Kind::Flag},
+    {"quoted", 0, Kind::Flag},     {"quiet", 'q', Kind::Flag},   {"help", 'h', Kind::Flag},
+    {"version", 0, Kind::Flag},    {"by-site", 0, Kind::Flag},   {"hide-spam", 0, Kind::Flag},
+    {"spam-list", 0, Kind::Value}, {"partial", 0, Kind::Value},  {"merge", 0, Kind::Flag},
+    {"range", 0, Kind::Value},
 };
 
 const OptionInfo* FindLong(std::string_view name) {
@@ -70,6 +71,44 @@ void Store(RawOptions& raw, const OptionInfo& o, std::string value) {
         raw.help = true;
     else if (n == "version")
         raw.version = true;
+    else if (n == "partial")
+        raw.partial = std::move(value);
+    else if (n == "merge")
+        raw.merge = true;
+    else if (n == "range")
+        raw.range = std::move(value);
+}
+
+// Digits only, no sign, no overflow.
+bool ParseOffset(std::string_view text, std::uint64_t& value) {
+    if (text.empty() || text.size() > 19) {
+        return false;
+    }
+    value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return true;
+}
+
+// "START:END" or "START:" (to the end of the file), START <= END.
+std::optional<ByteRange> ParseRange(std::string_view text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        return std::nullopt;
+    }
+    ByteRange range;
+    if (!ParseOffset(text.substr(0, colon), range.start)) {
+        return std::nullopt;
+    }
+    const std::string_view end = text.substr(colon + 1);
+    if (!end.empty() && (!ParseOffset(end, range.end) || range.end < range.start)) {
+        return std::nullopt;
+    }
+    return range;
 }
 
 }  // namespace
@@ -141,22 +180,33 @@ Validated ValidateOptions(const RawOptions& raw) {
         v.error = raw.errors.front();
         return v;
     }
-    if (!raw.domain) {
+    const bool scanFlags = raw.noDupes || raw.noTypes || raw.https || raw.quoted || raw.hideSpam ||
+                           raw.spamList.has_value();
+    if (raw.merge && !raw.domain && scanFlags) {
+        // Half a set of scan options cannot be checked against the partials'.
+        v.error = "with --merge, give --domain with the scan options, or none of them";
+        return v;
+    }
+    if (!raw.domain && !raw.merge) {
         v.error = "the own domain is required: --domain DOMAIN";
         return v;
     }
-    if (raw.domain->empty()) {
+    if (raw.domain && raw.domain->empty()) {
         // An empty domain is found in every line, so nothing would ever be found.
         v.error = "the own domain must not be empty";
         return v;
     }
     ScanOptions& o = v.options;
-    o.domain = *raw.domain;
+    o.domain = raw.domain.value_or("");
+    o.merge = raw.merge;
+    o.scanOptionsGiven = raw.domain.has_value();
     if (raw.format) {
         if (*raw.format == "csv") {
             o.format = OutputFormat::Csv;
         } else if (*raw.format == "json") {
             o.format = OutputFormat::Json;
+        } else if (*raw.format == "none") {
+            o.format = OutputFormat::None;
         } else {
             v.error = "unknown format '" + *raw.format + "' (use csv or json)";
             return v;
@@ -176,9 +226,36 @@ Validated ValidateOptions(const RawOptions& raw) {
         }
         o.spamListPath = *raw.spamList;
     }
+    if (raw.partial) {
+        if (raw.partial->empty() || *raw.partial == "-") {
+            v.error = "--partial needs a file name";
+            return v;
+        }
+        o.partialPath = *raw.partial;
+    }
     if (raw.files.empty()) {
-        v.error = "no log files given (use - for standard input)";
+        v.error = raw.merge ? "no partial results given to --merge"
+                            : "no log files given (use - for standard input)";
         return v;
+    }
+    if (raw.range) {
+        o.range = ParseRange(*raw.range);
+        if (!o.range) {
+            v.error = "--range needs START:END or START: in bytes, START not after END";
+            return v;
+        }
+        if (raw.merge || raw.files.size() != 1 || raw.files.front() == "-") {
+            v.error = "--range scans a piece of exactly one log file (not standard input)";
+            return v;
+        }
+    }
+    if (raw.merge) {
+        for (const std::string& f : raw.files) {
+            if (f == "-") {
+                v.error = "--merge reads partial results from files, not standard input";
+                return v;
+            }
+        }
     }
     int stdinCount = 0;
     for (const std::string& f : raw.files) {
@@ -227,8 +304,15 @@ std::string HelpText() {
         "                       referrer-spam hosts and their subdomains\n"
         "      --spam-list FILE use the spam hosts in FILE (one a line) instead of\n"
         "                       the built-in list; implies --hide-spam\n"
-        "      --format FORMAT  csv (default) or json, on standard output\n"
+        "      --format FORMAT  csv (default), json or none, on standard output\n"
         "      --html FILE      also write the referrers as a page of links to FILE\n"
+        "      --partial FILE   also write a partial result to FILE, for --merge\n"
+        "      --range START:END  scan only the lines of the one FILE that begin at\n"
+        "                       a byte offset from START up to END (END left out:\n"
+        "                       to the end of the file)\n"
+        "      --merge          the FILEs are partial results, in the order of their\n"
+        "                       inputs: write what one scan of all those inputs\n"
+        "                       writes (--domain and the scan options may be left out)\n"
         "  -q, --quiet          no summary line and no progress on standard error\n"
         "  -h, --help           show this help and exit\n"
         "      --version        show the version and exit\n"
@@ -236,9 +320,16 @@ std::string HelpText() {
         "Exit status:\n"
         "  0  every file was scanned and all output was written\n"
         "  1  a file was missing, not a regular file or unreadable, or output\n"
-        "     could not be written; the other files were still scanned; or the\n"
-        "     --spam-list FILE could not be read (nothing is scanned then)\n"
-        "  2  the command line was wrong (for example no --domain)\n");
+        "     could not be written; the other files were still scanned; or the
+"
+        "     --spam-list FILE could not be read (nothing is scanned then)
+"
+        "  2  the command line was wrong (for example no --domain), or a partial
+"
+        "     given to --merge was unreadable, damaged or made with other options;
+"
+        "     then nothing was written
+");
 }
 
 std::string VersionText() {

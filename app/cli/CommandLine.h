@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@ struct RawOptions {
     std::optional<std::string> format;
     std::optional<std::string> html;
     std::optional<std::string> spamList;
+    std::optional<std::string> partial;
+    std::optional<std::string> range;
+    bool merge = false;
     bool noDupes = false;
     bool noTypes = false;
     bool https = false;
@@ -31,7 +35,14 @@ struct RawOptions {
 // "-dVALUE"; "--" ends the options; "-" alone is a file name (standard input).
 RawOptions ParseCommandLine(const std::vector<std::string>& args);
 
-enum class OutputFormat { Csv, Json };
+enum class OutputFormat { Csv, Json, None };
+
+// The piece of one file that --range scans: the lines that begin at a byte
+// offset in [start, end).
+struct ByteRange {
+    std::uint64_t start = 0;
+    std::uint64_t end = UINT64_MAX;  // no END given: to the end of the file
+};
 
 // Step 2: what a scan receives, checked and with defaults filled in.
 struct ScanOptions {
@@ -46,6 +57,13 @@ struct ScanOptions {
     std::optional<std::string> spamListPath;
     OutputFormat format = OutputFormat::Csv;
     std::optional<std::string> htmlPath;
+    std::optional<std::string> partialPath;  // also write a partial result there
+    std::optional<ByteRange> range;          // scan only this piece of the one file
+    // The files are partial results to merge, in the order of their inputs.
+    bool merge = false;
+    // With `merge`: the scan options above were given and must match the
+    // partials'; otherwise they are taken from the partials.
+    bool scanOptionsGiven = false;
     bool quiet = false;
     std::vector<std::string> files;  // in the order given; "-" is standard input
 };

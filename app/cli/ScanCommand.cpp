@@ -9,6 +9,7 @@
 #include "cli/CliHost.h"
 #include "cli/ProgressLine.h"
 #include "cli/StdinFileSystem.h"
+#include "engine/RangeSource.h"
 #include "engine/Scanner.h"
 #include "engine/ShownText.h"
 #include "engine/Sites.h"
@@ -55,6 +56,9 @@ private:
 
 void WriteSites(const ScanOptions& options, const std::vector<Site>& sites,
                 const ScanCounters& counters, BlockWriter& writer) {
+    if (options.format == OutputFormat::None) {
+        return;
+    }
     TextOutput& out = writer.text();
     JsonResultsWriter json(out);
     if (options.format == OutputFormat::Json) {
@@ -82,23 +86,36 @@ void WriteSites(const ScanOptions& options, const std::vector<Site>& sites,
     }
 }
 
-void WriteRows(const ScanOptions& options, const CliHost& host, const ScanCounters& counters,
-               BlockWriter& writer) {
+void WriteRows(const ScanOptions& options, const std::vector<ReferrerEntry>& rows,
+               const ScanCounters& counters, BlockWriter& writer) {
+    if (options.format == OutputFormat::None) {
+        return;
+    }
     TextOutput& out = writer.text();
     if (options.format == OutputFormat::Json) {
         JsonResultsWriter json(out);
         json.begin();
-        for (const ReferrerEntry& row : host.rows()) {
+        for (const ReferrerEntry& row : rows) {
             json.row(row);
         }
         json.end(counters, options.hideSpam);
     } else {
         AppendCsvHeader(out);
-        for (const ReferrerEntry& row : host.rows()) {
+        for (const ReferrerEntry& row : rows) {
             AppendCsvRow(out, row);
         }
     }
 }
+
+// True when the piece of `path` that `range` names finishes the file: it
+// holds the file's last byte (or, for an empty file, starts at 0). Of
+// pieces cut one after the other, exactly one does.
+bool RangeFinishesFile(FileSystem& fs, const std::string& path, const ByteRange& range) {
+    const std::uint64_t size = fs.status(path).size;
+    return range.end >= size && (range.start < size || range.start == 0);
+}
+
+}  // namespace
 
 void Complain(std::FILE* err, const std::string& what, const std::string& reason) {
     const std::string line =
@@ -106,10 +123,16 @@ void Complain(std::FILE* err, const std::string& what, const std::string& reason
     std::fputs(line.c_str(), err);
 }
 
-}  // namespace
-
 int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
-    StdinFileSystem fs(io.fs ? *io.fs : RealFileSystem(), io.stdinFd);
+    if (options.merge) {
+        return RunMergeCommand(options, io);
+    }
+    StdinFileSystem stdinFs(io.fs ? *io.fs : RealFileSystem(), io.stdinFd);
+    std::optional<RangeFileSystem> ranged;
+    if (options.range) {
+        ranged.emplace(stdinFs, options.files.front(), options.range->start, options.range->end);
+    }
+    FileSystem& fs = ranged ? static_cast<FileSystem&>(*ranged) : stdinFs;
     Scanner scanner(fs);
     std::unique_ptr<ProgressLine> progress;
     if (io.progress && !options.quiet) {
@@ -136,17 +159,49 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     if (progress) {
         progress->erase();
     }
-    int status = host.hadFileProblem() ? kExitFileProblem : kExitOk;
+    const int status = host.hadFileProblem() ? kExitFileProblem : kExitOk;
 
+    ScanOutputs results{host.rows(), scanner.workList(), {}};
+    results.summary.options = PartialOptionsOf(options);
+    results.summary.collapsed = options.removeDupes;
+    results.summary.inputsIncomplete = host.hadFileProblem();
+    results.summary.counters = scanner.counters();
+    results.summary.counters.cancelRequested = false;
+    results.summary.spamHidden = scanner.counters().spamHidden;
+    // Only the piece that finishes its file counts it as done, so the
+    // pieces of one file count it once.
+    if (options.range && results.summary.counters.filesDone > 0 &&
+        !RangeFinishesFile(fs, options.files.front(), *options.range)) {
+        --results.summary.counters.filesDone;
+    }
+    return WriteScanOutputs(options, results, fs, io, status);
+}
+
+std::vector<std::string> PartialOptionsOf(const ScanOptions& options) {
+    auto flag = [](const char* key, bool on) { return std::string(key) + (on ? "=1" : "=0"); };
+    std::vector<std::string> recorded = {
+        "domain=" + options.domain, flag("dupes", options.removeDupes),
+        flag("types", options.typeCodes), flag("https", options.httpsReferrers),
+        flag("quoted", options.quotedReferrers)};
+    // Spam hiding is recorded only when on, so partials made without it read
+    // as before; the list used is named by its file (or "built-in").
+    if (options.hideSpam) {
+        recorded.push_back("spam=" + options.spamListPath.value_or("built-in"));
+    }
+    return recorded;
+}
+
+int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, FileSystem& fs,
+                     const CommandIo& io, int status) {
+    BlockWriter writer(io.out);
+    ScanCounters counters = results.summary.counters;
+    counters.spamHidden = results.summary.spamHidden;
     std::vector<Site> sites;
     if (options.bySite) {
-        sites = GroupBySite(scanner.workList());
-    }
-    BlockWriter writer(io.out);
-    if (options.bySite) {
-        WriteSites(options, sites, scanner.counters(), writer);
+        sites = GroupBySite(results.list);
+        WriteSites(options, sites, counters, writer);
     } else {
-        WriteRows(options, host, scanner.counters(), writer);
+        WriteRows(options, results.rows, counters, writer);
     }
     if (!writer.finish()) {
         Complain(io.err, "standard output", writer.error());
@@ -156,15 +211,24 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     if (options.htmlPath) {
         const ExportResult result =
             options.bySite ? WriteSitesPage(fs, *options.htmlPath, sites)
-                           : WriteExportPage(fs, *options.htmlPath, scanner.workList());
+                           : WriteExportPage(fs, *options.htmlPath, results.list);
         if (!result.ok) {
             Complain(io.err, *options.htmlPath, "cannot write: " + result.error);
             status = kExitFileProblem;
         }
     }
 
+    if (options.partialPath) {
+        const PartialFileResult result =
+            WritePartial(fs, *options.partialPath, results.summary, results.list);
+        if (!result.ok) {
+            Complain(io.err, *options.partialPath, "cannot write: " + result.error);
+            status = kExitFileProblem;
+        }
+    }
+
     if (!options.quiet) {
-        const std::string summary = CompleteStatusText(scanner.counters()) + "\n";
+        const std::string summary = CompleteStatusText(results.summary.counters) + "\n";
         std::fputs(summary.c_str(), io.err);
     }
     std::fflush(io.err);

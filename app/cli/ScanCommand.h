@@ -1,9 +1,14 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "cli/CommandLine.h"
 #include "engine/FileSystem.h"
+#include "engine/Partial.h"
+#include "engine/ScanTypes.h"
+#include "engine/WorkList.h"
 
 namespace tallowby::cli {
 
@@ -21,6 +26,34 @@ struct CommandIo {
 // page when asked, file problems and the summary line on `err`. Returns the
 // exit status: kExitOk, or kExitFileProblem when a file could not be read or
 // an output could not be written (everything else is still done).
+// With options.merge, runs RunMergeCommand instead.
 int RunScanCommand(const ScanOptions& options, const CommandIo& io);
+
+// Reads the partial results named by options.files, merges them and writes
+// what one scan of all their inputs writes. A partial that cannot be read,
+// is damaged, or was made with other options (than the first one, or than
+// the scan options given) is named on `err` and ends the run with
+// kExitUsage before anything is written. kExitFileProblem when an input of
+// a partial could not be read, or an output could not be written.
+int RunMergeCommand(const ScanOptions& options, const CommandIo& io);
+
+// What a scan or a merge leaves for output.
+struct ScanOutputs {
+    const std::vector<ReferrerEntry>& rows;
+    const WorkList& list;
+    PartialSummary summary;  // counters and what a partial of it records
+};
+
+// Writes the rows on io.out, the export page, the partial result and the
+// summary line as `options` ask. Returns `status`, or kExitFileProblem when
+// an output could not be written (named on io.err).
+int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, FileSystem& fs,
+                     const CommandIo& io, int status);
+
+// The scan options as a partial result records them.
+std::vector<std::string> PartialOptionsOf(const ScanOptions& options);
+
+// "tallowby-scan: WHAT: REASON" on `err`.
+void Complain(std::FILE* err, const std::string& what, const std::string& reason);
 
 }  // namespace tallowby::cli

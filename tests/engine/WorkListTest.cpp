@@ -121,13 +121,14 @@ TEST(Collapse, SumOfCountsEqualsEntriesBefore) {
 }
 
 // Runs of repeated entries are stored as counts: the list reads as if every
-// entry stood on its own, before and after the collapse, checked against a
-// plain list sorted the slow way.
+// entry stood on its own (its arrival position too), before and after the
+// collapse, checked against a plain list sorted the slow way.
 TEST(WorkList, RepeatsReadAsSingleEntriesInOrderAndCollapse) {
     struct Plain {
         std::string text;
         TypeCode type;
         bool bot;
+        std::int64_t arrival = 0;
     };
     auto folded = [](std::string s) {
         for (char& c : s)
@@ -150,6 +151,7 @@ TEST(WorkList, RepeatsReadAsSingleEntriesInOrderAndCollapse) {
             for (int i = 0; i < length; ++i) {
                 list.append(kind.text, kind.type, kind.bot);
                 plain.push_back(kind);
+                plain.back().arrival = static_cast<std::int64_t>(plain.size()) - 1;
             }
         }
         std::stable_sort(plain.begin(), plain.end(), [&](const Plain& x, const Plain& y) {
@@ -161,6 +163,7 @@ TEST(WorkList, RepeatsReadAsSingleEntriesInOrderAndCollapse) {
             ASSERT_EQ(item.referrer, plain[i].text) << "round " << round << " entry " << i;
             ASSERT_EQ(item.type, plain[i].type) << "round " << round << " entry " << i;
             ASSERT_EQ(item.bot, plain[i].bot) << "round " << round << " entry " << i;
+            ASSERT_EQ(list.arrival(i), plain[i].arrival) << "round " << round << " entry " << i;
         }
         // The collapse keeps each text's first entry (in the sorted plain
         // list, the first of its text) with the number of its entries.
@@ -180,7 +183,29 @@ TEST(WorkList, RepeatsReadAsSingleEntriesInOrderAndCollapse) {
             EXPECT_EQ(list.at(i).type, expected[i].first.type);
             EXPECT_EQ(list.at(i).bot, expected[i].first.bot);
             EXPECT_EQ(list.at(i).count, expected[i].second);
+            EXPECT_EQ(list.arrival(i), expected[i].first.arrival);
         }
+        // An entry appended after the collapse arrives after all before it.
+        list.append("http://0/", TypeCode::GIF, false);
+        EXPECT_EQ(list.arrival(0), static_cast<std::int64_t>(plain.size()));
+    }
+}
+
+// Entries of a merge after a run of repeats: the run reads spelt out, with
+// the arrivals it had, and the merged entry with the arrival it brought.
+TEST(WorkList, MergedEntryAfterARunKeepsEveryArrival) {
+    WorkList list;
+    for (int i = 0; i < 3; ++i) list.append("http://a/", TypeCode::GIF, false);
+    list.append("http://c/", TypeCode::GIF, false);
+    list.appendMerged("http://b/", TypeCode::ZIP, true, 0, 10);
+    list.append("http://a/", TypeCode::GIF, false);
+    const std::vector<std::pair<std::string, std::int64_t>> expected = {
+        {"http://a/", 0}, {"http://a/", 1}, {"http://a/", 2}, {"http://a/", 11},
+        {"http://b/", 10}, {"http://c/", 3}};
+    ASSERT_EQ(list.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(list.at(i).referrer, expected[i].first) << i;
+        EXPECT_EQ(list.arrival(i), expected[i].second) << i;
     }
 }
 

@@ -1,0 +1,95 @@
+// --merge: partial results of scans, given in the order of their inputs,
+// made into the output of one scan of all those inputs.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/ScanCommand.h"
+#include "engine/PartialMerger.h"
+#include "engine/Scanner.h"
+
+namespace tallowby::cli {
+
+namespace {
+
+// The first option in which `got` differs from `want`, as "got against want".
+std::string Difference(const std::vector<std::string>& got, const std::vector<std::string>& want) {
+    for (std::size_t i = 0; i < got.size() || i < want.size(); ++i) {
+        const std::string a = i < got.size() ? got[i] : "(none)";
+        const std::string b = i < want.size() ? want[i] : "(none)";
+        if (a != b) {
+            return a + " against " + b;
+        }
+    }
+    return {};
+}
+
+// The value of `key` among "key=value" options, or `fallback`.
+std::string OptionValue(const std::vector<std::string>& options, const std::string& key,
+                        const std::string& fallback) {
+    for (const std::string& option : options) {
+        if (option.size() > key.size() && option.compare(0, key.size(), key) == 0 &&
+            option[key.size()] == '=') {
+            return option.substr(key.size() + 1);
+        }
+    }
+    return fallback;
+}
+
+}  // namespace
+
+int RunMergeCommand(const ScanOptions& options, const CommandIo& io) {
+    FileSystem& fs = io.fs ? *io.fs : RealFileSystem();
+    PartialMerger merger;
+    std::vector<std::string> want;
+    std::string wantFrom = "the command line";
+    if (options.scanOptionsGiven) {
+        want = PartialOptionsOf(options);
+    }
+    for (std::size_t i = 0; i < options.files.size(); ++i) {
+        const std::string& path = options.files[i];
+        Partial partial;
+        const PartialFileResult read = ReadPartial(fs, path, partial);
+        if (!read.ok) {
+            Complain(io.err, path, "cannot merge: " + read.error);
+            return kExitUsage;
+        }
+        if (i == 0 && !options.scanOptionsGiven) {
+            want = partial.summary.options;
+            wantFrom = path;
+        }
+        if (partial.summary.options != want) {
+            Complain(io.err, path,
+                     "made with other options than " + wantFrom + " (" +
+                         Difference(partial.summary.options, want) + "); nothing was merged");
+            return kExitUsage;
+        }
+        std::string error;
+        if (!merger.add(std::move(partial), error)) {
+            Complain(io.err, path, "cannot merge: " + error);
+            return kExitUsage;
+        }
+    }
+    merger.finish();
+
+    // The output options come from this command line, the scan options
+    // from the partials.
+    ScanOptions effective = options;
+    effective.removeDupes = merger.summary().collapsed;
+    effective.typeCodes = OptionValue(merger.summary().options, "types", "1") != "0";
+    effective.hideSpam = OptionValue(merger.summary().options, "spam", "") != "";
+    int status = kExitOk;
+    if (merger.summary().inputsIncomplete) {
+        Complain(io.err, "warning",
+                 "some inputs of these partial results could not be read when they were made");
+        status = kExitFileProblem;
+    }
+    const std::vector<ReferrerEntry> rows =
+        options.format == OutputFormat::None
+            ? std::vector<ReferrerEntry>{}
+            : BuildResultRows(merger.workList(), effective.typeCodes);
+    return WriteScanOutputs(effective, ScanOutputs{rows, merger.workList(), merger.summary()}, fs,
+                            io, status);
+}
+
+}  // namespace tallowby::cli

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FileSystem.h"
+#include "Rules.h"
+#include "ScanTypes.h"
+#include "WorkList.h"
+
+namespace tallowby {
+
+// A partial result: what the scan of some inputs leaves for a later merge
+// with the scans of other inputs. The file layout is described in
+// docs/partial-format.md; this is the only code that reads or writes it.
+
+// The format version this program writes and reads.
+inline constexpr std::uint32_t kPartialVersion = 1;
+
+// Everything of a partial but its entries.
+struct PartialSummary {
+    // The options the scan ran with, "key=value" each, in a fixed order.
+    // Partials merge only when these are equal; keys unknown to a reader are
+    // compared like any other.
+    std::vector<std::string> options;
+    bool collapsed = false;         // entries carry click counts
+    bool inputsIncomplete = false;  // an input could not be (fully) read
+    ScanCounters counters;          // cancelRequested is not kept
+    std::int64_t spamHidden = 0;    // lines left out as spam (0 where nothing is)
+};
+
+// One work-list entry of a partial, in work-list order.
+struct PartialEntry {
+    std::string_view referrer;  // into Partial::bytes
+    std::int64_t position = 0;  // arrival position in the partial's own scan
+    std::int64_t count = 0;     // lines it stands for; 0 when not collapsed
+    TypeCode type = TypeCode::HTM;
+    bool bot = false;
+};
+
+// A partial as read and checked: its bytes and the entries that point into
+// them, in work-list order (ascending text, letter case ignored; equal texts
+// in ascending position).
+struct Partial {
+    PartialSummary summary;
+    std::string bytes;
+    std::vector<PartialEntry> entries;
+    // How many entries its scan appended: the positions lie below it.
+    std::int64_t arrivals = 0;
+};
+
+// The bytes of a partial of `list` (in any state, collapsed or not) with
+// `summary` (whose `collapsed` must match the list's).
+std::string EncodePartial(const PartialSummary& summary, const WorkList& list);
+
+// Checks and parses `bytes`. On failure returns false with `error` saying
+// why ("not a partial result", "truncated", "corrupt: ...", "format version
+// N ..."); `out` is then unspecified.
+bool DecodePartial(std::string bytes, Partial& out, std::string& error);
+
+struct PartialFileResult {
+    bool ok = false;
+    std::string error;  // the reason; the caller names the path
+};
+
+// Writes the partial to `path` through a temporary file renamed over it, so
+// a failure leaves an earlier file whole. Never throws.
+PartialFileResult WritePartial(FileSystem& fs, const std::string& path,
+                               const PartialSummary& summary, const WorkList& list);
+// Reads and checks the partial at `path`. Never throws.
+PartialFileResult ReadPartial(FileSystem& fs, const std::string& path, Partial& out);
+
+}  // namespace tallowby

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Partial.h"
+#include "WorkList.h"
+
+namespace tallowby {
+
+// Merges partials given in the order of their inputs into one work list and
+// one summary, exactly as one scan of all those inputs would have left them.
+// The partials are kept until finish(); the merge is one pass over all of
+// them, linear in their size (times the logarithm of their number).
+class PartialMerger {
+public:
+    // Adds the next partial. The caller has checked that its options equal
+    // the first one's. Returns false, adding nothing, when its entries are
+    // collapsed and the first one's not (or the other way round), or when
+    // the figures would add up beyond range; `error` then says which.
+    bool add(Partial partial, std::string& error);
+    // Merges what was added: equal referrers of different partials are
+    // collapsed when the partials were. Call once, after the last add().
+    void finish();
+
+    const WorkList& workList() const { return list_; }
+    const PartialSummary& summary() const { return summary_; }
+
+private:
+    WorkList list_;
+    PartialSummary summary_;
+    std::vector<Partial> partials_;
+    std::vector<std::int64_t> offsets_;  // arrivals of the partials before each
+    std::int64_t offset_ = 0;            // arrivals of all partials so far
+    bool first_ = true;
+};
+
+}  // namespace tallowby

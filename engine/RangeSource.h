@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "FileSystem.h"
+
+namespace tallowby {
+
+// A file read at given offsets, so one piece of a big file can be read
+// without reading what comes before it.
+class PositionalFile {
+public:
+    virtual ~PositionalFile() = default;
+    // Reads up to `capacity` bytes from `offset`. Returns the number read, 0
+    // at or beyond the end of the file, or -1 on an error (error() says why).
+    virtual std::ptrdiff_t readAt(char* buffer, std::size_t capacity, std::uint64_t offset) = 0;
+    virtual std::string error() const = 0;
+};
+
+// Opens `path` of the real file system for positional reads; null on failure
+// with the system's text in `error`.
+std::unique_ptr<PositionalFile> OpenPositionalFile(const std::string& path, std::string& error);
+
+// The bytes of the lines of `file` that begin at an offset in [start, end):
+// from the first line start at or after `start` to the first line start at
+// or after `end`. A line starts at offset 0 and after each line end (LF, CR,
+// or CR LF as one end), as LineReader splits them. Cutting a file at any
+// offsets and reading the pieces in order gives each line exactly once.
+std::unique_ptr<ByteSource> RangeSource(std::unique_ptr<PositionalFile> file, std::uint64_t start,
+                                        std::uint64_t end);
+
+}  // namespace tallowby
+
+namespace tallowby {
+
+// A file system in which the one path `path` reads as RangeSource of its
+// lines in `range` of the real file; everything else goes to `inner`. A
+// compressed file (told by its first bytes) is read whole, through `inner`,
+// by the piece that starts at 0, and reads as empty in any other piece.
+class RangeFileSystem final : public FileSystem {
+public:
+    RangeFileSystem(FileSystem& inner, std::string path, std::uint64_t start, std::uint64_t end)
+        : inner_(inner), path_(std::move(path)), start_(start), end_(end) {}
+
+    FileStatus status(const std::string& path) override { return inner_.status(path); }
+    std::unique_ptr<ByteSource> openRead(const std::string& path, std::string& error) override;
+    std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) override {
+        return inner_.openReplace(path, error);
+    }
+
+private:
+    FileSystem& inner_;
+    std::string path_;
+    std::uint64_t start_;
+    std::uint64_t end_;
+};
+
+}  // namespace tallowby

@@ -1,0 +1,370 @@
+"""Runs a Tallowby scan on a Dask cluster.
+
+The logs are cut into shards (whole files, and byte ranges of big files),
+each shard is scanned on a worker by `tallowby-scan --partial`, and the
+partial results are merged here, in the order of the inputs, by
+`tallowby-scan --merge`: the output is byte for byte that of one scan of
+all the logs.
+
+Exit status: 0 and 1 as tallowby-scan (1: a log could not be read, the rest
+was written); 2: the command line was wrong; 3: a shard failed for good, or
+the cluster could not be reached: nothing was written.
+"""
+
+import argparse
+import glob
+import logging
+import math
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import uuid
+import warnings
+
+EXIT_USAGE = 2
+EXIT_SHARD_FAILED = 3
+
+# Shards are never cut smaller than this: each costs a process start and a
+# partial holding its distinct referrers.
+MIN_SHARD_BYTES = 16 << 20
+SHARDS_PER_WORKER_THREAD = 4
+
+
+class UsageError(Exception):
+    pass
+
+
+def parse_args(argv):
+    p = argparse.ArgumentParser(
+        prog="tallowby-dask",
+        description="Scan web-server logs for referrers on a Dask cluster; "
+        "the output equals one tallowby-scan run over all the logs in order.",
+    )
+    p.add_argument("--scheduler", metavar="ADDRESS",
+                   help="a running Dask scheduler (tcp://host:8786); without it, "
+                   "a local cluster of one worker process per core")
+    p.add_argument("--workers", type=int, metavar="N",
+                   help="worker processes of the local cluster (default: cores)")
+    p.add_argument("--scanner", default="tallowby-scan", metavar="PATH",
+                   help="tallowby-scan as the workers find it (default: on PATH)")
+    p.add_argument("--merger", metavar="PATH",
+                   help="tallowby-scan here, for the merge (default: --scanner)")
+    p.add_argument("--shard-size", type=int, metavar="BYTES",
+                   help="cut files bigger than this into ranges (default: the logs' "
+                   "total over four shards per worker thread, at least 16 MB)")
+    p.add_argument("--merge-batch", type=int, default=32, metavar="N",
+                   help="with more than N shards, merge the partials of every N "
+                   "consecutive shards on a worker first (default 32)")
+    p.add_argument("--retries", type=int, default=2, metavar="N",
+                   help="runs of a failed shard after the first (default 2); a shard "
+                   "whose worker dies runs again elsewhere in any case")
+    p.add_argument("-d", "--domain", required=True)
+    for flag in ("--no-dupes", "--no-types", "--https", "--quoted"):
+        p.add_argument(flag, action="store_true")
+    p.add_argument("--format", choices=("csv", "json", "none"), default="csv")
+    p.add_argument("--html", metavar="FILE")
+    p.add_argument("--partial", metavar="FILE")
+    p.add_argument("-q", "--quiet", action="store_true")
+    p.add_argument("logs", nargs="+", metavar="LOG",
+                   help="log paths or glob patterns, in scan order")
+    try:
+        args = p.parse_args(argv)
+    except SystemExit as e:
+        raise UsageError() from e
+    if args.domain == "":
+        p.print_usage(sys.stderr)
+        raise UsageError("the own domain must not be empty")
+    if args.shard_size is not None and args.shard_size < 1:
+        raise UsageError("--shard-size must be at least 1")
+    if args.merge_batch < 2:
+        raise UsageError("--merge-batch must be at least 2")
+    return args
+
+
+def scan_options(args):
+    """The scan options every shard runs with."""
+    options = ["--domain", args.domain]
+    for flag in ("no_dupes", "no_types", "https", "quoted"):
+        if getattr(args, flag):
+            options.append("--" + flag.replace("_", "-"))
+    return options
+
+
+def expand_logs(patterns):
+    """Paths in scan order: each pattern's matches sorted, a plain path as is.
+    Paths are passed on as given, so the scanner names them as one scan
+    would; give absolute paths (or shared ones) for workers elsewhere."""
+    paths = []
+    for pattern in patterns:
+        if glob.has_magic(pattern):
+            matches = sorted(glob.glob(pattern))
+            if not matches:
+                raise UsageError(f"no log matches '{pattern}'")
+            paths.extend(matches)
+        else:
+            paths.append(pattern)
+    return paths
+
+
+
+
+def is_compressed(path):
+    """True when the file starts as a compressed log: its bytes have no line
+    starts to cut at (the scanner reads such a file whole in the piece that
+    starts at 0), so it goes to one worker whole."""
+    try:
+        with open(path, "rb") as f:
+            head = f.read(6)
+    except OSError:
+        return False
+    # gzip, bzip2 (block size 1 to 9), xz, zstd and a zstd skippable frame,
+    # as the scanner tells them.
+    return (head.startswith((b"\x1f\x8b", b"\xfd7zXZ\x00", b"\x28\xb5\x2f\xfd"))
+            or (head[:3] == b"BZh" and len(head) >= 4 and 0x31 <= head[3] <= 0x39)
+            or (len(head) >= 4 and head[0] & 0xF0 == 0x50 and head[1:4] == b"\x2a\x4d\x18"))
+
+
+def make_shards(paths, shard_size):
+    """(path, start, end) in scan order; end None: to the end of the file,
+    start None: the whole file. A file this side cannot see, or a compressed
+    one, is one shard."""
+    shards = []
+    for path in paths:
+        try:
+            size = os.stat(path).st_size
+        except OSError:
+            size = 0
+        if size <= shard_size or is_compressed(path):
+            shards.append((path, None, None))
+            continue
+        pieces = math.ceil(size / shard_size)
+        step = math.ceil(size / pieces)
+        for k in range(pieces):
+            start = k * step
+            shards.append((path, start, None if k == pieces - 1 else (k + 1) * step))
+    return shards
+
+
+def describe(shard):
+    path, start, end = shard
+    if start is None:
+        return path
+    return f"{path} bytes {start}:{'' if end is None else end}"
+
+
+def scan_shard(scanner, options, shard):
+    """Runs on a worker: the partial result of one shard, as bytes, with the
+    scanner's messages and exit status. Raises when the scanner fails, so
+    Dask runs the shard again."""
+    path, start, end = shard
+    fd, partial = tempfile.mkstemp(prefix="tallowby-", suffix=".partial")
+    os.close(fd)
+    try:
+        cmd = [scanner, *options, "--quiet", "--format", "none", "--partial", partial]
+        if start is not None:
+            cmd += ["--range", f"{start}:{'' if end is None else end}"]
+        cmd += ["--", path]
+        run = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.PIPE, check=False)
+        message = run.stderr.decode("utf-8", "replace")
+        if run.returncode not in (0, 1) or os.path.getsize(partial) == 0:
+            raise RuntimeError(f"{scanner} exited with status {run.returncode}: "
+                               f"{message.strip() or '(no message)'}")
+        with open(partial, "rb") as f:
+            return f.read(), message, run.returncode
+    finally:
+        os.unlink(partial)
+
+
+class ProgressBar:
+    """A bar on a terminal's standard error, redrawn as shards finish."""
+
+    def __init__(self, total, enabled):
+        self.total, self.done, self.enabled = total, 0, enabled
+        self.draw()
+
+    def draw(self):
+        if not self.enabled:
+            return
+        width = 30
+        filled = width * self.done // max(self.total, 1)
+        sys.stderr.write(f"\r[{'#' * filled}{'.' * (width - filled)}] "
+                         f"{self.done}/{self.total} shards")
+        sys.stderr.flush()
+
+    def step(self):
+        self.done += 1
+        self.draw()
+
+    def erase(self):
+        if self.enabled:
+            sys.stderr.write("\r\033[K")
+            sys.stderr.flush()
+
+
+def merge_batch(scanner, parts):
+    """Runs on a worker: the partials of consecutive shards merged into one,
+    with their messages and the worst of their exit statuses."""
+    with tempfile.TemporaryDirectory(prefix="tallowby-batch-") as tmp:
+        names = []
+        for i, (data, _, _) in enumerate(parts):
+            names.append(os.path.join(tmp, f"{i:06d}.partial"))
+            with open(names[-1], "wb") as f:
+                f.write(data)
+        merged = os.path.join(tmp, "merged.partial")
+        # Its note about unread inputs is dropped: the final merge says it.
+        run = subprocess.run([scanner, "--merge", "--quiet", "--format", "none",
+                              "--partial", merged, "--", *names],
+                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.PIPE, check=False)
+        if run.returncode not in (0, 1) or not os.path.exists(merged):
+            raise RuntimeError(f"{scanner} --merge exited with status {run.returncode}: "
+                               f"{run.stderr.decode('utf-8', 'replace').strip()}")
+        with open(merged, "rb") as f:
+            data = f.read()
+    return data, "".join(m for _, m, _ in parts), max(status for _, _, status in parts)
+
+
+def run_shards(client, args, shards):
+    """The partials to merge, in shard order: one per shard, or, with more
+    shards than --merge-batch, one per batch of consecutive shards, merged
+    on the workers. Raises naming the shard or batch that failed for good."""
+    import cloudpickle
+    from distributed import as_completed
+
+    # Workers need no copy of this file: the functions travel by value.
+    cloudpickle.register_pickle_by_value(sys.modules[__name__])
+    options = scan_options(args)
+    futures = []
+    for i, shard in enumerate(shards):
+        futures.append(client.submit(scan_shard, args.scanner, options, shard,
+                                     key=f"tallowby-shard-{i}-{uuid.uuid4().hex}",
+                                     retries=args.retries, pure=False))
+    batches = []
+    if len(shards) > args.merge_batch:
+        for first in range(0, len(shards), args.merge_batch):
+            part = futures[first:first + args.merge_batch]
+            batches.append((first, first + len(part) - 1,
+                            client.submit(merge_batch, args.scanner, part,
+                                          key=f"tallowby-batch-{first}-{uuid.uuid4().hex}",
+                                          retries=args.retries, pure=False)))
+    index = {f.key: i for i, f in enumerate(futures)}
+    results = [None] * len(shards)
+    bar = ProgressBar(len(shards), sys.stderr.isatty() and not args.quiet)
+
+    def fail(what, future):
+        try:
+            future.result()
+            cause = "no result"
+        except Exception as e:  # noqa: BLE001 - the worker's exception, or KilledWorker
+            cause = e
+        for other in futures + [b for _, _, b in batches]:
+            other.cancel()
+        raise RunFailed(f"{what} failed: {cause}")
+
+    try:
+        for future in as_completed(futures):
+            i = index[future.key]
+            if future.status != "finished":
+                fail(f"shard {describe(shards[i])}", future)
+            if not batches:
+                results[i] = future.result()
+            bar.step()
+    finally:
+        bar.erase()
+    if not batches:
+        return results
+    merged = []
+    for first, last, future in batches:
+        try:
+            merged.append(future.result())
+        except Exception:  # noqa: BLE001 - reported with its cause by fail()
+            fail(f"the merge of shards {describe(shards[first])} to "
+                 f"{describe(shards[last])}", future)
+    return merged
+
+
+class RunFailed(Exception):
+    pass
+
+
+def merge(args, partials, workdir):
+    """Writes the partials in order and merges them into the outputs."""
+    files = []
+    for i, (data, _, _) in enumerate(partials):
+        name = os.path.join(workdir, f"{i:06d}.partial")
+        with open(name, "wb") as f:
+            f.write(data)
+        files.append(name)
+    cmd = [args.merger or args.scanner, "--merge", *scan_options(args), "--format", args.format]
+    if args.html:
+        cmd += ["--html", args.html]
+    if args.partial:
+        cmd += ["--partial", args.partial]
+    if args.quiet:
+        cmd.append("--quiet")
+    cmd += ["--", *files]
+    return subprocess.run(cmd, check=False).returncode
+
+
+def start_client(args):
+    # Standard error carries the scanner's messages and the summary line
+    # only, as with one scan: the cluster's advice (slow scratch folders,
+    # restarted workers) stays out of it, here and in local workers.
+    warnings.filterwarnings("ignore")
+    os.environ["PYTHONWARNINGS"] = "ignore"
+    logging.getLogger("distributed").setLevel(logging.ERROR)
+    from distributed import Client, LocalCluster
+
+    if args.scheduler:
+        return Client(args.scheduler), None
+    cluster = LocalCluster(n_workers=args.workers or os.cpu_count() or 1, threads_per_worker=1,
+                           processes=True, host="127.0.0.1", dashboard_address=None,
+                           silence_logs=logging.CRITICAL)
+    return Client(cluster), cluster
+
+
+def main(argv=None):
+    try:
+        args = parse_args(sys.argv[1:] if argv is None else argv)
+        paths = expand_logs(args.logs)
+    except UsageError as e:
+        if str(e):
+            print(f"tallowby-dask: {e}", file=sys.stderr)
+        return EXIT_USAGE
+    if args.merger is None and shutil.which(args.scanner) is None:
+        print(f"tallowby-dask: {args.scanner}: not found here (give --merger)", file=sys.stderr)
+        return EXIT_USAGE
+
+    try:
+        client, cluster = start_client(args)
+    except Exception as e:  # noqa: BLE001 - any failure to reach the cluster
+        print(f"tallowby-dask: cannot reach the cluster: {e}", file=sys.stderr)
+        return EXIT_SHARD_FAILED
+    try:
+        threads = sum(client.nthreads().values()) or 1
+        total = sum(os.path.getsize(p) for p in paths if os.path.isfile(p))
+        shard_size = args.shard_size or max(
+            MIN_SHARD_BYTES, math.ceil(total / (threads * SHARDS_PER_WORKER_THREAD)))
+        shards = make_shards(paths, shard_size)
+        try:
+            partials = run_shards(client, args, shards)
+        except RunFailed as e:
+            print(f"tallowby-dask: {e}; nothing was written", file=sys.stderr)
+            return EXIT_SHARD_FAILED
+        # The scanner's own messages (a log missing or unreadable), in order.
+        for _, message, _ in partials:
+            sys.stderr.write(message)
+        sys.stderr.flush()
+        with tempfile.TemporaryDirectory(prefix="tallowby-dask-") as workdir:
+            return merge(args, partials, workdir)
+    finally:
+        client.close()
+        if cluster is not None:
+            cluster.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
