@@ -320,16 +320,11 @@ std::string HelpText() {
         "Exit status:\n"
         "  0  every file was scanned and all output was written\n"
         "  1  a file was missing, not a regular file or unreadable, or output\n"
-        "     could not be written; the other files were still scanned; or the
-"
-        "     --spam-list FILE could not be read (nothing is scanned then)
-"
-        "  2  the command line was wrong (for example no --domain), or a partial
-"
-        "     given to --merge was unreadable, damaged or made with other options;
-"
-        "     then nothing was written
-");
+        "     could not be written; the other files were still scanned; or the\n"
+        "     --spam-list FILE could not be read (nothing is scanned then)\n"
+        "  2  the command line was wrong (for example no --domain), or a partial\n"
+        "     given to --merge was unreadable, damaged or made with other options;\n"
+        "     then nothing was written\n");
 }
 
 std::string VersionText() {

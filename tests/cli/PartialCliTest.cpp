@@ -30,8 +30,8 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 }
 
 // A log of `lines` lines drawn from a few referrers in several letter cases,
-// with https and quoted fields, crawlers, the own domain, lines without an
-// address and every kind of line end.
+// with https and quoted fields, crawlers, the own domain, a spam host, lines
+// without an address and every kind of line end.
 std::string GeneratedLog(int lines, unsigned seed) {
     const char* const referrers[] = {
         "\"http://a.example/\"",
@@ -42,6 +42,7 @@ std::string GeneratedLog(int lines, unsigned seed) {
         "\"http://mysite.example/self\"",
         "\"-\"",
         "\"http://d.example/,\"q\"\"",
+        "\"http://www.0-0.fr/spam\"",
     };
     const char* const requests[] = {"/", "/a.pdf", "/b.zip", "/c.png", "/d.mp3"};
     const char* const ends[] = {"\n", "\r\n", "\r"};
@@ -49,7 +50,7 @@ std::string GeneratedLog(int lines, unsigned seed) {
     std::string log;
     for (int i = 0; i < lines; ++i) {
         log += "10.0.0." + std::to_string(random() % 9) + " \"GET " + requests[random() % 5] +
-               "\" " + referrers[random() % 8] + ends[random() % 3];
+               "\" " + referrers[random() % 9] + ends[random() % 3];
     }
     return log;
 }
@@ -100,7 +101,7 @@ protected:
         }
         std::vector<std::string> merge = {"--merge", "--html", "merged.html"};
         for (const std::string& o : options) {
-            if (o == "--format" || o == "json") {
+            if (o == "--format" || o == "json" || o == "--by-site") {
                 merge.push_back(o);  // an output option; the scan options come from the partials
             }
         }
@@ -129,6 +130,14 @@ std::vector<std::vector<std::string>> OptionCombinations() {
         }
         if (bits % 3 == 0) {
             o.insert(o.end(), {"--format", "json"});
+        }
+        // Spam hiding (a scan option) and the sites view (an output option)
+        // in a spread of the combinations.
+        if (bits % 5 == 1 || bits == 15) {
+            o.push_back("--hide-spam");
+        }
+        if (bits % 4 == 2 || bits == 15) {
+            o.push_back("--by-site");
         }
         all.push_back(o);
     }
