@@ -4,34 +4,6 @@ namespace tallowby {
 
 namespace {
 
-// Length of the well-formed UTF-8 sequence starting at `s[0]`, or 0.
-std::size_t Utf8Length(std::string_view s) {
-    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = at(0);
-    std::size_t need = 0;
-    unsigned char lo = 0x80;
-    unsigned char hi = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        need = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        need = 2;
-        lo = lead == 0xE0 ? 0xA0 : lo;
-        hi = lead == 0xED ? 0x9F : hi;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        need = 3;
-        lo = lead == 0xF0 ? 0x90 : lo;
-        hi = lead == 0xF4 ? 0x8F : hi;
-    } else {
-        return 0;
-    }
-    for (std::size_t i = 1; i <= need; ++i) {
-        if (i >= s.size() || at(i) < (i == 1 ? lo : 0x80) || at(i) > (i == 1 ? hi : 0xBF)) {
-            return 0;
-        }
-    }
-    return need + 1;
-}
-
 void AppendHex(std::string& out, unsigned char c) {
     static constexpr char kHex[] = "0123456789abcdef";
     out += "\\x";
@@ -40,6 +12,44 @@ void AppendHex(std::string& out, unsigned char c) {
 }
 
 }  // namespace
+
+// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when it
+// starts ill-formed; `invalid` then receives the length of the maximal
+// subpart to replace (at least 1).
+std::size_t Utf8Sequence(std::string_view s, std::size_t& invalid) {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = b(0);
+    std::size_t need;
+    unsigned char lo = 0x80;
+    unsigned char hi = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        need = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        need = 2;
+        if (lead == 0xE0)
+            lo = 0xA0;  // no overlong forms
+        if (lead == 0xED)
+            hi = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        need = 3;
+        if (lead == 0xF0)
+            lo = 0x90;
+        if (lead == 0xF4)
+            hi = 0x8F;  // nothing above U+10FFFF
+    } else {
+        invalid = 1;
+        return 0;
+    }
+    for (std::size_t i = 1; i <= need; ++i) {
+        const bool ok =
+            i < s.size() && b(i) >= (i == 1 ? lo : 0x80) && b(i) <= (i == 1 ? hi : 0xBF);
+        if (!ok) {
+            invalid = i;
+            return 0;
+        }
+    }
+    return need + 1;
+}
 
 std::string EscapeControlBytes(std::string_view text) {
     std::string out;
@@ -56,7 +66,8 @@ std::string EscapeControlBytes(std::string_view text) {
             ++i;
             continue;
         }
-        const std::size_t n = Utf8Length(text.substr(i));
+        std::size_t invalid = 0;
+        const std::size_t n = Utf8Sequence(text.substr(i), invalid);
         // U+0080..U+009F (C2 80..C2 9F) are controls too: 0x9B opens a
         // command sequence on some terminals.
         const bool c1 = n == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/ShownText.h"
+
 namespace tallowby {
 
 namespace {
@@ -15,44 +17,6 @@ void AppendNumber(std::string& out, std::int64_t value) {
 }
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when it
-// starts ill-formed; `invalid` then receives the length of the maximal
-// subpart to replace (at least 1).
-std::size_t Utf8Sequence(std::string_view s, std::size_t& invalid) {
-    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = b(0);
-    std::size_t need;
-    unsigned char lo = 0x80;
-    unsigned char hi = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        need = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        need = 2;
-        if (lead == 0xE0)
-            lo = 0xA0;  // no overlong forms
-        if (lead == 0xED)
-            hi = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        need = 3;
-        if (lead == 0xF0)
-            lo = 0x90;
-        if (lead == 0xF4)
-            hi = 0x8F;  // nothing above U+10FFFF
-    } else {
-        invalid = 1;
-        return 0;
-    }
-    for (std::size_t i = 1; i <= need; ++i) {
-        const bool ok =
-            i < s.size() && b(i) >= (i == 1 ? lo : 0x80) && b(i) <= (i == 1 ? hi : 0xBF);
-        if (!ok) {
-            invalid = i;
-            return 0;
-        }
-    }
-    return need + 1;
-}
 
 // memchr once per special byte: far faster than find_first_of's byte loop.
 bool NeedsQuotes(std::string_view field) {
