@@ -50,3 +50,19 @@ elapsed() {
 
 # median: the middle of the numbers on standard input, one a line.
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# scan_with_and_without LOG RUNS FLAGS...: the scan of LOG without and with
+# FLAGS, taking turns RUNS times after a warm-up, so a machine that gets
+# busier part-way weighs on both alike; prints the two medians in seconds.
+scan_with_and_without() {
+  local log=$1 runs=$2
+  shift 2
+  : >"$tmp/off"
+  : >"$tmp/on"
+  "$scan" -d mysite.example --quiet "$log" >/dev/null
+  for _ in $(seq "$runs"); do
+    elapsed "$scan" -d mysite.example --quiet "$log" >>"$tmp/off"
+    elapsed "$scan" -d mysite.example --quiet "$@" "$log" >>"$tmp/on"
+  done
+  echo "$(median <"$tmp/off") $(median <"$tmp/on")"
+}

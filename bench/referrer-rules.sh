@@ -12,15 +12,7 @@ need "$scan" "$gen"
 log=$(make_log rules.log --lines "${LOG_LINES:-1000000}")
 runs=${RUNS:-9}
 
-: >"$tmp/off"
-: >"$tmp/on"
-"$scan" -d mysite.example --quiet "$log" >/dev/null  # warm-up
-for _ in $(seq "$runs"); do
-  elapsed "$scan" -d mysite.example --quiet "$log" >>"$tmp/off"
-  elapsed "$scan" -d mysite.example --quiet --https --quoted "$log" >>"$tmp/on"
-done
-off=$(median <"$tmp/off")
-on=$(median <"$tmp/on")
+read -r off on < <(scan_with_and_without "$log" "$runs" --https --quoted)
 rows_off=$("$scan" -d mysite.example --quiet "$log" | wc -l)
 rows_on=$("$scan" -d mysite.example --quiet --https --quoted "$log" | wc -l)
 echo "rows: $rows_off without the options, $rows_on with --https --quoted"

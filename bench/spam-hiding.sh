@@ -11,15 +11,7 @@ need "$scan" "$gen"
 log=$(make_log rules.log --lines "${LOG_LINES:-1000000}")
 runs=${RUNS:-9}
 
-: >"$tmp/off"
-: >"$tmp/on"
-"$scan" -d mysite.example --quiet "$log" >/dev/null  # warm-up
-for _ in $(seq "$runs"); do
-  elapsed "$scan" -d mysite.example --quiet "$log" >>"$tmp/off"
-  elapsed "$scan" -d mysite.example --quiet --hide-spam "$log" >>"$tmp/on"
-done
-off=$(median <"$tmp/off")
-on=$(median <"$tmp/on")
+read -r off on < <(scan_with_and_without "$log" "$runs" --hide-spam)
 awk -v a="$off" -v b="$on" 'BEGIN {
   printf "spam hiding off: %.3f s   --hide-spam: %.3f s   (median of runs taking turns)\n", a, b
   printf "ratio (on / off): %.2f   (target <= 1.05)\n", b / a
