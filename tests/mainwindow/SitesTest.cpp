@@ -21,6 +21,7 @@
 #include <memory>
 
 #include "FakeWebView.h"
+#include "Form1Rig.h"
 #include "identity/WebsiteLauncher.h"
 #include "mainwindow/ChartWindow.h"
 #include "mainwindow/Form1.h"
@@ -44,20 +45,11 @@ QString Address(const char* key) {
                                    QString::fromLatin1(key));
 }
 
-// One main window over recording fakes, started in a folder holding one log.
-struct Rig {
-    MemorySettings settings;
-    RecordingMessageBoxes boxes;
-    RecordingShell shell;
-    WebsiteLauncher launcher{shell};
-    QTemporaryDir folder;
-    FakeWebView* view = nullptr;
-    std::unique_ptr<Form1> form;
-
+// The window rig of the main-window tests, started in a folder holding one log.
+struct Rig : testing::Rig {
     explicit Rig(const QList<QByteArray>& referrers) {
-        settings.values.insert(Address("strYourWebsite"), "mysite.example");
+        returningUser();
         settings.values.insert(Address("bDisplayStats"), "0");
-        settings.values.insert(MemorySettings::Address("Tallowby", "Settings", "showHelp"), "0");
         writeLog(referrers);
     }
     void writeLog(const QList<QByteArray>& referrers) {
@@ -69,16 +61,8 @@ struct Rig {
         }
     }
     void load() {
-        view = new FakeWebView;
-        Form1Services services{{boxes, shell, settings}, launcher, [] {}};
-        services.volumes = [] { return QStringList{QStringLiteral("/")}; };
-        services.startDirectory = folder.path();
-        services.helpFilePath = folder.path() + QStringLiteral("/no-Help.rtf");
-        services.webView = view;
-        form = std::make_unique<Form1>(std::move(services));
-        form->resize(919, 673);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        testing::Rig::load();
+        show();
     }
     void scan() {
         form->cmdSelAll()->click();
