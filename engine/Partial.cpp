@@ -1,6 +1,6 @@
 #include "Partial.h"
 
-#include "TextFold.h"
+#include "OffsetValueCode.h"
 
 #include <algorithm>
 #include <array>
@@ -301,12 +301,13 @@ bool DecodePartial(std::string bytes, Partial& out, std::string& error) {
         if (position > static_cast<std::uint64_t>(kMaxFigure)) {
             return Fail(error, "corrupt (a position lies beyond the entries)");
         }
-        if (!out.entries.empty()) {
-            const PartialEntry& last = out.entries.back();
-            const int c = CompareIgnoringCase(last.referrer, referrer);
-            if (c > 0 || (c == 0 && last.position >= static_cast<std::int64_t>(position))) {
-                return Fail(error, "corrupt (entries out of order)");
-            }
+        std::uint64_t code = kCodeEqual;
+        const bool first = out.entries.empty();
+        if (!CodeAgainst(first ? std::string_view() : out.entries.back().referrer, referrer,
+                         code) ||
+            (!first && code == kCodeEqual &&
+             out.entries.back().position >= static_cast<std::int64_t>(position))) {
+            return Fail(error, "corrupt (entries out of order)");
         }
         lastPosition = std::max(lastPosition, static_cast<std::int64_t>(position));
         arrivals += s.collapsed ? static_cast<std::int64_t>(count) : 1;
@@ -315,7 +316,7 @@ bool DecodePartial(std::string bytes, Partial& out, std::string& error) {
         }
         out.entries.push_back(PartialEntry{referrer, static_cast<std::int64_t>(position),
                                            static_cast<std::int64_t>(count),
-                                           static_cast<TypeCode>(type), bot == 1});
+                                           static_cast<TypeCode>(type), bot == 1, code});
     }
     if (in.left() != 0) {
         return Fail(error, "corrupt (bytes after the last entry)");
@@ -363,12 +364,14 @@ PartialFileResult ReadPartial(FileSystem& fs, const std::string& path, Partial& 
         if (!source) {
             return result;
         }
+        // Room for the whole file at once (and a byte more, to see its end
+        // without growing), so its bytes are never moved while reading.
         std::string bytes;
-        bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(st.size, 1u << 30)) + 1);
+        bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(st.size, 1u << 30)) + 1);
         std::size_t used = 0;
         for (;;) {
-            if (bytes.size() - used < kChunk) {
-                bytes.resize(std::max(bytes.size() * 2, used + kChunk));
+            if (bytes.size() == used) {
+                bytes.resize(bytes.size() * 2);
             }
             const std::ptrdiff_t n = source->read(bytes.data() + used, bytes.size() - used);
             if (n < 0) {

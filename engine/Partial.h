@@ -38,6 +38,10 @@ struct PartialEntry {
     std::int64_t count = 0;     // lines it stands for; 0 when not collapsed
     TypeCode type = TypeCode::HTM;
     bool bot = false;
+    // Where the referrer follows the one before it (the first: an empty
+    // text), as CodeAgainst() (OffsetValueCode.h) gives it: worked out
+    // while the order is checked, so a merge need not compare them again.
+    std::uint64_t code = 0;
 };
 
 // A partial as read and checked: its bytes and the entries that point into

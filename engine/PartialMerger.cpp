@@ -1,10 +1,10 @@
 #include "PartialMerger.h"
 
-#include <queue>
+#include <memory>
 #include <unordered_map>
 #include <utility>
 
-#include "TextFold.h"
+#include "LoserTree.h"
 
 namespace tallowby {
 
@@ -50,65 +50,48 @@ bool PartialMerger::add(Partial partial, std::string& error) {
         *total += more;
     }
     summary_.inputsIncomplete = summary_.inputsIncomplete || p.inputsIncomplete;
-    partials_.push_back(std::move(partial));
+    partials_.push_back(std::make_shared<Partial>(std::move(partial)));
     return true;
 }
 
 namespace {
 
-// One entry on its way into the merged list, at its position in all inputs.
-struct Merging {
-    const PartialEntry* entry;
-    std::int64_t arrival;
-};
-
-// The entries of one run of texts equal but for letter case, in arrival
-// order, collapsed: one survivor per exact text, the first to arrive, with
-// the lines of all. Runs are short; a long one (a text in many letter cases)
-// finds its survivors through a table.
-class RunCollapser {
+// The distinct exact texts of one run of texts equal but for letter case,
+// numbered in the order they were first seen. Runs are short; a long one (a
+// text in many letter cases) finds its texts through a table.
+class RunTexts {
 public:
-    void add(const Merging& m) {
-        if (survivors_.size() < kLinearLimit) {
-            for (Survivor& s : survivors_) {
-                if (s.first.entry->referrer == m.entry->referrer) {
-                    s.count += m.entry->count;
-                    return;
+    // The number of `text` in the run, and whether it was first seen now.
+    std::pair<std::size_t, bool> find(std::string_view text) {
+        if (texts_.size() < kLinearLimit) {
+            for (std::size_t i = 0; i < texts_.size(); ++i) {
+                if (texts_[i] == text) {
+                    return {i, false};
                 }
             }
         } else {
             if (index_.empty()) {
-                for (std::size_t i = 0; i < survivors_.size(); ++i) {
-                    index_.emplace(survivors_[i].first.entry->referrer, i);
+                for (std::size_t i = 0; i < texts_.size(); ++i) {
+                    index_.emplace(texts_[i], i);
                 }
             }
-            const auto [it, fresh] = index_.emplace(m.entry->referrer, survivors_.size());
+            const auto [it, fresh] = index_.emplace(text, texts_.size());
             if (!fresh) {
-                survivors_[it->second].count += m.entry->count;
-                return;
+                return {it->second, false};
             }
         }
-        survivors_.push_back(Survivor{m, m.entry->count});
+        texts_.push_back(text);
+        return {texts_.size() - 1, true};
     }
-    // Appends the survivors to `list`; returns how many entries went.
-    std::int64_t flush(WorkList& list, std::size_t runLength) {
-        for (const Survivor& s : survivors_) {
-            const PartialEntry& e = *s.first.entry;
-            list.appendMerged(e.referrer, e.type, e.bot, s.count, s.first.arrival);
-        }
-        const auto removed = static_cast<std::int64_t>(runLength - survivors_.size());
-        survivors_.clear();
+    std::size_t size() const { return texts_.size(); }
+    void clear() {
+        texts_.clear();
         index_.clear();
-        return removed;
     }
 
 private:
     static constexpr std::size_t kLinearLimit = 16;
-    struct Survivor {
-        Merging first;
-        std::int64_t count;
-    };
-    std::vector<Survivor> survivors_;
+    std::vector<std::string_view> texts_;
     std::unordered_map<std::string_view, std::size_t> index_;
 };
 
@@ -118,55 +101,70 @@ void PartialMerger::finish() {
     // Each partial is in work-list order already: one pass over all of them
     // side by side, always taking the smallest text (equal ones by arrival),
     // leaves the merged list in order with nothing to sort.
-    struct Cursor {
-        std::size_t partial;
-        std::size_t next;
-        Merging head;
-    };
-    auto later = [](const Cursor& a, const Cursor& b) {
-        const int c = CompareIgnoringCase(a.head.entry->referrer, b.head.entry->referrer);
-        return c != 0 ? c > 0 : a.head.arrival > b.head.arrival;
-    };
-    std::priority_queue<Cursor, std::vector<Cursor>, decltype(later)> heads(later);
-    auto push = [&](std::size_t p, std::size_t next) {
-        if (next < partials_[p].entries.size()) {
-            const PartialEntry& e = partials_[p].entries[next];
-            heads.push(Cursor{p, next + 1, Merging{&e, offsets_[p] + e.position}});
-        }
-    };
-    for (std::size_t p = 0; p < partials_.size(); ++p) {
-        push(p, 0);
-    }
+    std::vector<LoserTree::Run> runs;
     std::size_t total = 0;
-    for (const Partial& p : partials_) {
-        total += p.entries.size();
+    for (std::size_t p = 0; p < partials_.size(); ++p) {
+        const std::vector<PartialEntry>& entries = partials_[p]->entries;
+        runs.push_back(
+            LoserTree::Run{entries.data(), entries.data() + entries.size(), offsets_[p]});
+        total += entries.size();
     }
-    list_.reserve(total);
-    RunCollapser run;
-    std::string_view runText;
+    // The merged list holds no copy of the texts: they stay in the partials'
+    // bytes, which the list keeps. Texts equal but for letter case come out
+    // together, and only among them can a text come again, so the merge
+    // tells the new ones itself and the list looks none up.
+    list_.reserveMerged(total);
+    LoserTree tree(runs);
+    RunTexts run;
+    std::vector<std::size_t> numbers;  // without the collapse: each text's in the list
+    struct Survivor {
+        const PartialEntry* first;
+        std::int64_t arrival;
+        std::int64_t count;
+    };
+    std::vector<Survivor> survivors;  // with the collapse: one per text of the run
     std::size_t runLength = 0;
     std::int64_t removed = 0;
-    while (!heads.empty()) {
-        const Cursor top = heads.top();
-        heads.pop();
-        push(top.partial, top.next);
-        const PartialEntry& e = *top.head.entry;
-        if (!summary_.collapsed) {
-            list_.appendMerged(e.referrer, e.type, e.bot, 0, top.head.arrival);
-            continue;
+    auto endRun = [&] {
+        for (const Survivor& s : survivors) {
+            list_.appendMergedNew(s.first->referrer, s.first->type, s.first->bot, s.count,
+                                  s.arrival);
         }
-        if (runLength > 0 && !EqualsIgnoringCase(runText, e.referrer)) {
-            removed += run.flush(list_, runLength);
-            runLength = 0;
+        removed += static_cast<std::int64_t>(runLength - run.size());
+        survivors.clear();
+        numbers.clear();
+        run.clear();
+        runLength = 0;
+    };
+    for (; !tree.done(); tree.pop()) {
+        const PartialEntry& e = tree.top();
+        if (!tree.topRepeatsText()) {
+            endRun();
         }
-        runText = e.referrer;
         ++runLength;
-        run.add(top.head);
+        const auto [i, fresh] = run.find(e.referrer);
+        if (summary_.collapsed) {
+            if (fresh) {
+                survivors.push_back(Survivor{&e, tree.topArrival(), e.count});
+            } else {
+                survivors[i].count += e.count;
+            }
+        } else if (fresh) {
+            numbers.push_back(
+                list_.appendMergedNew(e.referrer, e.type, e.bot, 0, tree.topArrival()));
+        } else {
+            list_.appendMergedText(numbers[i], e.type, e.bot, 0, tree.topArrival());
+        }
     }
-    removed += run.flush(list_, runLength);
-    summary_.counters.duplicatesRemoved += removed;
+    endRun();
+    if (summary_.collapsed) {
+        summary_.counters.duplicatesRemoved += removed;
+    }
     if (summary_.collapsed && list_.empty()) {
         list_.collapse();  // an empty list still reads as collapsed
+    }
+    for (std::shared_ptr<Partial>& p : partials_) {
+        list_.keep(std::move(p));
     }
     partials_.clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,9 @@ namespace tallowby {
 
 // Merges partials given in the order of their inputs into one work list and
 // one summary, exactly as one scan of all those inputs would have left them.
-// The partials are kept until finish(); the merge is one pass over all of
-// them, linear in their size (times the logarithm of their number).
+// The partials are kept until finish(), and then by the merged list, whose
+// texts stay in their bytes; the merge is one pass over all of them, linear
+// in their size (times the logarithm of their number).
 class PartialMerger {
 public:
     // Adds the next partial. The caller has checked that its options equal
@@ -30,7 +32,9 @@ public:
 private:
     WorkList list_;
     PartialSummary summary_;
-    std::vector<Partial> partials_;
+    // Held apart, so the texts their entries point at never move; the merged
+    // list keeps them when finish() is done.
+    std::vector<std::shared_ptr<Partial>> partials_;
     std::vector<std::int64_t> offsets_;  // arrivals of the partials before each
     std::int64_t offset_ = 0;            // arrivals of all partials so far
     bool first_ = true;

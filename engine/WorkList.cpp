@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "FoldedRanks.h"
 #include "TextFold.h"
@@ -53,6 +54,7 @@ void WorkList::clear() {
     hashes_.clear();
     slots_.clear();
     arena_.clear();
+    kept_.clear();
     arenaUsed_ = arenaCapacity_ = textBytes_ = 0;
     collapsed_ = false;
     arrivals_.clear();
@@ -94,6 +96,9 @@ constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
 }  // namespace
 
 std::uint32_t WorkList::intern(std::string_view text) {
+    if (hashes_.size() != texts_.size()) {
+        hashNewTexts();
+    }
     const std::uint64_t hash = HashText(text);
     if ((texts_.size() + 1) * 2 > slots_.size()) {
         // Keep the table at most half full.
@@ -134,7 +139,7 @@ std::uint32_t WorkList::intern(std::string_view text) {
 void WorkList::rehash(std::size_t slots) {
     std::vector<std::uint64_t> bigger(slots, 0);
     const std::size_t mask = slots - 1;
-    for (std::uint32_t id = 0; id < texts_.size(); ++id) {
+    for (std::uint32_t id = 0; id < hashes_.size(); ++id) {
         std::size_t slot = hashes_[id] & mask;
         while (bigger[slot] != 0) {
             slot = (slot + 1) & mask;
@@ -142,6 +147,17 @@ void WorkList::rehash(std::size_t slots) {
         bigger[slot] = (hashes_[id] & kTagMask) | (id + 1);
     }
     slots_.swap(bigger);
+}
+
+void WorkList::hashNewTexts() {
+    for (std::size_t id = hashes_.size(); id < texts_.size(); ++id) {
+        hashes_.push_back(HashText(texts_[id].bytes));
+    }
+    std::size_t slots = std::max<std::size_t>(1024, slots_.size());
+    while ((texts_.size() + 1) * 2 > slots) {
+        slots *= 2;
+    }
+    rehash(slots);
 }
 
 std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
@@ -273,20 +289,53 @@ void WorkList::keepArrivals() {
 void WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
                             std::int64_t arrival) {
     keepArrivals();
+    const std::uint32_t text = intern(referrer);
+    // Still in order when the list was (with no permutation held) and the
+    // new entry goes after the last one.
+    if (ordered_ && !entries_.empty()) {
+        const int c =
+            CompareIgnoringCase(texts_[variants_[entries_.back()].text].bytes, texts_[text].bytes);
+        if (!order_.empty() || c > 0 || (c == 0 && arrivals_.back() >= arrival)) {
+            ordered_ = false;
+        }
+    }
+    appendMergedText(text, type, bot, count, arrival);
+}
+
+std::size_t WorkList::appendMergedNew(std::string_view referrer, TypeCode type, bool bot,
+                                      std::int64_t count, std::int64_t arrival) {
+    const auto text = static_cast<std::uint32_t>(texts_.size());
+    texts_.push_back(Text{referrer, kNone, TypeCode::HTM, false});
+    textBytes_ += referrer.size();
+    appendMergedText(text, type, bot, count, arrival);
+    return text;
+}
+
+void WorkList::keep(std::shared_ptr<const void> owner) {
+    kept_.push_back(std::move(owner));
+}
+
+void WorkList::reserveMerged(std::size_t entries) {
+    const std::size_t total = entries_.size() + entries;
+    entries_.reserve(total);
+    arrivals_.reserve(total);
+    counts_.reserve(total);
+    texts_.reserve(texts_.size() + entries);
+    variants_.reserve(variants_.size() + entries);
+}
+
+void WorkList::appendMergedText(std::size_t textNumber, TypeCode type, bool bot, std::int64_t count,
+                                std::int64_t arrival) {
+    keepArrivals();
     if (count > 0 && !collapsed_) {
         counts_.assign(entries_.size(), 0);
         collapsed_ = true;
     }
-    const std::uint32_t text = intern(referrer);
-    const std::uint32_t v = variantOf(text, type, bot);
-    // Still in order when the list was (with no permutation held) and the
-    // new entry goes after the last one.
-    if (ordered_ && !entries_.empty()) {
-        const int c = CompareIgnoringCase(texts_[variants_[entries_.back()].text].bytes,
-                                          texts_[text].bytes);
-        if (!order_.empty() || c > 0 || (c == 0 && arrivals_.back() >= arrival)) {
-            ordered_ = false;
-        }
+    const std::uint32_t v = variantOf(static_cast<std::uint32_t>(textNumber), type, bot);
+    // The entry comes in order (appendMerged() has checked that, the other
+    // callers promise it): it goes last unless the list holds a permutation.
+    if (!order_.empty()) {
+        ordered_ = false;
     }
     entries_.push_back(v);
     lastVariant_ = v;
@@ -411,8 +460,8 @@ std::vector<std::int64_t> WorkList::collapse() {
     ensureOrdered();
     std::vector<std::uint32_t> survivorOf(texts_.size(), kUnseen);
     std::vector<std::uint32_t> survivors;
-    std::vector<std::int64_t> counts;   // lines per survivor
-    std::vector<std::int64_t> removed;  // entries deleted for each survivor
+    std::vector<std::int64_t> counts;    // lines per survivor
+    std::vector<std::int64_t> removed;   // entries deleted for each survivor
     std::vector<std::int64_t> arrivals;  // the arrival of each survivor
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const std::size_t k = order_.empty() ? i : order_[i];
@@ -452,7 +501,7 @@ std::vector<std::int64_t> WorkList::collapseFresh() {
     std::vector<std::uint32_t> firstVariant(distinct, kUnseen);
     std::vector<std::int64_t> lines(distinct, 0);
     std::vector<std::int64_t> firstArrival(distinct, 0);  // of each text's survivor
-    std::vector<std::uint32_t> arrival;  // texts in order of their first entry
+    std::vector<std::uint32_t> arrival;                   // texts in order of their first entry
     arrival.reserve(distinct);
     std::uint32_t text = 0;
     std::int64_t at = 0;  // the arrival of the element, when none are kept

@@ -34,7 +34,7 @@ public:
     // clear() or the list's destruction.
     struct Item {
         std::string_view referrer;
-        std::int64_t count = 0;  // 0 before the collapse
+        std::int64_t count = 0;         // 0 before the collapse
         TypeCode type = TypeCode::HTM;  // code of the entry's line remainder
         bool bot = false;
         // The entry's text: the referrer, or after the collapse its count
@@ -62,6 +62,25 @@ public:
     // of that order are sorted as after append().
     void appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
                       std::int64_t arrival);
+    // For a merge that can tell which texts are new, two ways of appending
+    // as appendMerged() does without looking the text up, for entries that
+    // come in work-list order after every entry in the list (out of order,
+    // the list would read out of order). appendMergedNew() takes a referrer
+    // that differs, byte for byte, from every text in the list, and does not
+    // copy it: its bytes must stay valid and unchanged until clear() or the
+    // list's end (keep() can hold them). It returns the text's number, which
+    // appendMergedText() takes for another entry with the same text. Later
+    // append() and appendMerged() calls find these texts.
+    std::size_t appendMergedNew(std::string_view referrer, TypeCode type, bool bot,
+                                std::int64_t count, std::int64_t arrival);
+    void appendMergedText(std::size_t text, TypeCode type, bool bot, std::int64_t count,
+                          std::int64_t arrival);
+    // Holds `owner` (say, the bytes that texts of appendMergedNew() point
+    // into) until clear() or the list's end.
+    void keep(std::shared_ptr<const void> owner);
+    // reserve() for entries of appendMergedNew(): room for their entries and
+    // texts, but not for the lookup table they do not enter.
+    void reserveMerged(std::size_t entries);
 
     std::size_t size() const { return size_; }
     // Bytes of all distinct texts together: after a collapse, of all referrers.
@@ -100,12 +119,14 @@ private:
     };
     std::uint32_t intern(std::string_view text);
     void rehash(std::size_t slots);  // a table of `slots` (a power of two) slots
+    // Enters the texts of appendMergedNew() (those past hashes_) in the table.
+    void hashNewTexts();
     std::uint32_t variantOf(std::uint32_t text, TypeCode type, bool bot);
     // The run that starts at entries_[k]: its variant and its length.
     std::uint64_t runLength(std::size_t k) const;
     void ensureOrdered() const;
     std::size_t entryOf(std::size_t index) const;  // work-list index -> entries_ position
-    std::vector<std::int64_t> collapseFresh();  // collapse() of a list never collapsed
+    std::vector<std::int64_t> collapseFresh();     // collapse() of a list never collapsed
     // From here on, arrivals_ holds one position per element, and the list
     // holds no run marks (runs already there are spelt out).
     void keepArrivals();
@@ -131,11 +152,14 @@ private:
     };
     std::vector<Text> texts_;
     std::vector<std::string_view> TextViews() const;  // for ranking
-    std::vector<std::uint64_t> hashes_;    // per distinct text, for growing the table
+    // Per distinct text, for growing the table; the texts of
+    // appendMergedNew() have none until the table is next needed.
+    std::vector<std::uint64_t> hashes_;
     // Open addressing: the hash's upper half, then the text index + 1 (0 =
     // free), so a probe touches a text only when its hash matches.
     std::vector<std::uint64_t> slots_;
     std::vector<std::unique_ptr<char[]>> arena_;
+    std::vector<std::shared_ptr<const void>> kept_;  // see keep()
     std::size_t arenaUsed_ = 0;
     std::size_t textBytes_ = 0;
     std::size_t arenaCapacity_ = 0;
