@@ -460,8 +460,8 @@ std::vector<std::int64_t> WorkList::collapse() {
     ensureOrdered();
     std::vector<std::uint32_t> survivorOf(texts_.size(), kUnseen);
     std::vector<std::uint32_t> survivors;
-    std::vector<std::int64_t> counts;    // lines per survivor
-    std::vector<std::int64_t> removed;   // entries deleted for each survivor
+    std::vector<std::int64_t> counts;   // lines per survivor
+    std::vector<std::int64_t> removed;  // entries deleted for each survivor
     std::vector<std::int64_t> arrivals;  // the arrival of each survivor
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const std::size_t k = order_.empty() ? i : order_[i];
@@ -501,7 +501,7 @@ std::vector<std::int64_t> WorkList::collapseFresh() {
     std::vector<std::uint32_t> firstVariant(distinct, kUnseen);
     std::vector<std::int64_t> lines(distinct, 0);
     std::vector<std::int64_t> firstArrival(distinct, 0);  // of each text's survivor
-    std::vector<std::uint32_t> arrival;                   // texts in order of their first entry
+    std::vector<std::uint32_t> arrival;  // texts in order of their first entry
     arrival.reserve(distinct);
     std::uint32_t text = 0;
     std::int64_t at = 0;  // the arrival of the element, when none are kept

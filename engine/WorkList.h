@@ -34,7 +34,7 @@ public:
     // clear() or the list's destruction.
     struct Item {
         std::string_view referrer;
-        std::int64_t count = 0;         // 0 before the collapse
+        std::int64_t count = 0;  // 0 before the collapse
         TypeCode type = TypeCode::HTM;  // code of the entry's line remainder
         bool bot = false;
         // The entry's text: the referrer, or after the collapse its count
@@ -126,7 +126,7 @@ private:
     std::uint64_t runLength(std::size_t k) const;
     void ensureOrdered() const;
     std::size_t entryOf(std::size_t index) const;  // work-list index -> entries_ position
-    std::vector<std::int64_t> collapseFresh();     // collapse() of a list never collapsed
+    std::vector<std::int64_t> collapseFresh();  // collapse() of a list never collapsed
     // From here on, arrivals_ holds one position per element, and the list
     // holds no run marks (runs already there are spelt out).
     void keepArrivals();
