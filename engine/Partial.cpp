@@ -203,6 +203,24 @@ bool Fail(std::string& error, std::string why) {
 
 }  // namespace
 
+Partial::Partial(const Partial& other)
+    : summary(other.summary), bytes(other.bytes), entries(other.entries), arrivals(other.arrivals) {
+    const auto from = reinterpret_cast<std::uintptr_t>(other.bytes.data());
+    for (PartialEntry& e : entries) {
+        const auto at = reinterpret_cast<std::uintptr_t>(e.referrer.data());
+        if (at >= from && at - from + e.referrer.size() <= other.bytes.size()) {
+            e.referrer = std::string_view(bytes.data() + (at - from), e.referrer.size());
+        }
+    }
+}
+
+Partial& Partial::operator=(const Partial& other) {
+    if (this != &other) {
+        *this = Partial(other);
+    }
+    return *this;
+}
+
 std::string EncodePartial(const PartialSummary& summary, const WorkList& list) {
     std::string bytes;
     Encoder enc([&bytes](std::string_view piece) {

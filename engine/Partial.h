@@ -48,6 +48,13 @@ struct PartialEntry {
 // them, in work-list order (ascending text, letter case ignored; equal texts
 // in ascending position).
 struct Partial {
+    Partial() = default;
+    // A copy's entries point into its own bytes, so it outlives the original.
+    Partial(const Partial& other);
+    Partial& operator=(const Partial& other);
+    Partial(Partial&&) noexcept = default;
+    Partial& operator=(Partial&&) noexcept = default;
+
     PartialSummary summary;
     std::string bytes;
     std::vector<PartialEntry> entries;

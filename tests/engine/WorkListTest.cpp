@@ -193,6 +193,26 @@ TEST(WorkList, RepeatsReadAsSingleEntriesInOrderAndCollapse) {
 
 // Entries of a merge after a run of repeats: the run reads spelt out, with
 // the arrivals it had, and the merged entry with the arrival it brought.
+TEST(WorkList, TextsAppendedAsNewAreFoundByLaterAppends) {
+    // Texts a merge appends unlooked-up must be found by a scan appending
+    // after it, or one referrer would collapse into two rows.
+    WorkList list;
+    const std::string kept[] = {"http://a.example/", "http://b.example/"};
+    const std::size_t a = list.appendMergedNew(kept[0], TypeCode::PDF, false, 0, 0);
+    list.appendMergedText(a, TypeCode::ZIP, false, 0, 1);
+    list.appendMergedNew(kept[1], TypeCode::HTM, false, 0, 2);
+    for (int i = 0; i < 3000; ++i) {  // enough to grow the lookup table
+        list.append(i % 2 ? "http://b.example/" : "http://c" + std::to_string(i) + ".example/",
+                    TypeCode::GIF, false);
+    }
+    list.append("http://a.example/", TypeCode::GIF, false);
+    list.collapse();
+    const std::vector<std::string> texts = Texts(list);
+    EXPECT_EQ(texts.front(), "0000003|http://a.example/");
+    EXPECT_EQ(texts[1], "0001501|http://b.example/");
+    EXPECT_EQ(texts.size(), 2u + 1500u);
+}
+
 TEST(WorkList, MergedEntryAfterARunKeepsEveryArrival) {
     WorkList list;
     for (int i = 0; i < 3; ++i) list.append("http://a/", TypeCode::GIF, false);
