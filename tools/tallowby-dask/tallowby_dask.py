@@ -26,10 +26,17 @@ import warnings
 EXIT_USAGE = 2
 EXIT_SHARD_FAILED = 3
 
-# Shards are never cut smaller than this: each costs a process start and a
-# partial holding its distinct referrers.
+# Each shard costs a scanner start, a partial holding its distinct referrers
+# and a place in the merge, so by default there is one shard per worker
+# thread, never smaller than the first figure; inputs big enough to need
+# more than the second per shard are cut finer, so that a slow or lost
+# worker holds the run up less.
 MIN_SHARD_BYTES = 16 << 20
-SHARDS_PER_WORKER_THREAD = 4
+MAX_SHARD_BYTES = 512 << 20
+
+
+def default_shard_size(total, threads):
+    return max(MIN_SHARD_BYTES, min(MAX_SHARD_BYTES, math.ceil(total / max(threads, 1))))
 
 
 class UsageError(Exception):
@@ -53,7 +60,7 @@ def parse_args(argv):
                    help="tallowby-scan here, for the merge (default: --scanner)")
     p.add_argument("--shard-size", type=int, metavar="BYTES",
                    help="cut files bigger than this into ranges (default: the logs' "
-                   "total over four shards per worker thread, at least 16 MB)")
+                   "total over the worker threads, from 16 MB to 512 MB)")
     p.add_argument("--merge-batch", type=int, default=32, metavar="N",
                    help="with more than N shards, merge the partials of every N "
                    "consecutive shards on a worker first (default 32)")
@@ -154,13 +161,31 @@ def describe(shard):
     return f"{path} bytes {start}:{'' if end is None else end}"
 
 
-def scan_shard(scanner, options, shard):
-    """Runs on a worker: the partial result of one shard, as bytes, with the
-    scanner's messages and exit status. Raises when the scanner fails, so
-    Dask runs the shard again."""
+def drop_folder(drop):
+    """The driver's folder named by `drop` (folder, token), when this worker
+    sees it (the same machine, or storage both share), else None."""
+    if drop is None:
+        return None
+    folder, token = drop
+    try:
+        with open(os.path.join(folder, "token"), encoding="ascii") as f:
+            return folder if f.read() == token else None
+    except OSError:
+        return None
+
+
+def scan_shard(scanner, options, shard, drop=None, name=None):
+    """Runs on a worker: the partial result of one shard, with the scanner's
+    messages and exit status. The partial is left as `name` in the driver's
+    folder when this worker sees it (its path is returned), else returned as
+    bytes. Raises when the scanner fails, so Dask runs the shard again."""
     path, start, end = shard
-    fd, partial = tempfile.mkstemp(prefix="tallowby-", suffix=".partial")
-    os.close(fd)
+    folder = drop_folder(drop)
+    if folder is not None:
+        partial = os.path.join(folder, name)
+    else:
+        fd, partial = tempfile.mkstemp(prefix="tallowby-", suffix=".partial")
+        os.close(fd)
     try:
         cmd = [scanner, *options, "--quiet", "--format", "none", "--partial", partial]
         if start is not None:
@@ -169,13 +194,17 @@ def scan_shard(scanner, options, shard):
         run = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                              stderr=subprocess.PIPE, check=False)
         message = run.stderr.decode("utf-8", "replace")
-        if run.returncode not in (0, 1) or os.path.getsize(partial) == 0:
+        if run.returncode not in (0, 1) or not os.path.isfile(partial) \
+                or os.path.getsize(partial) == 0:
             raise RuntimeError(f"{scanner} exited with status {run.returncode}: "
                                f"{message.strip() or '(no message)'}")
+        if folder is not None:
+            return partial, message, run.returncode
         with open(partial, "rb") as f:
             return f.read(), message, run.returncode
     finally:
-        os.unlink(partial)
+        if folder is None:
+            os.unlink(partial)
 
 
 class ProgressBar:
@@ -204,16 +233,19 @@ class ProgressBar:
             sys.stderr.flush()
 
 
-def merge_batch(scanner, parts):
-    """Runs on a worker: the partials of consecutive shards merged into one,
-    with their messages and the worst of their exit statuses."""
+def merge_batch(scanner, parts, drop=None, name=None):
+    """Runs on a worker: the partials of consecutive shards (as bytes)
+    merged into one, left in the driver's folder as scan_shard() leaves
+    one, with their messages and the worst of their exit statuses."""
+    folder = drop_folder(drop)
     with tempfile.TemporaryDirectory(prefix="tallowby-batch-") as tmp:
         names = []
         for i, (data, _, _) in enumerate(parts):
             names.append(os.path.join(tmp, f"{i:06d}.partial"))
             with open(names[-1], "wb") as f:
                 f.write(data)
-        merged = os.path.join(tmp, "merged.partial")
+        merged = os.path.join(folder if folder is not None else tmp,
+                              name if folder is not None else "merged.partial")
         # Its note about unread inputs is dropped: the final merge says it.
         run = subprocess.run([scanner, "--merge", "--quiet", "--format", "none",
                               "--partial", merged, "--", *names],
@@ -222,32 +254,42 @@ def merge_batch(scanner, parts):
         if run.returncode not in (0, 1) or not os.path.exists(merged):
             raise RuntimeError(f"{scanner} --merge exited with status {run.returncode}: "
                                f"{run.stderr.decode('utf-8', 'replace').strip()}")
-        with open(merged, "rb") as f:
-            data = f.read()
+        if folder is not None:
+            data = merged
+        else:
+            with open(merged, "rb") as f:
+                data = f.read()
     return data, "".join(m for _, m, _ in parts), max(status for _, _, status in parts)
 
 
-def run_shards(client, args, shards):
+def run_shards(client, args, shards, drop):
     """The partials to merge, in shard order: one per shard, or, with more
     shards than --merge-batch, one per batch of consecutive shards, merged
-    on the workers. Raises naming the shard or batch that failed for good."""
+    on the workers. Each is a path in the folder of `drop` (folder, token)
+    where its worker saw that folder, else bytes. Raises naming the shard
+    or batch that failed for good."""
     import cloudpickle
     from distributed import as_completed
 
     # Workers need no copy of this file: the functions travel by value.
     cloudpickle.register_pickle_by_value(sys.modules[__name__])
     options = scan_options(args)
+    batched = len(shards) > args.merge_batch
     futures = []
     for i, shard in enumerate(shards):
+        # A batch's merge may run on a worker that sees no other's folder:
+        # its shards' partials travel as bytes.
         futures.append(client.submit(scan_shard, args.scanner, options, shard,
+                                     None if batched else drop, f"{i:06d}.partial",
                                      key=f"tallowby-shard-{i}-{uuid.uuid4().hex}",
                                      retries=args.retries, pure=False))
     batches = []
-    if len(shards) > args.merge_batch:
+    if batched:
         for first in range(0, len(shards), args.merge_batch):
             part = futures[first:first + args.merge_batch]
             batches.append((first, first + len(part) - 1,
-                            client.submit(merge_batch, args.scanner, part,
+                            client.submit(merge_batch, args.scanner, part, drop,
+                                          f"batch-{first:06d}.partial",
                                           key=f"tallowby-batch-{first}-{uuid.uuid4().hex}",
                                           retries=args.retries, pure=False)))
     index = {f.key: i for i, f in enumerate(futures)}
@@ -291,10 +333,14 @@ class RunFailed(Exception):
 
 
 def merge(args, partials, workdir):
-    """Writes the partials in order and merges them into the outputs."""
+    """Merges the partials, in order, into the outputs; those that came as
+    bytes are written to `workdir` first."""
     files = []
     for i, (data, _, _) in enumerate(partials):
-        name = os.path.join(workdir, f"{i:06d}.partial")
+        if isinstance(data, str):
+            files.append(data)
+            continue
+        name = os.path.join(workdir, f"received-{i:06d}.partial")
         with open(name, "wb") as f:
             f.write(data)
         files.append(name)
@@ -320,8 +366,12 @@ def start_client(args):
 
     if args.scheduler:
         return Client(args.scheduler), None
+    # The workers of a local cluster live in this process, one thread each:
+    # a worker only waits for the scanner process it starts, and worker
+    # processes of their own would cost a second or more to start (each
+    # importing distributed) and every partial a trip between processes.
     cluster = LocalCluster(n_workers=args.workers or os.cpu_count() or 1, threads_per_worker=1,
-                           processes=True, host="127.0.0.1", dashboard_address=None,
+                           processes=False, dashboard_address=None,
                            silence_logs=logging.CRITICAL)
     return Client(cluster), cluster
 
@@ -346,19 +396,24 @@ def main(argv=None):
     try:
         threads = sum(client.nthreads().values()) or 1
         total = sum(os.path.getsize(p) for p in paths if os.path.isfile(p))
-        shard_size = args.shard_size or max(
-            MIN_SHARD_BYTES, math.ceil(total / (threads * SHARDS_PER_WORKER_THREAD)))
+        shard_size = args.shard_size or default_shard_size(total, threads)
         shards = make_shards(paths, shard_size)
-        try:
-            partials = run_shards(client, args, shards)
-        except RunFailed as e:
-            print(f"tallowby-dask: {e}; nothing was written", file=sys.stderr)
-            return EXIT_SHARD_FAILED
-        # The scanner's own messages (a log missing or unreadable), in order.
-        for _, message, _ in partials:
-            sys.stderr.write(message)
-        sys.stderr.flush()
+        # Workers that see this folder leave their partials in it, so they
+        # need not travel; the token tells it from a folder of that name on
+        # another machine.
         with tempfile.TemporaryDirectory(prefix="tallowby-dask-") as workdir:
+            token = uuid.uuid4().hex
+            with open(os.path.join(workdir, "token"), "w", encoding="ascii") as f:
+                f.write(token)
+            try:
+                partials = run_shards(client, args, shards, (workdir, token))
+            except RunFailed as e:
+                print(f"tallowby-dask: {e}; nothing was written", file=sys.stderr)
+                return EXIT_SHARD_FAILED
+            # The scanner's own messages (a log missing or unreadable), in order.
+            for _, message, _ in partials:
+                sys.stderr.write(message)
+            sys.stderr.flush()
             return merge(args, partials, workdir)
     finally:
         client.close()
@@ -366,5 +421,14 @@ def main(argv=None):
             cluster.close()
 
 
+def exit_with(status):
+    """Ends the program once main() is done: everything is written and the
+    cluster closed, so it leaves without the interpreter's teardown of what
+    distributed started, which takes a good part of a second."""
+    sys.stdout.flush()
+    sys.stderr.flush()
+    os._exit(status)
+
+
 if __name__ == "__main__":
-    sys.exit(main())
+    exit_with(main())
