@@ -355,6 +355,21 @@ def merge(args, partials, workdir):
     return subprocess.run(cmd, check=False).returncode
 
 
+def skip_unused_version_report():
+    """A client, and a worker, tell the scheduler the versions of some
+    optional packages on connecting, importing each to ask it; pandas alone
+    takes about a third of a second of processor time to import, and plays
+    no part in a scan. Leaving it out of this process's report costs at most
+    a version warning, and warnings are off here."""
+    try:
+        from distributed import versions
+
+        versions.optional_packages[:] = [
+            p for p in versions.optional_packages if p[0] != "pandas"]
+    except Exception:  # noqa: BLE001 - another distributed: leave it as it is
+        pass
+
+
 def start_client(args):
     # Standard error carries the scanner's messages and the summary line
     # only, as with one scan: the cluster's advice (slow scratch folders,
@@ -364,6 +379,7 @@ def start_client(args):
     logging.getLogger("distributed").setLevel(logging.ERROR)
     from distributed import Client, LocalCluster
 
+    skip_unused_version_report()
     if args.scheduler:
         return Client(args.scheduler), None
     # The workers of a local cluster live in this process, one thread each:
