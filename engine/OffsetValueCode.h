@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -49,8 +50,15 @@ inline std::size_t FirstDifference(std::string_view a, std::string_view b, std::
         std::uint64_t y;
         std::memcpy(&x, a.data() + i, 8);
         std::memcpy(&y, b.data() + i, 8);
-        if (x != y && FoldedWord(x) != FoldedWord(y)) {
-            break;
+        if (x != y) {
+            const std::uint64_t differ = FoldedWord(x) ^ FoldedWord(y);
+            if (differ != 0) {
+                if constexpr (std::endian::native == std::endian::little) {
+                    // The first byte in memory is the lowest: count up to it.
+                    return i + static_cast<std::size_t>(std::countr_zero(differ) / 8);
+                }
+                break;
+            }
         }
     }
     for (; i < n; ++i) {
