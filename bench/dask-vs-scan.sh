@@ -16,22 +16,25 @@ driver=$root/tools/tallowby-dask/tallowby-dask
 log=$(make_log dask.log --lines "${LOG_LINES:-1000000}")
 echo "log: $(( $(stat -c %s "$log") / 1000000 )) MB; nproc $(nproc); load $(cut -d' ' -f1-3 /proc/loadavg)"
 
-best() {  # best wall-clock seconds of three runs of "$@", output to $tmp/out
-  local best_s=""
+best() {  # best wall-clock seconds of three runs of "$@", output to $tmp/out;
+  # the best processor time (user + system, child processes included) to $tmp/cpu
+  local best_s="" best_c=""
   for _ in 1 2 3; do
-    local start end
-    start=$(date +%s.%N)
-    "$@" >"$tmp/out"
-    end=$(date +%s.%N)
-    best_s=$(awk -v a="$best_s" -v s="$start" -v e="$end" \
-      'BEGIN { t = e - s; if (a == "" || t < a) print t; else print a }')
+    /usr/bin/time -f "%e %U %S" -o "$tmp/time" "$@" >"$tmp/out"
+    read -r wall user system <"$tmp/time"
+    best_s=$(awk -v a="$best_s" -v t="$wall" 'BEGIN { if (a == "" || t < a) print t; else print a }')
+    best_c=$(awk -v a="$best_c" -v u="$user" -v s="$system" \
+      'BEGIN { t = u + s; if (a == "" || t < a) print t; else print a }')
   done
+  echo "$best_c" >"$tmp/cpu"
   echo "$best_s"
 }
 
 scan_s=$(best "$scan" -d mysite.example --quiet "$log")
+scan_cpu=$(cat "$tmp/cpu")
 cp "$tmp/out" "$tmp/scan.csv"
 own_s=$(best "$driver" --workers 2 --scanner "$scan" -d mysite.example --quiet "$log")
+own_cpu=$(cat "$tmp/cpu")  # its workers and their scanners are its threads and children
 cmp -s "$tmp/out" "$tmp/scan.csv" || { echo "tallowby-dask's output differs" >&2; exit 1; }
 
 # A cluster of two worker processes kept running while the driver is timed.
@@ -65,6 +68,8 @@ echo "tallowby-scan ${scan_s} s; tallowby-dask starting its own cluster of 2 ${o
   "on a running cluster of 2 ${dask_s} s; outputs identical"
 echo "fixed cost: the driver on a one-line log, on the running cluster, ${fixed_s} s;" \
   "of it, starting Python and importing distributed ${import_s} s"
+awk -v d="$own_cpu" -v s="$scan_cpu" 'BEGIN { printf "processor time, children included:" \
+  " tallowby-dask starting its own cluster %.2f s / tallowby-scan %.2f s = %.2f\n", d, s, d / s }'
 awk -v d="$own_s" -v s="$scan_s" 'BEGIN { printf "with the cluster start: dask / scan = %.2f\n", d / s }'
 awk -v d="$dask_s" -v f="$fixed_s" -v s="$scan_s" \
   'BEGIN { printf "on a running cluster, without the fixed cost: dask / scan = %.2f\n", (d - f) / s }'
