@@ -33,6 +33,9 @@ best() {  # best wall-clock seconds of three runs of "$@", output to $tmp/out;
 scan_s=$(best "$scan" -d mysite.example --quiet "$log")
 scan_cpu=$(cat "$tmp/cpu")
 cp "$tmp/out" "$tmp/scan.csv"
+# Timed while no cluster runs (one winding down slows it): the fixed cost of any Python client of the cluster: starting Python and
+# importing distributed (and leaving at once, as the driver does).
+import_s=$(best /usr/bin/python3 -c "import os, distributed; os._exit(0)")
 own_s=$(best "$driver" --workers 2 --scanner "$scan" -d mysite.example --quiet "$log")
 own_cpu=$(cat "$tmp/cpu")  # its workers and their scanners are its threads and children
 cmp -s "$tmp/out" "$tmp/scan.csv" || { echo "tallowby-dask's output differs" >&2; exit 1; }
@@ -61,9 +64,6 @@ fixed_s=$(best "$driver" --scheduler "$address" --scanner "$scan" -d mysite.exam
   "$tmp/one.log")
 exec 3>&-
 wait "$cluster"
-# The fixed cost of any Python client of the cluster: starting Python and
-# importing distributed (and leaving at once, as the driver does).
-import_s=$(best /usr/bin/python3 -c "import os, distributed; os._exit(0)")
 echo "tallowby-scan ${scan_s} s; tallowby-dask starting its own cluster of 2 ${own_s} s," \
   "on a running cluster of 2 ${dask_s} s; outputs identical"
 echo "fixed cost: the driver on a one-line log, on the running cluster, ${fixed_s} s;" \
