@@ -33,8 +33,9 @@ best() {  # best wall-clock seconds of three runs of "$@", output to $tmp/out;
 scan_s=$(best "$scan" -d mysite.example --quiet "$log")
 scan_cpu=$(cat "$tmp/cpu")
 cp "$tmp/out" "$tmp/scan.csv"
-# Timed while no cluster runs (one winding down slows it): the fixed cost of any Python client of the cluster: starting Python and
-# importing distributed (and leaving at once, as the driver does).
+# The fixed cost of any Python client of the cluster: starting Python and
+# importing distributed (and leaving at once, as the driver does); timed
+# while no cluster runs, as one winding down slows it.
 import_s=$(best /usr/bin/python3 -c "import os, distributed; os._exit(0)")
 own_s=$(best "$driver" --workers 2 --scanner "$scan" -d mysite.example --quiet "$log")
 own_cpu=$(cat "$tmp/cpu")  # its workers and their scanners are its threads and children
