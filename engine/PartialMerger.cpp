@@ -163,7 +163,9 @@ void PartialMerger::finish() {
     if (summary_.collapsed && list_.empty()) {
         list_.collapse();  // an empty list still reads as collapsed
     }
+    // The list needs the partials' bytes from now on, not their entries.
     for (std::shared_ptr<Partial>& p : partials_) {
+        std::vector<PartialEntry>().swap(p->entries);
         list_.keep(std::move(p));
     }
     partials_.clear();
