@@ -184,5 +184,34 @@ class PartialFormat(unittest.TestCase):
         self.assertEqual(len({e[0] for e in entries}), len(entries))
 
 
+    def test_partial_stays_only_in_a_folder_the_worker_sees(self):
+        sys.path.insert(0, os.path.join(SOURCE, "tools", "tallowby-dask"))
+        import tallowby_dask
+
+        log = os.path.join(SOURCE, "tests", "data", "combined.log")
+        with tempfile.TemporaryDirectory() as folder:
+            with open(os.path.join(folder, "token"), "w", encoding="ascii") as f:
+                f.write("right")
+            table = [  # the driver's folder as the worker is told of it, what comes back
+                (None, bytes),
+                ((folder, "wrong"), bytes),           # a folder of that name elsewhere
+                ((folder + "-gone", "right"), bytes),  # no such folder here
+                ((folder, "right"), str),             # its path, the partial left there
+            ]
+            got = []
+            for drop, kind in table:
+                with self.subTest(drop=drop):
+                    data, _, status = tallowby_dask.scan_shard(
+                        SCAN, ["-d", "mysite.example"], (log, None, None), drop, "p.partial")
+                    self.assertEqual(status, 0)
+                    self.assertIsInstance(data, kind)
+                    if kind is str:
+                        self.assertEqual(data, os.path.join(folder, "p.partial"))
+                        with open(data, "rb") as f:
+                            data = f.read()
+                    got.append(data)
+            self.assertEqual(got, [got[0]] * len(table))
+            self.assertEqual(sorted(os.listdir(folder)), ["p.partial", "token"])
+
 if __name__ == "__main__":
     sys.exit(unittest.main())
