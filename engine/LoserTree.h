@@ -15,8 +15,8 @@ namespace tallowby {
 // order. A tree of losers: taking the smallest entry replays one path of
 // log2(runs) matches. Each entry in the tree carries an offset-value code
 // against the entry that beat it (OffsetValueCode.h), starting from the one
-// it has against the entry before it in its run, so most matches compare two
-// integers and read no text.
+// it has against the entry before it in its run, so a match compares two
+// integers and reads text only where the codes tie.
 class LoserTree {
 public:
     struct Run {
