@@ -51,9 +51,9 @@ def parse_args(argv):
     )
     p.add_argument("--scheduler", metavar="ADDRESS",
                    help="a running Dask scheduler (tcp://host:8786); without it, "
-                   "a local cluster of one worker process per core")
+                   "a local cluster of one worker per core, each running its scanners")
     p.add_argument("--workers", type=int, metavar="N",
-                   help="worker processes of the local cluster (default: cores)")
+                   help="workers of the local cluster (default: cores)")
     p.add_argument("--scanner", default="tallowby-scan", metavar="PATH",
                    help="tallowby-scan as the workers find it (default: on PATH)")
     p.add_argument("--merger", metavar="PATH",
