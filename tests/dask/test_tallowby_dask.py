@@ -70,8 +70,10 @@ class DaskDriver(unittest.TestCase):
             self.assertEqual(b.read(), a.read())
 
     def test_own_local_cluster_gives_one_scans_output(self):
-        self.expect_equal_to_one_scan(["--workers", "2", "--scanner", SCAN],
-                                      ["-d", "mysite.example"], "local")
+        for workers in (["--workers", "2"], ["--workers", "2", "--processes"]):
+            with self.subTest(workers=workers):
+                self.expect_equal_to_one_scan([*workers, "--scanner", SCAN],
+                                              ["-d", "mysite.example"], "local")
 
     def test_every_option_on_a_running_scheduler(self):
         # Batches of three shards are merged on the workers first.

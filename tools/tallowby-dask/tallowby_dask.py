@@ -54,6 +54,9 @@ def parse_args(argv):
                    "a local cluster of one worker per core, each running its scanners")
     p.add_argument("--workers", type=int, metavar="N",
                    help="workers of the local cluster (default: cores)")
+    p.add_argument("--processes", action="store_true",
+                   help="the local cluster's workers as processes of their own, each "
+                   "restartable alone (slower to start; default: threads of the driver)")
     p.add_argument("--scanner", default="tallowby-scan", metavar="PATH",
                    help="tallowby-scan as the workers find it (default: on PATH)")
     p.add_argument("--merger", metavar="PATH",
@@ -386,8 +389,10 @@ def start_client(args):
     # a worker only waits for the scanner process it starts, and worker
     # processes of their own would cost a second or more to start (each
     # importing distributed) and every partial a trip between processes.
+    # --processes gives each worker a process of its own, for those who
+    # want a dying worker to take only its own shard with it.
     cluster = LocalCluster(n_workers=args.workers or os.cpu_count() or 1, threads_per_worker=1,
-                           processes=False, dashboard_address=None,
+                           processes=args.processes, dashboard_address=None,
                            silence_logs=logging.CRITICAL)
     return Client(cluster), cluster
 
