@@ -16,7 +16,7 @@
 #include "MemoryFileSystem.h"
 #include "engine/Rules.h"
 #include "engine/WorkList.h"
-#include "results/ExportPage.h"
+#include "output/ExportPage.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "HostileSupport.h"
 #include "cli/ScanCommand.h"
 #include "engine/WorkList.h"
-#include "results/ExportPage.h"
+#include "output/ExportPage.h"
 
 namespace tallowby::testing {
 namespace {

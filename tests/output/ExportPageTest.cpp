@@ -1,4 +1,4 @@
-#include "results/ExportPage.h"
+#include "output/ExportPage.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -3,7 +3,7 @@
 // window is built, the whole window in the same state. Pages come from a
 // server on 127.0.0.1; nothing reaches the internet.
 //
-//   xvfb-run -a build/tests/results/results_screenshots docs
+//   xvfb-run -a build/tools/results_screenshots docs
 
 #include <QDir>
 #include <QLabel>
@@ -17,9 +17,9 @@
 #include <cstdio>
 
 #include "ResultsTestSupport.h"
+#include "platform/Twips.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"
-#include "platform/Twips.h"
 
 #ifdef TALLOWBY_WITH_MAINWINDOW
 #include <map>
