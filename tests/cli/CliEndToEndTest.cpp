@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "RunProgram.h"
+#include "TempDir.h"
 
 namespace tallowby::testing {
 namespace {
@@ -46,14 +47,9 @@ const char* const kUsage =
 
 class CliEndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(DataDir().empty()) << "TALLOWBY_TEST_DATA is not set";
-        temp_ = fs::temp_directory_path() / ("tallowby-cli-" + std::to_string(::getpid()));
-        fs::remove_all(temp_);
-        fs::create_directories(temp_);
-    }
-    void TearDown() override { fs::remove_all(temp_); }
-    fs::path temp_;
+    void SetUp() override { ASSERT_FALSE(DataDir().empty()) << "TALLOWBY_TEST_DATA is not set"; }
+    TempDir dir_;
+    const fs::path temp_ = dir_.path();
 };
 
 TEST_F(CliEndToEnd, OutputMatchesRowsWorkedOutByHand) {

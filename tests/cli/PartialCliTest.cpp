@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "RunProgram.h"
+#include "TempDir.h"
 
 namespace tallowby::testing {
 namespace {
@@ -61,11 +62,7 @@ protected:
         const char* data = std::getenv("TALLOWBY_TEST_DATA");
         ASSERT_NE(data, nullptr);
         data_ = data;
-        temp_ = fs::temp_directory_path() / ("tallowby-partial-" + std::to_string(::getpid()));
-        fs::remove_all(temp_);
-        fs::create_directories(temp_);
     }
-    void TearDown() override { fs::remove_all(temp_); }
 
     ProgramResult Run(const std::vector<std::string>& args) {
         return RunProgram(kProgram, args, temp_.string());
@@ -114,7 +111,8 @@ protected:
     }
 
     std::string data_;
-    fs::path temp_;
+    TempDir dir_;
+    const fs::path temp_ = dir_.path();
 };
 
 // Every combination of the scan options, the two output formats among them.

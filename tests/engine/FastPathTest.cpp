@@ -14,6 +14,7 @@
 
 #include "MemoryFileSystem.h"
 #include "RecordingHost.h"
+#include "ReferenceRules.h"
 #include "engine/FileHelpers.h"
 #include "engine/FoldedRanks.h"
 #include "engine/Rules.h"
@@ -26,6 +27,7 @@ namespace {
 
 using testing::MemoryFileSystem;
 using testing::RecordingHost;
+using testing::ReferenceFind;
 
 // The standard fixes mt19937_64's output, so every platform gets the same inputs.
 class Random {
@@ -142,14 +144,6 @@ TEST(WorkList, CollapseAgreesWithTheSlowCollapse) {
     }
 }
 
-std::int64_t ReferenceLineCount(const std::string& s) {
-    std::int64_t lines = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        lines += s[i] == '\r' || (s[i] == '\n' && (i == 0 || s[i - 1] != '\r'));
-    }
-    return lines + (!s.empty() && s.back() != '\r' && s.back() != '\n');
-}
-
 TEST(CountFileLines, AgreesWithAPlainCountOverEveryBlockSize) {
     MemoryFileSystem fs;
     for (std::uint64_t seed = 1; seed <= 25; ++seed) {
@@ -164,20 +158,12 @@ TEST(CountFileLines, AgreesWithAPlainCountOverEveryBlockSize) {
                                   std::size_t{1} << 20}) {
             fs.add("/l", content).maxChunk = chunk;
             int blocks = 0;
-            EXPECT_EQ(CountFileLines("/l", fs, [&] { ++blocks; }), ReferenceLineCount(content))
+            EXPECT_EQ(CountFileLines("/l", fs, [&] { ++blocks; }), testing::CountLines(content))
                 << "seed " << seed << ", reads of " << chunk;
             EXPECT_EQ(blocks,
                       content.empty() ? 0 : static_cast<int>((content.size() + chunk - 1) / chunk));
         }
     }
-}
-
-std::size_t ReferenceFind(std::string_view haystack, std::string_view needle) {
-    for (std::size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
-        if (EqualsIgnoringCase(haystack.substr(i, needle.size()), needle))
-            return i;
-    }
-    return std::string_view::npos;
 }
 
 TEST(Rules, FastSearchesAgreeWithPlainOnes) {

@@ -23,13 +23,13 @@
 #include <memory>
 
 #include "Form1Rig.h"
+#include "QtTestMain.h"
+#include "WindowFakes.h"
 #include "identity/AboutWindow.h"
 #include "identity/ProductIdentity.h"
 #include "identity/WebsiteLauncher.h"
 #include "mainwindow/Form1.h"
 #include "mainwindow/WindowScanHost.h"
-#include "platform/Fakes.h"
-#include "platform/QtTestMain.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"
 #include "settings/HelpWindow.h"
@@ -274,8 +274,8 @@ private slots:
                                               "5 links found : 2 duplicates removed : "
                                               "3 unique links"));
         QCOMPARE(rig.boxes.shown.size(), 1);
-        QCOMPARE(rig.boxes.shown.first().second, QStringLiteral("Scan Finished"));
-        QCOMPARE(rig.boxes.shown.first().first,
+        QCOMPARE(rig.boxes.titles.first(), QStringLiteral("Scan Finished"));
+        QCOMPARE(rig.boxes.shown.first(),
                  QStringLiteral("3 files done\r\n7 lines scanned\r\n5 links found\r\n"
                                 "2 duplicates removed\r\n3 unique links"));
         QVERIFY(form.resultsViewShown());
@@ -636,7 +636,7 @@ private slots:
         // Whether a full scan of b.log ran: its statistics box came up.
         auto scanned = [](Rig& rig) {
             return rig.boxes.shown.size() == 1 &&
-                   rig.boxes.shown.first().second == QStringLiteral("Scan Finished") &&
+                   rig.boxes.titles.first() == QStringLiteral("Scan Finished") &&
                    rig.form->scanner().counters().linesScanned == 3;
         };
         // Whether a scan started by the test was stopped by the press.

@@ -18,8 +18,8 @@
 #include <optional>
 
 #include "Form1Rig.h"
+#include "QtTestMain.h"
 #include "ScanMoments.h"
-#include "platform/QtTestMain.h"
 #include "results/ResultsList.h"
 
 namespace tallowby {

@@ -1,10 +1,11 @@
 #pragma once
 
-// An in-memory file system for tests: files, directories, and injected
-// faults (open refused, read error after some bytes, short reads).
+// The file system every engine and writer test runs on: files and folders
+// held in memory, and the faults a disk shows, injected where a test wants
+// them (an open refused, a read error after some bytes, short reads, a file
+// that changes or goes while open, a full disk, a failing rename).
 
-#include <algorithm>
-#include <cstring>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <set>
@@ -18,112 +19,50 @@ class MemoryFileSystem : public FileSystem {
 public:
     struct File {
         std::string content;
-        bool refuseOpen = false;            // exists, but open fails
-        std::ptrdiff_t failAfter = -1;      // read fails once this many bytes were delivered
-        std::size_t maxChunk = 1 << 20;     // largest piece one read() returns
+        bool refuseOpen = false;         // exists, but opening it fails
+        std::ptrdiff_t failAfter = -1;   // reads fail once this many bytes were delivered
+        std::size_t maxChunk = 1 << 20;  // the largest piece one read returns
     };
 
-    File& add(const std::string& path, std::string content) {
-        File& f = files[path];
-        f = File{};
-        f.content = std::move(content);
-        return f;
-    }
-    void addDirectory(const std::string& path) { directories.insert(path); }
+    // Makes `path` a file holding `content`, without faults. A file already
+    // there is replaced in place, so sources open on it see the new content.
+    File& add(const std::string& path, std::string content);
+    // Gives an existing file new content and keeps its faults, as a program
+    // writing to it would: an open source reads on from where it stands, so a
+    // truncation ends its reading early and growth is read.
+    void rewrite(const std::string& path, std::string content);
+    // Removes the name; a source open on it reads on, as through a handle.
+    void remove(const std::string& path);
+    void addDirectory(const std::string& path) { directories_.insert(path); }
 
-    FileStatus status(const std::string& path) override {
-        FileStatus st;
-        if (auto it = files.find(path); it != files.end()) {
-            st.kind = FileKind::Regular;
-            st.size = it->second.content.size();
-        } else if (directories.count(path)) {
-            st.kind = FileKind::Directory;
-        } else {
-            st.error = "No such file or directory";
-        }
-        return st;
-    }
+    // The file at `path`, which must exist.
+    File& file(const std::string& path) { return *files_.at(path); }
+    bool exists(const std::string& path) const { return files_.count(path) != 0; }
+    std::size_t fileCount() const { return files_.size(); }
 
-    std::unique_ptr<ByteSource> openRead(const std::string& path, std::string& error) override {
-        auto it = files.find(path);
-        if (it == files.end()) {
-            error = directories.count(path) ? "Is a directory" : "No such file or directory";
-            return nullptr;
-        }
-        if (it->second.refuseOpen) {
-            error = "Permission denied";
-            return nullptr;
-        }
-        ++openCount;
-        return std::make_unique<Source>(it->second, openSources);
-    }
+    FileStatus status(const std::string& path) override;
+    std::unique_ptr<ByteSource> openRead(const std::string& path, std::string& error) override;
+    // Writes land in the file only at commit(); a failed sink leaves it as it was.
+    std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) override;
 
-    std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) override {
-        if (directories.count(path)) {
-            error = "Is a directory";
-            return nullptr;
-        }
-        return std::make_unique<Sink>(*this, path);
-    }
-
-    std::map<std::string, File> files;
-    std::set<std::string> directories;
-    int openCount = 0;
+    int openCount = 0;    // reads opened so far
     int openSources = 0;  // sources not yet destroyed
-    std::ptrdiff_t failWritesAfter = -1;  // sinks fail once this many bytes were written
+
+    // Faults of writing.
+    bool refuseReplace = false;           // openReplace fails: "Permission denied"
+    std::ptrdiff_t failWritesAfter = -1;  // a write taking a sink past this many bytes
+                                          // fails whole: "No space left on device"
+    bool failCommit = false;              // commit fails: "Input/output error"
 
 private:
-    class Source : public ByteSource {
-    public:
-        Source(const File& f, int& open) : file_(f), open_(open) { ++open_; }
-        ~Source() override { --open_; }
-        std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
-            if (file_.failAfter >= 0 && static_cast<std::ptrdiff_t>(pos_) >= file_.failAfter) {
-                return -1;
-            }
-            std::size_t n = std::min({capacity, file_.maxChunk, file_.content.size() - pos_});
-            if (file_.failAfter >= 0) {
-                n = std::min(n, static_cast<std::size_t>(file_.failAfter) - pos_);
-            }
-            std::memcpy(buffer, file_.content.data() + pos_, n);
-            pos_ += n;
-            return static_cast<std::ptrdiff_t>(n);
-        }
-        std::string error() const override { return "Input/output error"; }
-
-    private:
-        const File& file_;
-        int& open_;
-        std::size_t pos_ = 0;
-    };
-
-    class Sink : public ByteSink {
-    public:
-        Sink(MemoryFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
-        bool write(std::string_view bytes) override {
-            if (fs_.failWritesAfter >= 0 &&
-                static_cast<std::ptrdiff_t>(data_.size() + bytes.size()) > fs_.failWritesAfter) {
-                error_ = "No space left on device";
-                return false;
-            }
-            data_.append(bytes);
-            return true;
-        }
-        bool commit() override {
-            if (!error_.empty()) {
-                return false;
-            }
-            fs_.add(path_, data_);
-            return true;
-        }
-        std::string error() const override { return error_; }
-
-    private:
-        MemoryFileSystem& fs_;
-        std::string path_;
-        std::string data_;
-        std::string error_;
-    };
+    std::map<std::string, std::shared_ptr<File>> files_;
+    std::set<std::string> directories_;
 };
+
+// A source over `content` alone, as a file of the above with these faults
+// would give it: pieces of at most `maxChunk` bytes, and read errors once
+// `failAfter` bytes were delivered (never when -1).
+std::unique_ptr<ByteSource> StringSource(std::string content, std::size_t maxChunk = 1 << 20,
+                                         std::ptrdiff_t failAfter = -1);
 
 }  // namespace tallowby::testing

@@ -4,49 +4,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+
+#include "TempDir.h"
 
 namespace tallowby::testing {
 
-namespace {
-
-// A temporary file that is gone when this goes out of scope.
-struct TempFile {
-    std::string path;
-    int fd = -1;
-    TempFile() {
-        char name[] = "/tmp/tallowby-cli-XXXXXX";
-        fd = ::mkstemp(name);
-        path = name;
-    }
-    ~TempFile() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        ::unlink(path.c_str());
-    }
-    std::string contents() const {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-};
-
-}  // namespace
-
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workDir, const std::string& input) {
-    // Files rather than pipes: no deadlock however much the program writes.
-    TempFile in, out, err;
-    if (!input.empty() &&
-        ::write(in.fd, input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
-        return {};
-    }
-    ::lseek(in.fd, 0, SEEK_SET);
+                         const ProgramRun& run) {
+    TempDir io;
+    const std::string inPath = run.stdinPath.empty() ? io.write("in", run.input) : run.stdinPath;
+    const std::string outPath = io.file("out");
+    const std::string errPath = io.file("err");
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : args) {
@@ -57,22 +27,36 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(in.fd, 0);
-        ::dup2(out.fd, 1);
-        ::dup2(err.fd, 2);
-        if (::chdir(workDir.c_str()) != 0) {
+        // Non-blocking only for the open: a FIFO without a writer must not
+        // hold the child here, before the program could show what it does.
+        const int in = ::open(inPath.c_str(), O_RDONLY | O_NONBLOCK);
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0 || ::chdir(run.workDir.c_str()) != 0) {
             ::_exit(126);
+        }
+        ::fcntl(in, F_SETFL, ::fcntl(in, F_GETFL) & ~O_NONBLOCK);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        if (run.deadlineSeconds != 0) {
+            ::signal(SIGALRM, SIG_DFL);
+            ::alarm(run.deadlineSeconds);  // survives exec: the program is killed if it hangs
         }
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
     ProgramResult result;
     int status = 0;
-    if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-        result.exitStatus = WEXITSTATUS(status);
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
+        if (WIFEXITED(status)) {
+            result.exitStatus = WEXITSTATUS(status);
+        } else if (WIFSIGNALED(status)) {
+            result.signal = WTERMSIG(status);
+        }
     }
-    result.out = out.contents();
-    result.err = err.contents();
+    result.out = ReadWhole(outPath);
+    result.err = ReadWhole(errPath);
     return result;
 }
 

@@ -1,5 +1,9 @@
 #pragma once
 
+// Runs a program as a test's child and collects what it wrote: for the
+// command-line tests, the compressors the tests pack logs with, and hang
+// guards around programs fed with things that are not files.
+
 #include <string>
 #include <vector>
 
@@ -7,13 +11,38 @@ namespace tallowby::testing {
 
 struct ProgramResult {
     int exitStatus = -1;  // -1 when the program did not exit normally
+    int signal = 0;       // the signal that ended it, if one did
     std::string out;
     std::string err;
 };
 
-// Runs `program` with `args` in the directory `workDir`, feeding `input` to
-// its standard input, and collects its whole standard output and error.
+struct ProgramRun {
+    std::string workDir = "/";     // the program's working folder
+    std::string input;             // its standard input, unless `stdinPath` is given
+    std::string stdinPath;         // a path opened as standard input (may be a FIFO)
+    unsigned deadlineSeconds = 0;  // when not 0, the program is killed (SIGALRM) after this
+};
+
+// Runs `program` with `args` as `run` says. Output goes through files, so the
+// program never blocks however much it writes.
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workDir, const std::string& input = {});
+                         const ProgramRun& run);
+
+// The common cases of the above.
+inline ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                                const std::string& workDir, const std::string& input = {}) {
+    ProgramRun run;
+    run.workDir = workDir;
+    run.input = input;
+    return RunProgram(program, args, run);
+}
+inline ProgramResult RunWithDeadline(const std::string& program,
+                                     const std::vector<std::string>& args, unsigned deadlineSeconds,
+                                     const std::string& stdinPath = "/dev/null") {
+    ProgramRun run;
+    run.stdinPath = stdinPath;
+    run.deadlineSeconds = deadlineSeconds;
+    return RunProgram(program, args, run);
+}
 
 }  // namespace tallowby::testing
