@@ -10,7 +10,6 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -24,6 +23,7 @@
 
 #include "Form1Rig.h"
 #include "QtTestMain.h"
+#include "RunProgram.h"
 #include "WindowFakes.h"
 #include "identity/AboutWindow.h"
 #include "identity/ProductIdentity.h"
@@ -52,12 +52,7 @@ namespace {
 
 // `text` compressed by /usr/bin/<tool> -c.
 QByteArray Packed(const QString& tool, const QByteArray& text) {
-    QProcess process;
-    process.start(QStringLiteral("/usr/bin/") + tool, {QStringLiteral("-c")});
-    process.write(text);
-    process.closeWriteChannel();
-    process.waitForFinished();
-    return process.readAllStandardOutput();
+    return QByteArray::fromStdString(testing::Packed(tool.toStdString(), text.toStdString()));
 }
 
 }  // namespace

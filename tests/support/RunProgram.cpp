@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 #include "TempDir.h"
 
@@ -39,6 +40,9 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
+        for (const std::string& variable : run.environment) {
+            ::putenv(const_cast<char*>(variable.c_str()));  // the child's own copy of the list
+        }
         if (run.deadlineSeconds != 0) {
             ::signal(SIGALRM, SIG_DFL);
             ::alarm(run.deadlineSeconds);  // survives exec: the program is killed if it hangs
@@ -58,6 +62,17 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     result.out = ReadWhole(outPath);
     result.err = ReadWhole(errPath);
     return result;
+}
+
+std::string Packed(const std::string& tool, const std::string& text) {
+    const ProgramResult r = RunProgram("/usr/bin/" + tool, {"-c"}, "/", text);
+    if (r.exitStatus != 0) {
+        // Without the tool no compressed input can be made: no test can pass.
+        std::fprintf(stderr, "/usr/bin/%s -c failed (status %d): %s\n", tool.c_str(), r.exitStatus,
+                     r.err.c_str());
+        std::abort();
+    }
+    return r.out;
 }
 
 }  // namespace tallowby::testing

@@ -17,10 +17,11 @@ struct ProgramResult {
 };
 
 struct ProgramRun {
-    std::string workDir = "/";     // the program's working folder
-    std::string input;             // its standard input, unless `stdinPath` is given
-    std::string stdinPath;         // a path opened as standard input (may be a FIFO)
-    unsigned deadlineSeconds = 0;  // when not 0, the program is killed (SIGALRM) after this
+    std::string workDir = "/";             // the program's working folder
+    std::string input;                     // its standard input, unless `stdinPath` is given
+    std::string stdinPath;                 // a path opened as standard input (may be a FIFO)
+    unsigned deadlineSeconds = 0;          // when not 0, the program is killed (SIGALRM) after this
+    std::vector<std::string> environment;  // "NAME=value" set on top of the test's own
 };
 
 // Runs `program` with `args` as `run` says. Output goes through files, so the
@@ -44,5 +45,10 @@ inline ProgramResult RunWithDeadline(const std::string& program,
     run.deadlineSeconds = deadlineSeconds;
     return RunProgram(program, args, run);
 }
+
+// `text` compressed by /usr/bin/<tool> -c (gzip, bzip2, xz, zstd). A tool
+// that fails ends the test program with its message: nothing compressed can
+// be tested without it.
+std::string Packed(const std::string& tool, const std::string& text);
 
 }  // namespace tallowby::testing
