@@ -13,6 +13,7 @@ namespace {
 
 using testing::ReferenceAddress;
 using testing::ReferenceExtract;
+using testing::ReferenceFind;
 using testing::ReferenceHasReferrer;
 using testing::ReferenceTypeCode;
 
@@ -199,15 +200,25 @@ TEST(StripTypeTags, RemovesTagsThenFirstSpace) {
 // the rules written out plainly.
 TEST(Rules, FastPathsAgreeWithLiteralRulesOnGeneratedLines) {
     const std::vector<std::string> pieces = {
-        "http://", "HTTP://", "hTtp:/",   "/",        ":",    " ",    "(",    ")",    "\"", "\t",
-        "a.com",   "my.site", "MY.SITE",  ".jpg",     ".ZIP", ".exe", ".rm",  ".",    "x",  "GET ",
-        "|",       "\xff",    "https://", "HTTPS://", "\\",   "\\\"", "http", "s://",
+        "http://",    "HTTP://",    "hTtp:/",
+        "/",          ":",          " ",
+        "(",          ")",          "\"",
+        "\t",         "a.com",      "my.site",
+        "MY.SITE",    ".jpg",       ".ZIP",
+        ".exe",       ".rm",        ".",
+        "x",          "GET ",       "|",
+        "\xff",       "https://",   "HTTPS://",
+        "\\",         "\\\"",       "http",
+        "s://",       "htt",        "p:/",
+        ".EXE",       "\xe9",       "[01/Oct/2023:00:00:00 +0000]",
+        "mysite.com", "MySite.Com",
     };
     std::mt19937 random(12345);
     std::string scratch;
     for (int n = 0; n < 40000; ++n) {
         std::string line;
-        int count = 1 + static_cast<int>(random() % 12);
+        // Every fourth line long enough to cross the searches' 8- and 16-byte steps often.
+        int count = 1 + static_cast<int>(random() % (n % 4 == 0 ? 30 : 12));
         for (int i = 0; i < count; ++i)
             line += pieces[random() % pieces.size()];
         const std::string domain = (n % 7 == 0) ? "" : "my.site";
@@ -215,6 +226,10 @@ TEST(Rules, FastPathsAgreeWithLiteralRulesOnGeneratedLines) {
         const ReferrerRules rules{n % 2 == 1 && n % 3 != 0, n % 2 == 1 && n % 3 != 1};
         SCOPED_TRACE(line + (rules.https ? " [https]" : "") + (rules.quoted ? " [quoted]" : ""));
 
+        ASSERT_EQ(FindScheme(line), ReferenceFind(line, "http://"));
+        ASSERT_EQ(FindIgnoringCase(line, domain), ReferenceFind(line, domain));
+        ASSERT_EQ(FindIgnoringCase(line, "x"), ReferenceFind(line, "x"));
+        ASSERT_EQ(FindIgnoringCase(line, "mysite.com"), ReferenceFind(line, "mysite.com"));
         ASSERT_EQ(LineHasReferrer(line, domain, rules), ReferenceHasReferrer(line, domain, rules));
         ASSERT_EQ(TypeCodeFor(line), ReferenceTypeCode(line)) << line;
         ASSERT_EQ(FindAddress(line, rules), ReferenceAddress(line, rules));
