@@ -1,8 +1,9 @@
 #pragma once
 
 // Recording stand-ins for the services the windows reach through small
-// interfaces: message boxes, the shell and the settings store. Shared by the Qt tests, the window
-// benchmark and the screenshot programs, so nothing blocks on a box or reaches outside.
+// interfaces: message boxes, the shell and the settings store. Shared by the
+// Qt tests, the window benchmark and the screenshot programs, so nothing
+// blocks on a box or reaches outside.
 
 #include <QList>
 #include <QMap>
