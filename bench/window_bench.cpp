@@ -41,13 +41,12 @@
 #include <thread>
 #include <vector>
 
+#include "WindowFakes.h"
 #include "engine/FileHelpers.h"
 #include "engine/Scanner.h"
 #include "mainwindow/LogFileChooser.h"
 #include "mainwindow/SitesPanel.h"
 #include "mainwindow/WindowScanHost.h"
-#include "platform/MessageBoxes.h"
-#include "platform/SettingsBackend.h"
 #include "results/ResultsList.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsStore.h"
@@ -61,26 +60,6 @@ using Clock = std::chrono::steady_clock;
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
-
-class MemoryBackend : public SettingsBackend {
-public:
-    std::optional<QString> Read(const QString& a, const QString& s, const QString& k) override {
-        auto it = values_.constFind(a + s + k);
-        return it == values_.constEnd() ? std::nullopt : std::optional<QString>(*it);
-    }
-    bool Write(const QString& a, const QString& s, const QString& k, const QString& v) override {
-        values_.insert(a + s + k, v);
-        return true;
-    }
-
-private:
-    QMap<QString, QString> values_;
-};
-
-class NoBoxes : public MessageBoxes {
-public:
-    void Show(const QString&, const QString&) override {}
-};
 
 // A zero-interval timer: it fires on every turn of the event loop, so the
 // longest time between two firings is the longest time the window went
@@ -182,9 +161,9 @@ public:
 };
 
 struct Rig {
-    MemoryBackend backend;
+    testing::MemorySettings backend;
     SettingsStore store{backend};
-    NoBoxes boxes;
+    testing::RecordingMessageBoxes boxes;
     AppSettings settings;
     LogFileChooser chooser{store, QStringLiteral("Tallowby"), boxes,
                            [] { return QStringList{QStringLiteral("/")}; }};

@@ -14,9 +14,9 @@
 #include "engine/ShownText.h"
 #include "engine/Sites.h"
 #include "engine/SpamList.h"
-#include "results/ExportPage.h"
-#include "results/RowFormats.h"
-#include "results/SitesPage.h"
+#include "output/ExportPage.h"
+#include "output/RowFormats.h"
+#include "output/SitesPage.h"
 
 namespace tallowby::cli {
 
@@ -209,9 +209,9 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
     }
 
     if (options.htmlPath) {
-        const ExportResult result =
-            options.bySite ? WriteSitesPage(fs, *options.htmlPath, sites)
-                           : WriteExportPage(fs, *options.htmlPath, results.list);
+        const ExportResult result = options.bySite
+                                        ? WriteSitesPage(fs, *options.htmlPath, sites)
+                                        : WriteExportPage(fs, *options.htmlPath, results.list);
         if (!result.ok) {
             Complain(io.err, *options.htmlPath, "cannot write: " + result.error);
             status = kExitFileProblem;
