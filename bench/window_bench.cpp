@@ -151,14 +151,6 @@ public:
         collapseAt = completeAt = cancelledAt = countStart = fillStart = fillEnd = {};
         counting = {};
     }
-    void addResultRows(const WorkList& list, std::size_t from, std::size_t count,
-                       bool typeCodes) override {
-        if (fillStart == Clock::time_point{}) {
-            fillStart = Clock::now();
-        }
-        WindowScanHost::addResultRows(list, from, count, typeCodes);
-        fillEnd = Clock::now();
-    }
     void setStatusText(std::string_view text) override {
         if (text.rfind("Removing Duplicates", 0) == 0 && collapseAt == Clock::time_point{}) {
             collapseAt = Clock::now();
@@ -169,15 +161,15 @@ public:
         }
         WindowScanHost::setStatusText(text);
     }
-    void setProgressValue(double value) override {
-        if (value == 0.01) {
+    void setProgressValue(const ScanProgress& progress) override {
+        if (progress.value == 0.01) {
             countStart = Clock::now();  // the value goes first, then the count
         }
-        WindowScanHost::setProgressValue(value);
+        WindowScanHost::setProgressValue(progress);
     }
-    void setProgressMaximum(double maximum) override {
+    void setProgressMaximum(const ScanProgress& progress) override {
         counting += Clock::now() - countStart;
-        WindowScanHost::setProgressMaximum(maximum);
+        WindowScanHost::setProgressMaximum(progress);
     }
 };
 
@@ -223,16 +215,7 @@ struct Rig {
         w.chooser = &chooser;
         w.settings = &settings;
         w.messageBoxes = &boxes;
-        w.resultsVisible = [this] { return !list->isHidden(); };
-        w.toggleResultsView = [this] { list->setHidden(!list->isHidden()); };
-        w.clearResults = [this] { list->results().clear(); };
-        w.addResults = [this](std::vector<ReferrerEntry> rows) {
-            list->results().append(std::move(rows));
-        };
-        w.addResultRows = [this](const WorkList& rows, std::size_t from, std::size_t count,
-                                 bool typeCodes) {
-            AppendWorkListRows(list->results(), rows, from, count, typeCodes);
-        };
+        w.scanner = &scanner;
         host = std::make_unique<MarkingHost>(std::move(w));
         window.resize(1024, 700);
         window.show();
@@ -253,8 +236,17 @@ struct Rig {
         host->reset();
         paints.painted = false;
         const Clock::time_point start = Clock::now();
+        list->results().clear();
         host->BeginScan();
-        scanner.run(*host);
+        scanner.run(*host, *host);
+        host->fillStart = Clock::now();
+        AppendWorkListRows(list->results(), scanner.workList(), 0, scanner.workList().size(),
+                           settings.bGetFileTypes);
+        host->fillEnd = Clock::now();
+        host->Turn();
+        list->viewport()->repaint();
+        host->Turn();
+        host->setStatusText(CompleteStatusText(scanner.counters()));
         host->Flush();
         return start;
     }
