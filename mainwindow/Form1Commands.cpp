@@ -62,9 +62,21 @@ void Form1::ShowScanResults() {
     if (host.abandoned()) {
         return;  // the window is going away: nothing more to show
     }
-    // The whole list in one append: a sorted list is sorted once.
-    AppendWorkListRows(lstResults_->results(), scanner_.workList(), 0, scanner_.workList().size(),
-                       appSettings_.bGetFileTypes);
+    // The rows are built in steps with turns between them, and shown in one
+    // append: a sorted list is sorted once, and no view sees part of them.
+    const WorkList& list = scanner_.workList();
+    const bool typeCodes = appSettings_.bGetFileTypes;
+    ResultsModel::Staged staged;
+    staged.reserve(list.size(), list.textBytes() + list.size() * 10);
+    constexpr std::size_t kStep = 4096;
+    for (std::size_t from = 0; from < list.size(); from += kStep) {
+        StageWorkListRows(staged, list, from, kStep, typeCodes);
+        host.keepAlive();
+        if (host.abandoned()) {
+            return;
+        }
+    }
+    lstResults_->results().appendStaged(std::move(staged));
     // The collapse's last stretch and the fill (with the sort of a sorted
     // list) run without a turn, and whatever the user pressed meanwhile
     // (Stop, the close box, File > Exit) still waits in the queue. It must be
