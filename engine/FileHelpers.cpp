@@ -62,7 +62,7 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
     // A block the size of the file, up to a megabyte, left uninitialised: a
     // small file costs no megabyte. A file that grows, or reports no size
     // (procfs), just takes more reads.
-    const std::size_t blockSize = std::clamp<std::uint64_t>(st.size + 1, 4096, 1 << 20);
+    const std::size_t blockSize = LineReader::BlockFor(st.size);
     const std::unique_ptr<char[]> block(new char[blockSize]);
     std::int64_t lines = 0;
     bool previousCr = false;  // the byte before the block was CR
