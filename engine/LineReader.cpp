@@ -5,6 +5,8 @@
 #include <exception>
 #include <string>
 
+#include "LineEnds.h"
+
 namespace tallowby {
 
 namespace {
@@ -32,8 +34,10 @@ bool LineReader::fill() {
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
         end_ -= shift;
         begin_ = 0;
-        if (nextCr_ != kNone) nextCr_ = nextCr_ >= shift ? nextCr_ - shift : kNone;
-        if (nextLf_ != kNone) nextLf_ = nextLf_ >= shift ? nextLf_ - shift : kNone;
+        if (nextCr_ != kNone)
+            nextCr_ = nextCr_ >= shift ? nextCr_ - shift : kNone;
+        if (nextLf_ != kNone)
+            nextLf_ = nextLf_ >= shift ? nextLf_ - shift : kNone;
         crSearched_ = crSearched_ >= shift ? crSearched_ - shift : 0;
         lfSearched_ = lfSearched_ >= shift ? lfSearched_ - shift : 0;
     }
@@ -97,7 +101,7 @@ bool LineReader::atEnd() {
         if (begin_ < end_) {
             if (skipLf_) {
                 skipLf_ = false;
-                if (buffer_[begin_] == '\n') {
+                if (buffer_[begin_] == kLf) {
                     ++begin_;
                     continue;
                 }
@@ -115,8 +119,10 @@ bool LineReader::next(std::string_view& line) {
         return false;
     }
     for (;;) {
-        std::size_t cr = findNext('\r', nextCr_, crSearched_);
-        std::size_t lf = findNext('\n', nextLf_, lfSearched_);
+        // The first CR or LF ends the line (LineEnds.h); an LF right after
+        // a CR belongs to the same end.
+        std::size_t cr = findNext(kCr, nextCr_, crSearched_);
+        std::size_t lf = findNext(kLf, nextLf_, lfSearched_);
         std::size_t term = std::min(cr, lf);
         if (term != kNone) {
             if (tooLong(term - begin_)) {
@@ -124,9 +130,9 @@ bool LineReader::next(std::string_view& line) {
             }
             line = std::string_view(buffer_.data() + begin_, term - begin_);
             begin_ = term + 1;
-            if (buffer_[term] == '\r') {
+            if (buffer_[term] == kCr) {
                 if (begin_ < end_) {
-                    if (buffer_[begin_] == '\n') {
+                    if (buffer_[begin_] == kLf) {
                         ++begin_;
                     }
                 } else {

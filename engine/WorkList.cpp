@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "FoldedRanks.h"
+#include "Numbers.h"
 #include "TextFold.h"
 
 namespace tallowby {
@@ -21,12 +22,7 @@ constexpr std::uint32_t kMaxRepeats = kMark - 1;
 }  // namespace
 
 std::string CountPrefix(std::int64_t count) {
-    std::string digits = std::to_string(count);
-    if (digits.size() < 7) {
-        digits.insert(0, 7 - digits.size(), '0');
-    }
-    digits += '|';
-    return digits;
+    return CountDigits(count) + '|';
 }
 
 std::string WorkList::Item::text() const {

@@ -33,7 +33,7 @@ struct Scan {
         host.domain = "mysite.example";
         // A scan that hangs ends the test run here instead of at the ctest timeout.
         ::alarm(120);
-        EXPECT_TRUE(scanner.run(host));
+        EXPECT_TRUE(testing::RunScan(scanner, host));
         ::alarm(0);
     }
     const ScanCounters& counters() const { return scanner.counters(); }
@@ -151,7 +151,7 @@ TEST(HostileLog, StopInsideALongLineEndsTheFileThere) {
     host.scanner = &scanner;
     host.counting = false;
     host.select({"long.log"});
-    ASSERT_TRUE(scanner.run(host));
+    ASSERT_TRUE(testing::RunScan(scanner, host));
     EXPECT_EQ(host.turns, 3);
     EXPECT_EQ(scanner.counters().linesScanned, 1);
     EXPECT_EQ(scanner.counters().filesDone, 0);
@@ -237,7 +237,7 @@ TEST(HostileLog, CrOnlyAndMixedLineEndsGiveTheSameRowsOnEveryReadPath) {
             Scanner scanner(fs);
             QuietHost host;
             host.select({"x.log"});
-            ASSERT_TRUE(scanner.run(host));
+            ASSERT_TRUE(testing::RunScan(scanner, host));
             EXPECT_EQ(scanner.counters().linesScanned, c.lines) << c.name << ", chunk " << chunk;
             EXPECT_EQ(CountFileLines("/logs/x.log", fs), c.lines) << c.name;
             if (first.empty()) {
