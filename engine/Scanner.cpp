@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <thread>
 #include <utility>
 
+#include "ChunkedLines.h"
 #include "Compression.h"
 #include "FileHelpers.h"
 #include "LineReader.h"
@@ -70,6 +72,20 @@ private:
     std::size_t sinceTurn_ = 0;
     bool stopped_ = false;
 };
+
+// How many threads match lines: as asked, or (0) one per core.
+unsigned ThreadsFor(unsigned asked) {
+    if (asked > 0) {
+        return asked;
+    }
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// Why a file's reading ended when the work list could take no more.
+std::string TooManyText(const WorkList& list) {
+    return "too many referring lines for one scan (the list holds at most " +
+           std::to_string(list.limit()) + ")";
+}
 
 void AppendNumber(std::string& out, std::int64_t value) {
     char digits[24];
@@ -167,18 +183,25 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
     // little about its lines, so it gets the default block.
     // Long lines give the window a turn too, and a Stop there ends the file.
     TurnTakingSource turns(*source, host, counters_);
-    LineReader reader(turns, kind == Compression::None
-                                   ? LineReader::BlockFor(fs_.status(path).size)
-                                   : LineReader::kDefaultBlock);
-    std::string scratch;
-    std::string_view line;
+    const std::size_t block = chunkBytes_ > 0             ? chunkBytes_
+                              : kind == Compression::None ? LineReader::BlockFor(fs_.status(path).size)
+                                                          : LineReader::kDefaultBlock;
+    // Other threads match lines ahead with the options as they stand now;
+    // each line is still taken with the options of its own turn.
+    const unsigned threads = ThreadsFor(threads_);
+    MatchOptions ahead;
+    if (threads > 1) {
+        ahead = MatchOptions(host.ownDomain(), {host.httpsReferrers(), host.quotedReferrers()},
+                             host.spamList());
+    }
+    ChunkedLines lines(turns, threads, block, LineReader::kMaxLine, ahead, &compressedRead_);
     for (;;) {
         // The end test comes before the Stop test: an empty file still
         // counts as done after a Stop. A file that a Stop cut short in the
         // middle of a line is not done.
-        if (reader.atEnd() && !stoppedReading && !turns.stopped()) {
-            if (reader.failed()) {
-                host.fileProblem(path, FileProblem::ReadFailed, reader.error());
+        if (lines.atEnd() && !stoppedReading && !turns.stopped()) {
+            if (lines.failed()) {
+                host.fileProblem(path, FileProblem::ReadFailed, lines.error());
                 return;
             }
             ++counters_.filesDone;
@@ -191,41 +214,33 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
             host.setProgressValue(progressValue_);
             return;
         }
-        if (!reader.next(line) || turns.stopped()) {
+        if (!lines.next() || turns.stopped()) {
             continue;  // a read error (the end test reports it) or a Stop
         }
         ++counters_.linesScanned;
-        // LineHasReferrer and the cut, sharing one search for the address.
         const ReferrerRules rules{host.httpsReferrers(), host.quotedReferrers()};
-        const std::size_t scheme = FindAddress(line, rules);
-        if (scheme != std::string_view::npos && !mentionsOwnDomain(host, line)) {
-            Cut cut;
-            CutReferrerAt(line, scheme, cut, rules);
-            const std::string_view referrer = line.substr(cut.position, cut.length);
-            const SpamList* spam = host.spamList();
-            if (spam != nullptr && spam->matchesReferrer(referrer)) {
+        switch (lines.kindWith(host.ownDomain(), rules, host.spamList())) {
+            case LineKind::None:
+                break;
+            case LineKind::Spam:
                 ++counters_.spamHidden;
-            } else {
+                break;
+            case LineKind::Link:
+                if (!lines.appendTo(workList_)) {
+                    host.fileProblem(path, FileProblem::ReadFailed, TooManyText(workList_));
+                    return;
+                }
                 ++counters_.linksFound;
-                const TypeCode type = TypeCodeOfRemainder(line, cut, scratch);
-                workList_.append(referrer, type, cut.bot);
-            }
+                break;
         }
+        compressedShown_ = lines.mark();
         stepProgress(host);
     }
 }
 
-bool Scanner::mentionsOwnDomain(ScanHost& host, std::string_view line) {
-    const std::string_view domain = host.ownDomain();
-    if (domain != ownDomain_.text()) {
-        ownDomain_ = FoldedNeedle(domain);
-    }
-    return ownDomain_.findIn(line) != std::string_view::npos;
-}
-
 void Scanner::stepProgress(ScanHost& host) {
     if (progressByBytes_) {
-        progressValue_ = std::min(0.01 + static_cast<double>(compressedRead_), progressMaximum_);
+        progressValue_ = std::min(0.01 + static_cast<double>(compressedShown_), progressMaximum_);
     } else if (progressMaximum_ > progressValue_ + 1) {
         progressValue_ += 1;
     } else {

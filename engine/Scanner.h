@@ -29,6 +29,15 @@ public:
     // stays set until the next scan starts.
     void requestStop() { counters_.cancelRequested = true; }
     bool running() const { return running_; }
+    // How many threads match lines: 0 (the default) one per core, 1 none
+    // but the scanning thread. `chunkBytes` > 0 sets the bytes read at a
+    // time (tests make it tiny so lines fall across chunks).
+    void setThreads(unsigned threads, std::size_t chunkBytes = 0) {
+        threads_ = threads;
+        chunkBytes_ = chunkBytes;
+    }
+    // The work list, e.g. to lower its limit() before a run.
+    WorkList& workList() { return workList_; }
 
     const ScanCounters& counters() const { return counters_; }
     const WorkList& workList() const { return workList_; }
@@ -38,11 +47,9 @@ private:
     void prepareFileProgress(ScanHost& host, const std::string& path);
     void scanLogFile(ScanHost& host, const std::string& path);
     void stepProgress(ScanHost& host);
-    bool mentionsOwnDomain(ScanHost& host, std::string_view line);
     void fillResults(ScanHost& host);
 
     FileSystem& fs_;
-    FoldedNeedle ownDomain_;  // rebuilt whenever the option's text changes
     ScanCounters counters_;
     WorkList workList_;
     double progressValue_ = 0;
@@ -51,6 +58,9 @@ private:
     // compressed bytes behind the lines handed out so far, not a line count.
     bool progressByBytes_ = false;
     std::uint64_t compressedRead_ = 0;
+    std::uint64_t compressedShown_ = 0;  // compressedRead_ when the current line was read
+    unsigned threads_ = 0;
+    std::size_t chunkBytes_ = 0;
     bool running_ = false;
 };
 

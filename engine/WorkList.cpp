@@ -16,6 +16,9 @@ constexpr std::uint32_t kNone = static_cast<std::uint32_t>(-1);
 // counts the repeats.
 constexpr std::uint32_t kMark = 0x80000000u;
 constexpr std::uint32_t kMaxRepeats = kMark - 1;
+constexpr std::uint32_t kNoText = static_cast<std::uint32_t>(-1);
+constexpr std::uint32_t kNoVariant = static_cast<std::uint32_t>(-1);
+static_assert(WorkList::kMaxElements < kMark, "variant ids must leave the run-mark bit free");
 
 }  // namespace
 
@@ -93,8 +96,11 @@ constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
 
 }  // namespace
 
-std::uint32_t WorkList::intern(std::string_view text) {
-    const std::uint64_t hash = HashText(text);
+std::uint64_t WorkList::Hash(std::string_view text) { return HashText(text); }
+
+void WorkList::setLimit(std::size_t elements) { limit_ = std::min(elements, kMaxElements); }
+
+std::uint32_t WorkList::intern(std::string_view text, std::uint64_t hash) {
     if ((texts_.size() + 1) * 2 > slots_.size()) {
         // Keep the table at most half full.
         rehash(std::max<std::size_t>(1024, slots_.size() * 2));
@@ -109,6 +115,9 @@ std::uint32_t WorkList::intern(std::string_view text) {
             }
         }
         slot = (slot + 1) & mask;
+    }
+    if (texts_.size() >= limit_) {
+        return kNoText;
     }
     // A new text: copy it into the arena, where it never moves. The first
     // text opens the arena even when it is empty, so `stored` always points
@@ -147,6 +156,9 @@ void WorkList::rehash(std::size_t slots) {
 std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
     Text& t = texts_[text];
     if (t.firstVariant == kNone) {
+        if (variants_.size() >= limit_) {
+            return kNoVariant;
+        }
         t.firstVariant = static_cast<std::uint32_t>(variants_.size());
         t.firstType = type;
         t.firstBot = bot;
@@ -181,6 +193,9 @@ std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
         }
         slot = (slot + 1) & mask;
     }
+    if (variants_.size() >= limit_) {
+        return kNoVariant;
+    }
     const auto id = static_cast<std::uint32_t>(variants_.size());
     variants_.push_back(Variant{text, type, bot});
     variantSlots_[slot] = VariantSlot{key, id};
@@ -197,8 +212,30 @@ std::vector<std::string_view> WorkList::TextViews() const {
     return views;
 }
 
-void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
-    const std::uint32_t v = variantOf(intern(referrer), type, bot);
+bool WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
+    VariantId v;
+    return variantFor(referrer, HashText(referrer), type, bot, v) && appendVariant(v);
+}
+
+bool WorkList::variantFor(std::string_view text, std::uint64_t hash, TypeCode type, bool bot,
+                          VariantId& id) {
+    const std::uint32_t t = intern(text, hash);
+    if (t == kNoText) {
+        return false;
+    }
+    const std::uint32_t v = variantOf(t, type, bot);
+    if (v == kNoVariant) {
+        return false;
+    }
+    id = v;
+    return true;
+}
+
+bool WorkList::appendVariant(VariantId v) {
+    // A new element needs room; a run's repeat may need one for a new mark.
+    if (entries_.size() >= limit_) {
+        return false;
+    }
     ++size_;
     ++nextArrival_;
     ordered_ = false;
@@ -212,7 +249,7 @@ void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
         } else {
             entries_.push_back(kMark | 1);
         }
-        return;
+        return true;
     }
     entries_.push_back(v);
     lastVariant_ = v;
@@ -222,6 +259,7 @@ void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
     if (arrivalsKept_) {
         arrivals_.push_back(nextArrival_ - 1);
     }
+    return true;
 }
 
 void WorkList::reserve(std::size_t entries) {
@@ -270,15 +308,22 @@ void WorkList::keepArrivals() {
     arrivalsKept_ = true;
 }
 
-void WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
+bool WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
                             std::int64_t arrival) {
+    // Merged entries are never runs: each takes an element of its own.
+    if (size_ >= limit_) {
+        return false;
+    }
     keepArrivals();
     if (count > 0 && !collapsed_) {
         counts_.assign(entries_.size(), 0);
         collapsed_ = true;
     }
-    const std::uint32_t text = intern(referrer);
-    const std::uint32_t v = variantOf(text, type, bot);
+    const std::uint32_t text = intern(referrer, HashText(referrer));
+    const std::uint32_t v = text == kNoText ? kNoVariant : variantOf(text, type, bot);
+    if (v == kNoVariant) {
+        return false;
+    }
     // Still in order when the list was (with no permutation held) and the
     // new entry goes after the last one.
     if (ordered_ && !entries_.empty()) {
@@ -296,6 +341,7 @@ void WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, 
     }
     arrivals_.push_back(arrival);
     nextArrival_ = std::max(nextArrival_, arrival + 1);
+    return true;
 }
 
 std::int64_t WorkList::arrival(std::size_t index) const {

@@ -49,8 +49,34 @@ public:
 
     void clear();
     // Inserts an entry at its place in the order. After a collapse the new
-    // entry has no count.
-    void append(std::string_view referrer, TypeCode type, bool bot);
+    // entry has no count. Returns false, changing nothing, when the list is
+    // full (see limit()).
+    bool append(std::string_view referrer, TypeCode type, bool bot);
+
+    // Appending in two steps, for entries prepared away from the list (on
+    // other threads, a batch at a time): the hash of a text, computed
+    // anywhere; then, once per distinct (text, code, flag) of a batch, its
+    // id in this list; then one appendVariant() per entry. append(t, c, b)
+    // is appendVariant of variantFor(t, Hash(t), c, b).
+    using VariantId = std::uint32_t;
+    static std::uint64_t Hash(std::string_view text);
+    // The id of (text, type, bot), `hash` being Hash(text). Adds the text
+    // and the variant when new. Returns false, setting nothing, when they
+    // are new and the list is full.
+    bool variantFor(std::string_view text, std::uint64_t hash, TypeCode type, bool bot,
+                    VariantId& id);
+    // Appends an entry of a variant variantFor() gave since the last
+    // clear(). Returns false, changing nothing, when the list is full.
+    bool appendVariant(VariantId id);
+
+    // The list holds ids and positions in 32 bits (4 bytes per referring
+    // line): at most limit() elements (entries, or runs of repeated ones)
+    // and as many distinct (text, code, flag). An append beyond that is
+    // refused, so a scan can stop with a clear error. The limit may be
+    // lowered (tests) but not raised; clear() keeps it.
+    static constexpr std::size_t kMaxElements = 0x7fffffff;
+    std::size_t limit() const { return limit_; }
+    void setLimit(std::size_t elements);
     // Makes room for `entries` more entries of as many distinct texts, so a
     // merge that knows its size grows nothing as it goes. Changes nothing else.
     void reserve(std::size_t entries);
@@ -59,8 +85,9 @@ public:
     // stands for (the list then reads as collapsed from then on; a collapse()
     // adds the counts of equal texts). A merge appends in work-list order,
     // and the list then stays in order without sorting; entries appended out
-    // of that order are sorted as after append().
-    void appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
+    // of that order are sorted as after append(). Returns false, adding
+    // nothing, when the list is full (see limit()).
+    bool appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
                       std::int64_t arrival);
 
     std::size_t size() const { return size_; }
@@ -98,8 +125,10 @@ private:
         std::uint64_t key = 0;
         std::uint32_t variant = 0;
     };
-    std::uint32_t intern(std::string_view text);
+    // The id of the text, added when new; kNoText when new and the list is full.
+    std::uint32_t intern(std::string_view text, std::uint64_t hash);
     void rehash(std::size_t slots);  // a table of `slots` (a power of two) slots
+    // kNoVariant when new and the list is full.
     std::uint32_t variantOf(std::uint32_t text, TypeCode type, bool bot);
     // The run that starts at entries_[k]: its variant and its length.
     std::uint64_t runLength(std::size_t k) const;
@@ -157,6 +186,7 @@ private:
     mutable std::vector<std::uint32_t> order_;
     mutable std::vector<std::uint64_t> runStart_;
     mutable bool ordered_ = true;
+    std::size_t limit_ = kMaxElements;
 };
 
 // One entry of the work list (its text and what the type code needs), as

@@ -1,0 +1,317 @@
+#include "ChunkedLines.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <system_error>
+
+namespace tallowby {
+
+namespace {
+constexpr WorkList::VariantId kNotLooked = static_cast<WorkList::VariantId>(-1);
+}
+
+ChunkedLines::ChunkedLines(ByteSource& source, unsigned threads, std::size_t block,
+                           std::size_t maxLine, const MatchOptions& options,
+                           const std::uint64_t* mark)
+    : source_(source),
+      block_(std::max<std::size_t>(block, 1)),
+      maxLine_(maxLine),
+      mark_(mark),
+      direct_(threads <= 1),
+      latest_(std::make_shared<const MatchOptions>(options)),
+      published_(latest_),
+      // A few chunks per thread in flight: enough to keep every thread busy
+      // while the scanning thread takes lines, little memory.
+      maxChunks_(2 * std::size_t{threads} + 2) {
+    if (direct_) {
+        reader_.emplace(source_, block_, maxLine_);
+        return;
+    }
+    try {
+        for (unsigned i = 1; i < threads; ++i) {
+            helpers_.emplace_back([this] { helperLoop(); });
+        }
+    } catch (const std::system_error&) {
+        // Fewer helpers than asked: the scanning thread matches what they leave.
+    }
+}
+
+ChunkedLines::~ChunkedLines() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ending_ = true;
+    }
+    queued_.notify_all();
+    for (std::thread& t : helpers_) {
+        t.join();
+    }
+}
+
+void ChunkedLines::helperLoop() {
+    std::string scratch;
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!ending_) {
+        if (Chunk* waiting = firstWaiting()) {
+            work(*waiting, lock, scratch);
+        } else {
+            queued_.wait(lock);
+        }
+    }
+}
+
+ChunkedLines::Chunk* ChunkedLines::firstWaiting() {
+    for (const std::unique_ptr<Chunk>& c : chunks_) {
+        if (c->state == Chunk::Waiting) {
+            return c.get();
+        }
+    }
+    return nullptr;
+}
+
+void ChunkedLines::work(Chunk& chunk, std::unique_lock<std::mutex>& lock, std::string& scratch) {
+    chunk.state = Chunk::Working;
+    chunk.options = published_;
+    lock.unlock();
+    try {
+        chunk.batch.match(std::string_view(chunk.bytes.get(), chunk.size), maxLine_,
+                          *chunk.options, scratch);
+    } catch (const std::exception&) {  // bad_alloc, length_error
+        chunk.batch.fail("Not enough memory");
+    }
+    lock.lock();
+    chunk.state = Chunk::Done;
+    done_.notify_all();
+}
+
+bool ChunkedLines::readChunk() {
+    std::unique_ptr<Chunk> chunk;
+    if (!spare_.empty()) {
+        chunk = std::move(spare_.back());
+        spare_.pop_back();
+    } else {
+        chunk = std::make_unique<Chunk>();
+    }
+    // A line longer than a block comes in reads that double, so it is
+    // copied a few times, not once per block.
+    const std::size_t carried = carry_.size();
+    const std::size_t want = std::max(block_, carried);
+    if (chunk->capacity < carried + want) {
+        try {
+            chunk->bytes.reset(new char[carried + want]);  // not zeroed
+            chunk->capacity = carried + want;
+        } catch (const std::exception&) {
+            inputEnded_ = readFailed_ = true;
+            readError_ = "Line too long to hold in memory";
+            return false;
+        }
+    }
+    char* const bytes = chunk->bytes.get();
+    if (carried > 0) {
+        std::memcpy(bytes, carry_.data(), carried);
+    }
+    std::size_t got = 0;
+    bool ended = false;
+    bool failed = false;
+    while (got < want) {
+        const std::ptrdiff_t n = source_.read(bytes + carried + got, want - got);
+        if (n < 0) {
+            failed = true;
+            readError_ = source_.error();
+            break;
+        }
+        if (n == 0) {
+            ended = true;
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    const std::string_view all(bytes, carried + got);
+    std::size_t whole;
+    if (failed) {
+        // What a LineReader keeps before a read error: lines with their
+        // ends, a final CR being a whole line end.
+        whole = !all.empty() && all.back() == '\r' ? all.size() : LineReader::WholeLines(all);
+        inputEnded_ = readFailed_ = true;
+    } else if (ended) {
+        whole = all.size();  // a last line needs no line end
+        inputEnded_ = true;
+    } else {
+        whole = LineReader::WholeLines(all);
+        if (whole == 0 && all.size() > maxLine_) {
+            // A line over the limit: the chunk's reader fails on it as a
+            // LineReader does, and nothing after it is read.
+            whole = all.size();
+            inputEnded_ = true;
+        }
+    }
+    if (inputEnded_) {
+        carry_.clear();
+    } else {
+        carry_.assign(all.substr(whole));
+    }
+    if (whole == 0) {
+        spare_.push_back(std::move(chunk));
+        return !inputEnded_;
+    }
+    chunk->size = whole;
+    chunk->mark = mark_ ? *mark_ : 0;
+    chunk->state = Chunk::Waiting;
+    chunk->options.reset();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        chunks_.push_back(std::move(chunk));
+    }
+    queued_.notify_one();
+    return !inputEnded_;
+}
+
+void ChunkedLines::readAhead() {
+    while (!inputEnded_) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (chunks_.size() >= maxChunks_) {
+                return;
+            }
+        }
+        readChunk();
+    }
+}
+
+bool ChunkedLines::nextChunk() {
+    if (current_) {
+        spare_.push_back(std::move(current_));
+    }
+    resplit_.reset();
+    readAhead();
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (chunks_.empty()) {
+        return false;
+    }
+    Chunk& front = *chunks_.front();
+    while (front.state != Chunk::Done) {
+        // Rather than wait, match a chunk nobody has started.
+        if (Chunk* waiting = firstWaiting()) {
+            work(*waiting, lock, scratch_);
+        } else {
+            done_.wait(lock);
+        }
+    }
+    current_ = std::move(chunks_.front());
+    chunks_.pop_front();
+    lock.unlock();
+    next_ = 0;
+    current_->listIds.assign(current_->batch.variants(), kNotLooked);
+    return true;
+}
+
+bool ChunkedLines::atEnd() {
+    if (direct_) {
+        const bool end = reader_->atEnd();
+        failed_ = reader_->failed();
+        error_ = failed_ ? reader_->error() : std::string();
+        return end;
+    }
+    for (;;) {
+        if (failed_) {
+            return true;
+        }
+        if (current_) {
+            if (next_ < current_->batch.lines()) {
+                return false;
+            }
+            if (current_->batch.failed()) {
+                failed_ = true;
+                error_ = current_->batch.error();
+                return true;
+            }
+        }
+        if (!nextChunk()) {
+            if (readFailed_) {
+                failed_ = true;
+                error_ = readError_;
+            }
+            return true;
+        }
+    }
+}
+
+bool ChunkedLines::next() {
+    if (direct_) {
+        const bool got = reader_->next(line_);
+        if (!got) {
+            failed_ = reader_->failed();
+            error_ = failed_ ? reader_->error() : std::string();
+        }
+        return got;
+    }
+    if (atEnd()) {
+        return false;
+    }
+    ++next_;
+    markOfCurrent_ = current_->mark;
+    return true;
+}
+
+const MatchOptions& ChunkedLines::currentOptions(std::string_view ownDomain,
+                                                 const ReferrerRules& rules,
+                                                 const SpamList* spam) {
+    if (!latest_->same(ownDomain, rules, spam)) {
+        latest_ = std::make_shared<const MatchOptions>(ownDomain, rules, spam);
+        if (!direct_) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            published_ = latest_;
+        }
+    }
+    return *latest_;
+}
+
+std::string_view ChunkedLines::currentLine() {
+    if (!resplit_) {
+        resplit_.emplace(std::string_view(current_->bytes.get(), current_->size), maxLine_);
+        resplitAt_ = 0;
+    }
+    while (resplitAt_ < next_) {
+        resplit_->next(line_);
+        ++resplitAt_;
+    }
+    return line_;
+}
+
+LineKind ChunkedLines::kindWith(std::string_view ownDomain, const ReferrerRules& rules,
+                                const SpamList* spam) {
+    const MatchOptions& options = currentOptions(ownDomain, rules, spam);
+    if (direct_) {
+        match_ = options.match(line_, scratch_);
+        return match_.kind;
+    }
+    if (current_->options == latest_) {
+        rematched_ = false;
+        return current_->batch.kind(next_ - 1);
+    }
+    // Matched ahead with options since changed: this line is matched again.
+    rematched_ = true;
+    match_ = options.match(currentLine(), scratch_);
+    return match_.kind;
+}
+
+bool ChunkedLines::appendTo(WorkList& list) {
+    if (direct_ || rematched_) {
+        return list.append(line_.substr(match_.cut.position, match_.cut.length), match_.type,
+                           match_.cut.bot);
+    }
+    const std::uint32_t v = current_->batch.variantOf(next_ - 1);
+    WorkList::VariantId& id = current_->listIds[v];
+    if (id == kNotLooked) {
+        const ChunkBatch::Variant& variant = current_->batch.variant(v);
+        const ChunkBatch::Text& text = current_->batch.text(variant.text);
+        WorkList::VariantId found;
+        if (!list.variantFor(text.bytes, text.hash, variant.type, variant.bot, found)) {
+            return false;
+        }
+        id = found;
+    }
+    return list.appendVariant(id);
+}
+
+}  // namespace tallowby
