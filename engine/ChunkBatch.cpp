@@ -22,7 +22,8 @@ void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchO
     error_.clear();
     // A table for about one referrer per 64 bytes, at most half full, kept
     // from chunk to chunk; intern() grows it when a chunk needs more.
-    const std::size_t want = std::max<std::size_t>(256, std::size_t{1} << (64 - __builtin_clzll(bytes.size() / 32 + 1)));
+    const std::size_t want =
+        std::max<std::size_t>(256, std::size_t{1} << (64 - __builtin_clzll(bytes.size() / 32 + 1)));
     if (slots_.size() < want) {
         slots_.assign(want, 0);
     } else {
@@ -36,8 +37,8 @@ void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchO
         if (m.kind == LineKind::Spam) {
             outcome = kSpam;
         } else if (m.kind == LineKind::Link) {
-            outcome = variantFor(intern(line.substr(m.cut.position, m.cut.length)), m.type,
-                                 m.cut.bot);
+            outcome =
+                variantFor(intern(line.substr(m.cut.position, m.cut.length)), m.type, m.cut.bot);
         }
         outcomes_.push_back(outcome);
     }

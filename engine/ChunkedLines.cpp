@@ -74,8 +74,8 @@ void ChunkedLines::work(Chunk& chunk, std::unique_lock<std::mutex>& lock, std::s
     chunk.options = published_;
     lock.unlock();
     try {
-        chunk.batch.match(std::string_view(chunk.bytes.get(), chunk.size), maxLine_,
-                          *chunk.options, scratch);
+        chunk.batch.match(std::string_view(chunk.bytes.get(), chunk.size), maxLine_, *chunk.options,
+                          scratch);
     } catch (const std::exception&) {  // bad_alloc, length_error
         chunk.batch.fail("Not enough memory");
     }
@@ -254,8 +254,7 @@ bool ChunkedLines::next() {
 }
 
 const MatchOptions& ChunkedLines::currentOptions(std::string_view ownDomain,
-                                                 const ReferrerRules& rules,
-                                                 const SpamList* spam) {
+                                                 const ReferrerRules& rules, const SpamList* spam) {
     if (!latest_->same(ownDomain, rules, spam)) {
         latest_ = std::make_shared<const MatchOptions>(ownDomain, rules, spam);
         if (!direct_) {

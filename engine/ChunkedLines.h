@@ -93,7 +93,7 @@ private:
     const std::size_t maxLine_;
     const std::uint64_t* mark_;
     const bool direct_;
-    std::string scratch_;  // the calling thread's working space
+    std::string scratch_;                         // the calling thread's working space
     std::shared_ptr<const MatchOptions> latest_;  // the options last seen
 
     // One thread: the reader and the current line's match.
@@ -103,9 +103,9 @@ private:
 
     // Several threads.
     std::mutex mutex_;
-    std::condition_variable queued_;  // a chunk waits, or the helpers are to end
-    std::condition_variable done_;    // a chunk was matched
-    std::deque<std::unique_ptr<Chunk>> chunks_;  // in input order, under mutex_
+    std::condition_variable queued_;                 // a chunk waits, or the helpers are to end
+    std::condition_variable done_;                   // a chunk was matched
+    std::deque<std::unique_ptr<Chunk>> chunks_;      // in input order, under mutex_
     std::shared_ptr<const MatchOptions> published_;  // for chunks not yet started
     bool ending_ = false;
     std::vector<std::thread> helpers_;
@@ -119,7 +119,7 @@ private:
     std::unique_ptr<Chunk> current_;
     std::size_t next_ = 0;  // the next line of current_ to hand out
     std::uint64_t markOfCurrent_ = 0;
-    bool rematched_ = false;  // the current line's match is match_, made here
+    bool rematched_ = false;             // the current line's match is match_, made here
     std::optional<LineReader> resplit_;  // current_'s lines again, for matching here
     std::size_t resplitAt_ = 0;          // lines resplit_ has handed out
     bool failed_ = false;

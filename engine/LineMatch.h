@@ -31,8 +31,7 @@ public:
 
     // True when these options are those given: a line matched with them
     // needs no second look.
-    bool same(std::string_view ownDomain, const ReferrerRules& rules,
-              const SpamList* spam) const {
+    bool same(std::string_view ownDomain, const ReferrerRules& rules, const SpamList* spam) const {
         return rules_.https == rules.https && rules_.quoted == rules.quoted && spam_ == spam &&
                ownDomain == domain_.text();
     }

@@ -37,7 +37,8 @@ std::size_t LineReader::WholeLines(std::string_view bytes) {
     }
     // The last LF, then a CR after it if there is one.
     const void* lf = memrchr(data, '\n', size);
-    const std::size_t from = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : 0;
+    const std::size_t from =
+        lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : 0;
     const void* cr = from < size ? memrchr(data + from, '\r', size - from) : nullptr;
     if (cr) {
         return static_cast<std::size_t>(static_cast<const char*>(cr) - data) + 1;
@@ -60,8 +61,10 @@ bool LineReader::fill() {
         std::memmove(buffer_.data(), data_ + begin_, end_ - begin_);
         end_ -= shift;
         begin_ = 0;
-        if (nextCr_ != kNone) nextCr_ = nextCr_ >= shift ? nextCr_ - shift : kNone;
-        if (nextLf_ != kNone) nextLf_ = nextLf_ >= shift ? nextLf_ - shift : kNone;
+        if (nextCr_ != kNone)
+            nextCr_ = nextCr_ >= shift ? nextCr_ - shift : kNone;
+        if (nextLf_ != kNone)
+            nextLf_ = nextLf_ >= shift ? nextLf_ - shift : kNone;
         crSearched_ = crSearched_ >= shift ? crSearched_ - shift : 0;
         lfSearched_ = lfSearched_ >= shift ? lfSearched_ - shift : 0;
     }

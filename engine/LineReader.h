@@ -63,7 +63,7 @@ private:
     std::size_t blockSize_;
     std::size_t maxLine_;
     std::vector<char> buffer_;
-    const char* data_;  // the bytes read: buffer_'s, or those in memory
+    const char* data_;       // the bytes read: buffer_'s, or those in memory
     std::size_t begin_ = 0;  // first unconsumed byte
     std::size_t end_ = 0;    // one past the last valid byte
     // Cached positions of the next CR and LF at or after begin_ (end_ = none).

@@ -183,9 +183,10 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
     // little about its lines, so it gets the default block.
     // Long lines give the window a turn too, and a Stop there ends the file.
     TurnTakingSource turns(*source, host, counters_);
-    const std::size_t block = chunkBytes_ > 0             ? chunkBytes_
-                              : kind == Compression::None ? LineReader::BlockFor(fs_.status(path).size)
-                                                          : LineReader::kDefaultBlock;
+    const std::size_t block = chunkBytes_ > 0 ? chunkBytes_
+                              : kind == Compression::None
+                                  ? LineReader::BlockFor(fs_.status(path).size)
+                                  : LineReader::kDefaultBlock;
     // Other threads match lines ahead with the options as they stand now;
     // each line is still taken with the options of its own turn.
     const unsigned threads = ThreadsFor(threads_);
@@ -348,10 +349,8 @@ namespace {
 // `between`: the same figures end the status line and fill the message box.
 std::string FiguresText(const ScanCounters& c, std::string_view before, std::string_view between) {
     const std::pair<std::int64_t, const char*> figures[] = {
-        {c.filesDone, " files done"},
-        {c.linesScanned, " lines scanned"},
-        {c.linksFound, " links found"},
-        {c.duplicatesRemoved, " duplicates removed"},
+        {c.filesDone, " files done"},       {c.linesScanned, " lines scanned"},
+        {c.linksFound, " links found"},     {c.duplicatesRemoved, " duplicates removed"},
         {c.uniqueLinks(), " unique links"},
     };
     std::string s(before);
@@ -369,8 +368,12 @@ std::string FiguresText(const ScanCounters& c, std::string_view before, std::str
 
 }  // namespace
 
-std::string CompleteStatusText(const ScanCounters& c) { return FiguresText(c, "COMPLETE: ", " : "); }
+std::string CompleteStatusText(const ScanCounters& c) {
+    return FiguresText(c, "COMPLETE: ", " : ");
+}
 
-std::string StatisticsMessageText(const ScanCounters& c) { return FiguresText(c, "", "\r\n"); }
+std::string StatisticsMessageText(const ScanCounters& c) {
+    return FiguresText(c, "", "\r\n");
+}
 
 }  // namespace tallowby

@@ -96,9 +96,13 @@ constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
 
 }  // namespace
 
-std::uint64_t WorkList::Hash(std::string_view text) { return HashText(text); }
+std::uint64_t WorkList::Hash(std::string_view text) {
+    return HashText(text);
+}
 
-void WorkList::setLimit(std::size_t elements) { limit_ = std::min(elements, kMaxElements); }
+void WorkList::setLimit(std::size_t elements) {
+    limit_ = std::min(elements, kMaxElements);
+}
 
 std::uint32_t WorkList::intern(std::string_view text, std::uint64_t hash) {
     if ((texts_.size() + 1) * 2 > slots_.size()) {
@@ -232,13 +236,6 @@ bool WorkList::variantFor(std::string_view text, std::uint64_t hash, TypeCode ty
 }
 
 bool WorkList::appendVariant(VariantId v) {
-    // A new element needs room; a run's repeat may need one for a new mark.
-    if (entries_.size() >= limit_) {
-        return false;
-    }
-    ++size_;
-    ++nextArrival_;
-    ordered_ = false;
     // A repeat of the entry before it costs nothing: it lengthens the run.
     // After a collapse every element keeps its own count, and once arrivals
     // are kept its own arrival, so no runs then.
@@ -246,11 +243,22 @@ bool WorkList::appendVariant(VariantId v) {
         std::uint32_t& last = entries_.back();
         if ((last & kMark) != 0 && (last & ~kMark) < kMaxRepeats) {
             ++last;
-        } else {
+        } else if (entries_.size() < limit_) {
             entries_.push_back(kMark | 1);
+        } else {
+            return false;
         }
+        ++size_;
+        ++nextArrival_;
+        ordered_ = false;
         return true;
     }
+    if (entries_.size() >= limit_) {
+        return false;
+    }
+    ++size_;
+    ++nextArrival_;
+    ordered_ = false;
     entries_.push_back(v);
     lastVariant_ = v;
     if (collapsed_) {
@@ -327,8 +335,8 @@ bool WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, 
     // Still in order when the list was (with no permutation held) and the
     // new entry goes after the last one.
     if (ordered_ && !entries_.empty()) {
-        const int c = CompareIgnoringCase(texts_[variants_[entries_.back()].text].bytes,
-                                          texts_[text].bytes);
+        const int c =
+            CompareIgnoringCase(texts_[variants_[entries_.back()].text].bytes, texts_[text].bytes);
         if (!order_.empty() || c > 0 || (c == 0 && arrivals_.back() >= arrival)) {
             ordered_ = false;
         }
@@ -457,8 +465,8 @@ std::vector<std::int64_t> WorkList::collapse() {
     ensureOrdered();
     std::vector<std::uint32_t> survivorOf(texts_.size(), kUnseen);
     std::vector<std::uint32_t> survivors;
-    std::vector<std::int64_t> counts;   // lines per survivor
-    std::vector<std::int64_t> removed;  // entries deleted for each survivor
+    std::vector<std::int64_t> counts;    // lines per survivor
+    std::vector<std::int64_t> removed;   // entries deleted for each survivor
     std::vector<std::int64_t> arrivals;  // the arrival of each survivor
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const std::size_t k = order_.empty() ? i : order_[i];
@@ -498,7 +506,7 @@ std::vector<std::int64_t> WorkList::collapseFresh() {
     std::vector<std::uint32_t> firstVariant(distinct, kUnseen);
     std::vector<std::int64_t> lines(distinct, 0);
     std::vector<std::int64_t> firstArrival(distinct, 0);  // of each text's survivor
-    std::vector<std::uint32_t> arrival;  // texts in order of their first entry
+    std::vector<std::uint32_t> arrival;                   // texts in order of their first entry
     arrival.reserve(distinct);
     std::uint32_t text = 0;
     std::int64_t at = 0;  // the arrival of the element, when none are kept

@@ -34,7 +34,7 @@ public:
     // clear() or the list's destruction.
     struct Item {
         std::string_view referrer;
-        std::int64_t count = 0;  // 0 before the collapse
+        std::int64_t count = 0;         // 0 before the collapse
         TypeCode type = TypeCode::HTM;  // code of the entry's line remainder
         bool bot = false;
         // The entry's text: the referrer, or after the collapse its count
@@ -134,7 +134,7 @@ private:
     std::uint64_t runLength(std::size_t k) const;
     void ensureOrdered() const;
     std::size_t entryOf(std::size_t index) const;  // work-list index -> entries_ position
-    std::vector<std::int64_t> collapseFresh();  // collapse() of a list never collapsed
+    std::vector<std::int64_t> collapseFresh();     // collapse() of a list never collapsed
     // From here on, arrivals_ holds one position per element, and the list
     // holds no run marks (runs already there are spelt out).
     void keepArrivals();
@@ -160,7 +160,7 @@ private:
     };
     std::vector<Text> texts_;
     std::vector<std::string_view> TextViews() const;  // for ranking
-    std::vector<std::uint64_t> hashes_;    // per distinct text, for growing the table
+    std::vector<std::uint64_t> hashes_;               // per distinct text, for growing the table
     // Open addressing: the hash's upper half, then the text index + 1 (0 =
     // free), so a probe touches a text only when its hash matches.
     std::vector<std::uint64_t> slots_;

@@ -18,11 +18,11 @@ struct OptionInfo {
 };
 
 constexpr OptionInfo kOptions[] = {
-    {"domain", 'd', Kind::Value},  {"format", 0, Kind::Value},   {"html", 0, Kind::Value},
-    {"no-dupes", 0, Kind::Flag},   {"no-types", 0, Kind::Flag},  {"https", 0, Kind::Flag},
-    {"quoted", 0, Kind::Flag},     {"quiet", 'q', Kind::Flag},   {"help", 'h', Kind::Flag},
-    {"version", 0, Kind::Flag},    {"by-site", 0, Kind::Flag},   {"hide-spam", 0, Kind::Flag},
-    {"spam-list", 0, Kind::Value}, {"partial", 0, Kind::Value},  {"merge", 0, Kind::Flag},
+    {"domain", 'd', Kind::Value},  {"format", 0, Kind::Value},  {"html", 0, Kind::Value},
+    {"no-dupes", 0, Kind::Flag},   {"no-types", 0, Kind::Flag}, {"https", 0, Kind::Flag},
+    {"quoted", 0, Kind::Flag},     {"quiet", 'q', Kind::Flag},  {"help", 'h', Kind::Flag},
+    {"version", 0, Kind::Flag},    {"by-site", 0, Kind::Flag},  {"hide-spam", 0, Kind::Flag},
+    {"spam-list", 0, Kind::Value}, {"partial", 0, Kind::Value}, {"merge", 0, Kind::Flag},
     {"range", 0, Kind::Value},     {"threads", 0, Kind::Value},
 };
 

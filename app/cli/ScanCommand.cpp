@@ -210,9 +210,9 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
     }
 
     if (options.htmlPath) {
-        const ExportResult result =
-            options.bySite ? WriteSitesPage(fs, *options.htmlPath, sites)
-                           : WriteExportPage(fs, *options.htmlPath, results.list);
+        const ExportResult result = options.bySite
+                                        ? WriteSitesPage(fs, *options.htmlPath, sites)
+                                        : WriteExportPage(fs, *options.htmlPath, results.list);
         if (!result.ok) {
             Complain(io.err, *options.htmlPath, "cannot write: " + result.error);
             status = kExitFileProblem;

@@ -17,9 +17,11 @@ public:
     StringSource(std::string data, std::size_t chunk, std::ptrdiff_t failAfter = -1)
         : data_(std::move(data)), chunk_(chunk), failAfter_(failAfter) {}
     std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
-        if (failAfter_ >= 0 && static_cast<std::ptrdiff_t>(pos_) >= failAfter_) return -1;
+        if (failAfter_ >= 0 && static_cast<std::ptrdiff_t>(pos_) >= failAfter_)
+            return -1;
         std::size_t n = std::min({capacity, chunk_, data_.size() - pos_});
-        if (failAfter_ >= 0) n = std::min(n, static_cast<std::size_t>(failAfter_) - pos_);
+        if (failAfter_ >= 0)
+            n = std::min(n, static_cast<std::size_t>(failAfter_) - pos_);
         std::memcpy(buffer, data_.data() + pos_, n);
         pos_ += n;
         return static_cast<std::ptrdiff_t>(n);
@@ -36,7 +38,8 @@ private:
 std::vector<std::string> ReadAll(LineReader& reader) {
     std::vector<std::string> lines;
     std::string_view line;
-    while (reader.next(line)) lines.emplace_back(line);
+    while (reader.next(line))
+        lines.emplace_back(line);
     return lines;
 }
 
@@ -72,14 +75,45 @@ TEST(LineReader, SplitsAtCrLfAndCrLfPairsOnEveryReadPath) {
             for (std::size_t chunk : {1, 2, 3, 7, 1 << 20}) {
                 StringSource source(c.input, chunk);
                 LineReader reader(source, block);
-                EXPECT_EQ(ReadAll(reader), c.lines)
-                    << "input " << ::testing::PrintToString(c.input) << " block " << block
-                    << " chunk " << chunk;
+                EXPECT_EQ(ReadAll(reader), c.lines) << "input " << ::testing::PrintToString(c.input)
+                                                    << " block " << block << " chunk " << chunk;
                 EXPECT_TRUE(reader.atEnd());
                 EXPECT_FALSE(reader.failed());
                 EXPECT_EQ(reader.bytesRead(), c.input.size());
             }
         }
+    }
+}
+
+TEST(LineReader, ReadsBytesInMemoryAsItReadsAStream) {
+    for (const Case& c : Cases()) {
+        LineReader reader(std::string_view(c.input));
+        EXPECT_EQ(ReadAll(reader), c.lines) << ::testing::PrintToString(c.input);
+        EXPECT_FALSE(reader.failed());
+    }
+}
+
+// Cutting the input anywhere and reading the whole lines of the first
+// piece apart from everything after them gives the lines of the whole.
+TEST(LineReader, WholeLinesCanBeReadApartFromWhatFollows) {
+    for (const Case& c : Cases()) {
+        for (std::size_t cut = 0; cut <= c.input.size(); ++cut) {
+            const std::size_t whole =
+                LineReader::WholeLines(std::string_view(c.input).substr(0, cut));
+            ASSERT_LE(whole, cut);
+            LineReader first(std::string_view(c.input).substr(0, whole));
+            LineReader rest(std::string_view(c.input).substr(whole));
+            std::vector<std::string> lines = ReadAll(first);
+            for (std::string& line : ReadAll(rest))
+                lines.push_back(std::move(line));
+            EXPECT_EQ(lines, c.lines) << ::testing::PrintToString(c.input) << " cut " << cut;
+        }
+    }
+    const std::pair<std::string, std::size_t> kept[] = {
+        {"", 0}, {"abc", 0}, {"a\r", 0}, {"a\rb", 2}, {"a\r\n", 3}, {"a\nb\r", 2}, {"a\r\r", 2},
+    };
+    for (const auto& [input, whole] : kept) {
+        EXPECT_EQ(LineReader::WholeLines(input), whole) << ::testing::PrintToString(input);
     }
 }
 

@@ -39,10 +39,14 @@ public:
 // every line end.
 std::string MixedLog(unsigned seed, int lines) {
     const char* referrers[] = {
-        "\"http://a.example/x.php\"",         "\"https://b.example/p?q=1\" \"UA\"",
-        "(compatible; bot; +http://c.example/bot)", "\"http://spam.example/\"",
-        "\"HTTP://A.example/x.php\"",         "\"http://mysite.com/self\"",
-        "\"http://d.example/\\\"q\\\" r\" x", "no address here",
+        "\"http://a.example/x.php\"",
+        "\"https://b.example/p?q=1\" \"UA\"",
+        "(compatible; bot; +http://c.example/bot)",
+        "\"http://spam.example/\"",
+        "\"HTTP://A.example/x.php\"",
+        "\"http://mysite.com/self\"",
+        "\"http://d.example/\\\"q\\\" r\" x",
+        "no address here",
         "\"http://e.example/path.pdf\" \"Mozilla (X11)\"",
     };
     const char* paths[] = {"/a.jpg", "/b.zip", "/c.html", "/MySite.COM/d.gif", ""};
@@ -115,9 +119,9 @@ void ExpectSame(const Outcome& one, const Outcome& many, const std::string& what
 }
 
 const std::vector<Options> kSetups = {
-    {true, true, false, false, false},  {false, true, false, false, false},
-    {true, false, true, false, false},  {true, true, true, true, false},
-    {false, false, false, true, true},  {true, true, true, true, true},
+    {true, true, false, false, false}, {false, true, false, false, false},
+    {true, false, true, false, false}, {true, true, true, true, false},
+    {false, false, false, true, true}, {true, true, true, true, true},
 };
 const unsigned kThreads[] = {2, 3, 8};
 const std::size_t kChunks[] = {1, 3, 7, 64, 0};
@@ -133,8 +137,7 @@ protected:
         fs.add("/logs/broken.log", MixedLog(3, 80)).failAfter = 2000;
     }
     MemoryFileSystem fs;
-    const std::vector<std::string> files = {"a.log", "empty.log", "b.log", "cr.log",
-                                            "broken.log"};
+    const std::vector<std::string> files = {"a.log", "empty.log", "b.log", "cr.log", "broken.log"};
 };
 
 TEST_F(ParallelScan, SameAsOneThreadForEveryOptionThreadCountAndChunkSize) {
@@ -143,10 +146,10 @@ TEST_F(ParallelScan, SameAsOneThreadForEveryOptionThreadCountAndChunkSize) {
         ASSERT_GT(one.counters.linksFound, 100);
         for (unsigned threads : kThreads) {
             for (std::size_t chunk : kChunks) {
-                ExpectSame(one, Scan(s, threads, chunk, fs, files),
-                           ::testing::PrintToString(std::vector<int>{
-                               s.dupes, s.types, s.https, s.quoted, s.spam, int(threads),
-                               int(chunk)}));
+                ExpectSame(
+                    one, Scan(s, threads, chunk, fs, files),
+                    ::testing::PrintToString(std::vector<int>{s.dupes, s.types, s.https, s.quoted,
+                                                              s.spam, int(threads), int(chunk)}));
             }
         }
     }
@@ -157,7 +160,8 @@ TEST_F(ParallelScan, SameAsOneThreadForEveryOptionThreadCountAndChunkSize) {
 TEST_F(ParallelScan, StopEndsAtTheSameLine) {
     for (int stopAt : {1, 57, 300, 333}) {
         auto stop = [stopAt](OptionsHost& host, Scanner& scanner) {
-            if (host.yields == stopAt) scanner.requestStop();
+            if (host.yields == stopAt)
+                scanner.requestStop();
         };
         const Options s{true, true, true, true, true};
         const Outcome one = Scan(s, 1, 0, fs, files, stop);
@@ -226,7 +230,8 @@ TEST(ChunkedLines, LineOverTheLimitFailsAfterTheLinesBeforeIt) {
             auto source = fs.openRead("/f", error);
             ChunkedLines lines(*source, threads, block, 10, MatchOptions("", {}, nullptr));
             int count = 0;
-            while (lines.next()) ++count;
+            while (lines.next())
+                ++count;
             EXPECT_EQ(count, 2) << threads << " " << block;
             EXPECT_TRUE(lines.failed());
             EXPECT_EQ(lines.error(), "Line longer than 10 bytes");
