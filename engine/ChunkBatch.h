@@ -8,6 +8,7 @@
 
 #include "LineMatch.h"
 #include "Rules.h"
+#include "WorkList.h"
 
 namespace tallowby {
 
@@ -19,10 +20,7 @@ namespace tallowby {
 // chunk's bytes, which must outlive the batch's use.
 class ChunkBatch {
 public:
-    struct Text {
-        std::string_view bytes;
-        std::uint64_t hash;  // WorkList::Hash(bytes)
-    };
+    using Text = WorkList::TextKey;  // the text and its work-list hash
     struct Variant {
         std::uint32_t text;
         TypeCode type;
@@ -46,6 +44,8 @@ public:
     std::uint32_t variantOf(std::size_t line) const { return outcomes_[line]; }
     const Variant& variant(std::uint32_t id) const { return variants_[id]; }
     const Text& text(std::uint32_t id) const { return texts_[id]; }
+    std::size_t texts() const { return texts_.size(); }
+    const Text* textData() const { return texts_.data(); }
     std::size_t variants() const { return variants_.size(); }
 
     bool failed() const { return failed_; }

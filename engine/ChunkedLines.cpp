@@ -8,8 +8,9 @@
 namespace tallowby {
 
 namespace {
-constexpr WorkList::VariantId kNotLooked = static_cast<WorkList::VariantId>(-1);
-}
+// A variant of the chunk the list does not hold yet.
+constexpr WorkList::VariantId kNotLooked = WorkList::kNoVariant;
+}  // namespace
 
 ChunkedLines::ChunkedLines(ByteSource& source, unsigned threads, std::size_t block,
                            std::size_t maxLine, const MatchOptions& options,
@@ -201,7 +202,8 @@ bool ChunkedLines::nextChunk() {
     chunks_.pop_front();
     lock.unlock();
     next_ = 0;
-    current_->listIds.assign(current_->batch.variants(), kNotLooked);
+    current_->listIds.resize(current_->batch.variants());
+    current_->looked = false;
     return true;
 }
 
@@ -294,21 +296,45 @@ LineKind ChunkedLines::kindWith(std::string_view ownDomain, const ReferrerRules&
     return match_.kind;
 }
 
+void ChunkedLines::lookUp(Chunk& chunk, const WorkList& list) {
+    // What the list holds already of the chunk's texts and variants, found
+    // all together (lookups overlap their waits on memory); nothing is added.
+    const ChunkBatch& batch = chunk.batch;
+    chunk.textIds.resize(batch.texts());
+    list.findTexts(batch.textData(), batch.texts(), chunk.textIds.data());
+    variantKeys_.resize(batch.variants());
+    for (std::uint32_t v = 0; v < batch.variants(); ++v) {
+        const ChunkBatch::Variant& variant = batch.variant(v);
+        variantKeys_[v] = {chunk.textIds[variant.text], variant.type, variant.bot};
+    }
+    list.findVariants(variantKeys_.data(), variantKeys_.size(), chunk.listIds.data());
+    chunk.looked = true;
+}
+
 bool ChunkedLines::appendTo(WorkList& list) {
     if (direct_ || rematched_) {
         return list.append(line_.substr(match_.cut.position, match_.cut.length), match_.type,
                            match_.cut.bot);
     }
-    const std::uint32_t v = current_->batch.variantOf(next_ - 1);
-    WorkList::VariantId& id = current_->listIds[v];
+    Chunk& chunk = *current_;
+    if (!chunk.looked) {
+        lookUp(chunk, list);
+    }
+    const std::uint32_t v = chunk.batch.variantOf(next_ - 1);
+    WorkList::VariantId& id = chunk.listIds[v];
     if (id == kNotLooked) {
-        const ChunkBatch::Variant& variant = current_->batch.variant(v);
-        const ChunkBatch::Text& text = current_->batch.text(variant.text);
+        // New to the list: added now, in line order, as one thread adds it.
+        const ChunkBatch::Variant& variant = chunk.batch.variant(v);
+        const ChunkBatch::Text& text = chunk.batch.text(variant.text);
+        WorkList::TextId& known = chunk.textIds[variant.text];
         WorkList::VariantId found;
-        if (!list.variantFor(text.bytes, text.hash, variant.type, variant.bot, found)) {
+        if (known != WorkList::kNoText
+                ? !list.variantOfText(known, variant.type, variant.bot, found)
+                : !list.variantFor(text.bytes, text.hash, variant.type, variant.bot, found)) {
             return false;
         }
         id = found;
+        known = list.textOf(found);  // for the text's other variants in this chunk
     }
     return list.appendVariant(id);
 }

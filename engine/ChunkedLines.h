@@ -75,7 +75,11 @@ private:
         enum State { Waiting, Working, Done } state = Waiting;
         std::shared_ptr<const MatchOptions> options;  // those it was matched with
         ChunkBatch batch;
-        std::vector<WorkList::VariantId> listIds;  // per batch variant, once looked up
+        // Per batch variant and text: its id in the work list, all looked
+        // up at the chunk's first referrer, those new to it added as they come.
+        std::vector<WorkList::VariantId> listIds;
+        std::vector<WorkList::TextId> textIds;
+        bool looked = false;
     };
 
     void helperLoop();
@@ -87,6 +91,7 @@ private:
     const MatchOptions& currentOptions(std::string_view ownDomain, const ReferrerRules& rules,
                                        const SpamList* spam);
     std::string_view currentLine();  // of the current chunk, split again
+    void lookUp(Chunk& chunk, const WorkList& list);
 
     ByteSource& source_;
     const std::size_t block_;
@@ -119,6 +124,7 @@ private:
     std::unique_ptr<Chunk> current_;
     std::size_t next_ = 0;  // the next line of current_ to hand out
     std::uint64_t markOfCurrent_ = 0;
+    std::vector<WorkList::VariantKey> variantKeys_;
     bool rematched_ = false;             // the current line's match is match_, made here
     std::optional<LineReader> resplit_;  // current_'s lines again, for matching here
     std::size_t resplitAt_ = 0;          // lines resplit_ has handed out

@@ -16,8 +16,6 @@ constexpr std::uint32_t kNone = static_cast<std::uint32_t>(-1);
 // counts the repeats.
 constexpr std::uint32_t kMark = 0x80000000u;
 constexpr std::uint32_t kMaxRepeats = kMark - 1;
-constexpr std::uint32_t kNoText = static_cast<std::uint32_t>(-1);
-constexpr std::uint32_t kNoVariant = static_cast<std::uint32_t>(-1);
 static_assert(WorkList::kMaxElements < kMark, "variant ids must leave the run-mark bit free");
 
 }  // namespace
@@ -93,6 +91,15 @@ std::uint64_t HashText(std::string_view text) {
 }
 
 constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
+
+// A variant other than its text's first, as the variant table keys it
+// (never 0, which marks a free slot), and where the key's probe starts.
+std::uint64_t VariantSlotKey(std::uint32_t text, TypeCode type, bool bot) {
+    return ((std::uint64_t{text} << 7) | (std::uint64_t(type) << 1) | (bot ? 1 : 0)) + 1;
+}
+std::uint64_t VariantSlotHash(std::uint64_t key) {
+    return key * 0x9E3779B97F4A7C15ull >> 20;
+}
 
 }  // namespace
 
@@ -173,14 +180,13 @@ std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
         return t.firstVariant;
     }
     // Another code or flag for a known text: one probe, usually.
-    const std::uint64_t key =
-        ((std::uint64_t{text} << 7) | (std::uint64_t(type) << 1) | (bot ? 1 : 0)) + 1;
+    const std::uint64_t key = VariantSlotKey(text, type, bot);
     if ((otherVariants_ + 1) * 2 > variantSlots_.size()) {
         std::vector<VariantSlot> bigger(std::max<std::size_t>(256, variantSlots_.size() * 2));
         const std::size_t mask = bigger.size() - 1;
         for (const VariantSlot& held : variantSlots_) {
             if (held.key != 0) {
-                std::size_t slot = (held.key * 0x9E3779B97F4A7C15ull >> 20) & mask;
+                std::size_t slot = VariantSlotHash(held.key) & mask;
                 while (bigger[slot].key != 0) {
                     slot = (slot + 1) & mask;
                 }
@@ -190,7 +196,7 @@ std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
         variantSlots_.swap(bigger);
     }
     const std::size_t mask = variantSlots_.size() - 1;
-    std::size_t slot = (key * 0x9E3779B97F4A7C15ull >> 20) & mask;
+    std::size_t slot = VariantSlotHash(key) & mask;
     while (variantSlots_[slot].key != 0) {
         if (variantSlots_[slot].key == key) {
             return variantSlots_[slot].variant;
@@ -233,6 +239,110 @@ bool WorkList::variantFor(std::string_view text, std::uint64_t hash, TypeCode ty
     }
     id = v;
     return true;
+}
+
+bool WorkList::variantOfText(TextId text, TypeCode type, bool bot, VariantId& id) {
+    const std::uint32_t v = variantOf(text, type, bot);
+    if (v == kNoVariant) {
+        return false;
+    }
+    id = v;
+    return true;
+}
+
+void WorkList::findTexts(const TextKey* keys, std::size_t count, TextId* ids) const {
+    if (slots_.empty()) {
+        std::fill_n(ids, count, kNoText);
+        return;
+    }
+    // Three stages `kAhead` keys apart: fetch the key's first slot; read it
+    // and fetch the text it names; fetch the text's bytes; then the probe
+    // itself, which then mostly finds everything in the cache.
+    constexpr std::size_t kAhead = 8;
+    const std::size_t mask = slots_.size() - 1;
+    std::uint32_t named[4 * kAhead];  // per key in flight: the text its first slot names
+    for (std::size_t i = 0; i < count + 3 * kAhead; ++i) {
+        if (i < count) {
+            __builtin_prefetch(&slots_[keys[i].hash & mask]);
+        }
+        if (i >= kAhead && i - kAhead < count) {
+            const TextKey& key = keys[i - kAhead];
+            const std::uint64_t held = slots_[key.hash & mask];
+            std::uint32_t& text = named[(i - kAhead) % (4 * kAhead)];
+            text = held != 0 && (held & kTagMask) == (key.hash & kTagMask)
+                       ? static_cast<std::uint32_t>(held) - 1
+                       : kNoText;
+            if (text != kNoText) {
+                __builtin_prefetch(&texts_[text]);
+            }
+        }
+        if (i >= 2 * kAhead && i - 2 * kAhead < count) {
+            const std::uint32_t text = named[(i - 2 * kAhead) % (4 * kAhead)];
+            if (text != kNoText) {
+                __builtin_prefetch(texts_[text].bytes.data());
+            }
+        }
+        if (i >= 3 * kAhead) {
+            const std::size_t k = i - 3 * kAhead;
+            const TextKey& key = keys[k];
+            TextId found = kNoText;
+            for (std::size_t slot = key.hash & mask; const std::uint64_t held = slots_[slot];
+                 slot = (slot + 1) & mask) {
+                if ((held & kTagMask) == (key.hash & kTagMask)) {
+                    const auto id = static_cast<std::uint32_t>(held) - 1;
+                    if (texts_[id].bytes == key.bytes) {
+                        found = id;
+                        break;
+                    }
+                }
+            }
+            ids[k] = found;
+        }
+    }
+}
+
+void WorkList::findVariants(const VariantKey* keys, std::size_t count, VariantId* ids) const {
+    // Two stages: fetch the text (its first variant is kept with it) and
+    // the slot where another variant's probe starts; then look.
+    constexpr std::size_t kAhead = 8;
+    const std::size_t mask = variantSlots_.empty() ? 0 : variantSlots_.size() - 1;
+    for (std::size_t i = 0; i < count + kAhead; ++i) {
+        if (i < count && keys[i].text != kNoText) {
+            __builtin_prefetch(&texts_[keys[i].text]);
+            if (!variantSlots_.empty()) {
+                const std::uint64_t key = VariantSlotKey(keys[i].text, keys[i].type, keys[i].bot);
+                __builtin_prefetch(&variantSlots_[VariantSlotHash(key) & mask]);
+            }
+        }
+        if (i < kAhead) {
+            continue;
+        }
+        const std::size_t k = i - kAhead;
+        const VariantKey& want = keys[k];
+        ids[k] = kNoVariant;
+        if (want.text == kNoText) {
+            continue;
+        }
+        const Text& t = texts_[want.text];
+        if (t.firstVariant == kNone) {
+            continue;
+        }
+        if (t.firstType == want.type && t.firstBot == want.bot) {
+            ids[k] = t.firstVariant;
+            continue;
+        }
+        if (variantSlots_.empty()) {
+            continue;
+        }
+        const std::uint64_t key = VariantSlotKey(want.text, want.type, want.bot);
+        for (std::size_t slot = VariantSlotHash(key) & mask; variantSlots_[slot].key != 0;
+             slot = (slot + 1) & mask) {
+            if (variantSlots_[slot].key == key) {
+                ids[k] = variantSlots_[slot].variant;
+                break;
+            }
+        }
+    }
 }
 
 bool WorkList::appendVariant(VariantId v) {

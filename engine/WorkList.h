@@ -65,6 +65,31 @@ public:
     // are new and the list is full.
     bool variantFor(std::string_view text, std::uint64_t hash, TypeCode type, bool bot,
                     VariantId& id);
+    // The same for a text already looked up with findTexts().
+    using TextId = std::uint32_t;
+    static constexpr TextId kNoText = static_cast<TextId>(-1);
+    bool variantOfText(TextId text, TypeCode type, bool bot, VariantId& id);
+    // The text of a variant.
+    TextId textOf(VariantId id) const { return variants_[id].text; }
+    // Looks up `count` texts, adding none: ids[i] is the id of keys[i]'s
+    // text, or kNoText when the list does not hold it (yet). Many at once,
+    // the memory of later lookups asked for ahead of the earlier ones'
+    // compares: a lookup alone waits on memory two or three times.
+    struct TextKey {
+        std::string_view bytes;
+        std::uint64_t hash;  // Hash(bytes)
+    };
+    void findTexts(const TextKey* keys, std::size_t count, TextId* ids) const;
+    // The same for variants of texts found so: ids[i] is the id of
+    // (keys[i].text, type, bot), or kNoVariant when the list has none (or
+    // keys[i].text is kNoText).
+    struct VariantKey {
+        TextId text;
+        TypeCode type;
+        bool bot;
+    };
+    static constexpr VariantId kNoVariant = static_cast<VariantId>(-1);
+    void findVariants(const VariantKey* keys, std::size_t count, VariantId* ids) const;
     // Appends an entry of a variant variantFor() gave since the last
     // clear(). Returns false, changing nothing, when the list is full.
     bool appendVariant(VariantId id);
