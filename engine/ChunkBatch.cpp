@@ -12,7 +12,11 @@ constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
 }
 
 void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchOptions& options,
-                       std::string& scratch) {
+                       std::string& scratch, const KnownIds& known) {
+    known_ = &known;
+    knownEntries_.clear();
+    listTexts_.clear();
+    listVariants_.clear();
     outcomes_.clear();
     texts_.clear();
     firstVariant_.clear();
@@ -50,6 +54,10 @@ void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchO
 
 void ChunkBatch::fail(std::string reason) {
     outcomes_.clear();
+    texts_.clear();
+    variants_.clear();
+    listTexts_.clear();
+    listVariants_.clear();
     failed_ = true;
     error_ = std::move(reason);
 }
@@ -82,6 +90,9 @@ std::uint32_t ChunkBatch::intern(std::string_view text) {
     const auto id = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(Text{text, hash});
     firstVariant_.push_back(kNoLink);
+    const std::uint32_t entry = known_->find(text, hash);
+    knownEntries_.push_back(entry);
+    listTexts_.push_back(entry == KnownIds::kUnknown ? WorkList::kNoText : known_->textOf(entry));
     slots_[slot] = (hash & kTagMask) | (id + 1);
     return id;
 }
@@ -99,6 +110,9 @@ std::uint32_t ChunkBatch::variantFor(std::uint32_t text, TypeCode type, bool bot
     const auto id = static_cast<std::uint32_t>(variants_.size());
     variants_.push_back(Variant{text, type, bot});
     nextVariant_.push_back(kNoLink);
+    const std::uint32_t entry = knownEntries_[text];
+    listVariants_.push_back(entry == KnownIds::kUnknown ? WorkList::kNoVariant
+                                                        : known_->variantOf(entry, type, bot));
     (last == kNoLink ? firstVariant_[text] : nextVariant_[last]) = id;
     return id;
 }

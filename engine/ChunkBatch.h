@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "KnownIds.h"
 #include "LineMatch.h"
 #include "Rules.h"
 #include "WorkList.h"
@@ -29,9 +30,10 @@ public:
 
     // Splits `bytes` into lines by LineReader's rule (with its line limit)
     // and matches each with `options`. Replaces what the batch held. A line
-    // over the limit ends the batch there, failed().
+    // over the limit ends the batch there, failed(). The work-list ids of
+    // the texts and variants `known` holds are noted with them.
     void match(std::string_view bytes, std::size_t maxLine, const MatchOptions& options,
-               std::string& scratch);
+               std::string& scratch, const KnownIds& known);
     // Drops the lines: an empty, failed batch with `reason` (no memory).
     void fail(std::string reason);
 
@@ -45,6 +47,9 @@ public:
     const Variant& variant(std::uint32_t id) const { return variants_[id]; }
     const Text& text(std::uint32_t id) const { return texts_[id]; }
     std::size_t texts() const { return texts_.size(); }
+    // The work-list ids known when the batch was matched: kNoText, kNoVariant when none.
+    WorkList::TextId listText(std::uint32_t text) const { return listTexts_[text]; }
+    WorkList::VariantId listVariant(std::uint32_t variant) const { return listVariants_[variant]; }
     const Text* textData() const { return texts_.data(); }
     std::size_t variants() const { return variants_.size(); }
 
@@ -63,6 +68,10 @@ private:
     std::vector<std::uint32_t> firstVariant_;
     std::vector<std::uint32_t> nextVariant_;  // per variant: the next of its text, or kNoLink
     std::vector<Variant> variants_;
+    const KnownIds* known_ = nullptr;
+    std::vector<std::uint32_t> knownEntries_;  // per text, its entry in *known_
+    std::vector<WorkList::TextId> listTexts_;
+    std::vector<WorkList::VariantId> listVariants_;
     // Open addressing: the hash's upper half, then the text index + 1 (0 = free).
     std::vector<std::uint64_t> slots_;
     bool failed_ = false;

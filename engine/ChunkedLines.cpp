@@ -50,11 +50,11 @@ ChunkedLines::~ChunkedLines() {
 }
 
 void ChunkedLines::helperLoop() {
-    std::string scratch;
+    Matcher matcher;
     std::unique_lock<std::mutex> lock(mutex_);
     while (!ending_) {
         if (Chunk* waiting = firstWaiting()) {
-            work(*waiting, lock, scratch);
+            work(*waiting, lock, matcher);
         } else {
             queued_.wait(lock);
         }
@@ -70,13 +70,20 @@ ChunkedLines::Chunk* ChunkedLines::firstWaiting() {
     return nullptr;
 }
 
-void ChunkedLines::work(Chunk& chunk, std::unique_lock<std::mutex>& lock, std::string& scratch) {
+void ChunkedLines::work(Chunk& chunk, std::unique_lock<std::mutex>& lock, Matcher& matcher) {
     chunk.state = Chunk::Working;
     chunk.options = published_;
+    // The ids added since this thread last looked, taken while the lock is held.
+    const std::size_t upTo = std::min(learned_.size(), KnownIds::kMaxVariants);
+    const std::size_t from = std::min(matcher.learnedUpTo, upTo);
+    matcher.inbox.assign(learned_.begin() + static_cast<std::ptrdiff_t>(from),
+                         learned_.begin() + static_cast<std::ptrdiff_t>(upTo));
+    matcher.learnedUpTo = upTo;
     lock.unlock();
     try {
+        matcher.known.learn(matcher.inbox.data(), matcher.inbox.size());
         chunk.batch.match(std::string_view(chunk.bytes.get(), chunk.size), maxLine_, *chunk.options,
-                          scratch);
+                          matcher.scratch, matcher.known);
     } catch (const std::exception&) {  // bad_alloc, length_error
         chunk.batch.fail("Not enough memory");
     }
@@ -186,6 +193,12 @@ bool ChunkedLines::nextChunk() {
     resplit_.reset();
     readAhead();
     std::unique_lock<std::mutex> lock(mutex_);
+    if (!added_.empty()) {
+        if (learned_.size() < KnownIds::kMaxVariants) {
+            learned_.insert(learned_.end(), added_.begin(), added_.end());
+        }
+        added_.clear();
+    }
     if (chunks_.empty()) {
         return false;
     }
@@ -193,7 +206,7 @@ bool ChunkedLines::nextChunk() {
     while (front.state != Chunk::Done) {
         // Rather than wait, match a chunk nobody has started.
         if (Chunk* waiting = firstWaiting()) {
-            work(*waiting, lock, scratch_);
+            work(*waiting, lock, matcher_);
         } else {
             done_.wait(lock);
         }
@@ -202,7 +215,6 @@ bool ChunkedLines::nextChunk() {
     chunks_.pop_front();
     lock.unlock();
     next_ = 0;
-    current_->listIds.resize(current_->batch.variants());
     current_->looked = false;
     return true;
 }
@@ -297,17 +309,42 @@ LineKind ChunkedLines::kindWith(std::string_view ownDomain, const ReferrerRules&
 }
 
 void ChunkedLines::lookUp(Chunk& chunk, const WorkList& list) {
-    // What the list holds already of the chunk's texts and variants, found
-    // all together (lookups overlap their waits on memory); nothing is added.
+    // The ids the matching thread knew, then what the list holds of the
+    // rest, found all together (the lookups overlap their waits on
+    // memory); nothing is added here.
     const ChunkBatch& batch = chunk.batch;
     chunk.textIds.resize(batch.texts());
-    list.findTexts(batch.textData(), batch.texts(), chunk.textIds.data());
-    variantKeys_.resize(batch.variants());
-    for (std::uint32_t v = 0; v < batch.variants(); ++v) {
-        const ChunkBatch::Variant& variant = batch.variant(v);
-        variantKeys_[v] = {chunk.textIds[variant.text], variant.type, variant.bot};
+    textKeys_.clear();
+    unknown_.clear();
+    for (std::uint32_t t = 0; t < batch.texts(); ++t) {
+        chunk.textIds[t] = batch.listText(t);
+        if (chunk.textIds[t] == WorkList::kNoText) {
+            textKeys_.push_back(batch.text(t));
+            unknown_.push_back(t);
+        }
     }
-    list.findVariants(variantKeys_.data(), variantKeys_.size(), chunk.listIds.data());
+    found_.resize(unknown_.size());
+    list.findTexts(textKeys_.data(), textKeys_.size(), found_.data());
+    for (std::size_t k = 0; k < unknown_.size(); ++k) {
+        chunk.textIds[unknown_[k]] = found_[k];
+    }
+    chunk.listIds.resize(batch.variants());
+    variantKeys_.clear();
+    unknown_.clear();
+    for (std::uint32_t v = 0; v < batch.variants(); ++v) {
+        chunk.listIds[v] = batch.listVariant(v);
+        const ChunkBatch::Variant& variant = batch.variant(v);
+        if (chunk.listIds[v] == WorkList::kNoVariant &&
+            chunk.textIds[variant.text] != WorkList::kNoText) {
+            variantKeys_.push_back({chunk.textIds[variant.text], variant.type, variant.bot});
+            unknown_.push_back(v);
+        }
+    }
+    found_.resize(unknown_.size());
+    list.findVariants(variantKeys_.data(), variantKeys_.size(), found_.data());
+    for (std::size_t k = 0; k < unknown_.size(); ++k) {
+        chunk.listIds[unknown_[k]] = found_[k];
+    }
     chunk.looked = true;
 }
 
@@ -335,6 +372,7 @@ bool ChunkedLines::appendTo(WorkList& list) {
         }
         id = found;
         known = list.textOf(found);  // for the text's other variants in this chunk
+        added_.push_back({list.textBytes(known), text.hash, known, variant.type, variant.bot, id});
     }
     return list.appendVariant(id);
 }

@@ -14,6 +14,7 @@
 
 #include "ChunkBatch.h"
 #include "FileSystem.h"
+#include "KnownIds.h"
 #include "LineMatch.h"
 #include "LineReader.h"
 #include "WorkList.h"
@@ -82,8 +83,15 @@ private:
         bool looked = false;
     };
 
+    // What each matching thread keeps from chunk to chunk.
+    struct Matcher {
+        std::string scratch;
+        KnownIds known;
+        std::size_t learnedUpTo = 0;  // of learned_
+        std::vector<KnownIds::Learned> inbox;
+    };
     void helperLoop();
-    void work(Chunk& chunk, std::unique_lock<std::mutex>& lock, std::string& scratch);
+    void work(Chunk& chunk, std::unique_lock<std::mutex>& lock, Matcher& matcher);
     Chunk* firstWaiting();
     void readAhead();
     bool readChunk();  // false when the input has ended
@@ -99,6 +107,8 @@ private:
     const std::uint64_t* mark_;
     const bool direct_;
     std::string scratch_;                         // the calling thread's working space
+    Matcher matcher_;                             // the calling thread's, when it matches a chunk
+    std::vector<KnownIds::Learned> added_;        // to learned_ when the chunk is done
     std::shared_ptr<const MatchOptions> latest_;  // the options last seen
 
     // One thread: the reader and the current line's match.
@@ -112,6 +122,9 @@ private:
     std::condition_variable done_;                   // a chunk was matched
     std::deque<std::unique_ptr<Chunk>> chunks_;      // in input order, under mutex_
     std::shared_ptr<const MatchOptions> published_;  // for chunks not yet started
+    // Every variant the scanning thread added to the list, for the matching
+    // threads' KnownIds (up to what those hold).
+    std::vector<KnownIds::Learned> learned_;
     bool ending_ = false;
     std::vector<std::thread> helpers_;
     std::size_t maxChunks_;
@@ -124,7 +137,11 @@ private:
     std::unique_ptr<Chunk> current_;
     std::size_t next_ = 0;  // the next line of current_ to hand out
     std::uint64_t markOfCurrent_ = 0;
+    // lookUp()'s working space.
+    std::vector<WorkList::TextKey> textKeys_;
     std::vector<WorkList::VariantKey> variantKeys_;
+    std::vector<std::uint32_t> unknown_;
+    std::vector<std::uint32_t> found_;
     bool rematched_ = false;             // the current line's match is match_, made here
     std::optional<LineReader> resplit_;  // current_'s lines again, for matching here
     std::size_t resplitAt_ = 0;          // lines resplit_ has handed out

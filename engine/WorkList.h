@@ -69,8 +69,10 @@ public:
     using TextId = std::uint32_t;
     static constexpr TextId kNoText = static_cast<TextId>(-1);
     bool variantOfText(TextId text, TypeCode type, bool bot, VariantId& id);
-    // The text of a variant.
+    // The text of a variant, and the bytes of a text: a view that stays
+    // valid, in place, until clear() (so other threads may read it once told of it).
     TextId textOf(VariantId id) const { return variants_[id].text; }
+    std::string_view textBytes(TextId id) const { return texts_[id].bytes; }
     // Looks up `count` texts, adding none: ids[i] is the id of keys[i]'s
     // text, or kNoText when the list does not hold it (yet). Many at once,
     // the memory of later lookups asked for ahead of the earlier ones'
