@@ -13,8 +13,6 @@ constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
 
 void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchOptions& options,
                        std::string& scratch, const KnownIds& known) {
-    known_ = &known;
-    knownEntries_.clear();
     listTexts_.clear();
     listVariants_.clear();
     outcomes_.clear();
@@ -49,6 +47,22 @@ void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchO
     if (reader.failed()) {
         failed_ = true;
         error_ = reader.error();
+    }
+    // The ids the work list gave to the chunk's texts and variants, as far
+    // as this thread has learned them, found once per distinct text.
+    knownEntries_.resize(texts_.size());
+    known.findAll(texts_.data(), texts_.size(), knownEntries_.data());
+    listTexts_.resize(texts_.size());
+    for (std::size_t t = 0; t < texts_.size(); ++t) {
+        const std::uint32_t entry = knownEntries_[t];
+        listTexts_[t] = entry == KnownIds::kUnknown ? WorkList::kNoText : known.textOf(entry);
+    }
+    listVariants_.resize(variants_.size());
+    for (std::size_t v = 0; v < variants_.size(); ++v) {
+        const std::uint32_t entry = knownEntries_[variants_[v].text];
+        listVariants_[v] = entry == KnownIds::kUnknown
+                               ? WorkList::kNoVariant
+                               : known.variantOf(entry, variants_[v].type, variants_[v].bot);
     }
 }
 
@@ -90,9 +104,6 @@ std::uint32_t ChunkBatch::intern(std::string_view text) {
     const auto id = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(Text{text, hash});
     firstVariant_.push_back(kNoLink);
-    const std::uint32_t entry = known_->find(text, hash);
-    knownEntries_.push_back(entry);
-    listTexts_.push_back(entry == KnownIds::kUnknown ? WorkList::kNoText : known_->textOf(entry));
     slots_[slot] = (hash & kTagMask) | (id + 1);
     return id;
 }
@@ -110,9 +121,6 @@ std::uint32_t ChunkBatch::variantFor(std::uint32_t text, TypeCode type, bool bot
     const auto id = static_cast<std::uint32_t>(variants_.size());
     variants_.push_back(Variant{text, type, bot});
     nextVariant_.push_back(kNoLink);
-    const std::uint32_t entry = knownEntries_[text];
-    listVariants_.push_back(entry == KnownIds::kUnknown ? WorkList::kNoVariant
-                                                        : known_->variantOf(entry, type, bot));
     (last == kNoLink ? firstVariant_[text] : nextVariant_[last]) = id;
     return id;
 }

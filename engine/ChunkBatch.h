@@ -68,8 +68,7 @@ private:
     std::vector<std::uint32_t> firstVariant_;
     std::vector<std::uint32_t> nextVariant_;  // per variant: the next of its text, or kNoLink
     std::vector<Variant> variants_;
-    const KnownIds* known_ = nullptr;
-    std::vector<std::uint32_t> knownEntries_;  // per text, its entry in *known_
+    std::vector<std::uint32_t> knownEntries_;  // per text, its entry in the KnownIds
     std::vector<WorkList::TextId> listTexts_;
     std::vector<WorkList::VariantId> listVariants_;
     // Open addressing: the hash's upper half, then the text index + 1 (0 = free).

@@ -1,32 +1,46 @@
 #include "KnownIds.h"
 
+#include <algorithm>
+
+#include "BatchLookup.h"
+
 namespace tallowby {
 
 namespace {
+
 constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
+
+std::uint64_t OtherKey(WorkList::TextId text, TypeCode type, bool bot) {
+    return ((std::uint64_t{text} << 7) | (std::uint64_t(type) << 1) | (bot ? 1 : 0)) + 1;
+}
+std::size_t OtherHash(std::uint64_t key) {
+    return key * 0x9E3779B97F4A7C15ull >> 20;
 }
 
-std::uint32_t KnownIds::find(std::string_view bytes, std::uint64_t hash) const {
-    if (slots_.empty()) {
-        return kUnknown;
-    }
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = hash & mask; const std::uint64_t held = slots_[slot];
-         slot = (slot + 1) & mask) {
-        if ((held & kTagMask) == (hash & kTagMask)) {
-            const auto entry = static_cast<std::uint32_t>(held) - 1;
-            if (texts_[entry].bytes == bytes) {
-                return entry;
-            }
-        }
-    }
-    return kUnknown;
+}  // namespace
+
+void KnownIds::findAll(const WorkList::TextKey* keys, std::size_t count,
+                       std::uint32_t* entries) const {
+    LookUpAll(
+        slots_.data(), slots_.size(),
+        [this](std::uint32_t entry) -> const std::string_view& { return texts_[entry].bytes; },
+        keys, count, entries, kUnknown);
 }
 
 WorkList::VariantId KnownIds::variantOf(std::uint32_t entry, TypeCode type, bool bot) const {
-    for (std::uint32_t v = texts_[entry].firstVariant; v != kUnknown; v = variants_[v].next) {
-        if (variants_[v].type == type && variants_[v].bot == bot) {
-            return variants_[v].id;
+    const Text& t = texts_[entry];
+    if (t.firstType == type && t.firstBot == bot) {
+        return t.firstVariant;
+    }
+    if (others_.empty()) {
+        return WorkList::kNoVariant;
+    }
+    const std::uint64_t key = OtherKey(t.id, type, bot);
+    const std::size_t mask = others_.size() - 1;
+    for (std::size_t slot = OtherHash(key) & mask; others_[slot].key != 0;
+         slot = (slot + 1) & mask) {
+        if (others_[slot].key == key) {
+            return others_[slot].variant;
         }
     }
     return WorkList::kNoVariant;
@@ -55,18 +69,43 @@ std::uint32_t KnownIds::findOrAdd(const Learned& learned) {
         }
     }
     const auto entry = static_cast<std::uint32_t>(texts_.size());
-    texts_.push_back(Text{learned.bytes, learned.hash, learned.text, kUnknown});
+    texts_.push_back(Text{learned.bytes, learned.hash, learned.text, learned.variant, learned.type,
+                          learned.bot});
     slots_[slot] = (learned.hash & kTagMask) | (entry + 1);
-    return entry;
+    return kUnknown;
+}
+
+void KnownIds::addOther(const Learned& learned) {
+    if ((otherCount_ + 1) * 2 > others_.size()) {
+        std::vector<OtherSlot> bigger(std::max<std::size_t>(256, others_.size() * 2));
+        const std::size_t mask = bigger.size() - 1;
+        for (const OtherSlot& held : others_) {
+            if (held.key != 0) {
+                std::size_t slot = OtherHash(held.key) & mask;
+                while (bigger[slot].key != 0) {
+                    slot = (slot + 1) & mask;
+                }
+                bigger[slot] = held;
+            }
+        }
+        others_.swap(bigger);
+    }
+    const std::uint64_t key = OtherKey(learned.text, learned.type, learned.bot);
+    const std::size_t mask = others_.size() - 1;
+    std::size_t slot = OtherHash(key) & mask;
+    while (others_[slot].key != 0) {
+        slot = (slot + 1) & mask;
+    }
+    others_[slot] = OtherSlot{key, learned.variant};
+    ++otherCount_;
 }
 
 void KnownIds::learn(const Learned* learned, std::size_t count) {
-    for (std::size_t i = 0; i < count && variants_.size() < kMaxVariants; ++i) {
-        const std::uint32_t entry = findOrAdd(learned[i]);
-        const auto v = static_cast<std::uint32_t>(variants_.size());
-        variants_.push_back(Variant{learned[i].type, learned[i].bot, learned[i].variant,
-                                    texts_[entry].firstVariant});
-        texts_[entry].firstVariant = v;
+    // The list adds each variant once, so none is learned twice.
+    for (std::size_t i = 0; i < count && variants_ < kMaxVariants; ++i, ++variants_) {
+        if (findOrAdd(learned[i]) != kUnknown) {
+            addOther(learned[i]);
+        }
     }
 }
 

@@ -34,32 +34,39 @@ public:
 
     void learn(const Learned* learned, std::size_t count);
 
-    // The entry of a text, or kUnknown.
+    // The entries of `count` texts, kUnknown for those not learned (many
+    // at once, as WorkList::findTexts).
     static constexpr std::uint32_t kUnknown = static_cast<std::uint32_t>(-1);
-    std::uint32_t find(std::string_view bytes, std::uint64_t hash) const;
+    void findAll(const WorkList::TextKey* keys, std::size_t count, std::uint32_t* entries) const;
     WorkList::TextId textOf(std::uint32_t entry) const { return texts_[entry].id; }
     // The variant's id in the list, or WorkList::kNoVariant when not learned.
     WorkList::VariantId variantOf(std::uint32_t entry, TypeCode type, bool bot) const;
 
 private:
+    // A text with the first variant learned for it: a text's lines nearly
+    // always share one code and flag, and then no other table is looked at.
     struct Text {
         std::string_view bytes;
         std::uint64_t hash;
         WorkList::TextId id;
-        std::uint32_t firstVariant;  // into variants_, or kUnknown
+        WorkList::VariantId firstVariant;
+        TypeCode firstType;
+        bool firstBot;
     };
-    struct Variant {
-        TypeCode type;
-        bool bot;
-        WorkList::VariantId id;
-        std::uint32_t next;  // the text's next variant, or kUnknown
-    };
-    std::uint32_t findOrAdd(const Learned& learned);
+    std::uint32_t findOrAdd(const Learned& learned);  // kUnknown when new: then added
+    void addOther(const Learned& learned);
 
     std::vector<Text> texts_;
-    std::vector<Variant> variants_;
+    std::size_t variants_ = 0;
     // Open addressing: the hash's upper half, then the entry + 1 (0 = free).
     std::vector<std::uint64_t> slots_;
+    // The other variants: (text id, code, flag) as a key (0 = free) and the variant.
+    struct OtherSlot {
+        std::uint64_t key = 0;
+        WorkList::VariantId variant = 0;
+    };
+    std::vector<OtherSlot> others_;
+    std::size_t otherCount_ = 0;
 };
 
 }  // namespace tallowby

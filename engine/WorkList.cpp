@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "BatchLookup.h"
 #include "FoldedRanks.h"
 #include "TextFold.h"
 
@@ -251,57 +252,10 @@ bool WorkList::variantOfText(TextId text, TypeCode type, bool bot, VariantId& id
 }
 
 void WorkList::findTexts(const TextKey* keys, std::size_t count, TextId* ids) const {
-    if (slots_.empty()) {
-        std::fill_n(ids, count, kNoText);
-        return;
-    }
-    // Three stages `kAhead` keys apart: fetch the key's first slot; read it
-    // and fetch the text it names; fetch the text's bytes; then the probe
-    // itself, which then mostly finds everything in the cache.
-    constexpr std::size_t kAhead = 8;
-    const std::size_t mask = slots_.size() - 1;
-    std::uint32_t named[4 * kAhead];  // per key in flight: the text its first slot names
-    for (std::size_t i = 0; i < count + 3 * kAhead; ++i) {
-        if (i < count) {
-            __builtin_prefetch(&slots_[keys[i].hash & mask]);
-        }
-        if (i >= kAhead && i - kAhead < count) {
-            const TextKey& key = keys[i - kAhead];
-            const std::uint64_t held = slots_[key.hash & mask];
-            std::uint32_t& text = named[(i - kAhead) % (4 * kAhead)];
-            text = held != 0 && (held & kTagMask) == (key.hash & kTagMask)
-                       ? static_cast<std::uint32_t>(held) - 1
-                       : kNoText;
-            if (text != kNoText) {
-                __builtin_prefetch(&texts_[text]);
-            }
-        }
-        if (i >= 2 * kAhead && i - 2 * kAhead < count) {
-            const std::uint32_t text = named[(i - 2 * kAhead) % (4 * kAhead)];
-            if (text != kNoText) {
-                // Referrers run to a hundred bytes or so: their first two lines.
-                const char* bytes = texts_[text].bytes.data();
-                __builtin_prefetch(bytes);
-                __builtin_prefetch(bytes + 64);
-            }
-        }
-        if (i >= 3 * kAhead) {
-            const std::size_t k = i - 3 * kAhead;
-            const TextKey& key = keys[k];
-            TextId found = kNoText;
-            for (std::size_t slot = key.hash & mask; const std::uint64_t held = slots_[slot];
-                 slot = (slot + 1) & mask) {
-                if ((held & kTagMask) == (key.hash & kTagMask)) {
-                    const auto id = static_cast<std::uint32_t>(held) - 1;
-                    if (texts_[id].bytes == key.bytes) {
-                        found = id;
-                        break;
-                    }
-                }
-            }
-            ids[k] = found;
-        }
-    }
+    LookUpAll(
+        slots_.data(), slots_.size(),
+        [this](std::uint32_t id) -> const std::string_view& { return texts_[id].bytes; }, keys,
+        count, ids, kNoText);
 }
 
 void WorkList::findVariants(const VariantKey* keys, std::size_t count, VariantId* ids) const {
