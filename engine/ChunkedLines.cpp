@@ -24,7 +24,11 @@ ChunkedLines::ChunkedLines(ByteSource& source, unsigned threads, std::size_t blo
       published_(latest_),
       // A few chunks per thread in flight: enough to keep every thread busy
       // while the scanning thread takes lines, little memory.
-      maxChunks_(2 * std::size_t{threads} + 2) {
+      maxChunks_(2 * std::size_t{threads} + 2),
+      // Teaching the matching threads the list's ids costs them more than
+      // it saves the scanning thread while that thread has time to spare;
+      // with a few threads or more its lookups would hold all of them up.
+      learning_(threads >= kLearningThreads) {
     if (direct_) {
         reader_.emplace(source_, block_, maxLine_);
         return;
@@ -194,7 +198,7 @@ bool ChunkedLines::nextChunk() {
     readAhead();
     std::unique_lock<std::mutex> lock(mutex_);
     if (!added_.empty()) {
-        if (learned_.size() < KnownIds::kMaxVariants) {
+        if (learning_ && learned_.size() < KnownIds::kMaxVariants) {
             learned_.insert(learned_.end(), added_.begin(), added_.end());
         }
         added_.clear();
@@ -372,7 +376,9 @@ bool ChunkedLines::appendTo(WorkList& list) {
         }
         id = found;
         known = list.textOf(found);  // for the text's other variants in this chunk
-        added_.push_back({list.textBytes(known), text.hash, known, variant.type, variant.bot, id});
+        if (learning_)
+            added_.push_back(
+                {list.textBytes(known), text.hash, known, variant.type, variant.bot, id});
     }
     return list.appendVariant(id);
 }

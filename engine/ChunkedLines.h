@@ -128,6 +128,8 @@ private:
     bool ending_ = false;
     std::vector<std::thread> helpers_;
     std::size_t maxChunks_;
+    static constexpr unsigned kLearningThreads = 4;
+    const bool learning_;  // added_ goes to learned_
     // The calling thread's side.
     std::vector<std::unique_ptr<Chunk>> spare_;
     std::string carry_;  // the unfinished line after the last chunk read

@@ -103,6 +103,9 @@ void KnownIds::addOther(const Learned& learned) {
 void KnownIds::learn(const Learned* learned, std::size_t count) {
     // The list adds each variant once, so none is learned twice.
     for (std::size_t i = 0; i < count && variants_ < kMaxVariants; ++i, ++variants_) {
+        if (i + 8 < count && !slots_.empty()) {
+            __builtin_prefetch(&slots_[learned[i + 8].hash & (slots_.size() - 1)]);
+        }
         if (findOrAdd(learned[i]) != kUnknown) {
             addOther(learned[i]);
         }
