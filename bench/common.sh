@@ -66,3 +66,20 @@ scan_with_and_without() {
   done
   echo "$(median <"$tmp/off") $(median <"$tmp/on")"
 }
+
+# on_desktop COMMAND...: runs COMMAND on a fresh Xvfb display with the
+# openbox window manager, as a program runs on a desktop; its standard error
+# (the display's chatter) is dropped.
+on_desktop() {
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    openbox >/dev/null 2>&1 &
+    wm=$!
+    for _ in $(seq 50); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+      sleep 0.1
+    done
+    "$@" 2>/dev/null
+    status=$?
+    kill "$wm" 2>/dev/null
+    exit $status' on_desktop "$@"
+}

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <future>
 #include <thread>
 #include <utility>
 
@@ -46,8 +48,8 @@ std::string NotOrdinaryReason(FileSystem& fs, const std::string& path) {
 // Stop must not wait for its end. After a Stop the source ends at once.
 class TurnTakingSource final : public ByteSource {
 public:
-    TurnTakingSource(ByteSource& inner, ScanHost& host, const ScanCounters& counters)
-        : inner_(inner), host_(host), counters_(counters) {}
+    TurnTakingSource(ByteSource& inner, ScanObserver& observer, const ScanCounters& counters)
+        : inner_(inner), observer_(observer), counters_(counters) {}
     std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
         if (counters_.cancelRequested) {
             stopped_ = true;
@@ -56,7 +58,7 @@ public:
         const std::ptrdiff_t n = inner_.read(buffer, capacity);
         if (n > 0 && (sinceTurn_ += static_cast<std::size_t>(n)) >= kTurnBytes) {
             sinceTurn_ = 0;
-            host_.keepAlive();
+            observer_.keepAlive();
         }
         return n;
     }
@@ -67,7 +69,7 @@ public:
 private:
     static constexpr std::size_t kTurnBytes = 1 << 20;
     ByteSource& inner_;
-    ScanHost& host_;
+    ScanObserver& observer_;
     const ScanCounters& counters_;
     std::size_t sinceTurn_ = 0;
     bool stopped_ = false;
@@ -97,67 +99,61 @@ void AppendNumber(std::string& out, std::int64_t value) {
 
 Scanner::Scanner(FileSystem& fs) : fs_(fs) {}
 
-bool Scanner::run(ScanHost& host) {
+ScanOutcome Scanner::run(ScanInput& input, ScanObserver& observer) {
     if (running_) {
-        return false;
+        return ScanOutcome::Busy;
     }
     RunningGuard guard(running_);
     counters_ = ScanCounters{};
     workList_.clear();
-    host.clearResults();
-    scanSelectedFiles(host);
-    return true;
+    progress_ = ScanProgress{};
+    scanSelectedFiles(input, observer);
+    return counters_.cancelRequested ? ScanOutcome::Stopped : ScanOutcome::Finished;
 }
 
-void Scanner::scanSelectedFiles(ScanHost& host) {
-    const std::int64_t count = host.fileCount();
+void Scanner::scanSelectedFiles(ScanInput& input, ScanObserver& observer) {
+    const std::int64_t count = input.fileCount();
     for (std::int64_t i = 0; i < count; ++i) {
-        if (!host.fileSelected(i)) {
+        if (!input.fileSelected(i)) {
             continue;
         }
-        const std::string path = JoinPath(host.directoryPath(), host.fileName(i));
-        prepareFileProgress(host, path);
-        scanLogFile(host, path);
+        const std::string path = JoinPath(input.directoryPath(), input.fileName(i));
+        prepareFileProgress(input, observer, path);
+        scanLogFile(input, observer, path);
     }
-    if (host.removeDupes()) {
-        ListKillDupes(workList_, counters_, host);
-    }
-    fillResults(host);
-    if (counters_.cancelRequested) {
-        return;
-    }
-    host.setStatusText(CompleteStatusText(counters_));
-    if (host.displayStats()) {
-        host.showStatistics(kStatisticsTitle, StatisticsMessageText(counters_));
-    }
-    if (!host.resultsVisible()) {
-        host.toggleResultsView();
+    if (input.removeDupes()) {
+        ListKillDupes(workList_, counters_, observer, &collapsing_);
     }
 }
 
-void Scanner::prepareFileProgress(ScanHost& host, const std::string& path) {
+void Scanner::prepareFileProgress(ScanInput& input, ScanObserver& observer,
+                                  const std::string& path) {
     // The value goes first, so it never exceeds a new, smaller maximum.
-    progressValue_ = 0.01;
-    host.setProgressValue(progressValue_);
+    progress_.value = 0.01;
+    progress_.done = 0;
+    progress_.total = -1;
+    observer.setProgressValue(progress_);
     ProgressMeasure measure;
-    if (host.countsLines()) {
-        measure = MeasureForProgress(path, fs_, [&host] { host.keepAlive(); });
+    const bool counted = input.countsLines(path);
+    if (counted) {
+        measure = MeasureForProgress(path, fs_, [&observer] { observer.keepAlive(); });
     }
     progressByBytes_ = measure.compressedBytes;
-    progressMaximum_ = static_cast<double>(measure.units) + 1.01;
-    host.setProgressMaximum(progressMaximum_);
-    host.yield();
+    progress_.total = counted ? measure.units : -1;
+    progress_.maximum = static_cast<double>(measure.units) + 1.01;
+    observer.setProgressMaximum(progress_);
+    observer.yield();
 }
 
-void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
+void Scanner::scanLogFile(ScanInput& input, ScanObserver& observer, const std::string& path) {
     if (std::string reason = NotOrdinaryReason(fs_, path); !reason.empty()) {
-        host.fileProblem(path, FileProblem::Missing, reason);
+        observer.fileProblem(path, FileProblem::Missing, reason);
         return;
     }
     std::string error;
     std::unique_ptr<ByteSource> source = fs_.openRead(path, error);
     if (!source) {
-        host.fileProblem(path, FileProblem::Unreadable, error);
+        observer.fileProblem(path, FileProblem::Unreadable, error);
         return;
     }
     // A compressed file is decompressed while it is read. Each decoded block
@@ -168,12 +164,12 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
     compressedRead_ = 0;
     source = OpenDecoded(std::move(source), kind, [&](std::uint64_t compressed) {
         compressedRead_ = compressed;
-        host.keepAlive();
+        observer.keepAlive();
         stoppedReading = counters_.cancelRequested;
         return !stoppedReading;
     });
     if (!source) {
-        host.fileProblem(path, FileProblem::Unreadable, "Not enough memory");
+        observer.fileProblem(path, FileProblem::Unreadable, "Not enough memory");
         return;
     }
     if (kind == Compression::None) {
@@ -182,7 +178,7 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
     // The block follows the file's size; a compressed file's size says
     // little about its lines, so it gets the default block.
     // Long lines give the window a turn too, and a Stop there ends the file.
-    TurnTakingSource turns(*source, host, counters_);
+    TurnTakingSource turns(*source, observer, counters_);
     const std::size_t block = chunkBytes_ > 0 ? chunkBytes_
                               : kind == Compression::None
                                   ? LineReader::BlockFor(fs_.status(path).size)
@@ -192,8 +188,8 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
     const unsigned threads = ThreadsFor(threads_);
     MatchOptions ahead;
     if (threads > 1) {
-        ahead = MatchOptions(host.ownDomain(), {host.httpsReferrers(), host.quotedReferrers()},
-                             host.spamList());
+        const LineOptions now = input.lineOptions();
+        ahead = MatchOptions(now.ownDomain, now.rules, now.spam);
     }
     ChunkedLines lines(turns, threads, block, LineReader::kMaxLine, ahead, &compressedRead_);
     for (;;) {
@@ -202,25 +198,26 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
         // middle of a line is not done.
         if (lines.atEnd() && !stoppedReading && !turns.stopped()) {
             if (lines.failed()) {
-                host.fileProblem(path, FileProblem::ReadFailed, lines.error());
+                observer.fileProblem(path, FileProblem::ReadFailed, lines.error());
                 return;
             }
             ++counters_.filesDone;
-            host.setStatusText(FinishedStatusText(counters_));
+            observer.setStatusText(FinishedStatusText(counters_));
             return;
         }
         if (counters_.cancelRequested) {
-            host.setStatusText(kCancelledStatus);
-            progressValue_ = 0.01;
-            host.setProgressValue(progressValue_);
+            observer.setStatusText(kCancelledStatus);
+            progress_.value = 0.01;
+            progress_.done = 0;
+            observer.setProgressValue(progress_);
             return;
         }
         if (!lines.next() || turns.stopped()) {
             continue;  // a read error (the end test reports it) or a Stop
         }
         ++counters_.linesScanned;
-        const ReferrerRules rules{host.httpsReferrers(), host.quotedReferrers()};
-        switch (lines.kindWith(host.ownDomain(), rules, host.spamList())) {
+        const LineOptions options = input.lineOptions();
+        switch (lines.kindWith(options.ownDomain, options.rules, options.spam)) {
             case LineKind::None:
                 break;
             case LineKind::Spam:
@@ -228,46 +225,64 @@ void Scanner::scanLogFile(ScanHost& host, const std::string& path) {
                 break;
             case LineKind::Link:
                 if (!lines.appendTo(workList_)) {
-                    host.fileProblem(path, FileProblem::ReadFailed, TooManyText(workList_));
+                    observer.fileProblem(path, FileProblem::ReadFailed, TooManyText(workList_));
                     return;
                 }
                 ++counters_.linksFound;
                 break;
         }
         compressedShown_ = lines.mark();
-        stepProgress(host);
+        stepProgress(observer);
     }
 }
 
-void Scanner::stepProgress(ScanHost& host) {
+void Scanner::stepProgress(ScanObserver& observer) {
     if (progressByBytes_) {
-        progressValue_ = std::min(0.01 + static_cast<double>(compressedShown_), progressMaximum_);
-    } else if (progressMaximum_ > progressValue_ + 1) {
-        progressValue_ += 1;
+        progress_.done = static_cast<std::int64_t>(compressedShown_);
+        progress_.value = std::min(0.01 + static_cast<double>(compressedShown_), progress_.maximum);
     } else {
-        progressValue_ = progressMaximum_;
+        ++progress_.done;
+        if (progress_.maximum > progress_.value + 1) {
+            progress_.value += 1;
+        } else {
+            progress_.value = progress_.maximum;
+        }
     }
-    host.setProgressValue(progressValue_);
-    host.yield();
+    observer.setProgressValue(progress_);
+    observer.yield();
 }
 
-void Scanner::fillResults(ScanHost& host) {
-    // In batches: a list of millions never stands whole in this form too.
-    const bool typeCodes = host.getFileTypes();
-    std::size_t from = 0;
-    do {
-        const std::size_t count = std::min(kFillBatch, workList_.size() - from);
-        host.addResultRows(workList_, from, count, typeCodes);
-        from += count;
-    } while (from < workList_.size());
+namespace {
+
+// The collapse of a long list runs on a second thread, so that the window
+// keeps turning while it works; a short one is over before a turn is due.
+constexpr std::size_t kCollapseOnThreadFrom = std::size_t{1} << 16;
+constexpr auto kCollapseTurnEvery = std::chrono::milliseconds(5);
+
+std::vector<std::int64_t> Collapse(WorkList& list, ScanObserver& observer, bool* onThread) {
+    if (list.size() < kCollapseOnThreadFrom) {
+        return list.collapse();
+    }
+    bool unused = false;
+    RunningGuard busy(onThread != nullptr ? *onThread : unused);
+    std::future<std::vector<std::int64_t>> done =
+        std::async(std::launch::async, [&list] { return list.collapse(); });
+    while (done.wait_for(kCollapseTurnEvery) != std::future_status::ready) {
+        observer.keepAlive();
+    }
+    return done.get();
 }
 
-void ListKillDupes(WorkList& list, ScanCounters& counters, ScanHost& host) {
-    host.setStatusText(kCollapseStatus);
-    host.setProgressValue(0);
-    host.yield();
+}  // namespace
+
+void ListKillDupes(WorkList& list, ScanCounters& counters, ScanObserver& observer, bool* onThread) {
+    observer.setStatusText(kCollapseStatus);
+    ScanProgress zero;
+    zero.value = 0;
+    observer.setProgressValue(zero);
+    observer.yield();
     const std::size_t positions = list.size();
-    const std::vector<std::int64_t> removed = list.collapse();
+    const std::vector<std::int64_t> removed = Collapse(list, observer, onThread);
     // The status line is refreshed once per position of the list as it was:
     // the first positions each remove the duplicates of one survivor, the
     // rest find no entry left and only refresh.
@@ -284,8 +299,8 @@ void ListKillDupes(WorkList& list, ScanCounters& counters, ScanHost& host) {
             AppendNumber(status, shown);
             status += " removed)";
         }
-        host.setStatusText(status);
-        host.yield();
+        observer.setStatusText(status);
+        observer.yield();
     }
 }
 
@@ -325,11 +340,6 @@ ResultCells ResultCellsOf(const WorkList::Item& item, bool typeCodes, ClicksBuff
     }
     cells.referrer = item.referrer;
     return cells;
-}
-
-void ScanHost::addResultRows(const WorkList& list, std::size_t from, std::size_t count,
-                             bool typeCodes) {
-    addResults(BuildResultRows(list, typeCodes, from, count));
 }
 
 std::string FinishedStatusText(const ScanCounters& c) {

@@ -6,29 +6,40 @@
 #include <vector>
 
 #include "FileSystem.h"
-#include "ScanHost.h"
+#include "ScanSeam.h"
 #include "ScanTypes.h"
 #include "WorkList.h"
 
 namespace tallowby {
 
+// How a run ended.
+enum class ScanOutcome {
+    Finished,  // every selected file was read (or skipped for a problem)
+    Stopped,   // Stop was asked for during the run
+    Busy,      // a scan was already running: this call did nothing
+};
+
 // The scan run: reads the selected files line by line, keeps the referrer of
-// every referring line in the work list, collapses duplicates, fills the
-// results and reports statistics, all through a ScanHost. One Scanner belongs
-// to one window (or one command-line run) and keeps the last scan's work list
-// and counters until the next scan starts.
+// every referring line in the work list and collapses duplicates, reading
+// what it needs through a ScanInput and telling a ScanObserver how it goes
+// (ScanSeam.h). One Scanner belongs to one window (or one command-line run)
+// and keeps the last scan's work list and counters until the next scan
+// starts; the caller shows them (rows, "COMPLETE: " text, statistics).
 class Scanner {
 public:
     explicit Scanner(FileSystem& fs = RealFileSystem());
 
-    // The Scan command: resets the counters, empties the work list and the
-    // results, then scans. Returns false, doing nothing, when called while a
-    // scan is already running (from inside one of its yields).
-    bool run(ScanHost& host);
+    // The Scan command: resets the counters, empties the work list, then
+    // scans. Busy, doing nothing, when called while a scan is already
+    // running (from inside one of its yields).
+    ScanOutcome run(ScanInput& input, ScanObserver& observer);
     // The Stop command: the reading loop ends before its next line. The flag
     // stays set until the next scan starts.
     void requestStop() { counters_.cancelRequested = true; }
     bool running() const { return running_; }
+    // True while the collapse works on its second thread: the work list must
+    // not be read until it is over (the observer's keepAlive() runs meanwhile).
+    bool collapsing() const { return collapsing_; }
     // How many threads match lines: 0 (the default) one per core, 1 none
     // but the scanning thread. `chunkBytes` > 0 sets the bytes read at a
     // time (tests make it tiny so lines fall across chunks).
@@ -43,17 +54,15 @@ public:
     const WorkList& workList() const { return workList_; }
 
 private:
-    void scanSelectedFiles(ScanHost& host);
-    void prepareFileProgress(ScanHost& host, const std::string& path);
-    void scanLogFile(ScanHost& host, const std::string& path);
-    void stepProgress(ScanHost& host);
-    void fillResults(ScanHost& host);
+    void scanSelectedFiles(ScanInput& input, ScanObserver& observer);
+    void prepareFileProgress(ScanInput& input, ScanObserver& observer, const std::string& path);
+    void scanLogFile(ScanInput& input, ScanObserver& observer, const std::string& path);
+    void stepProgress(ScanObserver& observer);
 
     FileSystem& fs_;
     ScanCounters counters_;
     WorkList workList_;
-    double progressValue_ = 0;
-    double progressMaximum_ = 0;
+    ScanProgress progress_;
     // The current file is compressed: the bar follows compressedRead_, the
     // compressed bytes behind the lines handed out so far, not a line count.
     bool progressByBytes_ = false;
@@ -62,13 +71,17 @@ private:
     unsigned threads_ = 0;
     std::size_t chunkBytes_ = 0;
     bool running_ = false;
+    bool collapsing_ = false;
 };
 
 // The duplicate collapse with its status texts and yields: "Removing
 // Duplicates...  Please Wait.", progress 0, a yield, then for each position of
 // the list as it was, the running "(D removed)" text and a yield. Raises
-// counters.duplicatesRemoved.
-void ListKillDupes(WorkList& list, ScanCounters& counters, ScanHost& host);
+// counters.duplicatesRemoved. A long list is collapsed on a second thread
+// while this one calls observer.keepAlive() every few milliseconds, with
+// `*onThread` (if given) set meanwhile.
+void ListKillDupes(WorkList& list, ScanCounters& counters, ScanObserver& observer,
+                   bool* onThread = nullptr);
 
 // The results rows of the work list, in its order. With `typeCodes` off the
 // "Type" cells stay empty.
@@ -82,9 +95,6 @@ std::vector<ReferrerEntry> BuildResultRows(const WorkList& list, bool typeCodes,
 // `buffer` and the list stay unchanged.
 using ClicksBuffer = std::array<char, 24>;
 ResultCells ResultCellsOf(const WorkList::Item& item, bool typeCodes, ClicksBuffer& buffer);
-
-// How many rows the fill hands to ScanHost::addResultRows at a time.
-inline constexpr std::size_t kFillBatch = 65536;
 
 // The status texts and the statistics message of a scan.
 std::string FinishedStatusText(const ScanCounters& c);

@@ -328,30 +328,7 @@ void Form1::ConnectAfterLoad() {
     window.chooser = chooser_.get();
     window.settings = &appSettings_;
     window.messageBoxes = &services_.platform.messageBoxes;
-    window.resultsVisible = [this] { return !frame1_->isHidden(); };
-    window.toggleResultsView = [this] { ToggleResultsView(); };
-    window.clearResults = [this] {
-        lstResults_->results().clear();
-        sitesPanel_->ScanStarting();
-    };
-    window.addResults = [this](std::vector<ReferrerEntry> rows) {
-        lstResults_->results().append(std::move(rows));
-    };
-    // The fill hands the work list over in consecutive batches with nothing
-    // in between, so the whole list is there at the first one: the model
-    // takes it in one append, and a sorted list is sorted once instead of
-    // being merged again for every batch.
-    window.addResultRows = [this](const WorkList& list, std::size_t from, std::size_t,
-                                  bool typeCodes) {
-        if (from == 0) {
-            AppendWorkListRows(lstResults_->results(), list, 0, list.size(), typeCodes);
-        }
-    };
-    window.paintResults = [this] {
-        if (lstResults_->isVisible()) {
-            lstResults_->viewport()->repaint();
-        }
-    };
+    window.scanner = &scanner_;
     scanHost_ = std::make_unique<WindowScanHost>(std::move(window));
     sitesPanel_ = std::make_unique<SitesPanel>(SitesPanel::Parts{frame1_, mnuAction_, lstResults_,
                                                                  frmBrowser_, panel2, &scanner_,
@@ -388,7 +365,7 @@ void Form1::mnuFileExit_Click() {
     // would be undone by the turn the scan is taking, so the windows go now
     // and the run ends as soon as the scan has unwound.
     ending_ = true;
-    if (scanner_.running()) {
+    if (scanning_) {
         exitAfterScan_ = true;
         scanner_.requestStop();
         scanHost_->Abandon();
@@ -406,7 +383,7 @@ void Form1::HideEverything() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    if (scanner_.running()) {
+    if (scanning_) {
         // The scan's loop is further down this very call stack: stop it
         // now, take the window away, and let the scan unwind before the
         // real close.

@@ -112,6 +112,8 @@ public:
 
     // Chooser view: the file chooser shows; results view: the results list.
     bool resultsViewShown() const;
+    // The Scan command is under way: reading, collapse, fill and report.
+    bool scanning() const { return scanning_; }
     bool widePanes() const;
 
 public slots:
@@ -132,6 +134,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // After the reading: the rows, then (unless stopped) the "COMPLETE: "
+    // text, the statistics box and the switch to the results view.
+    void ShowScanResults();
     void BuildControls();
     void BuildChooserFrame();
     void BuildResultsFrame();
@@ -158,6 +163,7 @@ private:
     std::unique_ptr<SitesPanel> sitesPanel_;
     FormGeometry geometry_ = DesignGeometry();
     bool loaded_ = false;
+    bool scanning_ = false;
     bool closeAfterScan_ = false;
     bool exitAfterScan_ = false;
     bool ending_ = false;

@@ -17,6 +17,7 @@
 #include "WindowScanHost.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"
+#include "results/ResultsModel.h"
 #include "results/WebView.h"
 
 namespace tallowby {
@@ -31,14 +32,19 @@ const QString kContractCaption = QStringLiteral("Contract");
 void Form1::cmdGo_Click() {
     // Scan and "Start Scan" are off while a scan runs, but a click queued
     // before that could still arrive from one of the scan's yields.
-    if (scanner_.running()) {
+    if (scanning_) {
         return;
     }
+    scanning_ = true;
     cmdGo_->setEnabled(false);
     mnuActionStart_->setEnabled(false);
+    lstResults_->results().clear();
+    sitesPanel_->ScanStarting();
     scanHost_->BeginScan();
-    scanner_.run(*scanHost_);
+    scanner_.run(*scanHost_, *scanHost_);
+    ShowScanResults();
     scanHost_->Flush();
+    scanning_ = false;
     sitesPanel_->ScanFinished();
     cmdGo_->setEnabled(true);
     mnuActionStart_->setEnabled(true);
@@ -48,6 +54,53 @@ void Form1::cmdGo_Click() {
         closeAfterScan_ = false;
         // Hidden windows take no close event, so the unload runs here.
         Unload();
+    }
+}
+
+void Form1::ShowScanResults() {
+    WindowScanHost& host = *scanHost_;
+    if (host.abandoned()) {
+        return;  // the window is going away: nothing more to show
+    }
+    // The rows are built in steps with turns between them, and shown in one
+    // append: a sorted list is sorted once, and no view sees part of them.
+    const WorkList& list = scanner_.workList();
+    const bool typeCodes = appSettings_.bGetFileTypes;
+    ResultsModel::Staged staged;
+    staged.reserve(list.size(), list.textBytes() + list.size() * 10);
+    constexpr std::size_t kStep = 4096;
+    for (std::size_t from = 0; from < list.size(); from += kStep) {
+        StageWorkListRows(staged, list, from, kStep, typeCodes);
+        host.keepAlive();
+        if (host.abandoned()) {
+            return;
+        }
+    }
+    lstResults_->results().appendStaged(std::move(staged));
+    // The collapse's last stretch and the fill (with the sort of a sorted
+    // list) run without a turn, and whatever the user pressed meanwhile
+    // (Stop, the close box, File > Exit) still waits in the queue. It must be
+    // handled before the scan decides whether to report, not by the
+    // statistics box's own loop afterwards, where Stop comes too late and a
+    // close box is refused for the modal box. The new rows are painted here
+    // too, not at some later turn, and a second turn takes what arrived
+    // while they were painted.
+    host.Turn();
+    if (lstResults_->isVisible() && !host.abandoned()) {
+        lstResults_->viewport()->repaint();
+    }
+    host.Turn();
+    if (scanner_.counters().cancelRequested) {
+        return;  // a Stop (or the window's end) leaves the figures unreported
+    }
+    const ScanCounters& counters = scanner_.counters();
+    host.setStatusText(CompleteStatusText(counters));
+    if (appSettings_.bDisplayStats) {
+        host.ShowStatistics(kStatisticsTitle, StatisticsMessageText(counters));
+    }
+    if (frame1_->isHidden()) {
+        host.Flush();
+        ToggleResultsView();
     }
 }
 

@@ -10,9 +10,10 @@
 
 #include "LogFileChooser.h"
 #include "engine/FileHelpers.h"
+#include "engine/FileSystem.h"
+#include "engine/Scanner.h"
 #include "engine/ShownText.h"
 #include "engine/WorkList.h"
-#include "engine/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "settings/AppSettings.h"
 
@@ -81,17 +82,14 @@ bool WindowScanHost::fileSelected(std::int64_t index) {
 bool WindowScanHost::removeDupes() {
     return window_.settings->bRemoveDupes && !abandoned_;
 }
-bool WindowScanHost::getFileTypes() {
-    return window_.settings->bGetFileTypes;
-}
-bool WindowScanHost::displayStats() {
-    return window_.settings->bDisplayStats && !abandoned_;
-}
-bool WindowScanHost::httpsReferrers() {
-    return window_.settings->bHttpsReferrers;
-}
-bool WindowScanHost::quotedReferrers() {
-    return window_.settings->bQuotedReferrers;
+
+LineOptions WindowScanHost::lineOptions() {
+    LineOptions options;
+    options.ownDomain = ownDomain_;
+    options.rules =
+        ReferrerRules{window_.settings->bHttpsReferrers, window_.settings->bQuotedReferrers};
+    options.spam = spamList();
+    return options;
 }
 
 const SpamList* WindowScanHost::spamList() {
@@ -123,13 +121,13 @@ void WindowScanHost::setStatusText(std::string_view text) {
     statusDirty_ = true;
 }
 
-void WindowScanHost::setProgressValue(double value) {
-    progressValue_ = value;
+void WindowScanHost::setProgressValue(const ScanProgress& progress) {
+    progressValue_ = progress.value;
     progressDirty_ = true;
 }
 
-void WindowScanHost::setProgressMaximum(double maximum) {
-    progressMaximum_ = maximum;
+void WindowScanHost::setProgressMaximum(const ScanProgress& progress) {
+    progressMaximum_ = progress.maximum;
     progressDirty_ = true;
 }
 
@@ -152,7 +150,9 @@ void WindowScanHost::Turn() {
         return;  // the windows are gone or going; nobody is left to answer
     }
     Flush();
-    QCoreApplication::processEvents();
+    const bool listBusy = window_.scanner != nullptr && window_.scanner->collapsing();
+    QCoreApplication::processEvents(listBusy ? QEventLoop::ExcludeUserInputEvents
+                                             : QEventLoop::AllEvents);
     sinceTurn_.restart();
 }
 
@@ -165,47 +165,10 @@ void WindowScanHost::keepAlive() {
     Turn();
 }
 
-void WindowScanHost::showStatistics(std::string_view title, std::string_view text) {
+void WindowScanHost::ShowStatistics(std::string_view title, std::string_view text) {
     Flush();
     window_.messageBoxes->Show(QString::fromUtf8(text.data(), qsizetype(text.size())),
                                QString::fromUtf8(title.data(), qsizetype(title.size())));
-}
-
-void WindowScanHost::toggleResultsView() {
-    Flush();
-    window_.toggleResultsView();
-}
-
-void WindowScanHost::addResults(std::vector<ReferrerEntry> rows) {
-    window_.addResults(std::move(rows));
-}
-
-void WindowScanHost::addResultRows(const WorkList& list, std::size_t from, std::size_t count,
-                                   bool typeCodes) {
-    if (abandoned_) {
-        return;
-    }
-    if (window_.addResultRows) {
-        window_.addResultRows(list, from, count, typeCodes);
-    } else {
-        ScanHost::addResultRows(list, from, count, typeCodes);
-    }
-    if (from + count < list.size()) {
-        return;
-    }
-    // The last batch. The collapse's last stretch and the fill (with the
-    // sort of a sorted list) run without a turn, and whatever the user
-    // pressed meanwhile (Stop, the close box, File > Exit) still waits in
-    // the queue. It must be handled before the scan decides whether to
-    // report, not by the statistics box's own loop afterwards, where Stop
-    // comes too late and a close box is refused for the modal box. The new
-    // rows are painted here too, not at some later turn, and a second turn
-    // takes what arrived while they were painted.
-    Turn();
-    if (window_.paintResults && !abandoned_) {
-        window_.paintResults();
-    }
-    Turn();
 }
 
 void WindowScanHost::fileProblem(const std::string& path, FileProblem problem,

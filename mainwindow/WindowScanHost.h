@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ScanHost.h"
+#include "engine/ScanSeam.h"
 #include "engine/SpamList.h"
 
 class QLabel;
@@ -17,30 +17,28 @@ namespace tallowby {
 
 class LogFileChooser;
 class MessageBoxes;
+class Scanner;
 struct AppSettings;
 
-// The main window as the scan driver sees it. Status text and progress are
-// kept here and reach the widgets only when the event loop gets a real turn
-// or the scan ends, so millions of per-line updates cost next to nothing.
-class WindowScanHost : public ScanHost {
+// The main window as the scan driver sees it: the file chooser and the
+// options as its input, the status panel and the progress bar as its
+// observer. Status text and progress are kept here and reach the widgets
+// only when the event loop gets a real turn or the scan ends, so millions of
+// per-line updates cost next to nothing. What the window does with the
+// results is its Scan command's business.
+class WindowScanHost : public ScanInput, public ScanObserver {
 public:
-    // What the host reaches in the window; the callbacks lead to the view
-    // switch and the results list.
+    // What the host reaches in the window.
     struct Window {
         QLabel* statusPanel2 = nullptr;
         QProgressBar* progressBar = nullptr;
         LogFileChooser* chooser = nullptr;
         const AppSettings* settings = nullptr;
         MessageBoxes* messageBoxes = nullptr;
-        std::function<bool()> resultsVisible;
-        std::function<void()> toggleResultsView;
-        std::function<void()> clearResults;
-        std::function<void(std::vector<ReferrerEntry>)> addResults;
-        // Optional: takes the fill's rows straight from the work list
-        // (entries from, count, type codes on), without ReferrerEntry rows.
-        std::function<void(const WorkList&, std::size_t, std::size_t, bool)> addResultRows;
-        // Optional: paints the new rows now, if they are on the screen.
-        std::function<void()> paintResults;
+        // Optional: while it collapses its list on a second thread, the
+        // turns take no user input (which could read the list); that waits
+        // for the collapse's own turns, a moment later.
+        const Scanner* scanner = nullptr;
     };
 
     // The progress bar runs from 0 to this many steps; the engine's values
@@ -58,6 +56,9 @@ public:
     // After a scan (and before anything blocks): pending text and progress
     // reach the widgets.
     void Flush();
+    // Hands the event loop a turn now, whatever the rate: pending input is
+    // handled and the widgets are brought up to date. None once abandoned.
+    void Turn();
     // The window is going away (close box, File > Exit): what is left of the
     // scan only unwinds. No collapse, no rows, no statistics, no more turns.
     void Abandon() { abandoned_ = true; }
@@ -73,40 +74,28 @@ public:
     std::string fileName(std::int64_t index) override;
     bool fileSelected(std::int64_t index) override;
 
-    std::string_view ownDomain() override { return ownDomain_; }
+    // The own domain as of the last turn, the widened rules and, with "Hide
+    // known referrer spam" on, the list strSpamList names, read once per
+    // scan when first needed, or the built-in list when none is named or it
+    // cannot be read (which a message box says once per scan).
+    LineOptions lineOptions() override;
     bool removeDupes() override;
-    bool getFileTypes() override;
-    bool displayStats() override;
-    bool httpsReferrers() override;
-    bool quotedReferrers() override;
-    // With "Hide known referrer spam" on: the list strSpamList names, read
-    // once per scan when first needed, or the built-in list when none is
-    // named or it cannot be read (which a message box says once per scan).
-    const SpamList* spamList() override;
 
     void setStatusText(std::string_view text) override;
-    void setProgressValue(double value) override;
-    void setProgressMaximum(double maximum) override;
+    void setProgressValue(const ScanProgress& progress) override;
+    void setProgressMaximum(const ScanProgress& progress) override;
     void yield() override;
     void keepAlive() override;
-    void showStatistics(std::string_view title, std::string_view text) override;
-
-    bool resultsVisible() override { return window_.resultsVisible(); }
-    void toggleResultsView() override;
-
-    void clearResults() override { window_.clearResults(); }
-    void addResults(std::vector<ReferrerEntry> rows) override;
-    void addResultRows(const WorkList& list, std::size_t from, std::size_t count,
-                       bool typeCodes) override;
-
     void fileProblem(const std::string& path, FileProblem problem,
                      std::string_view reason) override;
 
+    // The statistics message box, after the pending text has reached the
+    // widgets; returns when it is closed.
+    void ShowStatistics(std::string_view title, std::string_view text);
+
 private:
     void RefreshOwnDomain();
-    // Hands the event loop a turn now, whatever the rate: pending input is
-    // handled and the widgets are brought up to date.
-    void Turn();
+    const SpamList* spamList();
 
     Window window_;
     std::string ownDomain_;

@@ -329,6 +329,19 @@ void ResultsModel::reserve(std::size_t rows, std::size_t bytes) {
     bytes_.reserve(bytes_.size() + bytes);
 }
 
+void ResultsModel::stage(Staged& staged, std::size_t count,
+                         const std::function<ResultCells(std::size_t)>& cellsOf) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const ResultCells c = cellsOf(i);
+        const Row r{staged.bytes_.size(), ClampedSize(c.typeCode), ClampedSize(c.clicks),
+                    ClampedSize(c.referrer), ClickValue(c.clicks)};
+        staged.bytes_.append(c.typeCode.data(), r.typeSize);
+        staged.bytes_.append(c.clicks.data(), r.clicksSize);
+        staged.bytes_.append(c.referrer.data(), r.referrerSize);
+        staged.rows_.push_back(r);
+    }
+}
+
 void ResultsModel::append(std::size_t count,
                           const std::function<ResultCells(std::size_t)>& cellsOf) {
     waitForSortWorker();
@@ -337,25 +350,43 @@ void ResultsModel::append(std::size_t count,
     if (count == 0) {
         return;
     }
+    Staged staged;
+    staged.rows_.reserve(count);
+    if (bytes_.empty()) {
+        staged.bytes_.swap(bytes_);  // whatever room reserve() made
+    }
+    stage(staged, count, cellsOf);
+    appendStaged(std::move(staged));
+}
+
+void ResultsModel::appendStaged(Staged staged) {
+    waitForSortWorker();
+    const std::size_t room = static_cast<std::size_t>(INT_MAX) - rows_.size();
+    std::vector<Row>& fresh = staged.rows_;
+    if (fresh.size() > room) {
+        fresh.resize(room);
+    }
+    if (fresh.empty()) {
+        return;
+    }
     const std::size_t before = rows_.size();
+    const std::size_t count = fresh.size();
     // Room grows at least by half each time: a fill in many batches copies
     // what it has stored only a few times over.
     if (before + count > rows_.capacity()) {
         rows_.reserve(std::max(before + count, rows_.capacity() + rows_.capacity() / 2));
     }
-
     // The new rows are stored first, but become visible only inside the
-    // insertion below, so views never see a half-filled model.
-    std::vector<Row> fresh;
-    fresh.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const ResultCells c = cellsOf(i);
-        const Row r{bytes_.size(), ClampedSize(c.typeCode), ClampedSize(c.clicks),
-                    ClampedSize(c.referrer), ClickValue(c.clicks)};
-        bytes_.append(c.typeCode.data(), r.typeSize);
-        bytes_.append(c.clicks.data(), r.clicksSize);
-        bytes_.append(c.referrer.data(), r.referrerSize);
-        fresh.push_back(r);
+    // insertion below, so views never see a half-filled model. Into an
+    // empty store the staged bytes move whole.
+    if (bytes_.empty()) {
+        bytes_ = std::move(staged.bytes_);
+    } else {
+        const std::uint64_t shift = bytes_.size();
+        for (Row& r : fresh) {
+            r.offset += shift;
+        }
+        bytes_.append(staged.bytes_);
     }
 
     const int first = static_cast<int>(before);
@@ -406,6 +437,17 @@ std::string_view ResultsModel::referrer(int row) const {
 
 ReferrerEntry ResultsModel::entry(int row) const {
     return {std::string(typeCode(row)), std::string(clicks(row)), std::string(referrer(row))};
+}
+
+void StageWorkListRows(ResultsModel::Staged& staged, const WorkList& list, std::size_t from,
+                       std::size_t count, bool typeCodes) {
+    from = std::min(from, list.size());
+    count = std::min(count, list.size() - from);
+    ClicksBuffer buffer;
+    ResultsModel::stage(staged, count, [&](std::size_t i) {
+        list.prefetch(from + i + 16);
+        return ResultCellsOf(list.at(from + i), typeCodes, buffer);
+    });
 }
 
 void AppendWorkListRows(ResultsModel& model, const WorkList& list, std::size_t from,

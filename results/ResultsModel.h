@@ -86,6 +86,16 @@ public:
     // views need to stay valid only until the next call of cellsOf.
     void append(std::size_t count, const std::function<ResultCells(std::size_t)>& cellsOf);
 
+    // Rows built ahead of one append, in as many steps as the caller likes
+    // (with turns of the event loop between them): the model and its views
+    // see none of them until appendStaged().
+    class Staged;
+    // Adds `count` rows whose cells cellsOf(i) gives, i from 0, to `staged`.
+    static void stage(Staged& staged, std::size_t count,
+                      const std::function<ResultCells(std::size_t)>& cellsOf);
+    // Appends the staged rows as append() does, in one insertion.
+    void appendStaged(Staged staged);
+
     // The cells of the row shown at `row` (0 <= row < rowCount()), as bytes.
     // The views stay valid until the next clear() or append().
     std::string_view typeCode(int row) const;
@@ -101,6 +111,24 @@ private:
         std::uint32_t referrerSize;
         std::int64_t clickValue;  // -1 when the cell is empty or not a count
     };
+
+public:
+    class Staged {
+    public:
+        // Room for `rows` rows holding `bytes` bytes of cells.
+        void reserve(std::size_t rows, std::size_t bytes) {
+            rows_.reserve(rows);
+            bytes_.reserve(bytes);
+        }
+        std::size_t size() const { return rows_.size(); }
+
+    private:
+        friend class ResultsModel;
+        std::vector<Row> rows_;  // offsets into bytes_
+        std::string bytes_;
+    };
+
+private:
 
     std::uint32_t storageIndex(int row) const;
     // Runs `change` (which reorders order_) as one layout change, moving the
@@ -138,5 +166,8 @@ private:
 // list: the rows a scan's fill would hand over as ReferrerEntry rows.
 void AppendWorkListRows(ResultsModel& model, const WorkList& list, std::size_t from,
                         std::size_t count, bool typeCodes);
+// The same rows, staged for a later ResultsModel::appendStaged().
+void StageWorkListRows(ResultsModel::Staged& staged, const WorkList& list, std::size_t from,
+                       std::size_t count, bool typeCodes);
 
 }  // namespace tallowby

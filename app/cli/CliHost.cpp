@@ -1,7 +1,5 @@
 #include "CliHost.h"
 
-#include <iterator>
-
 #include "cli/StdinFileSystem.h"
 #include "engine/ShownText.h"
 
@@ -13,19 +11,21 @@ namespace {
 constexpr unsigned kYieldsPerClockRead = 4096;
 }  // namespace
 
-CliHost::CliHost(const ScanOptions& options, const ScanCounters& counters, std::FILE* err,
-                 ProgressLine* progress)
-    : options_(options), counters_(counters), err_(err), progress_(progress) {}
+CliHost::CliHost(const ScanOptions& options, const ScanCounters& counters, const SpamList* spam,
+                 std::FILE* err, ProgressLine* progress)
+    : options_(options), counters_(counters), err_(err), progress_(progress) {
+    lineOptions_.ownDomain = options_.domain;
+    lineOptions_.rules = ReferrerRules{options_.httpsReferrers, options_.quotedReferrers};
+    lineOptions_.spam = options_.hideSpam ? spam : nullptr;
+}
 
 std::string CliHost::fileName(std::int64_t index) {
     currentFile_ = options_.files.at(static_cast<std::size_t>(index));
     return currentFile_;
 }
 
-bool CliHost::countsLines() {
-    // Asked once per file, right after its name.
-    currentCounted_ = progress_ != nullptr && currentFile_ != kStdinName;
-    return currentCounted_;
+bool CliHost::countsLines(const std::string& path) {
+    return progress_ != nullptr && path != kStdinName;
 }
 
 void CliHost::yield() {
@@ -37,26 +37,8 @@ void CliHost::yield() {
         return;
     }
     yieldsUntilClock_ = kYieldsPerClockRead;
-    drawProgress();
-}
-
-void CliHost::drawProgress() {
-    double percent = -1;
-    if (currentCounted_ && progressMaximum_ > 0) {
-        // The bar ends one unit short of its maximum (the engine's 1.01 margin).
-        const double lines = progressMaximum_ - 1.01;
-        percent = lines > 0 ? 100.0 * progressValue_ / lines : 100.0;
-    }
+    const double percent = fraction_ < 0 ? -1 : 100.0 * fraction_;
     progress_->update(currentFile_, percent, counters_.linesScanned, ProgressLine::Clock::now());
-}
-
-void CliHost::addResults(std::vector<ReferrerEntry> rows) {
-    if (rows_.empty()) {
-        rows_ = std::move(rows);
-    } else {
-        rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
-                     std::make_move_iterator(rows.end()));
-    }
 }
 
 void CliHost::fileProblem(const std::string& path, FileProblem problem, std::string_view reason) {

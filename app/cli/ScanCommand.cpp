@@ -140,7 +140,6 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
         progress =
             std::make_unique<ProgressLine>(io.err, io.terminalWidth, ProgressLine::Clock::now());
     }
-    CliHost host(options, scanner.counters(), io.err, progress.get());
     std::optional<SpamList> loadedSpam;
     if (options.spamListPath) {
         // Checked before any reading: a scan without the asked-for filter
@@ -153,16 +152,20 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
             return kExitFileProblem;
         }
     }
-    if (options.hideSpam) {
-        host.setSpamList(loadedSpam ? &*loadedSpam : &SpamList::Builtin());
-    }
-    scanner.run(host);
+    CliHost host(options, scanner.counters(), loadedSpam ? &*loadedSpam : &SpamList::Builtin(),
+                 io.err, progress.get());
+    scanner.run(host, host);
     if (progress) {
         progress->erase();
     }
     const int status = host.hadFileProblem() ? kExitFileProblem : kExitOk;
 
-    ScanOutputs results{host.rows(), scanner.workList(), {}};
+    // With --format none no rows are built: nothing prints them.
+    const std::vector<ReferrerEntry> rows =
+        options.format == OutputFormat::None
+            ? std::vector<ReferrerEntry>{}
+            : BuildResultRows(scanner.workList(), options.typeCodes);
+    ScanOutputs results{rows, scanner.workList(), {}};
     results.summary.options = PartialOptionsOf(options);
     results.summary.collapsed = options.removeDupes;
     results.summary.inputsIncomplete = host.hadFileProblem();

@@ -226,7 +226,7 @@ TEST_F(CompressedScan, RowsAsForThePlainLogAndProgressInCompressedBytes) {
     const std::string packed = Packed("zstd", log);
     fs.add("/logs/access.log.1", packed);
     host.select({"access.log.1"});
-    scanner.run(host);
+    testing::RunScan(scanner, host);
     using ::testing::ElementsAre;
     using ::testing::Field;
     EXPECT_THAT(host.rows, ElementsAre(Field(&ReferrerEntry::referrer, "http://one.example/x\" "),
@@ -261,7 +261,7 @@ TEST(CompressedScanStop, StopEndsALineThatInflatesWithoutEnd) {
     Scanner scanner(fs);
     host.scanner = &scanner;
     host.select({"bomb.gz"});
-    scanner.run(host);
+    testing::RunScan(scanner, host);
     EXPECT_EQ(host.turns, 3);
     EXPECT_EQ(scanner.counters().linesScanned, 0);
     EXPECT_EQ(scanner.counters().filesDone, 0);

@@ -23,16 +23,6 @@ namespace {
 using testing::MemoryFileSystem;
 using testing::RecordingHost;
 
-class OptionsHost : public RecordingHost {
-public:
-    bool https = false;
-    bool quoted = false;
-    const SpamList* spam = nullptr;
-    bool httpsReferrers() override { return https; }
-    bool quotedReferrers() override { return quoted; }
-    const SpamList* spamList() override { return spam; }
-};
-
 // A log that exercises every rule: plain, https, quoted and crawler
 // referrers, the own domain in either case, spam hosts, repeats in runs
 // and scattered, lines without addresses, empty lines, long lines, and
@@ -84,10 +74,10 @@ struct Options {
 
 Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, MemoryFileSystem& fs,
              const std::vector<std::string>& files,
-             std::function<void(OptionsHost&, Scanner&)> onYield = {},
+             std::function<void(RecordingHost&, Scanner&)> onYield = {},
              std::size_t limit = WorkList::kMaxElements) {
     static const SpamList spamList = SpamList::FromText("spam.example\n");
-    OptionsHost host;
+    RecordingHost host;
     host.dupes = s.dupes;
     host.types = s.types;
     host.https = s.https;
@@ -100,7 +90,7 @@ Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, MemoryFileSy
     if (onYield) {
         host.onYield = [&] { onYield(host, scanner); };
     }
-    scanner.run(host);
+    testing::RunScan(scanner, host);
     return {host.events, host.rows, scanner.counters()};
 }
 
@@ -159,7 +149,7 @@ TEST_F(ParallelScan, SameAsOneThreadForEveryOptionThreadCountAndChunkSize) {
 // and the lines counted are those taken before it.
 TEST_F(ParallelScan, StopEndsAtTheSameLine) {
     for (int stopAt : {1, 57, 300, 333}) {
-        auto stop = [stopAt](OptionsHost& host, Scanner& scanner) {
+        auto stop = [stopAt](RecordingHost& host, Scanner& scanner) {
             if (host.yields == stopAt)
                 scanner.requestStop();
         };
@@ -182,7 +172,7 @@ TEST_F(ParallelScan, StopEndsAtTheSameLine) {
 TEST_F(ParallelScan, OptionsChangedMidScanApplyFromTheNextLine) {
     static const SpamList other = SpamList::FromText("b.example\n");
     for (int changeAt : {5, 150, 310}) {
-        auto change = [changeAt](OptionsHost& host, Scanner&) {
+        auto change = [changeAt](RecordingHost& host, Scanner&) {
             if (host.yields == changeAt) {
                 host.domain = "A.EXAMPLE";
                 host.https = !host.https;

@@ -16,14 +16,6 @@ namespace {
 using testing::MemoryFileSystem;
 using testing::RecordingHost;
 
-class OptionHost : public RecordingHost {
-public:
-    bool https = false;
-    bool quoted = false;
-    bool httpsReferrers() override { return https; }
-    bool quotedReferrers() override { return quoted; }
-};
-
 struct Options {
     bool dupes, https, quoted;
 };
@@ -83,11 +75,10 @@ bool operator==(const Outcome& a, const Outcome& b) {
 template <typename Use>
 void ScanPieces(const std::vector<std::string>& pieces, const Options& o, Use use) {
     MemoryFileSystem fs;
-    OptionHost host;
+    RecordingHost host;
     host.dupes = o.dupes;
     host.https = o.https;
     host.quoted = o.quoted;
-    host.stats = false;
     host.counting = false;
     std::vector<std::string> names;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
@@ -96,7 +87,7 @@ void ScanPieces(const std::vector<std::string>& pieces, const Options& o, Use us
     }
     host.select(names);
     Scanner scanner(fs);
-    scanner.run(host);
+    testing::RunScan(scanner, host);
     use(scanner);
 }
 

@@ -120,12 +120,6 @@ TEST(SpamList, LoadReadsAFileAndNamesWhyNot) {
     EXPECT_EQ(error, "Is a directory");
 }
 
-class SpamHost : public RecordingHost {
-public:
-    const SpamList* list = nullptr;
-    const SpamList* spamList() override { return list; }
-};
-
 TEST(SpamList, HiddenLinesCountAsScannedNotAsFound) {
     const SpamList list = SpamList::FromText("spam.example\n");
     struct Case {
@@ -146,11 +140,11 @@ TEST(SpamList, HiddenLinesCountAsScannedNotAsFound) {
         fs.add("/logs/a.log",
                "GET http://www.spam.example/ x\nGET http://a.example/ x\nno referrer\n"
                "GET http://spam.example/ x\n");
-        SpamHost host;
-        host.list = c.list;
+        RecordingHost host;
+        host.spam = c.list;
         host.select({"a.log"});
         Scanner scanner(fs);
-        scanner.run(host);
+        testing::RunScan(scanner, host);
         EXPECT_EQ(scanner.counters().linesScanned, 4);
         EXPECT_EQ(scanner.counters().linksFound, c.found);
         EXPECT_EQ(scanner.counters().spamHidden, c.hidden);

@@ -42,7 +42,7 @@ struct Changing : ::testing::Test {
 TEST_F(Changing, FileThatShrinksAfterItsCountIsReadAsItNowStands) {
     fs.set("/logs/a.log", Lines(10));
     onYield(1, [&] { fs.set("/logs/a.log", Lines(3)); });  // the yield after the count
-    ASSERT_TRUE(scanner.run(host));
+    ASSERT_TRUE(testing::RunScan(scanner, host));
     EXPECT_EQ(scanner.counters().filesDone, 2);
     EXPECT_EQ(scanner.counters().linesScanned, 5);
     EXPECT_EQ(host.rows.size(), 5u);
@@ -53,7 +53,7 @@ TEST_F(Changing, FileThatShrinksAfterItsCountIsReadAsItNowStands) {
 TEST_F(Changing, FileThatGrowsAfterItsCountIsReadToItsNewEndWithTheBarHeldFull) {
     fs.set("/logs/a.log", Lines(3));
     onYield(1, [&] { fs.set("/logs/a.log", Lines(50)); });
-    ASSERT_TRUE(scanner.run(host));
+    ASSERT_TRUE(testing::RunScan(scanner, host));
     EXPECT_EQ(scanner.counters().linesScanned, 52);
     EXPECT_EQ(host.rows.size(), 52u);
     EXPECT_FALSE(host.valueAboveMaximum);
@@ -62,7 +62,7 @@ TEST_F(Changing, FileThatGrowsAfterItsCountIsReadToItsNewEndWithTheBarHeldFull) 
 TEST_F(Changing, FileThatVanishesAfterItsCountIsAProblemAndTheNextFileIsRead) {
     fs.set("/logs/a.log", Lines(10));
     onYield(1, [&] { fs.remove("/logs/a.log"); });
-    ASSERT_TRUE(scanner.run(host));
+    ASSERT_TRUE(testing::RunScan(scanner, host));
     EXPECT_EQ(host.problems(),
               std::vector<std::string>{"/logs/a.log|missing|No such file or directory"});
     EXPECT_EQ(scanner.counters().filesDone, 1);
@@ -96,7 +96,7 @@ TEST_F(Changing, FileChangedWhileBeingReadGivesWhatTheOpenFileHolds) {
             if (number == 4)
                 c.change(files);
         };
-        ASSERT_TRUE(scan.run(h));
+        ASSERT_TRUE(testing::RunScan(scan, h));
         EXPECT_TRUE(h.problems().empty()) << c.name;
         EXPECT_EQ(scan.counters().filesDone, 2) << c.name;
         EXPECT_FALSE(h.valueAboveMaximum) << c.name;
@@ -112,7 +112,7 @@ TEST_F(Changing, ReadErrorPartWayKeepsTheLinesBeforeItAndTheScanGoesOn) {
     const std::string a = Lines(10);
     fs.set("/logs/a.log", a);
     fs.failReadsAfter("/logs/a.log", a.find("/3 y"));  // inside the fourth line
-    ASSERT_TRUE(scanner.run(host));
+    ASSERT_TRUE(testing::RunScan(scanner, host));
     EXPECT_EQ(host.problems(),
               std::vector<std::string>{"/logs/a.log|readfailed|Input/output error"});
     EXPECT_EQ(scanner.counters().filesDone, 1);

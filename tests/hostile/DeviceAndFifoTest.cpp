@@ -48,7 +48,7 @@ TEST(SpecialFile, DirectoryFifoAndDevicesAreSkippedWithAReason) {
     host.directory = "";  // the names are whole paths
     host.select({dir.file("folder"), idle.path, busy.path, "/dev/zero", "/dev/null", log});
     ::alarm(60);  // reading /dev/zero or a FIFO would never end
-    ASSERT_TRUE(scanner.run(host));
+    ASSERT_TRUE(testing::RunScan(scanner, host));
     ::alarm(0);
     EXPECT_EQ(host.problems(), (std::vector<std::string>{
                                    dir.file("folder") + "|missing|Is a directory",
@@ -94,7 +94,7 @@ TEST(SpecialFile, FifoThatSlipsPastTheCheckNeverBlocksTheScan) {
     host.directory = "";
     host.select({idle.path, busy.path});
     ::alarm(60);
-    ASSERT_TRUE(scanner.run(host));
+    ASSERT_TRUE(testing::RunScan(scanner, host));
     EXPECT_EQ(CountFileLines(busy.path, stale), 0);
     ::alarm(0);
     // Without a writer a FIFO is at its end at once; with an idle writer the

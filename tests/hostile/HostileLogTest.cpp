@@ -46,7 +46,7 @@ struct Scan {
         host.domain = "mysite.example";
         // A scan that hangs ends the test run here instead of at the ctest timeout.
         ::alarm(120);
-        EXPECT_TRUE(scanner.run(host));
+        EXPECT_TRUE(testing::RunScan(scanner, host));
         ::alarm(0);
     }
     const ScanCounters& counters() const { return scanner.counters(); }
@@ -164,7 +164,7 @@ TEST(HostileLog, StopInsideALongLineEndsTheFileThere) {
     host.scanner = &scanner;
     host.counting = false;
     host.select({"long.log"});
-    ASSERT_TRUE(scanner.run(host));
+    ASSERT_TRUE(testing::RunScan(scanner, host));
     EXPECT_EQ(host.turns, 3);
     EXPECT_EQ(scanner.counters().linesScanned, 1);
     EXPECT_EQ(scanner.counters().filesDone, 0);
@@ -250,7 +250,7 @@ TEST(HostileLog, CrOnlyAndMixedLineEndsGiveTheSameRowsOnEveryReadPath) {
             Scanner scanner(fs);
             QuietHost host;
             host.select({"x.log"});
-            ASSERT_TRUE(scanner.run(host));
+            ASSERT_TRUE(testing::RunScan(scanner, host));
             EXPECT_EQ(scanner.counters().linesScanned, c.lines) << c.name << ", chunk " << chunk;
             EXPECT_EQ(CountFileLines("/logs/x.log", fs), c.lines) << c.name;
             if (first.empty()) {

@@ -84,12 +84,13 @@ public:
     bool valueAboveMaximum = false;
     std::function<void(int)> onYieldNumber;  // called with the yield's number, from 1
 
-    void setProgressValue(double v) override {
+    void setProgressValue(const ScanProgress& p) override {
+        const double v = p.value;
         value = v;
         // The 0.01 of a new file comes before its maximum, by design.
         valueAboveMaximum = valueAboveMaximum || (v > 0.02 && v > maximum + 1e-9);
     }
-    void setProgressMaximum(double m) override { maximum = m; }
+    void setProgressMaximum(const ScanProgress& p) override { maximum = p.maximum; }
     void yield() override {
         ++yields;
         if (onYieldNumber)

@@ -171,7 +171,7 @@ TEST(GrowingLog, IsReadToTheSizeItHadWhenOpened) {
     };
     Scanner scanner(RealFileSystem());
     ::alarm(60);  // without the limit this scan never ends
-    ASSERT_TRUE(scanner.run(host));
+    ASSERT_TRUE(testing::RunScan(scanner, host));
     ::alarm(0);
     EXPECT_EQ(scanner.counters().linesScanned, 4);
     EXPECT_EQ(scanner.counters().linksFound, 4);

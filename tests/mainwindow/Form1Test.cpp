@@ -793,7 +793,7 @@ private slots:
         rig.during([&] { return counters.linesScanned >= 10; }, [&] { form.close(); });
         QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
 
-        QVERIFY(!form.scanner().running());
+        QVERIFY(!form.scanning());
         QVERIFY(counters.cancelRequested);
         QVERIFY(counters.linesScanned < 2000);
         QVERIFY(!form.isVisible());

@@ -140,7 +140,7 @@ class ScanInterruptTest : public QObject {
 
                 QVERIFY2(watcher.pressed, where);
                 QVERIFY2(rig.boxes.shown.isEmpty(), where);
-                QVERIFY2(!form.scanner().running(), where);
+                QVERIFY2(!form.scanning(), where);
                 if (control == Control::Stop) {
                     QCOMPARE(outcome, kScanReturned);
                     const QString status = form.statusPanel(2)->text();

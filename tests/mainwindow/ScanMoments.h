@@ -102,7 +102,7 @@ private:
     }
 
     void note(Phase phase, bool turn) {
-        if (!form_.scanner().running()) {
+        if (!form_.scanning()) {
             return;
         }
         seen.append(phase);

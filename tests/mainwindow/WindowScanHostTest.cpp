@@ -62,8 +62,11 @@ private slots:
             qApp, [&] { turned = true; }, Qt::QueuedConnection);
         for (int line = 1; line < 100; ++line) {
             rig.host->setStatusText("line " + std::to_string(line));
-            rig.host->setProgressMaximum(200.01);
-            rig.host->setProgressValue(line + 0.01);
+            ScanProgress progress;
+            progress.maximum = 200.01;
+            progress.value = line + 0.01;
+            rig.host->setProgressMaximum(progress);
+            rig.host->setProgressValue(progress);
             rig.host->yield();
         }
         QVERIFY(!turned);
@@ -85,14 +88,14 @@ private slots:
         rig.settings.strYourWebsite = QStringLiteral("old.example");
         rig.host->setYieldRate(0, 1);
         rig.host->BeginScan();
-        QCOMPARE(rig.host->ownDomain(), std::string_view("old.example"));
+        QCOMPARE(rig.host->lineOptions().ownDomain, std::string_view("old.example"));
         // "Ok" in the Options dialog runs during a turn of the event loop.
         QMetaObject::invokeMethod(
             qApp, [&] { rig.settings.strYourWebsite = QStringLiteral("new.example"); },
             Qt::QueuedConnection);
-        QCOMPARE(rig.host->ownDomain(), std::string_view("old.example"));
+        QCOMPARE(rig.host->lineOptions().ownDomain, std::string_view("old.example"));
         rig.host->yield();
-        QCOMPARE(rig.host->ownDomain(), std::string_view("new.example"));
+        QCOMPARE(rig.host->lineOptions().ownDomain, std::string_view("new.example"));
     }
 
     void unreadableFilesAreNamedMissingOnesPassedOver() {

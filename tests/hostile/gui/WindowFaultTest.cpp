@@ -135,7 +135,7 @@ private slots:
         // Every option still works as a switch, whatever was stored.
         rig.form->appSettings().bRemoveDupes = true;
         QTest::mouseClick(rig.form->cmdGo(), Qt::LeftButton);
-        QVERIFY(!rig.form->scanner().running());
+        QVERIFY(!rig.form->scanning());
     }
 
     void unwritableSettingsFolderLeavesTheWindowRunning() {
@@ -336,7 +336,7 @@ private slots:
         auto consistent = [&] {
             // Between scans the rows are the work list, and with the collapse
             // on their counts add up to the links found.
-            if (form.scanner().running())
+            if (form.scanning())
                 return;
             ++checks;
             const auto& scanner = form.scanner();
@@ -422,7 +422,7 @@ private slots:
         };
         QTimer::singleShot(0, &form, step);
         loop.exec();
-        QVERIFY(!form.scanner().running());
+        QVERIFY(!form.scanning());
 
         // One last full scan, undisturbed.
         form.chooser().cmdSelAll_Click();
