@@ -20,6 +20,7 @@ ChunkedLines::ChunkedLines(ByteSource& source, unsigned threads, std::size_t blo
       maxLine_(maxLine),
       mark_(mark),
       direct_(threads <= 1),
+      threads_(threads),
       latest_(std::make_shared<const MatchOptions>(options)),
       published_(latest_),
       // A few chunks per thread in flight: enough to keep every thread busy
@@ -31,10 +32,14 @@ ChunkedLines::ChunkedLines(ByteSource& source, unsigned threads, std::size_t blo
       learning_(threads >= kLearningThreads) {
     if (direct_) {
         reader_.emplace(source_, block_, maxLine_);
-        return;
     }
+}
+
+void ChunkedLines::startHelpers() {
+    // Only once there is a second chunk: an input of one chunk starts none.
+    helpersStarted_ = true;
     try {
-        for (unsigned i = 1; i < threads; ++i) {
+        for (unsigned i = 1; i < threads_; ++i) {
             helpers_.emplace_back([this] { helperLoop(); });
         }
     } catch (const std::system_error&) {
@@ -174,19 +179,31 @@ bool ChunkedLines::readChunk() {
         std::lock_guard<std::mutex> lock(mutex_);
         chunks_.push_back(std::move(chunk));
     }
+    if (!helpersStarted_ && ++chunksRead_ > 1) {
+        startHelpers();
+    }
     queued_.notify_one();
     return !inputEnded_;
 }
 
 void ChunkedLines::readAhead() {
     while (!inputEnded_) {
+        std::size_t queued;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (chunks_.size() >= maxChunks_) {
-                return;
-            }
+            queued = chunks_.size();
+        }
+        if (queued >= maxChunks_) {
+            return;
         }
         readChunk();
+        // A line longer than a block yields no chunk: while one builds up,
+        // the lines before it are taken first, as a LineReader would (a
+        // Stop inside the long line then finds them counted).
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (queued > 0 && chunks_.size() == queued) {
+            return;
+        }
     }
 }
 

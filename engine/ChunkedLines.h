@@ -90,6 +90,7 @@ private:
         std::size_t learnedUpTo = 0;  // of learned_
         std::vector<KnownIds::Learned> inbox;
     };
+    void startHelpers();
     void helperLoop();
     void work(Chunk& chunk, std::unique_lock<std::mutex>& lock, Matcher& matcher);
     Chunk* firstWaiting();
@@ -106,6 +107,7 @@ private:
     const std::size_t maxLine_;
     const std::uint64_t* mark_;
     const bool direct_;
+    const unsigned threads_;
     std::string scratch_;                         // the calling thread's working space
     Matcher matcher_;                             // the calling thread's, when it matches a chunk
     std::vector<KnownIds::Learned> added_;        // to learned_ when the chunk is done
@@ -127,6 +129,8 @@ private:
     std::vector<KnownIds::Learned> learned_;
     bool ending_ = false;
     std::vector<std::thread> helpers_;
+    bool helpersStarted_ = false;
+    std::size_t chunksRead_ = 0;
     std::size_t maxChunks_;
     static constexpr unsigned kLearningThreads = 4;
     const bool learning_;  // added_ goes to learned_

@@ -179,13 +179,17 @@ void Scanner::scanLogFile(ScanInput& input, ScanObserver& observer, const std::s
     // little about its lines, so it gets the default block.
     // Long lines give the window a turn too, and a Stop there ends the file.
     TurnTakingSource turns(*source, observer, counters_);
-    const std::size_t block = chunkBytes_ > 0 ? chunkBytes_
-                              : kind == Compression::None
-                                  ? LineReader::BlockFor(fs_.status(path).size)
-                                  : LineReader::kDefaultBlock;
+    const std::uint64_t size = fs_.status(path).size;
+    const std::size_t block = chunkBytes_ > 0             ? chunkBytes_
+                              : kind == Compression::None ? LineReader::BlockFor(size)
+                                                          : LineReader::kDefaultBlock;
     // Other threads match lines ahead with the options as they stand now;
-    // each line is still taken with the options of its own turn.
-    const unsigned threads = ThreadsFor(threads_);
+    // each line is still taken with the options of its own turn. A plain
+    // file of one block (a size of 0 says nothing: standard input) is read
+    // and matched line by line: helpers would have nothing to share.
+    const bool oneBlock = chunkBytes_ == 0 && kind == Compression::None && size > 0 &&
+                          size < LineReader::kDefaultBlock;
+    const unsigned threads = oneBlock ? 1 : ThreadsFor(threads_);
     MatchOptions ahead;
     if (threads > 1) {
         const LineOptions now = input.lineOptions();

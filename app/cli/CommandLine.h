@@ -90,7 +90,7 @@ std::string VersionText();  // "tallowby-scan (<product>) <version>"
 
 // Exit statuses, documented in HelpText() and the README.
 // The most --threads accepts.
-inline constexpr unsigned kMaxThreads = 1024;
+inline constexpr unsigned kMaxThreads = 64;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFileProblem = 1;
