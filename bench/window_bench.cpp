@@ -349,7 +349,7 @@ int Scan(const QString& log, const QString& cli, int runs) {
                 *std::max_element(longest.begin(), longest.end()));
     std::printf("Stop posted half-way: reading ended %.1f ms later (gap in that run %.1f ms)\n",
                 stopMs, gaps.longestMs());
-    std::printf("window/tallowby-scan: %.2f (target <= 1.5); longest gap %.1f ms (target <= 50)\n",
+    std::printf("window/tallowby-scan: %.2f (target <= 1.2); longest gap %.1f ms (target <= 50)\n",
                 w / c, *std::max_element(longest.begin(), longest.end()));
     return 0;
 }

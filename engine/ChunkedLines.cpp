@@ -5,6 +5,8 @@
 #include <exception>
 #include <system_error>
 
+#include "LineEnds.h"
+
 namespace tallowby {
 
 namespace {
@@ -148,7 +150,7 @@ bool ChunkedLines::readChunk() {
     if (failed) {
         // What a LineReader keeps before a read error: lines with their
         // ends, a final CR being a whole line end.
-        whole = !all.empty() && all.back() == '\r' ? all.size() : LineReader::WholeLines(all);
+        whole = !all.empty() && all.back() == kCr ? all.size() : LineReader::WholeLines(all);
         inputEnded_ = readFailed_ = true;
     } else if (ended) {
         whole = all.size();  // a last line needs no line end

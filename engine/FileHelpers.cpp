@@ -2,46 +2,14 @@
 
 #include <cstring>
 #include <memory>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "Compression.h"
+#include "LineEnds.h"
 #include "LineReader.h"
 
 namespace tallowby {
 
 namespace {
-
-// Line ends in [p, end): every CR, and every LF that does not close a CR LF
-// pair; `previousCr` tells whether the byte before p was a CR.
-std::int64_t CountLineEnds(const char* p, const char* end, bool previousCr) {
-    std::int64_t lines = 0;
-    if (p < end) {
-        lines += *p == '\r' || (*p == '\n' && !previousCr);
-        ++p;
-    }
-#if defined(__SSE2__)
-    // Sixteen bytes at a time, each compared with the byte before it too.
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; end - p >= 16; p += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)));
-        const auto lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)));
-        if ((crs | lfs) == 0) {
-            continue;
-        }
-        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 1));
-        const auto pairs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(before, cr)));
-        lines += __builtin_popcount(crs) + __builtin_popcount(lfs & ~pairs);
-    }
-#endif
-    for (; p < end; ++p) {
-        lines += *p == '\r' || (*p == '\n' && p[-1] != '\r');
-    }
-    return lines;
-}
 
 // Counts the file's lines; with `sniff`, a file whose first block starts
 // with a compression magic number is measured by its size instead.
@@ -62,7 +30,7 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
     // A block the size of the file, up to a megabyte, left uninitialised: a
     // small file costs no megabyte. A file that grows, or reports no size
     // (procfs), just takes more reads.
-    const std::size_t blockSize = std::clamp<std::uint64_t>(st.size + 1, 4096, 1 << 20);
+    const std::size_t blockSize = LineReader::BlockFor(st.size);
     const std::unique_ptr<char[]> block(new char[blockSize]);
     std::int64_t lines = 0;
     bool previousCr = false;  // the byte before the block was CR
@@ -80,8 +48,8 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
         const char* data = block.get();
         const char* end = data + n;
         lines += CountLineEnds(data, end, previousCr);
-        previousCr = end[-1] == '\r';
-        open = end[-1] != '\r' && end[-1] != '\n';
+        previousCr = end[-1] == kCr;
+        open = end[-1] != kCr && end[-1] != kLf;
         if (afterBlock) {
             afterBlock();
         }

@@ -5,6 +5,8 @@
 #include <exception>
 #include <string>
 
+#include "LineEnds.h"
+
 namespace tallowby {
 
 namespace {
@@ -29,17 +31,17 @@ LineReader::LineReader(std::string_view bytes, std::size_t maxLine)
 std::size_t LineReader::WholeLines(std::string_view bytes) {
     const char* const data = bytes.data();
     std::size_t size = bytes.size();
-    if (size > 0 && data[size - 1] == '\r') {
+    if (size > 0 && data[size - 1] == kCr) {
         --size;  // its LF may still come
     }
     if (size == 0) {
         return 0;
     }
     // The last LF, then a CR after it if there is one.
-    const void* lf = memrchr(data, '\n', size);
+    const void* lf = memrchr(data, kLf, size);
     const std::size_t from =
         lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : 0;
-    const void* cr = from < size ? memrchr(data + from, '\r', size - from) : nullptr;
+    const void* cr = from < size ? memrchr(data + from, kCr, size - from) : nullptr;
     if (cr) {
         return static_cast<std::size_t>(static_cast<const char*>(cr) - data) + 1;
     }
@@ -129,7 +131,7 @@ bool LineReader::atEnd() {
         if (begin_ < end_) {
             if (skipLf_) {
                 skipLf_ = false;
-                if (data_[begin_] == '\n') {
+                if (data_[begin_] == kLf) {
                     ++begin_;
                     continue;
                 }
@@ -147,8 +149,10 @@ bool LineReader::next(std::string_view& line) {
         return false;
     }
     for (;;) {
-        std::size_t cr = findNext('\r', nextCr_, crSearched_);
-        std::size_t lf = findNext('\n', nextLf_, lfSearched_);
+        // The first CR or LF ends the line (LineEnds.h); an LF right after
+        // a CR belongs to the same end.
+        std::size_t cr = findNext(kCr, nextCr_, crSearched_);
+        std::size_t lf = findNext(kLf, nextLf_, lfSearched_);
         std::size_t term = std::min(cr, lf);
         if (term != kNone) {
             if (tooLong(term - begin_)) {
@@ -156,9 +160,9 @@ bool LineReader::next(std::string_view& line) {
             }
             line = std::string_view(data_ + begin_, term - begin_);
             begin_ = term + 1;
-            if (data_[term] == '\r') {
+            if (data_[term] == kCr) {
                 if (begin_ < end_) {
-                    if (data_[begin_] == '\n') {
+                    if (data_[begin_] == kLf) {
                         ++begin_;
                     }
                 } else {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,25 @@ struct ScanCounters {
     // The "unique links" figure: entries of the work list after the scan.
     std::int64_t uniqueLinks() const { return linksFound - duplicatesRemoved; }
 };
+
+// One of the statistics figures of a scan: its value, the label that follows
+// it in texts (" files done") and its key in structured output ("filesDone").
+struct StatisticsFigure {
+    std::int64_t value;
+    std::string_view label;
+    std::string_view key;
+};
+
+// The five statistics figures, in the order every text and output gives them.
+inline std::array<StatisticsFigure, 5> StatisticsFigures(const ScanCounters& c) {
+    return {{
+        {c.filesDone, " files done", "filesDone"},
+        {c.linesScanned, " lines scanned", "linesScanned"},
+        {c.linksFound, " links found", "linksFound"},
+        {c.duplicatesRemoved, " duplicates removed", "duplicatesRemoved"},
+        {c.uniqueLinks(), " unique links", "uniqueLinks"},
+    }};
+}
 
 // One row of the results list: the "Type", "Clicks" and "Referrer" cells.
 // `referrer` holds the bytes exactly as read from the log.

@@ -1,7 +1,6 @@
 #include "Scanner.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -87,12 +86,6 @@ unsigned ThreadsFor(unsigned asked) {
 std::string TooManyText(const WorkList& list) {
     return "too many referring lines for one scan (the list holds at most " +
            std::to_string(list.limit()) + ")";
-}
-
-void AppendNumber(std::string& out, std::int64_t value) {
-    char digits[24];
-    auto result = std::to_chars(digits, digits + sizeof digits, value);
-    out.append(digits, result.ptr);
 }
 
 }  // namespace
@@ -333,14 +326,7 @@ ResultCells ResultCellsOf(const WorkList::Item& item, bool typeCodes, ClicksBuff
         cells.typeCode = item.bot ? TypeCodeName(TypeCode::BOT) : TypeCodeName(item.type);
     }
     if (item.count > 0) {
-        // The count prefix without its "|": seven digits at least.
-        char digits[20];
-        const auto end = std::to_chars(digits, digits + sizeof digits, item.count).ptr;
-        const auto length = static_cast<std::size_t>(end - digits);
-        const std::size_t zeros = length < 7 ? 7 - length : 0;
-        std::fill_n(buffer.data(), zeros, '0');
-        std::copy(digits, end, buffer.data() + zeros);
-        cells.clicks = std::string_view(buffer.data(), zeros + length);
+        cells.clicks = CountDigits(item.count, buffer);
     }
     cells.referrer = item.referrer;
     return cells;
@@ -362,20 +348,15 @@ namespace {
 // The five statistics figures, each followed by its label, joined by
 // `between`: the same figures end the status line and fill the message box.
 std::string FiguresText(const ScanCounters& c, std::string_view before, std::string_view between) {
-    const std::pair<std::int64_t, const char*> figures[] = {
-        {c.filesDone, " files done"},       {c.linesScanned, " lines scanned"},
-        {c.linksFound, " links found"},     {c.duplicatesRemoved, " duplicates removed"},
-        {c.uniqueLinks(), " unique links"},
-    };
     std::string s(before);
     bool first = true;
-    for (const auto& [value, label] : figures) {
+    for (const StatisticsFigure& figure : StatisticsFigures(c)) {
         if (!first) {
             s += between;
         }
         first = false;
-        AppendNumber(s, value);
-        s += label;
+        AppendNumber(s, figure.value);
+        s += figure.label;
     }
     return s;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "FileSystem.h"
+#include "Numbers.h"
 #include "ScanSeam.h"
 #include "ScanTypes.h"
 #include "WorkList.h"
@@ -93,7 +94,7 @@ std::vector<ReferrerEntry> BuildResultRows(const WorkList& list, bool typeCodes,
 // off), the count as seven digits (empty before a collapse) and the
 // referrer. `clicks` is written into `buffer`; the views stay valid while
 // `buffer` and the list stay unchanged.
-using ClicksBuffer = std::array<char, 24>;
+using ClicksBuffer = CountBuffer;
 ResultCells ResultCellsOf(const WorkList::Item& item, bool typeCodes, ClicksBuffer& buffer);
 
 // The status texts and the statistics message of a scan.

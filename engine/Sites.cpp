@@ -121,12 +121,6 @@ std::vector<Site> TopSites(const std::vector<Site>& sites, std::size_t count) {
     return top;
 }
 
-std::string CountDigits(std::int64_t count) {
-    std::string digits = CountPrefix(count);
-    digits.pop_back();
-    return digits;
-}
-
 std::string SiteAddress(const Site& site) {
     return (site.https ? "https://" : "http://") + site.host;
 }

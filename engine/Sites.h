@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Numbers.h"  // CountDigits, for the "Pages" and "Clicks" cells of sites
+
 namespace tallowby {
 
 class WorkList;
@@ -37,10 +39,6 @@ std::vector<Site> GroupBySite(const WorkList& list);
 // The `count` sites with the most clicks, most first; sites with equal clicks
 // keep their order in `sites`. Fewer when there are fewer sites.
 std::vector<Site> TopSites(const std::vector<Site>& sites, std::size_t count);
-
-// A count as the "Clicks" cells show it: decimal, at least seven digits,
-// padded with "0" on the left (CountPrefix without its "|").
-std::string CountDigits(std::int64_t count);
 
 // The address a site is opened at: "http://" + host, or "https://" + host
 // when the site's first referrer used https.

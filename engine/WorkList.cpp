@@ -5,6 +5,7 @@
 
 #include "BatchLookup.h"
 #include "FoldedRanks.h"
+#include "Numbers.h"
 #include "TextFold.h"
 
 namespace tallowby {
@@ -22,12 +23,7 @@ static_assert(WorkList::kMaxElements < kMark, "variant ids must leave the run-ma
 }  // namespace
 
 std::string CountPrefix(std::int64_t count) {
-    std::string digits = std::to_string(count);
-    if (digits.size() < 7) {
-        digits.insert(0, 7 - digits.size(), '0');
-    }
-    digits += '|';
-    return digits;
+    return CountDigits(count) + '|';
 }
 
 std::string WorkList::Item::text() const {

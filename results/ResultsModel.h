@@ -129,7 +129,6 @@ public:
     };
 
 private:
-
     std::uint32_t storageIndex(int row) const;
     // Runs `change` (which reorders order_) as one layout change, moving the
     // views' persistent indexes with their rows.

@@ -1,20 +1,14 @@
 #include "RowFormats.h"
 
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 
+#include "engine/Numbers.h"
 #include "engine/ShownText.h"
 
 namespace tallowby {
 
 namespace {
-
-void AppendNumber(std::string& out, std::int64_t value) {
-    char digits[24];
-    auto result = std::to_chars(digits, digits + sizeof digits, value);
-    out.append(digits, result.ptr);
-}
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
@@ -170,16 +164,16 @@ void JsonResultsWriter::siteRow(std::string_view pages, std::string_view clicks,
 
 void JsonResultsWriter::end(const ScanCounters& c, bool spamHidden) {
     std::string& out = out_.buffer();
-    out += "],\"stats\":{\"filesDone\":";
-    AppendNumber(out, c.filesDone);
-    out += ",\"linesScanned\":";
-    AppendNumber(out, c.linesScanned);
-    out += ",\"linksFound\":";
-    AppendNumber(out, c.linksFound);
-    out += ",\"duplicatesRemoved\":";
-    AppendNumber(out, c.duplicatesRemoved);
-    out += ",\"uniqueLinks\":";
-    AppendNumber(out, c.uniqueLinks());
+    out += "],\"stats\":{";
+    const char* separator = "";
+    for (const StatisticsFigure& figure : StatisticsFigures(c)) {
+        out += separator;
+        out += '"';
+        out += figure.key;
+        out += "\":";
+        AppendNumber(out, figure.value);
+        separator = ",";
+    }
     if (spamHidden) {
         out += ",\"spamHidden\":";
         AppendNumber(out, c.spamHidden);

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "engine/ScanOptionNames.h"
+
 namespace tallowby {
 
 class SettingsBackend;
@@ -11,15 +13,19 @@ class SettingsBackend;
 // Sections and keys of the settings store. Letter case matters.
 inline const QString kSectionData = QStringLiteral("data");
 inline const QString kSectionSettings = QStringLiteral("Settings");
-inline const QString kKeyYourWebsite = QStringLiteral("strYourWebsite");
-inline const QString kKeyGetFileTypes = QStringLiteral("bGetFileTypes");
-inline const QString kKeyRemoveDupes = QStringLiteral("bRemoveDupes");
+// The scan options' keys come from their table (engine/ScanOptionNames.h).
+inline QString SettingsKey(const ScanOptionName& option) {
+    return QString::fromLatin1(option.settingsKey.data(), qsizetype(option.settingsKey.size()));
+}
+inline const QString kKeyYourWebsite = SettingsKey(kOwnDomainOption);
+inline const QString kKeyGetFileTypes = SettingsKey(kTypeCodesOption);
+inline const QString kKeyRemoveDupes = SettingsKey(kRemoveDupesOption);
 inline const QString kKeyDisplayStats = QStringLiteral("bDisplayStats");
-inline const QString kKeyHttpsReferrers = QStringLiteral("bHttpsReferrers");
-inline const QString kKeyQuotedReferrers = QStringLiteral("bQuotedReferrers");
-inline const QString kKeyHideSpam = QStringLiteral("bHideSpam");
+inline const QString kKeyHttpsReferrers = SettingsKey(kHttpsOption);
+inline const QString kKeyQuotedReferrers = SettingsKey(kQuotedOption);
+inline const QString kKeyHideSpam = SettingsKey(kHideSpamOption);
 // Set by hand in the settings file; empty means the built-in list.
-inline const QString kKeySpamList = QStringLiteral("strSpamList");
+inline const QString kKeySpamList = SettingsKey(kSpamListOption);
 inline const QString kKeyPath = QStringLiteral("path");          // in kSectionData
 inline const QString kKeyShowHelp = QStringLiteral("showHelp");  // in kSectionSettings
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli/BuildInfo.h"
+#include "engine/ScanOptionNames.h"
 
 namespace tallowby::cli {
 
@@ -18,12 +19,23 @@ struct OptionInfo {
 };
 
 constexpr OptionInfo kOptions[] = {
-    {"domain", 'd', Kind::Value},  {"format", 0, Kind::Value},  {"html", 0, Kind::Value},
-    {"no-dupes", 0, Kind::Flag},   {"no-types", 0, Kind::Flag}, {"https", 0, Kind::Flag},
-    {"quoted", 0, Kind::Flag},     {"quiet", 'q', Kind::Flag},  {"help", 'h', Kind::Flag},
-    {"version", 0, Kind::Flag},    {"by-site", 0, Kind::Flag},  {"hide-spam", 0, Kind::Flag},
-    {"spam-list", 0, Kind::Value}, {"partial", 0, Kind::Value}, {"merge", 0, Kind::Flag},
-    {"range", 0, Kind::Value},     {"threads", 0, Kind::Value},
+    {kOwnDomainOption.flag, 'd', Kind::Value},
+    {"format", 0, Kind::Value},
+    {"html", 0, Kind::Value},
+    {kRemoveDupesOption.flag, 0, Kind::Flag},
+    {kTypeCodesOption.flag, 0, Kind::Flag},
+    {kHttpsOption.flag, 0, Kind::Flag},
+    {kQuotedOption.flag, 0, Kind::Flag},
+    {"quiet", 'q', Kind::Flag},
+    {"help", 'h', Kind::Flag},
+    {"version", 0, Kind::Flag},
+    {"by-site", 0, Kind::Flag},
+    {kHideSpamOption.flag, 0, Kind::Flag},
+    {kSpamListOption.flag, 0, Kind::Value},
+    {"partial", 0, Kind::Value},
+    {"merge", 0, Kind::Flag},
+    {"range", 0, Kind::Value},
+    {"threads", 0, Kind::Value},
 };
 
 const OptionInfo* FindLong(std::string_view name) {
@@ -46,25 +58,25 @@ const OptionInfo* FindShort(char name) {
 
 void Store(RawOptions& raw, const OptionInfo& o, std::string value) {
     const std::string_view n = o.longName;
-    if (n == "domain")
+    if (n == kOwnDomainOption.flag)
         raw.domain = std::move(value);
     else if (n == "format")
         raw.format = std::move(value);
     else if (n == "html")
         raw.html = std::move(value);
-    else if (n == "no-dupes")
+    else if (n == kRemoveDupesOption.flag)
         raw.noDupes = true;
-    else if (n == "no-types")
+    else if (n == kTypeCodesOption.flag)
         raw.noTypes = true;
-    else if (n == "https")
+    else if (n == kHttpsOption.flag)
         raw.https = true;
-    else if (n == "quoted")
+    else if (n == kQuotedOption.flag)
         raw.quoted = true;
     else if (n == "by-site")
         raw.bySite = true;
-    else if (n == "hide-spam")
+    else if (n == kHideSpamOption.flag)
         raw.hideSpam = true;
-    else if (n == "spam-list")
+    else if (n == kSpamListOption.flag)
         raw.spamList = std::move(value);
     else if (n == "quiet")
         raw.quiet = true;

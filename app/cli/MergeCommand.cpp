@@ -6,6 +6,7 @@
 
 #include "cli/ScanCommand.h"
 #include "engine/PartialMerger.h"
+#include "engine/ScanOptionNames.h"
 #include "engine/Scanner.h"
 
 namespace tallowby::cli {
@@ -76,8 +77,10 @@ int RunMergeCommand(const ScanOptions& options, const CommandIo& io) {
     // from the partials.
     ScanOptions effective = options;
     effective.removeDupes = merger.summary().collapsed;
-    effective.typeCodes = OptionValue(merger.summary().options, "types", "1") != "0";
-    effective.hideSpam = OptionValue(merger.summary().options, "spam", "") != "";
+    const std::vector<std::string>& recorded = merger.summary().options;
+    effective.typeCodes =
+        OptionValue(recorded, std::string(kTypeCodesOption.partialKey), "1") != "0";
+    effective.hideSpam = !OptionValue(recorded, std::string(kHideSpamOption.partialKey), "").empty();
     int status = kExitOk;
     if (merger.summary().inputsIncomplete) {
         Complain(io.err, "warning",

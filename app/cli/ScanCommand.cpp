@@ -10,6 +10,7 @@
 #include "cli/ProgressLine.h"
 #include "cli/StdinFileSystem.h"
 #include "engine/RangeSource.h"
+#include "engine/ScanOptionNames.h"
 #include "engine/Scanner.h"
 #include "engine/ShownText.h"
 #include "engine/Sites.h"
@@ -182,15 +183,20 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
 }
 
 std::vector<std::string> PartialOptionsOf(const ScanOptions& options) {
-    auto flag = [](const char* key, bool on) { return std::string(key) + (on ? "=1" : "=0"); };
+    auto value = [](const ScanOptionName& option, const std::string& text) {
+        return std::string(option.partialKey) + "=" + text;
+    };
+    auto flag = [&](const ScanOptionName& option, bool on) {
+        return value(option, on ? "1" : "0");
+    };
     std::vector<std::string> recorded = {
-        "domain=" + options.domain, flag("dupes", options.removeDupes),
-        flag("types", options.typeCodes), flag("https", options.httpsReferrers),
-        flag("quoted", options.quotedReferrers)};
+        value(kOwnDomainOption, options.domain), flag(kRemoveDupesOption, options.removeDupes),
+        flag(kTypeCodesOption, options.typeCodes), flag(kHttpsOption, options.httpsReferrers),
+        flag(kQuotedOption, options.quotedReferrers)};
     // Spam hiding is recorded only when on, so partials made without it read
     // as before; the list used is named by its file (or "built-in").
     if (options.hideSpam) {
-        recorded.push_back("spam=" + options.spamListPath.value_or("built-in"));
+        recorded.push_back(value(kHideSpamOption, options.spamListPath.value_or("built-in")));
     }
     return recorded;
 }

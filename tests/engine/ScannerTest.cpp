@@ -249,6 +249,36 @@ TEST_F(ScannerTest, LongFileHoldsProgressAtItsMaximum) {
                                                       "value:1.01", "value:1.01", "value:1.01"})));
 }
 
+// The progress as plain figures: lines done of the lines counted (or
+// unknown), whatever the bar's margin; a file that grew past its count
+// stays at the whole.
+TEST_F(ScannerTest, ProgressGivesLinesDoneOfTheLinesCounted) {
+    struct Figures : ScanObserver {
+        std::vector<std::string> seen;
+        void setProgressValue(const ScanProgress& p) override {
+            seen.push_back(std::to_string(p.done) + "/" + std::to_string(p.total) + "=" +
+                           RecordingHost::Format(p.fraction()));
+        }
+    };
+    struct Case {
+        bool counting;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {true, {"0/-1=-1.00", "1/2=0.50", "2/2=1.00"}},
+        {false, {"0/-1=-1.00", "1/-1=-1.00", "2/-1=-1.00"}},
+    };
+    fs.add("/logs/x", "a\r\nb\n");
+    for (const Case& c : cases) {
+        host.select({"x"});
+        host.counting = c.counting;
+        host.dupes = false;
+        Figures figures;
+        scanner.run(host, figures);
+        EXPECT_EQ(figures.seen, c.expected) << c.counting;
+    }
+}
+
 TEST_F(ScannerTest, SecondScanKeepsNothingOfTheFirst) {
     fs.add("/logs/1", Line("http://first/", "/a.zip") + "\n");
     fs.add("/logs/2", Line("http://second/", "/a.gif") + "\n");
