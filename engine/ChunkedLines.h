@@ -31,9 +31,10 @@ namespace tallowby {
 // lines in order. A line's outcome is asked for with the options the
 // surroundings hold for it now: when they differ from those the line was
 // matched with, it is matched again on the calling thread, and the new
-// options are published for the chunks not yet started. So the outcome of
-// every line, the lines handed out, the failures and the reading up to them
-// are those of a LineReader over the same source, matched line by line.
+// options are published for the chunks not yet started. So the lines
+// handed out, their outcomes and the failures are those of a LineReader
+// over the same source matched line by line; only the reading runs ahead,
+// by a few chunks (and no further while a line longer than a block builds up).
 //
 // With one thread there are no helpers, no chunks and no reading ahead: a
 // LineReader over the source, each line matched when asked.
@@ -61,8 +62,8 @@ public:
 
     // The current line's kind under the options the surroundings hold now.
     LineKind kindWith(std::string_view ownDomain, const ReferrerRules& rules, const SpamList* spam);
-    // Appends the current line's referrer (its kind was Link) to `list`.
-    // False when the list is full.
+    // Appends the current line's referrer (its kind was Link) to `list`,
+    // the same list for every line. False when the list is full.
     bool appendTo(WorkList& list);
     // The value of *mark when the current line was read (0 without a mark).
     std::uint64_t mark() const { return direct_ ? (mark_ ? *mark_ : 0) : markOfCurrent_; }
