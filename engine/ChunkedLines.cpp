@@ -244,10 +244,14 @@ bool ChunkedLines::nextChunk() {
 
 bool ChunkedLines::atEnd() {
     if (direct_) {
-        const bool end = reader_->atEnd();
-        failed_ = reader_->failed();
-        error_ = failed_ ? reader_->error() : std::string();
-        return end;
+        if (!reader_->atEnd()) {
+            return false;
+        }
+        if (reader_->failed() && !failed_) {
+            failed_ = true;
+            error_ = reader_->error();
+        }
+        return true;
     }
     for (;;) {
         if (failed_) {
@@ -275,12 +279,7 @@ bool ChunkedLines::atEnd() {
 
 bool ChunkedLines::next() {
     if (direct_) {
-        const bool got = reader_->next(line_);
-        if (!got) {
-            failed_ = reader_->failed();
-            error_ = failed_ ? reader_->error() : std::string();
-        }
-        return got;
+        return reader_->next(line_) || !atEnd();
     }
     if (atEnd()) {
         return false;
