@@ -43,13 +43,12 @@
 #include <thread>
 #include <vector>
 
+#include "WindowFakes.h"
 #include "engine/FileHelpers.h"
 #include "engine/Scanner.h"
 #include "mainwindow/LogFileChooser.h"
 #include "mainwindow/SitesPanel.h"
 #include "mainwindow/WindowScanHost.h"
-#include "platform/MessageBoxes.h"
-#include "platform/SettingsBackend.h"
 #include "results/ResultsList.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsStore.h"
@@ -63,21 +62,6 @@ using Clock = std::chrono::steady_clock;
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
-
-class MemoryBackend : public SettingsBackend {
-public:
-    std::optional<QString> Read(const QString& a, const QString& s, const QString& k) override {
-        auto it = values_.constFind(a + s + k);
-        return it == values_.constEnd() ? std::nullopt : std::optional<QString>(*it);
-    }
-    bool Write(const QString& a, const QString& s, const QString& k, const QString& v) override {
-        values_.insert(a + s + k, v);
-        return true;
-    }
-
-private:
-    QMap<QString, QString> values_;
-};
 
 // Notes when the "Scan Finished" box would show; shows nothing.
 class NoBoxes : public MessageBoxes {
@@ -186,7 +170,7 @@ public:
 };
 
 struct Rig {
-    MemoryBackend backend;
+    testing::MemorySettings backend;
     SettingsStore store{backend};
     NoBoxes boxes;
     AppSettings settings;

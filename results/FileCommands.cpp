@@ -3,9 +3,9 @@
 #include <QFile>
 
 #include "engine/ShownText.h"
+#include "output/ExportPage.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Shell.h"
-#include "results/ExportPage.h"
 
 namespace tallowby {
 

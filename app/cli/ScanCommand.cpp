@@ -15,9 +15,9 @@
 #include "engine/ShownText.h"
 #include "engine/Sites.h"
 #include "engine/SpamList.h"
-#include "results/ExportPage.h"
-#include "results/RowFormats.h"
-#include "results/SitesPage.h"
+#include "output/ExportPage.h"
+#include "output/RowFormats.h"
+#include "output/SitesPage.h"
 
 namespace tallowby::cli {
 

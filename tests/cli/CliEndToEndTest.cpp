@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "RunProgram.h"
+#include "TempDir.h"
 
 namespace tallowby::testing {
 namespace {
@@ -46,14 +47,9 @@ const char* const kUsage =
 
 class CliEndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(DataDir().empty()) << "TALLOWBY_TEST_DATA is not set";
-        temp_ = fs::temp_directory_path() / ("tallowby-cli-" + std::to_string(::getpid()));
-        fs::remove_all(temp_);
-        fs::create_directories(temp_);
-    }
-    void TearDown() override { fs::remove_all(temp_); }
-    fs::path temp_;
+    void SetUp() override { ASSERT_FALSE(DataDir().empty()) << "TALLOWBY_TEST_DATA is not set"; }
+    TempDir dir_;
+    const fs::path temp_ = dir_.path();
 };
 
 TEST_F(CliEndToEnd, OutputMatchesRowsWorkedOutByHand) {
@@ -214,23 +210,21 @@ TEST_F(CliEndToEnd, CompressedLogsScanToTheRowsOfThePlainOne) {
     const std::string mixed = ReadFile(fs::path(DataDir()) / "mixed.log");
     for (const char* tool : {"gzip", "bzip2", "xz", "zstd"}) {
         SCOPED_TRACE(tool);
-        const ProgramResult packed =
-            RunProgram(std::string("/usr/bin/") + tool, {"-c"}, "/", mixed);
-        ASSERT_EQ(packed.exitStatus, 0) << packed.err;
+        const std::string packed = Packed(tool, mixed);
         const fs::path file = temp_ / "rotated.1";
-        std::ofstream(file, std::ios::binary) << packed.out;
+        std::ofstream(file, std::ios::binary) << packed;
 
         ProgramResult r = Scan({"-d", "mysite.example", file.string()});
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.out, Expected("mixed.csv"));
         EXPECT_EQ(r.err, Expected("mixed.err"));
 
-        r = Scan({"-d", "mysite.example", "-"}, packed.out);
+        r = Scan({"-d", "mysite.example", "-"}, packed);
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.out, Expected("mixed.csv"));
 
         // Cut short: reported, exit 1, what was decoded and the next file kept.
-        std::ofstream(file, std::ios::binary) << packed.out.substr(0, packed.out.size() - 6);
+        std::ofstream(file, std::ios::binary) << packed.substr(0, packed.size() - 6);
         r = Scan({"-d", "mysite.example", "--quiet", file.string(), "w3c.log"});
         EXPECT_EQ(r.exitStatus, 1);
         std::istringstream w3cRows(Expected("w3c.csv"));

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "RunProgram.h"
+#include "TempDir.h"
 
 namespace tallowby::testing {
 namespace {
@@ -61,11 +62,7 @@ protected:
         const char* data = std::getenv("TALLOWBY_TEST_DATA");
         ASSERT_NE(data, nullptr);
         data_ = data;
-        temp_ = fs::temp_directory_path() / ("tallowby-partial-" + std::to_string(::getpid()));
-        fs::remove_all(temp_);
-        fs::create_directories(temp_);
     }
-    void TearDown() override { fs::remove_all(temp_); }
 
     ProgramResult Run(const std::vector<std::string>& args) {
         return RunProgram(kProgram, args, temp_.string());
@@ -114,7 +111,8 @@ protected:
     }
 
     std::string data_;
-    fs::path temp_;
+    TempDir dir_;
+    const fs::path temp_ = dir_.path();
 };
 
 // Every combination of the scan options, the two output formats among them.
@@ -189,12 +187,11 @@ TEST_F(PartialCli, PiecesOfACompressedLogMergeIntoOneScan) {
     const std::string text = ReadFile(data_ + "/today.log");
     for (const char* tool : {"gzip", "xz"}) {
         SCOPED_TRACE(tool);
-        const ProgramResult packed = RunProgram(std::string("/usr/bin/") + tool, {"-c"}, "/", text);
-        ASSERT_EQ(packed.exitStatus, 0) << packed.err;
+        const std::string packed = Packed(tool, text);
         const std::string log = (temp_ / "today.log.1").string();
-        WriteFile(log, packed.out);
-        const std::string size = std::to_string(packed.out.size());
-        const std::string middle = std::to_string(packed.out.size() / 2);
+        WriteFile(log, packed);
+        const std::string size = std::to_string(packed.size());
+        const std::string middle = std::to_string(packed.size() / 2);
         for (const auto& options : {OptionCombinations()[0], OptionCombinations()[15]}) {
             ExpectMergeEqualsScan(log, options, {"0", middle, size});
             ExpectMergeEqualsScan(log, options, {"0", "1", middle, ""});

@@ -20,12 +20,7 @@ namespace {
 using testing::MemoryFileSystem;
 using testing::RecordingHost;
 
-// `text` compressed by /usr/bin/<tool> -c.
-std::string Packed(const std::string& tool, const std::string& text) {
-    const auto r = testing::RunProgram("/usr/bin/" + tool, {"-c"}, "/", text);
-    EXPECT_EQ(r.exitStatus, 0) << tool << ": " << r.err;
-    return r.out;
-}
+using testing::Packed;
 
 std::string NumberedLines(int count) {
     std::string text;

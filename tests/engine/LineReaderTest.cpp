@@ -1,39 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "MemoryFileSystem.h"
 #include "engine/LineReader.h"
 
 namespace tallowby {
 namespace {
 
-// Hands out a string in pieces of at most `chunk` bytes, optionally failing
-// once `failAfter` bytes were delivered.
-class StringSource : public ByteSource {
-public:
-    StringSource(std::string data, std::size_t chunk, std::ptrdiff_t failAfter = -1)
-        : data_(std::move(data)), chunk_(chunk), failAfter_(failAfter) {}
-    std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
-        if (failAfter_ >= 0 && static_cast<std::ptrdiff_t>(pos_) >= failAfter_)
-            return -1;
-        std::size_t n = std::min({capacity, chunk_, data_.size() - pos_});
-        if (failAfter_ >= 0)
-            n = std::min(n, static_cast<std::size_t>(failAfter_) - pos_);
-        std::memcpy(buffer, data_.data() + pos_, n);
-        pos_ += n;
-        return static_cast<std::ptrdiff_t>(n);
-    }
-    std::string error() const override { return "Input/output error"; }
-
-private:
-    std::string data_;
-    std::size_t chunk_;
-    std::ptrdiff_t failAfter_;
-    std::size_t pos_ = 0;
-};
+using testing::StringSource;
 
 std::vector<std::string> ReadAll(LineReader& reader) {
     std::vector<std::string> lines;
@@ -73,8 +49,8 @@ TEST(LineReader, SplitsAtCrLfAndCrLfPairsOnEveryReadPath) {
     for (const Case& c : Cases()) {
         for (std::size_t block : {1, 2, 3, 4, 5, 6, 7, 64, 1 << 20}) {
             for (std::size_t chunk : {1, 2, 3, 7, 1 << 20}) {
-                StringSource source(c.input, chunk);
-                LineReader reader(source, block);
+                const auto source = StringSource(c.input, chunk);
+                LineReader reader(*source, block);
                 EXPECT_EQ(ReadAll(reader), c.lines) << "input " << ::testing::PrintToString(c.input)
                                                     << " block " << block << " chunk " << chunk;
                 EXPECT_TRUE(reader.atEnd());
@@ -118,8 +94,8 @@ TEST(LineReader, WholeLinesCanBeReadApartFromWhatFollows) {
 }
 
 TEST(LineReader, AtEndIsFalseWhileALineRemainsAndTrueAfterTheLast) {
-    StringSource source("a\r\nb\r", 1);
-    LineReader reader(source, 1);
+    const auto source = StringSource("a\r\nb\r", 1);
+    LineReader reader(*source, 1);
     std::string_view line;
     EXPECT_FALSE(reader.atEnd());
     ASSERT_TRUE(reader.next(line));
@@ -133,8 +109,8 @@ TEST(LineReader, AtEndIsFalseWhileALineRemainsAndTrueAfterTheLast) {
 
 TEST(LineReader, ReadErrorKeepsCompleteLinesAndReportsFailure) {
     for (std::size_t block : {1, 3, 1 << 20}) {
-        StringSource source("first\nsecond\nthird\n", 2, 9);  // fails inside "second"
-        LineReader reader(source, block);
+        const auto source = StringSource("first\nsecond\nthird\n", 2, 9);  // fails inside "second"
+        LineReader reader(*source, block);
         EXPECT_EQ(ReadAll(reader), std::vector<std::string>{"first"});
         EXPECT_TRUE(reader.failed());
         EXPECT_TRUE(reader.atEnd());
@@ -144,8 +120,8 @@ TEST(LineReader, ReadErrorKeepsCompleteLinesAndReportsFailure) {
 
 TEST(LineReader, ReturnsAVeryLongLineWhole) {
     std::string longLine(3 << 20, 'q');
-    StringSource source(longLine + "\nend", 1 << 16);
-    LineReader reader(source, 4096);
+    const auto source = StringSource(longLine + "\nend", 1 << 16);
+    LineReader reader(*source, 4096);
     auto lines = ReadAll(reader);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].size(), longLine.size());

@@ -1,14 +1,14 @@
 // A piece of a file, cut at any byte offsets: each line must land in exactly
 // the piece in which it begins.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 
+#include "ReferenceRules.h"
+#include "TempDir.h"
 #include "engine/RangeSource.h"
 
 namespace tallowby {
@@ -33,22 +33,6 @@ private:
     std::size_t chunk_;
 };
 
-// The offsets at which lines begin, by walking the bytes once: after LF,
-// after a CR not followed by LF, and after CR LF.
-std::vector<std::size_t> LineStarts(const std::string& t) {
-    std::vector<std::size_t> starts;
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        if (i == 0) {
-            starts.push_back(0);
-        }
-        const bool ends = t[i] == '\n' || (t[i] == '\r' && (i + 1 == t.size() || t[i + 1] != '\n'));
-        if (ends && i + 1 < t.size()) {
-            starts.push_back(i + 1);
-        }
-    }
-    return starts;
-}
-
 std::string ReadAll(ByteSource& source) {
     std::string out;
     char buffer[3];
@@ -64,7 +48,7 @@ TEST(RangeSource, HoldsTheLinesThatBeginInTheRange) {
         "\n\n\r\r", "a\r\r\nb", "ab\rc\r\nd\ne", "x\r",         "\r\nab", "long line\nz",
     };
     for (const std::string text : texts) {
-        const std::vector<std::size_t> starts = LineStarts(text);
+        const std::vector<std::size_t> starts = testing::LineStarts(text);
         for (std::size_t start = 0; start <= text.size() + 1; ++start) {
             for (std::size_t end = start; end <= text.size() + 1; ++end) {
                 std::string expected;
@@ -79,7 +63,7 @@ TEST(RangeSource, HoldsTheLinesThatBeginInTheRange) {
                     auto source =
                         RangeSource(std::make_unique<MemoryFile>(text, chunk), start, end);
                     EXPECT_EQ(ReadAll(*source), expected)
-                        << testing::PrintToString(text) << " [" << start << ", " << end << ")";
+                        << ::testing::PrintToString(text) << " [" << start << ", " << end << ")";
                 }
             }
         }
@@ -89,17 +73,14 @@ TEST(RangeSource, HoldsTheLinesThatBeginInTheRange) {
 // A log its writer extends after the open: a piece running to the end
 // stops at the size the file had when opened.
 TEST(RangeSource, ReadsAFileToTheSizeItHadWhenOpened) {
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() /
-        ("tallowby-range-growing-" + std::to_string(::getpid()) + ".log");
-    std::ofstream(path, std::ios::binary) << "a\nb\n";
+    testing::TempDir dir;
+    const std::string path = dir.write("growing.log", "a\nb\n");
     std::string error;
-    std::unique_ptr<PositionalFile> file = OpenPositionalFile(path.string(), error);
+    std::unique_ptr<PositionalFile> file = OpenPositionalFile(path, error);
     ASSERT_NE(file, nullptr) << error;
     std::ofstream(path, std::ios::binary | std::ios::app) << "c\n";
     auto source = RangeSource(std::move(file), 1, UINT64_MAX);
     EXPECT_EQ(ReadAll(*source), "b\n");
-    std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -2,13 +2,12 @@
 
 // What every fuzz target shares: a property check that stops the run with the
 // failing condition (libFuzzer then keeps the input; the replay runner saves
-// it), and a reader that takes parameters from the front of an input.
+// it), and a reader that takes parameters from the front of an input. The
+// plain reference rules come from tests/support.
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace tallowby::fuzz {
 
@@ -44,28 +43,6 @@ private:
     std::size_t size_;
     std::size_t pos_ = 0;
 };
-
-// The line rule written out plainly: a line ends at CR LF, CR or LF; a last
-// line without an end is a line. With `complete` set, that last unterminated
-// piece is left out.
-inline std::vector<std::string> Split(std::string_view text, bool complete = false) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(line);
-            line.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            line += c;
-        }
-    }
-    if (!complete && !line.empty())
-        lines.push_back(line);
-    return lines;
-}
 
 }  // namespace tallowby::fuzz
 

@@ -16,7 +16,7 @@
 #include "MemoryFileSystem.h"
 #include "engine/Rules.h"
 #include "engine/WorkList.h"
-#include "results/ExportPage.h"
+#include "output/ExportPage.h"
 
 namespace {
 
@@ -107,11 +107,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fs.failWritesAfter = static_cast<std::ptrdiff_t>(page.size() * failByte / 256);
     const ExportResult result = WriteExportPage(fs, path, list);
     if (result.ok) {
-        FUZZ_CHECK(fs.files.at(path).content == page);
+        FUZZ_CHECK(fs.file(path).content == page);
     } else {
         FUZZ_CHECK((flags & 2) && !result.error.empty());
-        FUZZ_CHECK(fs.files.at(path).content == earlier);
+        FUZZ_CHECK(fs.file(path).content == earlier);
     }
-    FUZZ_CHECK(fs.files.size() == 1);
+    FUZZ_CHECK(fs.fileCount() == 1);
     return 0;
 }

@@ -13,13 +13,14 @@
 
 #include "FuzzSupport.h"
 #include "MemoryFileSystem.h"
+#include "ReferenceRules.h"
 #include "engine/FileHelpers.h"
 #include "engine/LineReader.h"
 
 namespace {
 
 using namespace tallowby;
-using fuzz::Split;
+using testing::SplitLines;
 
 }  // namespace
 
@@ -62,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A line over the limit ends the reading: the lines before it stay.
     std::vector<std::string> expected =
-        injectError ? Split(std::string_view(content).substr(0, failAt), true) : Split(content);
+        injectError ? SplitLines(std::string_view(content).substr(0, failAt), true)
+                    : SplitLines(content);
     bool overLimit = false;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         if (expected[i].size() > maxLine) {
@@ -99,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(joined == content);
         FUZZ_CHECK(CountFileLines("/log", fs) == static_cast<std::int64_t>(lines.size()));
     }
-    FUZZ_CHECK(CountFileLines("/log", fs) <= static_cast<std::int64_t>(Split(content).size()));
+    FUZZ_CHECK(CountFileLines("/log", fs) <= static_cast<std::int64_t>(SplitLines(content).size()));
     source.reset();
     FUZZ_CHECK(fs.openSources == 0);
     return 0;

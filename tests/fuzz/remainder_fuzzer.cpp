@@ -12,25 +12,14 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
+#include "ReferenceRules.h"
 #include "engine/Rules.h"
 
 namespace {
 
 using namespace tallowby;
 
-// The remainder as the rule states it, one byte at a time.
-std::string DeleteAll(std::string_view text, std::string_view part) {
-    std::string out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (!part.empty() && text.substr(i, part.size()) == part) {
-            i += part.size();
-        } else {
-            out += text[i++];
-        }
-    }
-    return out;
-}
+using testing::DeleteAll;
 
 std::size_t Count(fuzz::Input& in) {
     const std::size_t high = in.byte();

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "results/RowFormats.h"
+#include "output/RowFormats.h"
 
 namespace {
 

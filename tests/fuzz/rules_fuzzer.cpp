@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
+#include "ReferenceRules.h"
 #include "engine/Rules.h"
 
 namespace {
@@ -18,118 +19,18 @@ namespace {
 using namespace tallowby;
 constexpr std::size_t npos = std::string_view::npos;
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+using testing::DeleteAll;
+using testing::ReferenceCutOf;
+using testing::ReferenceStripTags;
+using testing::ReferenceTypeCode;
+
+// The library's plain search, letter case ignored.
+std::size_t NaiveFind(std::string_view haystack, std::string_view needle) {
+    return testing::ReferenceFind(haystack, needle);
 }
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
-std::string Lowered(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = Lower(c);
-    return out;
-}
-
-// The library's plain search over both texts folded to lower case.
-std::size_t NaiveFind(std::string_view haystack, std::string_view needle) {
-    return Lowered(haystack).find(Lowered(needle));
-}
-
-std::string DeleteAll(std::string_view text, std::string_view part, bool ignoreCase) {
-    std::string out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::string_view here = text.substr(i, part.size());
-        if (!part.empty() && here.size() == part.size() &&
-            (ignoreCase ? SameIgnoringCase(here, part) : here == part)) {
-            i += part.size();
-        } else {
-            out += text[i++];
-        }
-    }
-    return out;
-}
-
-// The classification table as written, paired spellings and all.
-TypeCode NaiveType(std::string_view remainder) {
-    struct Row {
-        const char* patterns[2];
-        TypeCode code;
-    };
-    static const Row rows[] = {
-        {{".jpeg", ".jpg"}, TypeCode::JPG}, {{".zip"}, TypeCode::ZIP},
-        {{".msi"}, TypeCode::MSI},          {{".gif"}, TypeCode::GIF},
-        {{".asp"}, TypeCode::ASP},          {{".php"}, TypeCode::PHP},
-        {{".png"}, TypeCode::PNG},          {{".pdf"}, TypeCode::PDF},
-        {{".tar"}, TypeCode::TAR},          {{".txt"}, TypeCode::TXT},
-        {{".aiff", ".aif"}, TypeCode::AIF}, {{".avi"}, TypeCode::AVI},
-        {{".mov"}, TypeCode::MOV},          {{".mp3"}, TypeCode::MP3},
-        {{".mpeg", ".mpg"}, TypeCode::MPG}, {{".rm"}, TypeCode::RM},
-        {{".swf"}, TypeCode::SWF},          {{".wav"}, TypeCode::WAV},
-        {{".wmf"}, TypeCode::WMF},          {{".eps"}, TypeCode::EPS},
-        {{".ppt"}, TypeCode::PPT},          {{".psd"}, TypeCode::PSD},
-        {{".pict", ".pct"}, TypeCode::PCT}, {{".tiff", ".tif"}, TypeCode::TIF},
-        {{".rtf"}, TypeCode::RTF},          {{".sea"}, TypeCode::SEA},
-        {{".sit"}, TypeCode::SIT},          {{".smil", ".sml"}, TypeCode::SML},
-        {{".svg"}, TypeCode::SVG},          {{".xls"}, TypeCode::XLS},
-        {{".exe"}, TypeCode::EXE},
-    };
-    const std::string folded = Lowered(remainder);
-    for (const Row& row : rows) {
-        for (const char* p : row.patterns) {
-            if (p && folded.find(p) != npos)
-                return row.code;
-        }
-    }
-    return TypeCode::HTM;
-}
-
-struct NaiveCut {
-    std::size_t position = npos;
-    std::size_t length = 0;
-    bool bot = false;
-};
-
-NaiveCut NaiveCutOf(std::string_view line) {
-    NaiveCut cut;
-    cut.position = NaiveFind(line, "http://");
-    if (cut.position == npos)
-        return cut;
-    const std::size_t paren = line.find(')', cut.position);
-    const std::size_t space = line.find(' ', cut.position);
-    if (paren != npos) {
-        cut.length = paren - cut.position;
-        // Inside a comment: more "(" than ")" before the address.
-        long depth = 0;
-        for (std::size_t i = 0; i < cut.position; ++i) {
-            depth += (line[i] == '(') - (line[i] == ')');
-        }
-        cut.bot = depth > 0;
-    } else if (space != npos) {
-        cut.length = space - cut.position + 1;
-    } else {
-        cut.length = line.size() - cut.position;
-    }
-    return cut;
-}
-
-std::string NaiveStrip(std::string_view text) {
-    std::string s(text);
-    for (const char* tag : {"[img]", "[zip]", "[exe]", "[htm]", "[bot]"}) {
-        s = DeleteAll(s, tag, true);
-    }
-    if (std::size_t space = s.find(' '); space != npos)
-        s.erase(space, 1);
-    return s;
+    return a.size() == b.size() && NaiveFind(a, b) == 0;
 }
 
 bool IsListedCode(TypeCode code) {
@@ -174,7 +75,7 @@ void CheckWidenedRules(const std::string& line, const std::string& domain,
     CutReferrerAt(line, at, cut, rules);
     FUZZ_CHECK(cut.position == at && cut.length == e.referrer.size() && cut.bot == e.bot);
     std::string scratch;
-    FUZZ_CHECK(TypeCodeOfRemainder(line, cut, scratch) == NaiveType(e.remainder));
+    FUZZ_CHECK(TypeCodeOfRemainder(line, cut, scratch) == ReferenceTypeCode(e.remainder));
 }
 
 }  // namespace
@@ -216,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!has);
 
     const TypeCode lineType = TypeCodeFor(line);
-    FUZZ_CHECK(lineType == NaiveType(line));
+    FUZZ_CHECK(lineType == ReferenceTypeCode(line));
     FUZZ_CHECK(IsListedCode(lineType) && lineType != TypeCode::BOT);
 
     const Extraction e = ExtractReferrer(line);
@@ -226,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!CutReferrer(line, none));
         return 0;
     }
-    const NaiveCut expected = NaiveCutOf(line);
+    const testing::ReferenceCut expected = ReferenceCutOf(line);
     // The referrer begins with the scheme, as it stands in the line.
     FUZZ_CHECK(e.referrer.size() >= 7 && SameIgnoringCase(e.referrer.substr(0, 7), "http://"));
     FUZZ_CHECK(e.referrer.data() == line.data() + expected.position);
@@ -236,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Deleting every occurrence of it from the line gives the remainder.
     FUZZ_CHECK(e.remainder == DeleteAll(line, e.referrer, false));
     const TypeCode type = TypeCodeFor(e.remainder);
-    FUZZ_CHECK(type == NaiveType(e.remainder));
+    FUZZ_CHECK(type == ReferenceTypeCode(e.remainder));
     FUZZ_CHECK(IsListedCode(type) && type != TypeCode::BOT);
 
     // The scanner's fast path says the same as the rules.
@@ -251,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(TypeCodeOfRemainder(line, cut, scratch) == type);
 
     // The export's link target.
-    FUZZ_CHECK(StripTypeTags(e.referrer) == NaiveStrip(e.referrer));
-    FUZZ_CHECK(StripTypeTags(line) == NaiveStrip(line));
+    FUZZ_CHECK(StripTypeTags(e.referrer) == ReferenceStripTags(e.referrer));
+    FUZZ_CHECK(StripTypeTags(line) == ReferenceStripTags(line));
     return 0;
 }

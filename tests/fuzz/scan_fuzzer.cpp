@@ -16,6 +16,7 @@
 #include "FuzzSupport.h"
 #include "MemoryFileSystem.h"
 #include "RecordingHost.h"
+#include "ReferenceRules.h"
 #include "engine/Rules.h"
 #include "engine/Scanner.h"
 #include "engine/TextFold.h"
@@ -23,7 +24,7 @@
 namespace {
 
 using namespace tallowby;
-using fuzz::Split;
+using testing::SplitLines;
 
 // A file that starts with the magic number of gzip, bzip2, xz or zstd is
 // decompressed, so its lines are not its bytes: the scan of such an input
@@ -79,9 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ScanCounters& c = scanner.counters();
     const WorkList& list = scanner.workList();
     // What the rules say of every line, in reading order.
-    std::vector<std::string> lines = Split(first, false);
+    std::vector<std::string> lines = SplitLines(first, false);
     for (std::string& l :
-         Split(failSecond ? std::string_view(second).substr(0, failAt) : second, failSecond)) {
+         SplitLines(failSecond ? std::string_view(second).substr(0, failAt) : second, failSecond)) {
         lines.push_back(std::move(l));
     }
     FUZZ_CHECK(c.linesScanned <= static_cast<std::int64_t>(lines.size()));

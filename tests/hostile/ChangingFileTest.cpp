@@ -23,12 +23,12 @@ std::string Lines(int n, const char* host = "a") {
 }
 
 struct Changing : ::testing::Test {
-    ChangingFileSystem fs;
+    MemoryFileSystem fs;
     Scanner scanner{fs};
     QuietHost host;
     void SetUp() override {
         host.select({"a.log", "b.log"});
-        fs.set("/logs/b.log", Lines(2, "b"));
+        fs.add("/logs/b.log", Lines(2, "b"));
     }
     // Runs `change` in the n-th yield of the scan.
     void onYield(int n, std::function<void()> change) {
@@ -40,8 +40,8 @@ struct Changing : ::testing::Test {
 };
 
 TEST_F(Changing, FileThatShrinksAfterItsCountIsReadAsItNowStands) {
-    fs.set("/logs/a.log", Lines(10));
-    onYield(1, [&] { fs.set("/logs/a.log", Lines(3)); });  // the yield after the count
+    fs.add("/logs/a.log", Lines(10));
+    onYield(1, [&] { fs.rewrite("/logs/a.log", Lines(3)); });  // the yield after the count
     ASSERT_TRUE(testing::RunScan(scanner, host));
     EXPECT_EQ(scanner.counters().filesDone, 2);
     EXPECT_EQ(scanner.counters().linesScanned, 5);
@@ -51,8 +51,8 @@ TEST_F(Changing, FileThatShrinksAfterItsCountIsReadAsItNowStands) {
 }
 
 TEST_F(Changing, FileThatGrowsAfterItsCountIsReadToItsNewEndWithTheBarHeldFull) {
-    fs.set("/logs/a.log", Lines(3));
-    onYield(1, [&] { fs.set("/logs/a.log", Lines(50)); });
+    fs.add("/logs/a.log", Lines(3));
+    onYield(1, [&] { fs.rewrite("/logs/a.log", Lines(50)); });
     ASSERT_TRUE(testing::RunScan(scanner, host));
     EXPECT_EQ(scanner.counters().linesScanned, 52);
     EXPECT_EQ(host.rows.size(), 52u);
@@ -60,7 +60,7 @@ TEST_F(Changing, FileThatGrowsAfterItsCountIsReadToItsNewEndWithTheBarHeldFull) 
 }
 
 TEST_F(Changing, FileThatVanishesAfterItsCountIsAProblemAndTheNextFileIsRead) {
-    fs.set("/logs/a.log", Lines(10));
+    fs.add("/logs/a.log", Lines(10));
     onYield(1, [&] { fs.remove("/logs/a.log"); });
     ASSERT_TRUE(testing::RunScan(scanner, host));
     EXPECT_EQ(host.problems(),
@@ -73,22 +73,22 @@ TEST_F(Changing, FileThatVanishesAfterItsCountIsAProblemAndTheNextFileIsRead) {
 TEST_F(Changing, FileChangedWhileBeingReadGivesWhatTheOpenFileHolds) {
     struct Case {
         const char* name;
-        std::function<void(ChangingFileSystem&)> change;
+        std::function<void(MemoryFileSystem&)> change;
         std::int64_t least, most;  // lines read from a.log
     };
     const std::vector<Case> cases = {
         // Yield 4 comes after the third line of a.log (one after the count,
         // then one per line); the reader may hold the start of the fourth,
         // which a truncation then turns into a short last line.
-        {"truncated", [](ChangingFileSystem& f) { f.set("/logs/a.log", Lines(2)); }, 3, 4},
-        {"removed, still open", [](ChangingFileSystem& f) { f.remove("/logs/a.log"); }, 10, 10},
-        {"appended to", [](ChangingFileSystem& f) { f.set("/logs/a.log", Lines(20)); }, 20, 20},
+        {"truncated", [](MemoryFileSystem& f) { f.rewrite("/logs/a.log", Lines(2)); }, 3, 4},
+        {"removed, still open", [](MemoryFileSystem& f) { f.remove("/logs/a.log"); }, 10, 10},
+        {"appended to", [](MemoryFileSystem& f) { f.rewrite("/logs/a.log", Lines(20)); }, 20, 20},
     };
     for (const Case& c : cases) {
-        ChangingFileSystem files;
-        files.maxChunk = 8;  // read piece by piece, as a file larger than the block is
-        files.set("/logs/a.log", Lines(10));
-        files.set("/logs/b.log", Lines(2, "b"));
+        MemoryFileSystem files;
+        // Read piece by piece, as a file larger than the block is.
+        files.add("/logs/a.log", Lines(10)).maxChunk = 8;
+        files.add("/logs/b.log", Lines(2, "b")).maxChunk = 8;
         Scanner scan(files);
         QuietHost h;
         h.select({"a.log", "b.log"});
@@ -100,7 +100,7 @@ TEST_F(Changing, FileChangedWhileBeingReadGivesWhatTheOpenFileHolds) {
         EXPECT_TRUE(h.problems().empty()) << c.name;
         EXPECT_EQ(scan.counters().filesDone, 2) << c.name;
         EXPECT_FALSE(h.valueAboveMaximum) << c.name;
-        EXPECT_EQ(files.openSources(), 0) << c.name;
+        EXPECT_EQ(files.openSources, 0) << c.name;
         EXPECT_GE(scan.counters().linesScanned, c.least + 2) << c.name;
         EXPECT_LE(scan.counters().linesScanned, c.most + 2) << c.name;
         EXPECT_EQ(static_cast<std::int64_t>(h.rows.size()), scan.counters().uniqueLinks())
@@ -110,8 +110,8 @@ TEST_F(Changing, FileChangedWhileBeingReadGivesWhatTheOpenFileHolds) {
 
 TEST_F(Changing, ReadErrorPartWayKeepsTheLinesBeforeItAndTheScanGoesOn) {
     const std::string a = Lines(10);
-    fs.set("/logs/a.log", a);
-    fs.failReadsAfter("/logs/a.log", a.find("/3 y"));  // inside the fourth line
+    // A read error inside the fourth line.
+    fs.add("/logs/a.log", a).failAfter = static_cast<std::ptrdiff_t>(a.find("/3 y"));
     ASSERT_TRUE(testing::RunScan(scanner, host));
     EXPECT_EQ(host.problems(),
               std::vector<std::string>{"/logs/a.log|readfailed|Input/output error"});
@@ -119,7 +119,7 @@ TEST_F(Changing, ReadErrorPartWayKeepsTheLinesBeforeItAndTheScanGoesOn) {
     EXPECT_EQ(scanner.counters().linesScanned, 3 + 2);
     ASSERT_EQ(host.rows.size(), 5u);
     EXPECT_EQ(host.rows[0].referrer, "http://a.example/0 ");
-    EXPECT_EQ(fs.openSources(), 0);
+    EXPECT_EQ(fs.openSources, 0);
 }
 
 }  // namespace

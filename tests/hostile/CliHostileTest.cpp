@@ -33,7 +33,7 @@ TEST(CliHostile, EndsOnFoldersFifosDevicesAndBinariesAndNamesEachProblem) {
     const std::string bin = dir.write("core.bin", binary);
     const std::string log = dir.write("access.log", "GET http://real.example/ x\r\n");
 
-    const Finished run =
+    const ProgramResult run =
         RunWithDeadline(kProgram,
                         {"-d", "mysite.example", "--quiet", dir.file("folder"), fifo, "/dev/zero",
                          "/dev/null", dir.file("missing.log"), bin, log},
@@ -55,7 +55,8 @@ TEST(CliHostile, StandardInputFromAnEmptyFifoEnds) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     // The runner opens the FIFO without waiting for a writer; with none, the
     // program reads its end at once.
-    const Finished run = RunWithDeadline(kProgram, {"-d", "mysite.example", "-"}, kDeadline, fifo);
+    const ProgramResult run =
+        RunWithDeadline(kProgram, {"-d", "mysite.example", "-"}, kDeadline, fifo);
     ASSERT_EQ(run.signal, 0);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, "Type,Clicks,Referrer\n");
@@ -85,7 +86,7 @@ TEST(CliHostile, InvalidUtf8KeepsItsBytesInCsvAndTheExportAndIsReplacedInJson) {
     const std::string log = dir.write("utf8.log", kLog);
     const std::string page = dir.file("referers.html");
 
-    const Finished csv = RunWithDeadline(
+    const ProgramResult csv = RunWithDeadline(
         kProgram, {"-d", "mysite.example", "--quiet", "--no-types", "--html", page, log},
         kDeadline);
     ASSERT_EQ(csv.exitStatus, 0) << csv.err;
@@ -105,7 +106,7 @@ TEST(CliHostile, InvalidUtf8KeepsItsBytesInCsvAndTheExportAndIsReplacedInJson) {
     EXPECT_NE(html.find("<a href='http://overlong.example/\xC0\xAF\xE0\x80\xAF\xF0\x80\x80\xAF'>"),
               std::string::npos);
 
-    const Finished json = RunWithDeadline(
+    const ProgramResult json = RunWithDeadline(
         kProgram, {"-d", "mysite.example", "--quiet", "--no-types", "--format", "json", log},
         kDeadline);
     ASSERT_EQ(json.exitStatus, 0) << json.err;
@@ -129,7 +130,7 @@ TEST(CliHostile, ExportOntoAFolderFailsNamingItAndLeavesItAlone) {
     const std::string log = dir.write("access.log", "GET http://a.example/ x\r\n");
     const std::string page = dir.file("referers.html");
     std::filesystem::create_directory(page);
-    const Finished run =
+    const ProgramResult run =
         RunWithDeadline(kProgram, {"-d", "mysite.example", "--html", page, log}, kDeadline);
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_NE(run.err.find("tallowby-scan: " + page + ": cannot write: Is a directory\n"),
@@ -143,7 +144,7 @@ TEST(CliHostile, TerminalEscapesInFileNamesAreShownAsHex) {
     const std::string log = dir.write("access.log", "GET http://a.example/ x\r\n");
     const std::string title = dir.file("\x1b]0;title\x07.log");
     const std::string clear = dir.file("\x1b[2J");
-    const Finished run = RunWithDeadline(
+    const ProgramResult run = RunWithDeadline(
         kProgram, {"-d", "mysite.example", "--quiet", title, clear, log}, kDeadline);
     EXPECT_EQ(run.exitStatus, 1);
     const std::string shown = dir.path().string() + "/";

@@ -67,28 +67,14 @@ TEST(SpecialFile, DirectoryFifoAndDevicesAreSkippedWithAReason) {
     }
 }
 
-// The real file system behind a status that still says "regular file", as
-// when a FIFO replaces a log between the check and the open.
-class StaleStatus : public FileSystem {
-public:
-    FileStatus status(const std::string&) override {
-        FileStatus st;
-        st.kind = FileKind::Regular;
-        return st;
-    }
-    std::unique_ptr<ByteSource> openRead(const std::string& path, std::string& error) override {
-        return RealFileSystem().openRead(path, error);
-    }
-    std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) override {
-        return RealFileSystem().openReplace(path, error);
-    }
-};
-
 TEST(SpecialFile, FifoThatSlipsPastTheCheckNeverBlocksTheScan) {
     TempDir dir;
     Fifo idle(dir, "idle.fifo", false);
     Fifo busy(dir, "busy.fifo", true);
-    StaleStatus stale;
+    // The status still says "regular file", as when a FIFO replaces a log
+    // between the check and the open.
+    FaultyFileSystem stale;
+    stale.staleStatus = true;
     Scanner scanner(stale);
     QuietHost host;
     host.directory = "";

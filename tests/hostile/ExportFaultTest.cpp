@@ -15,7 +15,7 @@
 #include "HostileSupport.h"
 #include "cli/ScanCommand.h"
 #include "engine/WorkList.h"
-#include "results/ExportPage.h"
+#include "output/ExportPage.h"
 
 namespace tallowby::testing {
 namespace {
@@ -36,17 +36,19 @@ std::vector<std::string> Names(const TempDir& dir) {
 
 struct Fault {
     const char* name;
-    FaultyWrites::Fault fault;
+    FaultyFileSystem::Fault fault;
     std::size_t writeLimit;
     const char* reason;
 };
 
 const std::vector<Fault>& Faults() {
     static const std::vector<Fault> faults = {
-        {"read-only folder", FaultyWrites::Fault::RefuseOpen, 0, "Permission denied"},
-        {"disk full at once", FaultyWrites::Fault::FailWriteAfter, 0, "No space left on device"},
-        {"disk full part-way", FaultyWrites::Fault::FailWriteAfter, 30, "No space left on device"},
-        {"rename fails", FaultyWrites::Fault::FailCommit, 0, "Input/output error"},
+        {"read-only folder", FaultyFileSystem::Fault::RefuseOpen, 0, "Permission denied"},
+        {"disk full at once", FaultyFileSystem::Fault::FailWriteAfter, 0,
+         "No space left on device"},
+        {"disk full part-way", FaultyFileSystem::Fault::FailWriteAfter, 30,
+         "No space left on device"},
+        {"rename fails", FaultyFileSystem::Fault::FailCommit, 0, "Input/output error"},
     };
     return faults;
 }
@@ -61,7 +63,7 @@ TEST(ExportFault, EarlierPageSurvivesWholeAndNoTemporaryIsLeft) {
     for (const Fault& f : Faults()) {
         TempDir dir;
         const std::string page = dir.write("referers.html", kEarlier);
-        FaultyWrites faulty;
+        FaultyFileSystem faulty;
         faulty.fault = f.fault;
         faulty.writeLimit = f.writeLimit;
         faulty.reason = f.reason;
@@ -95,7 +97,7 @@ TEST(ExportFault, CommandLineNamesThePathAndTheReasonAndStillPrintsTheRows) {
         TempDir dir;
         const std::string log = dir.write("access.log", "GET http://a.example/ x\r\n");
         const std::string page = dir.write("referers.html", kEarlier);
-        FaultyWrites faulty;
+        FaultyFileSystem faulty;
         faulty.fault = f.fault;
         faulty.writeLimit = f.writeLimit;
         faulty.reason = f.reason;

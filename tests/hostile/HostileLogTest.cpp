@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "HostileSupport.h"
-#include "MemoryFileSystem.h"
+#include "ReferenceRules.h"
 #include "engine/FileHelpers.h"
 #include "engine/LineReader.h"
 #include "engine/Rules.h"
@@ -22,19 +22,6 @@
 
 namespace tallowby::testing {
 namespace {
-
-// Lines by the reader's rule (CR, LF, CR LF), counted the plain way.
-std::int64_t CountLines(const std::string& s) {
-    std::int64_t n = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\r' || s[i] == '\n') {
-            ++n;
-            if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')
-                ++i;
-        }
-    }
-    return n + (!s.empty() && s.back() != '\r' && s.back() != '\n' ? 1 : 0);
-}
 
 // Scans the given files of `dir` (real files) with the collapse and types on.
 struct Scan {

@@ -1,10 +1,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "QtTestMain.h"
+#include "WindowFakes.h"
 #include "identity/ProductIdentity.h"
 #include "identity/WebsiteLauncher.h"
-#include "platform/Fakes.h"
-#include "platform/QtTestMain.h"
 
 using namespace tallowby;
 

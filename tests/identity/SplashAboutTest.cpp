@@ -1,12 +1,12 @@
 #include <QLabel>
 #include <QTimer>
 
+#include "QtTestMain.h"
+#include "WindowFakes.h"
 #include "identity/AboutWindow.h"
 #include "identity/ProductIdentity.h"
 #include "identity/SplashWindow.h"
 #include "identity/WebsiteLauncher.h"
-#include "platform/Fakes.h"
-#include "platform/QtTestMain.h"
 
 using namespace tallowby;
 

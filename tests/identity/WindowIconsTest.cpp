@@ -1,7 +1,7 @@
 #include <QImage>
 
+#include "QtTestMain.h"
 #include "identity/WindowIcons.h"
-#include "platform/QtTestMain.h"
 
 using namespace tallowby;
 

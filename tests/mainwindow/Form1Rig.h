@@ -15,10 +15,10 @@
 #include <memory>
 
 #include "FakeWebView.h"
+#include "WindowFakes.h"
 #include "identity/WebsiteLauncher.h"
 #include "mainwindow/Form1.h"
 #include "mainwindow/WindowScanHost.h"
-#include "platform/Fakes.h"
 
 namespace tallowby::testing {
 
@@ -96,13 +96,7 @@ struct Rig {
         form->resize(width, height);
     }
 
-    QStringList messages() const {
-        QStringList texts;
-        for (const auto& shown : boxes.shown) {
-            texts.append(shown.first);
-        }
-        return texts;
-    }
+    QStringList messages() const { return boxes.shown; }
 
     QString panel(int number) const { return form->statusPanel(number)->text(); }
 

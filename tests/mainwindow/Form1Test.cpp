@@ -10,7 +10,6 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -23,13 +22,14 @@
 #include <memory>
 
 #include "Form1Rig.h"
+#include "QtTestMain.h"
+#include "RunProgram.h"
+#include "WindowFakes.h"
 #include "identity/AboutWindow.h"
 #include "identity/ProductIdentity.h"
 #include "identity/WebsiteLauncher.h"
 #include "mainwindow/Form1.h"
 #include "mainwindow/WindowScanHost.h"
-#include "platform/Fakes.h"
-#include "platform/QtTestMain.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"
 #include "settings/HelpWindow.h"
@@ -52,12 +52,7 @@ namespace {
 
 // `text` compressed by /usr/bin/<tool> -c.
 QByteArray Packed(const QString& tool, const QByteArray& text) {
-    QProcess process;
-    process.start(QStringLiteral("/usr/bin/") + tool, {QStringLiteral("-c")});
-    process.write(text);
-    process.closeWriteChannel();
-    process.waitForFinished();
-    return process.readAllStandardOutput();
+    return QByteArray::fromStdString(testing::Packed(tool.toStdString(), text.toStdString()));
 }
 
 }  // namespace
@@ -274,8 +269,8 @@ private slots:
                                               "5 links found : 2 duplicates removed : "
                                               "3 unique links"));
         QCOMPARE(rig.boxes.shown.size(), 1);
-        QCOMPARE(rig.boxes.shown.first().second, QStringLiteral("Scan Finished"));
-        QCOMPARE(rig.boxes.shown.first().first,
+        QCOMPARE(rig.boxes.titles.first(), QStringLiteral("Scan Finished"));
+        QCOMPARE(rig.boxes.shown.first(),
                  QStringLiteral("3 files done\r\n7 lines scanned\r\n5 links found\r\n"
                                 "2 duplicates removed\r\n3 unique links"));
         QVERIFY(form.resultsViewShown());
@@ -636,7 +631,7 @@ private slots:
         // Whether a full scan of b.log ran: its statistics box came up.
         auto scanned = [](Rig& rig) {
             return rig.boxes.shown.size() == 1 &&
-                   rig.boxes.shown.first().second == QStringLiteral("Scan Finished") &&
+                   rig.boxes.titles.first() == QStringLiteral("Scan Finished") &&
                    rig.form->scanner().counters().linesScanned == 3;
         };
         // Whether a scan started by the test was stopped by the press.

@@ -3,10 +3,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "QtTestMain.h"
+#include "WindowFakes.h"
 #include "mainwindow/DirectoryListing.h"
 #include "mainwindow/LogFileChooser.h"
-#include "platform/Fakes.h"
-#include "platform/QtTestMain.h"
 #include "settings/SettingsStore.h"
 
 namespace tallowby {
@@ -33,13 +33,7 @@ struct Rig {
     RecordingMessageBoxes boxes;
     LogFileChooser chooser;
 
-    QStringList messages() const {
-        QStringList texts;
-        for (const auto& shown : boxes.shown) {
-            texts.append(shown.first);
-        }
-        return texts;
-    }
+    QStringList messages() const { return boxes.shown; }
     QStringList directoryPaths() {
         QStringList paths;
         for (int row = 0; row < chooser.directoryModel()->rowCount(); ++row) {

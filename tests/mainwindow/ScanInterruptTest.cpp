@@ -11,15 +11,15 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProcess>
 #include <QToolButton>
 #include <QWindow>
 
 #include <optional>
 
 #include "Form1Rig.h"
+#include "QtTestMain.h"
+#include "RunProgram.h"
 #include "ScanMoments.h"
-#include "platform/QtTestMain.h"
 #include "results/ResultsList.h"
 
 namespace tallowby {
@@ -202,23 +202,21 @@ private slots:
             "[Settings]\nshowHelp=0\n");
         ini.close();
 
-        QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_CONFIG_HOME", home.path());
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        program.setProcessEnvironment(environment);
-        program.start(EXIT_DRIVER, {logs, phase, QString::number(occurrence), control});
-        QVERIFY(program.waitForStarted());
+        testing::ProgramRun run;
+        run.environment = {"XDG_CONFIG_HOME=" + home.path().toStdString(),
+                           "QT_QPA_PLATFORM=offscreen"};
         // A lost Exit leaves the process waiting for ever (or behind the
         // "Scan Finished" box); a hang guard, not a timing.
-        const bool ended = program.waitForFinished(30000);
-        if (!ended) {
-            program.kill();
-            program.waitForFinished();
-        }
-        QVERIFY2(ended, program.readAllStandardError().right(2000).constData());
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 0);
+        run.deadlineSeconds = 30;
+        const testing::ProgramResult ended =
+            testing::RunProgram(EXIT_DRIVER,
+                                {logs.toStdString(), phase.toStdString(),
+                                 std::to_string(occurrence), control.toStdString()},
+                                run);
+        const std::string tail =
+            ended.err.size() > 2000 ? ended.err.substr(ended.err.size() - 2000) : ended.err;
+        QVERIFY2(ended.signal == 0, tail.c_str());
+        QCOMPARE(ended.exitStatus, 0);
     }
 
     void stopIsHonouredAtEveryMoment() { pressEverywhere(Control::Stop); }

@@ -22,12 +22,12 @@
 
 #include "FakeWebView.h"
 #include "Form1Rig.h"
+#include "QtTestMain.h"
+#include "WindowFakes.h"
 #include "identity/WebsiteLauncher.h"
 #include "mainwindow/ChartWindow.h"
 #include "mainwindow/Form1.h"
 #include "mainwindow/SitesPanel.h"
-#include "platform/Fakes.h"
-#include "platform/QtTestMain.h"
 #include "results/ResultsList.h"
 #include "settings/OptionsDialog.h"
 
@@ -174,7 +174,7 @@ private slots:
             QCOMPARE(rig.sites().lstSites()->model()->rowCount(), c.sites);
             QCOMPARE(rig.boxes.shown.size(), c.messages);
             if (c.messages > 0) {
-                QVERIFY(rig.boxes.shown.first().first.startsWith(
+                QVERIFY(rig.boxes.shown.first().startsWith(
                     "Cannot read the spam list /no/such/list.txt: "));
             }
         }
@@ -219,7 +219,7 @@ private slots:
         chart->setSavePathChooser([&](QWidget*) { return rig.folder.path() + "/no/dir/x.png"; });
         chart->cmdSave()->click();
         QCOMPARE(rig.boxes.shown.size(), 1);
-        QVERIFY(rig.boxes.shown.first().first.startsWith("Cannot save "));
+        QVERIFY(rig.boxes.shown.first().startsWith("Cannot save "));
     }
 };
 

@@ -3,8 +3,8 @@
 #include <QProgressBar>
 #include <QtTest>
 
+#include "QtTestMain.h"
 #include "mainwindow/WindowScanHost.h"
-#include "platform/QtTestMain.h"
 #include "settings/AppSettings.h"
 
 namespace tallowby {

@@ -4,9 +4,9 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include "QtTestMain.h"
 #include "platform/MessageBoxes.h"
 #include "platform/OnTop.h"
-#include "platform/QtTestMain.h"
 #include "platform/SettingsBackend.h"
 #include "platform/Shell.h"
 

@@ -3,7 +3,7 @@
 #include <QTextDocument>
 #include <QTextFragment>
 
-#include "platform/QtTestMain.h"
+#include "QtTestMain.h"
 #include "platform/RtfReader.h"
 
 using namespace tallowby;

@@ -8,14 +8,17 @@
 
 #include <optional>
 
-#include "ResultsTestSupport.h"
+#include "FakeWebView.h"
+#include "LocalPages.h"
+#include "QtTestMain.h"
+#include "WindowFakes.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"
 
 using namespace tallowby;
+using tallowby::testing::FakeWebView;
 using tallowby::testing::LocalPages;
-using tallowby::testing::RecordingBoxes;
-using tallowby::testing::ScriptedWebView;
+using tallowby::testing::RecordingMessageBoxes;
 
 namespace {
 
@@ -52,8 +55,8 @@ private slots:
     // --- Wiring, on the scripted display.
 
     void goAndEnterNavigateTheTypedTextAndLeavePanel3Alone() {
-        RecordingBoxes boxes;
-        auto* view = new ScriptedWebView;
+        RecordingMessageBoxes boxes;
+        auto* view = new FakeWebView;
         BrowserPane pane(Identity(QString()), boxes, view);
         QSignalSpy connecting(&pane, &BrowserPane::connectingTextChanged);
         QSignalSpy caption(&pane, &BrowserPane::captionChanged);
@@ -78,8 +81,8 @@ private slots:
     }
 
     void navigationButtonsCarryTheirToolTipsAndAskTheBrowser() {
-        RecordingBoxes boxes;
-        auto* view = new ScriptedWebView;
+        RecordingMessageBoxes boxes;
+        auto* view = new FakeWebView;
         BrowserPane pane(Identity(QString()), boxes, view);
         const QList<QToolButton*> buttons{pane.command3(), pane.command4(), pane.command5(),
                                           pane.command6(), pane.command7()};
@@ -94,8 +97,8 @@ private slots:
     }
 
     void startPageIsTheWebsiteAndLeavesTheAddressBoxAlone() {
-        RecordingBoxes boxes;
-        auto* view = new ScriptedWebView;
+        RecordingMessageBoxes boxes;
+        auto* view = new FakeWebView;
         BrowserPane pane(Identity(QStringLiteral("tallowby.example.org")), boxes, view);
         pane.showStartPage();
         QCOMPARE(view->calls, QStringList{QStringLiteral("navigate http://tallowby.example.org")});
@@ -103,8 +106,8 @@ private slots:
     }
 
     void openWithoutASelectedRowOnlyShowsTheMessage() {
-        RecordingBoxes boxes;
-        auto* view = new ScriptedWebView;
+        RecordingMessageBoxes boxes;
+        auto* view = new FakeWebView;
         BrowserPane pane(Identity(QString()), boxes, view);
         QSignalSpy connecting(&pane, &BrowserPane::connectingTextChanged);
         pane.text1()->setText(QStringLiteral("http://typed/"));
@@ -124,8 +127,8 @@ private slots:
     }
 
     void doubleClickWithoutARowReopensTheAddressBox() {
-        RecordingBoxes boxes;
-        auto* view = new ScriptedWebView;
+        RecordingMessageBoxes boxes;
+        auto* view = new FakeWebView;
         BrowserPane pane(Identity(QString()), boxes, view);
         QSignalSpy connecting(&pane, &BrowserPane::connectingTextChanged);
 
@@ -141,8 +144,8 @@ private slots:
     }
 
     void referrerBytesReachTheBrowserUnchanged() {
-        RecordingBoxes boxes;
-        auto* view = new ScriptedWebView;
+        RecordingMessageBoxes boxes;
+        auto* view = new FakeWebView;
         BrowserPane pane(Identity(QString()), boxes, view);
         pane.openReferrer(QByteArray("http://h/caf\xE9?q=1 "));  // not UTF-8, cut at a space
         pane.openReferrer(QByteArray("http://h/men\xC3\xBC"));
@@ -156,8 +159,8 @@ private slots:
     }
 
     void completedPageWithANameSetsCaptionAndAddressBoxOnly() {
-        RecordingBoxes boxes;
-        auto* view = new ScriptedWebView;
+        RecordingMessageBoxes boxes;
+        auto* view = new FakeWebView;
         BrowserPane pane(Identity(QString()), boxes, view);
         QSignalSpy caption(&pane, &BrowserPane::captionChanged);
         QSignalSpy status(&pane, &BrowserPane::statusTextChanged);
@@ -183,7 +186,7 @@ private slots:
     void realBrowserOpensReferrersFromTheListAndReportsThePage() {
         LocalPages pages;
         QVERIFY(pages.listening());
-        RecordingBoxes boxes;
+        RecordingMessageBoxes boxes;
         // The start page as the product's website is written: a bare host.
         BrowserPane pane(Identity(pages.hostAndPort() + QStringLiteral("/start")), boxes);
         pane.resize(700, 600);
@@ -268,7 +271,7 @@ private slots:
             QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
             address = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
         }
-        RecordingBoxes boxes;
+        RecordingMessageBoxes boxes;
         BrowserPane pane(Identity(QString()), boxes);
         pane.show();
         QSignalSpy complete(pane.webBrowser(), &WebView::documentComplete);
@@ -284,7 +287,7 @@ private slots:
     }
 
     void realBrowserNeverHandsAnAddressToTheDesktop() {
-        RecordingBoxes boxes;
+        RecordingMessageBoxes boxes;
         BrowserPane pane(Identity(QString()), boxes);
         pane.show();
         UrlCatcher catcher;
@@ -309,7 +312,7 @@ private slots:
     void realBrowserBackOnTheStartPageAndTypedAddresses() {
         LocalPages pages;
         QVERIFY(pages.listening());
-        RecordingBoxes boxes;
+        RecordingMessageBoxes boxes;
         BrowserPane pane(Identity(pages.address(QStringLiteral("/start"))), boxes);
         pane.show();
         QSignalSpy done(pane.webBrowser(), &WebView::documentComplete);
@@ -348,5 +351,5 @@ private slots:
     }
 };
 
-TALLOWBY_RESULTS_TEST_MAIN(BrowserPaneTest)
+TALLOWBY_QTEST_MAIN(BrowserPaneTest)
 #include "BrowserPaneTest.moc"

@@ -9,14 +9,17 @@
 #include <memory>
 #include <string>
 
-#include "ResultsTestSupport.h"
+#include "FaultyFileSystem.h"
+#include "QtTestMain.h"
+#include "WindowFakes.h"
 #include "engine/FileSystem.h"
 #include "engine/WorkList.h"
 #include "results/FileCommands.h"
 
 using namespace tallowby;
-using tallowby::testing::FakeShell;
-using tallowby::testing::RecordingBoxes;
+using tallowby::testing::FaultyFileSystem;
+using tallowby::testing::RecordingMessageBoxes;
+using tallowby::testing::RecordingShell;
 
 namespace {
 
@@ -30,44 +33,6 @@ void Fill(WorkList& list, std::initializer_list<const char*> referrers) {
         list.append(r, TypeCode::HTM, false);
     }
 }
-
-// The real file system, except that replacing a file can be refused or can
-// fail after some bytes, as a read-only folder or a full disk would.
-class FaultyFileSystem : public FileSystem {
-public:
-    enum class Fault { RefuseOpen, FailWrite };
-    explicit FaultyFileSystem(Fault fault) : fault_(fault) {}
-
-    FileStatus status(const std::string& path) override { return RealFileSystem().status(path); }
-    std::unique_ptr<ByteSource> openRead(const std::string& path, std::string& error) override {
-        return RealFileSystem().openRead(path, error);
-    }
-    std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) override {
-        if (fault_ == Fault::RefuseOpen) {
-            error = "Permission denied";
-            return nullptr;
-        }
-        return std::make_unique<FailingSink>(RealFileSystem().openReplace(path, error));
-    }
-
-private:
-    class FailingSink : public ByteSink {
-    public:
-        explicit FailingSink(std::unique_ptr<ByteSink> real) : real_(std::move(real)) {}
-        bool write(std::string_view bytes) override {
-            // Part of the page reaches the temporary file, then the disk is full.
-            real_->write(bytes.substr(0, bytes.size() / 2));
-            return false;
-        }
-        bool commit() override { return false; }
-        std::string error() const override { return "No space left on device"; }
-
-    private:
-        std::unique_ptr<ByteSink> real_;
-    };
-
-    Fault fault_;
-};
 
 }  // namespace
 
@@ -103,7 +68,7 @@ private slots:
         if (collapse) {
             list.collapse();
         }
-        RecordingBoxes boxes;
+        RecordingMessageBoxes boxes;
         QVERIFY(ExportReferrers(dir.path(), list, boxes));
         const QString path = dir.path() + QStringLiteral("/referers.html");
         QCOMPARE(ReadAll(path), expected);
@@ -114,7 +79,7 @@ private slots:
     void exportOfAnEmptyListLeavesAnEmptyFileAndASecondExportReplacesTheFirst() {
         QTemporaryDir dir;
         const QString path = dir.path() + QStringLiteral("/referers.html");
-        RecordingBoxes boxes;
+        RecordingMessageBoxes boxes;
         WorkList list;
         Fill(list, {"http://one/", "http://two/", "http://three/"});
         QVERIFY(ExportReferrers(dir.path(), list, boxes));
@@ -136,7 +101,7 @@ private slots:
         QTemporaryDir dir;
         WorkList list;
         Fill(list, {"http://e/'><script>alert(1)</script>", "http://e/\"onmouseover=\"x"});
-        RecordingBoxes boxes;
+        RecordingMessageBoxes boxes;
         QVERIFY(ExportReferrers(dir.path(), list, boxes));
         QCOMPARE(ReadAll(dir.path() + QStringLiteral("/referers.html")),
                  QByteArray("<a href='http://e/&quot;onmouseover=&quot;x'>"
@@ -150,22 +115,25 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("folder refuses the file")
             << int(FaultyFileSystem::Fault::RefuseOpen) << QStringLiteral("Permission denied");
-        QTest::newRow("disk fills up while writing")
-            << int(FaultyFileSystem::Fault::FailWrite) << QStringLiteral("No space left on device");
+        QTest::newRow("disk fills up while writing") << int(FaultyFileSystem::Fault::FailWriteAfter)
+                                                     << QStringLiteral("No space left on device");
     }
     void aFailedExportLeavesTheEarlierFileWholeAndSaysWhy() {
         QFETCH(int, fault);
         QFETCH(QString, reason);
         QTemporaryDir dir;
         const QString path = dir.path() + QStringLiteral("/referers.html");
-        RecordingBoxes boxes;
+        RecordingMessageBoxes boxes;
         WorkList list;
         Fill(list, {"http://earlier/"});
         QVERIFY(ExportReferrers(dir.path(), list, boxes));
         const QByteArray earlier = ReadAll(path);
 
         Fill(list, {"http://later/", "http://more/"});
-        FaultyFileSystem faulty(static_cast<FaultyFileSystem::Fault>(fault));
+        FaultyFileSystem faulty;
+        faulty.fault = static_cast<FaultyFileSystem::Fault>(fault);
+        faulty.writeLimit = 20;  // part of the page reaches the temporary file
+        faulty.reason = reason.toStdString();
         boxes.shown.clear();
         QVERIFY(!ExportReferrers(dir.path(), list, boxes, faulty));
         QCOMPARE(ReadAll(path), earlier);
@@ -179,10 +147,10 @@ private slots:
     }
 
     void openSelectedFilePassesAHostileNameAsOneArgument() {
-        FakeShell shell;
+        RecordingShell shell;
         shell.onPath = {QStringLiteral("kate"), QStringLiteral("mousepad"),
                         QStringLiteral("xdg-open")};
-        RecordingBoxes boxes;
+        RecordingMessageBoxes boxes;
         const QString name = QStringLiteral("a \"b\" 'c'; rm -rf ~ $(touch x) `id` & .log");
         QVERIFY(OpenSelectedFile(QStringLiteral("/var/log/my logs"), name, shell, boxes));
         QCOMPARE(shell.started.size(), 1);
@@ -193,10 +161,10 @@ private slots:
     }
 
     void openSelectedFileFallsBackToXdgOpenAndReportsAFailedStart() {
-        FakeShell shell;
+        RecordingShell shell;
         shell.onPath = {QStringLiteral("xdg-open")};
         shell.startResult = {false, QStringLiteral("No such file or directory")};
-        RecordingBoxes boxes;
+        RecordingMessageBoxes boxes;
         QVERIFY(!OpenSelectedFile(QStringLiteral("/logs"), QString(), shell, boxes));
         // No current entry: the directory's own path, ending in "/".
         QCOMPARE(shell.started[0].second, QStringList{QStringLiteral("/logs/")});
@@ -210,5 +178,5 @@ private slots:
     }
 };
 
-TALLOWBY_RESULTS_TEST_MAIN(FileCommandsTest)
+TALLOWBY_QTEST_MAIN(FileCommandsTest)
 #include "FileCommandsTest.moc"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ResultsTestSupport.h"
+#include "QtTestMain.h"
 #include "engine/Scanner.h"
 #include "engine/TextFold.h"
 #include "engine/WorkList.h"
@@ -394,5 +394,5 @@ private slots:
     }
 };
 
-TALLOWBY_RESULTS_TEST_MAIN(ResultsListTest)
+TALLOWBY_QTEST_MAIN(ResultsListTest)
 #include "ResultsListTest.moc"

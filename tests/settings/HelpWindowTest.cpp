@@ -3,9 +3,9 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 
-#include "platform/Fakes.h"
+#include "QtTestMain.h"
+#include "WindowFakes.h"
 #include "platform/OnTop.h"
-#include "platform/QtTestMain.h"
 #include "settings/HelpWindow.h"
 #include "settings/SettingsStore.h"
 

@@ -4,9 +4,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
-#include "platform/Fakes.h"
+#include "QtTestMain.h"
+#include "WindowFakes.h"
 #include "platform/OnTop.h"
-#include "platform/QtTestMain.h"
 #include "settings/OptionsDialog.h"
 #include "settings/SettingsStore.h"
 

@@ -1,5 +1,5 @@
-#include "platform/Fakes.h"
-#include "platform/QtTestMain.h"
+#include "QtTestMain.h"
+#include "WindowFakes.h"
 #include "platform/SettingsBackend.h"
 #include "settings/AppSettings.h"
 #include "settings/HelpWindow.h"

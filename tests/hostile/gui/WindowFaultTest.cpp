@@ -31,12 +31,12 @@
 #include <random>
 
 #include "FakeWebView.h"
+#include "QtTestMain.h"
+#include "WindowFakes.h"
 #include "identity/WebsiteLauncher.h"
 #include "identity/WindowIcons.h"
 #include "mainwindow/Form1.h"
 #include "mainwindow/WindowScanHost.h"
-#include "platform/Fakes.h"
-#include "platform/QtTestMain.h"
 #include "platform/SettingsBackend.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"

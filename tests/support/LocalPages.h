@@ -1,83 +1,14 @@
 #pragma once
 
-// Stand-ins and helpers shared by the Qt tests of the results folder.
+// A page server on 127.0.0.1 for the real browser, so tests and the
+// screenshot programs never reach the internet.
 
-#include <QApplication>
 #include <QList>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QtTest>
-
-#include <functional>
-#include <utility>
-
-#include "platform/MessageBoxes.h"
-#include "platform/Shell.h"
-#include "results/WebView.h"
 
 namespace tallowby::testing {
-
-class RecordingBoxes : public MessageBoxes {
-public:
-    void Show(const QString& text, const QString& title = QString()) override {
-        shown.append(text);
-        titles.append(title);
-    }
-    QStringList shown;
-    QStringList titles;
-};
-
-// A shell whose PATH holds exactly `onPath`, and which records what it starts.
-class FakeShell : public Shell {
-public:
-    ShellResult OpenUrl(const QString& address) override {
-        opened.append(address);
-        return {true, {}};
-    }
-    ShellResult StartDetached(const QString& program, const QStringList& arguments) override {
-        started.append({program, arguments});
-        return startResult;
-    }
-    QString FindExecutable(const QString& name) override {
-        return onPath.contains(name) ? QStringLiteral("/usr/bin/") + name : QString();
-    }
-
-    QStringList onPath;
-    ShellResult startResult{true, {}};
-    QStringList opened;
-    QList<std::pair<QString, QStringList>> started;
-};
-
-// A page display that records what it is asked and completes pages only
-// when the test says so.
-class ScriptedWebView : public WebView {
-public:
-    bool navigate(const QUrl& url) override {
-        if (url.isEmpty() || !url.isValid()) {
-            return false;
-        }
-        calls.append(QStringLiteral("navigate ") + url.toString(QUrl::FullyEncoded));
-        return true;
-    }
-    void back() override { calls.append(QStringLiteral("back")); }
-    void forward() override { calls.append(QStringLiteral("forward")); }
-    void stop() override { calls.append(QStringLiteral("stop")); }
-    void reload() override { calls.append(QStringLiteral("reload")); }
-    QString locationName() const override { return name; }
-    QString locationUrl() const override { return url; }
-
-    void complete(const QString& pageName, const QString& pageUrl) {
-        name = pageName;
-        url = pageUrl;
-        emit documentComplete();
-    }
-    void status(const QString& text) { emit statusTextChanged(text); }
-
-    QStringList calls;
-    QString name;
-    QString url;
-};
 
 // A tiny HTTP server on 127.0.0.1 for the real browser: a fixed set of
 // pages, one response per connection, every requested path recorded.
@@ -169,16 +100,3 @@ private:
 };
 
 }  // namespace tallowby::testing
-
-// main() for these tests: offscreen unless a display is given, and the
-// context sharing that Qt WebEngine wants set before the application exists.
-#define TALLOWBY_RESULTS_TEST_MAIN(TestClass)                       \
-    int main(int argc, char** argv) {                               \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {       \
-            qputenv("QT_QPA_PLATFORM", "offscreen");                \
-        }                                                           \
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); \
-        QApplication app(argc, argv);                               \
-        TestClass test;                                             \
-        return QTest::qExec(&test, argc, argv);                     \
-    }

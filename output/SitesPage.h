@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "ExportPage.h"
 #include "engine/FileSystem.h"
 #include "engine/Sites.h"
+#include "output/ExportPage.h"
 
 namespace tallowby {
 

@@ -19,12 +19,12 @@
 
 #include <cstdio>
 
+#include "WindowFakes.h"
 #include "identity/ProductIdentity.h"
 #include "identity/WebsiteLauncher.h"
 #include "mainwindow/ChartWindow.h"
 #include "mainwindow/Form1.h"
 #include "mainwindow/SitesPanel.h"
-#include "platform/MessageBoxes.h"
 #include "platform/SettingsBackend.h"
 #include "platform/Shell.h"
 #include "results/ResultsList.h"
@@ -57,11 +57,6 @@ void Grab(QWidget& window, const QString& path) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
     }
 }
-
-class QuietBoxes : public tallowby::MessageBoxes {
-public:
-    void Show(const QString&, const QString&) override {}
-};
 
 }  // namespace
 
@@ -115,7 +110,7 @@ int main(int argc, char** argv) {
     store.SaveSetting(app_name, tallowby::kSectionSettings, tallowby::kKeyShowHelp,
                       QStringLiteral("0"));
 
-    QuietBoxes boxes;
+    tallowby::testing::RecordingMessageBoxes boxes;
     tallowby::QtShell shell;
     tallowby::WebsiteLauncher launcher(shell);
     tallowby::Form1 form({{boxes, shell, settings}, launcher, [] { QCoreApplication::quit(); }});

@@ -5,7 +5,7 @@
 
 #include "engine/FileHelpers.h"
 #include "engine/Rules.h"
-#include "results/TextOutput.h"
+#include "output/TextOutput.h"
 
 namespace tallowby {
 

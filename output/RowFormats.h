@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "engine/ScanTypes.h"
-#include "results/TextOutput.h"
+#include "output/TextOutput.h"
 
 namespace tallowby {
 

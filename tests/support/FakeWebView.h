@@ -1,14 +1,15 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
 #include <QUrl>
 
 #include "results/WebView.h"
 
 namespace tallowby::testing {
 
-// A page display that loads nothing: it records where it was sent and lets
-// the test say what page "completed".
+// A page display that loads nothing: it records what it is asked ("navigate
+// <address>", "back", ...) and completes a page only when the test says so.
 class FakeWebView : public WebView {
 public:
     using WebView::WebView;
@@ -17,13 +18,14 @@ public:
         if (url.isEmpty() || !url.isValid()) {
             return false;
         }
+        calls.append(QStringLiteral("navigate ") + url.toString(QUrl::FullyEncoded));
         navigations.append(url);
         return true;
     }
-    void back() override {}
-    void forward() override {}
-    void stop() override {}
-    void reload() override {}
+    void back() override { calls.append(QStringLiteral("back")); }
+    void forward() override { calls.append(QStringLiteral("forward")); }
+    void stop() override { calls.append(QStringLiteral("stop")); }
+    void reload() override { calls.append(QStringLiteral("reload")); }
     QString locationName() const override { return name; }
     QString locationUrl() const override { return address; }
 
@@ -32,7 +34,9 @@ public:
         address = pageAddress;
         emit documentComplete();
     }
+    void status(const QString& text) { emit statusTextChanged(text); }
 
+    QStringList calls;
     QList<QUrl> navigations;
     QString name;
     QString address;

@@ -3,7 +3,7 @@
 // window is built, the whole window in the same state. Pages come from a
 // server on 127.0.0.1; nothing reaches the internet.
 //
-//   xvfb-run -a build/tests/results/results_screenshots docs
+//   xvfb-run -a build/tools/results_screenshots docs
 
 #include <QDir>
 #include <QLabel>
@@ -16,10 +16,15 @@
 
 #include <cstdio>
 
-#include "ResultsTestSupport.h"
+#include <QApplication>
+#include <QtTest>
+
+#include "LocalPages.h"
+#include "WindowFakes.h"
+#include "platform/Twips.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"
-#include "platform/Twips.h"
+#include "results/WebView.h"
 
 #ifdef TALLOWBY_WITH_MAINWINDOW
 #include <map>
@@ -27,7 +32,6 @@
 #include "identity/ProductIdentity.h"
 #include "identity/WebsiteLauncher.h"
 #include "mainwindow/Form1.h"
-#include "platform/SettingsBackend.h"
 #endif
 
 using namespace tallowby;
@@ -85,7 +89,7 @@ void DoubleClickFirstRow(ResultsList& list) {
 }
 
 bool ShootPane(testing::LocalPages& pages, const QString& folder) {
-    testing::RecordingBoxes boxes;
+    testing::RecordingMessageBoxes boxes;
     ProductIdentity identity;
     identity.productName = QStringLiteral("Tallowby");
     identity.companyName = QStringLiteral("Quenmoor");
@@ -116,21 +120,6 @@ bool ShootPane(testing::LocalPages& pages, const QString& folder) {
 }
 
 #ifdef TALLOWBY_WITH_MAINWINDOW
-class MemoryStore : public SettingsBackend {
-public:
-    std::optional<QString> Read(const QString& application, const QString& section,
-                                const QString& key) override {
-        const auto it = values.find(application + '|' + section + '|' + key);
-        return it == values.end() ? std::nullopt : std::optional<QString>(it->second);
-    }
-    bool Write(const QString& application, const QString& section, const QString& key,
-               const QString& value) override {
-        values[application + '|' + section + '|' + key] = value;
-        return true;
-    }
-    std::map<QString, QString> values;
-};
-
 bool ShootMainWindow(testing::LocalPages& pages, const QString& folder) {
     QTemporaryDir temp;
     const QString version = temp.path() + QStringLiteral("/version.txt");
@@ -143,11 +132,11 @@ bool ShootMainWindow(testing::LocalPages& pages, const QString& folder) {
     file.close();
     SetVersionInformationPath(version);
 
-    MemoryStore store;
+    testing::MemorySettings store;
     store.values[QStringLiteral("Tallowby|data|strYourWebsite")] = QStringLiteral("mysite.example");
     store.values[QStringLiteral("Tallowby|Settings|showHelp")] = QStringLiteral("0");
-    testing::RecordingBoxes boxes;
-    testing::FakeShell shell;
+    testing::RecordingMessageBoxes boxes;
+    testing::RecordingShell shell;
     WebsiteLauncher launcher(shell);
     Form1Services services{{boxes, shell, store}, launcher, [] {}};
     services.volumes = [] { return QStringList{QStringLiteral("/")}; };

@@ -1,4 +1,4 @@
-#include "results/RowFormats.h"
+#include "output/RowFormats.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "engine/WorkList.h"
-#include "results/ExportPage.h"
-#include "results/TextOutput.h"
+#include "output/ExportPage.h"
+#include "output/TextOutput.h"
 
 namespace tallowby {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "engine/FileSystem.h"
 #include "engine/WorkList.h"
-#include "results/TextOutput.h"
+#include "output/TextOutput.h"
 
 namespace tallowby {
 

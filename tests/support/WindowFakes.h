@@ -1,7 +1,10 @@
 #pragma once
 
-// Recording stand-ins for the platform services, shared by the Qt tests.
+// Recording stand-ins for the services the windows reach through small
+// interfaces: message boxes, the shell and the settings store. Shared by the Qt tests, the window
+// benchmark and the screenshot programs, so nothing blocks on a box or reaches outside.
 
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -15,6 +18,19 @@
 
 namespace tallowby::testing {
 
+// Records every box instead of showing it.
+class RecordingMessageBoxes : public MessageBoxes {
+public:
+    void Show(const QString& text, const QString& title = QString()) override {
+        shown.append(text);
+        titles.append(title);
+    }
+    QStringList shown;   // the texts, in order
+    QStringList titles;  // their titles, empty for the program's default
+};
+
+// Records what it opens and starts. Finds every program on PATH, or only
+// those in `onPath` when it names any.
 class RecordingShell : public Shell {
 public:
     ShellResult OpenUrl(const QString& address) override {
@@ -23,22 +39,17 @@ public:
     }
     ShellResult StartDetached(const QString& program, const QStringList& arguments) override {
         started.append({program, arguments});
-        return {true, {}};
+        return startResult;
     }
     QString FindExecutable(const QString& name) override {
-        return QStringLiteral("/usr/bin/") + name;
+        return onPath.isEmpty() || onPath.contains(name) ? QStringLiteral("/usr/bin/") + name
+                                                         : QString();
     }
 
+    QStringList onPath;
+    ShellResult startResult{true, {}};
     QStringList opened;
     QList<std::pair<QString, QStringList>> started;
-};
-
-class RecordingMessageBoxes : public MessageBoxes {
-public:
-    void Show(const QString& text, const QString& title = QString()) override {
-        shown.append({text, title});
-    }
-    QList<std::pair<QString, QString>> shown;
 };
 
 // An in-memory store that also records every read and write, in order, as
@@ -62,7 +73,9 @@ public:
         values.insert(address, value);
         return true;
     }
-    QString Where(const QString& application) override { return QStringLiteral("/memory/") + application; }
+    QString Where(const QString& application) override {
+        return QStringLiteral("/memory/") + application;
+    }
 
     static QString Address(const QString& application, const QString& section, const QString& key) {
         return application + QLatin1Char('|') + section + QLatin1Char('|') + key;

@@ -1,75 +1,21 @@
-#include "results/ExportPage.h"
+#include "output/ExportPage.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
+
+#include "MemoryFileSystem.h"
+#include "TempDir.h"
 
 namespace tallowby {
 namespace {
 
 namespace fs = std::filesystem;
 
-// An in-memory file system whose writes can be made to fail.
-class MemoryFileSystem final : public FileSystem {
-public:
-    std::map<std::string, std::string> files;
-    bool failOpen = false;
-    std::size_t failAfterBytes = std::string::npos;  // a write crossing this fails
-    bool failCommit = false;
-
-    FileStatus status(const std::string& path) override {
-        FileStatus st;
-        if (files.count(path)) {
-            st.kind = FileKind::Regular;
-        }
-        return st;
-    }
-    std::unique_ptr<ByteSource> openRead(const std::string&, std::string& error) override {
-        error = "not supported";
-        return nullptr;
-    }
-    std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) override {
-        if (failOpen) {
-            error = "Permission denied";
-            return nullptr;
-        }
-        return std::make_unique<Sink>(*this, path);
-    }
-
-private:
-    class Sink final : public ByteSink {
-    public:
-        Sink(MemoryFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
-        bool write(std::string_view bytes) override {
-            if (written_.size() + bytes.size() > fs_.failAfterBytes) {
-                error_ = "No space left on device";
-                return false;
-            }
-            written_.append(bytes);
-            return true;
-        }
-        bool commit() override {
-            if (fs_.failCommit) {
-                error_ = "Input/output error";
-                return false;
-            }
-            fs_.files[path_] = written_;
-            return true;
-        }
-        std::string error() const override { return error_; }
-
-    private:
-        MemoryFileSystem& fs_;
-        std::string path_;
-        std::string written_;
-        std::string error_;
-    };
-};
+using testing::MemoryFileSystem;
+using testing::ReadWhole;
+using testing::TempDir;
 
 struct Referrer {
     std::string text;
@@ -89,7 +35,7 @@ std::string Export(const WorkList& list) {
     MemoryFileSystem mem;
     const ExportResult result = WriteExportPage(mem, "/logs/referers.html", list);
     EXPECT_TRUE(result.ok) << result.error;
-    return mem.files["/logs/referers.html"];
+    return mem.file("/logs/referers.html").content;
 }
 
 TEST(ExportPage, WritesOneLinePerEntryWithBareTargetAndStoredText) {
@@ -175,52 +121,11 @@ TEST(ExportPage, LongListIsWrittenWholeAcrossWriteChunks) {
     EXPECT_EQ(Export(list), expected);
 }
 
-TEST(ExportPage, FailureLeavesEarlierFileWholeAndSaysWhy) {
-    struct Case {
-        const char* name;
-        bool failOpen;
-        std::size_t failAfterBytes;
-        bool failCommit;
-        const char* error;
-    };
-    const Case cases[] = {
-        {"cannot create", true, std::string::npos, false, "Permission denied"},
-        {"write fails at once", false, 0, false, "No space left on device"},
-        {"write fails after a chunk", false, 70000, false, "No space left on device"},
-        {"rename fails", false, std::string::npos, true, "Input/output error"},
-    };
-    WorkList list;
-    for (int i = 0; i < 3000; ++i) {
-        list.append("http://many.example/" + std::to_string(i) + " ", TypeCode::HTM, false);
-    }
-    for (const Case& c : cases) {
-        MemoryFileSystem mem;
-        mem.files["/logs/referers.html"] = "earlier export\r\n";
-        mem.failOpen = c.failOpen;
-        mem.failAfterBytes = c.failAfterBytes;
-        mem.failCommit = c.failCommit;
-        const ExportResult result = WriteExportPage(mem, "/logs/referers.html", list);
-        EXPECT_FALSE(result.ok) << c.name;
-        EXPECT_EQ(result.error, c.error) << c.name;
-        EXPECT_EQ(mem.files["/logs/referers.html"], "earlier export\r\n") << c.name;
-    }
-}
-
+// The real disk, in a folder of the test's own.
 class ExportPageOnDisk : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tallowby-export-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    static std::string Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    fs::path dir_;
+    TempDir temp_;
+    const fs::path dir_ = temp_.path();
 };
 
 TEST_F(ExportPageOnDisk, ShorterExportReplacesLongerAndEmptyListGivesEmptyFile) {
@@ -228,14 +133,14 @@ TEST_F(ExportPageOnDisk, ShorterExportReplacesLongerAndEmptyListGivesEmptyFile) 
     WorkList three;
     Fill(three, {{"http://a.example/"}, {"http://b.example/"}, {"http://c.example/"}}, true);
     ASSERT_TRUE(WriteExportPage(RealFileSystem(), path, three).ok);
-    EXPECT_EQ(Read(path).size(), 3 * std::string("<a href='http://a.example/'>0000001|"
-                                                 "http://a.example/</a><br>\r\n")
-                                         .size());
+    EXPECT_EQ(ReadWhole(path).size(), 3 * std::string("<a href='http://a.example/'>0000001|"
+                                                      "http://a.example/</a><br>\r\n")
+                                              .size());
 
     WorkList one;
     Fill(one, {{"http://z.example/ "}}, false);
     ASSERT_TRUE(WriteExportPage(RealFileSystem(), path, one).ok);
-    EXPECT_EQ(Read(path), "<a href='http://z.example/'>http://z.example/ </a><br>\r\n");
+    EXPECT_EQ(ReadWhole(path), "<a href='http://z.example/'>http://z.example/ </a><br>\r\n");
 
     WorkList none;
     ASSERT_TRUE(WriteExportPage(RealFileSystem(), path, none).ok);

@@ -2,7 +2,9 @@
 
 // main() for the Qt tests: the settings store is pointed at a folder of its
 // own for this run, before Qt first looks for it, so no test ever reads or
-// writes the user's real settings or sees a previous run's values.
+// writes the user's real settings or sees a previous run's values; offscreen
+// unless a display is given; and the context sharing that Qt WebEngine wants
+// set before the application exists.
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -18,6 +20,7 @@
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {        \
             qputenv("QT_QPA_PLATFORM", "offscreen");                 \
         }                                                            \
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  \
         QApplication app(argc, argv);                                \
         TestClass test;                                              \
         return QTest::qExec(&test, argc, argv);                      \

@@ -11,12 +11,12 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include "WindowFakes.h"
 #include "identity/AboutWindow.h"
 #include "identity/ProductIdentity.h"
 #include "identity/SplashWindow.h"
 #include "identity/WebsiteLauncher.h"
 #include "identity/WindowIcons.h"
-#include "platform/Fakes.h"
 #include "settings/AppSettings.h"
 #include "settings/HelpWindow.h"
 #include "settings/OptionsDialog.h"

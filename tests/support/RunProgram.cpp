@@ -1,0 +1,78 @@
+#include "RunProgram.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include "TempDir.h"
+
+namespace tallowby::testing {
+
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const ProgramRun& run) {
+    TempDir io;
+    const std::string inPath = run.stdinPath.empty() ? io.write("in", run.input) : run.stdinPath;
+    const std::string outPath = io.file("out");
+    const std::string errPath = io.file("err");
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Non-blocking only for the open: a FIFO without a writer must not
+        // hold the child here, before the program could show what it does.
+        const int in = ::open(inPath.c_str(), O_RDONLY | O_NONBLOCK);
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0 || ::chdir(run.workDir.c_str()) != 0) {
+            ::_exit(126);
+        }
+        ::fcntl(in, F_SETFL, ::fcntl(in, F_GETFL) & ~O_NONBLOCK);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        for (const std::string& variable : run.environment) {
+            ::putenv(const_cast<char*>(variable.c_str()));  // the child's own copy of the list
+        }
+        if (run.deadlineSeconds != 0) {
+            ::signal(SIGALRM, SIG_DFL);
+            ::alarm(run.deadlineSeconds);  // survives exec: the program is killed if it hangs
+        }
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ProgramResult result;
+    int status = 0;
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
+        if (WIFEXITED(status)) {
+            result.exitStatus = WEXITSTATUS(status);
+        } else if (WIFSIGNALED(status)) {
+            result.signal = WTERMSIG(status);
+        }
+    }
+    result.out = ReadWhole(outPath);
+    result.err = ReadWhole(errPath);
+    return result;
+}
+
+std::string Packed(const std::string& tool, const std::string& text) {
+    const ProgramResult r = RunProgram("/usr/bin/" + tool, {"-c"}, "/", text);
+    if (r.exitStatus != 0) {
+        // Without the tool no compressed input can be made: no test can pass.
+        std::fprintf(stderr, "/usr/bin/%s -c failed (status %d): %s\n", tool.c_str(), r.exitStatus,
+                     r.err.c_str());
+        std::abort();
+    }
+    return r.out;
+}
+
+}  // namespace tallowby::testing
