@@ -253,6 +253,8 @@ struct Rig {
         if (!scanner.counters().cancelRequested) {
             host->setStatusText(CompleteStatusText(scanner.counters()));
             host->ShowStatistics(kStatisticsTitle, StatisticsMessageText(scanner.counters()));
+            host->Flush();
+            list->show();
         }
         host->Flush();
         return start;
