@@ -63,8 +63,9 @@ void WorkList::clear() {
 
 namespace {
 
-// A fast 64-bit hash of the bytes, eight at a time.
-std::uint64_t HashText(std::string_view text) {
+// A fast 64-bit hash of the bytes, eight at a time. Inlined: it runs once
+// per referring line on the one-thread path.
+inline __attribute__((always_inline)) std::uint64_t HashText(std::string_view text) {
     std::uint64_t h = 0x9E3779B97F4A7C15ull ^ (text.size() * 0xff51afd7ed558ccdull);
     auto mix = [&h](std::uint64_t word) {
         h = (h ^ word) * 0xbf58476d1ce4e5b9ull;
