@@ -1,63 +1,43 @@
 #!/usr/bin/env bash
-# Times tallowby-scan against `grep -ci 'http://'` on the same generated
-# 1,000,000-line log (about 190 MB, in the page cache), in one run, and prints
-# the ratio of the two and the peak memory of tallowby-scan on its last lines.
+# tallowby-scan on the 1,000,000-line log (about 200 MB, in the page cache)
+# against `LC_ALL=C grep -ci 'http://'` on the same file, in one run: with
+# every core (the default), on one thread and on two, so the ratio to grep
+# and the scaling come from the same minutes of a shared machine. Output
+# goes to a pipe. Prints the peak memory too; the last line holds the figures.
 #
 #   bench/scan-vs-grep.sh [BUILD_DIR]        (default: build)
 #   LOG_LINES=200000 bench/scan-vs-grep.sh   (a smaller log)
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
-scan=$build/app/tallowby-scan
-gen=$build/bench/loggen
-for tool in "$scan" "$gen"; do
-  if [ ! -x "$tool" ]; then
-    echo "missing $tool: build first (scripts/build.sh)" >&2
-    exit 1
-  fi
-done
-if [ ! -x /usr/bin/time ]; then
-  echo "/usr/bin/time is missing: install the Debian package 'time'" >&2
-  exit 1
-fi
-
+#   BASELINE=/path/to/older/tallowby-scan    (also time an older build, one thread)
+source "$(dirname "$0")/common.sh"
+need "$scan" "$gen"
+command -v hyperfine >/dev/null || { echo "needs hyperfine" >&2; exit 1; }
+[ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package 'time')" >&2; exit 1; }
 lines=${LOG_LINES:-1000000}
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-log=$tmp/access.log
-"$gen" --lines "$lines" --output "$log"
-echo "log: $lines lines, $(( $(stat -c %s "$log") / 1000000 )) MB"
-cat "$log" >/dev/null  # into the page cache
+log=$(make_log access.log --lines "$lines")
+echo "log: $lines lines, $(( $(stat -c %s "$log") / 1000000 )) MB; nproc $(nproc); load $(cut -d' ' -f1-3 /proc/loadavg)"
 
-# The C locale for both: grep's fastest path, and the scanner ignores locales.
-export LC_ALL=C
-# grep must not write to /dev/null: it notices and stops at the first match.
-if command -v hyperfine >/dev/null; then
-  hyperfine --output=pipe --warmup 2 --runs 10 -N --export-csv "$tmp/times.csv" \
-    -n tallowby-scan "$scan -d mysite.example --quiet $log" \
-    -n grep "grep -ci http:// $log"
-  # command,mean,stddev,median,user,system,min,max
-  scan_s=$(awk -F, '$1 == "tallowby-scan" { print $2 }' "$tmp/times.csv")
-  grep_s=$(awk -F, '$1 == "grep" { print $2 }' "$tmp/times.csv")
-else
-  best() {  # the shortest wall time of five runs of "$@", output to a file
-    local t b=""
-    for _ in 1 2 3 4 5; do
-      /usr/bin/time -f %e -o "$tmp/t" "$@" >"$tmp/out"
-      t=$(cat "$tmp/t")
-      if [ -z "$b" ] || awk -v a="$t" -v b="$b" 'BEGIN { exit !(a < b) }'; then b=$t; fi
-    done
-    echo "$b"
-  }
-  scan_s=$(best "$scan" -d mysite.example --quiet "$log")
-  grep_s=$(best grep -ci 'http://' "$log")
+args=(-d mysite.example --quiet "$log")
+commands=(-n grep "grep -ci http:// $log"
+          -n scan "$scan ${args[*]}"
+          -n scan1 "$scan --threads 1 ${args[*]}"
+          -n scan2 "$scan --threads 2 ${args[*]}")
+if [ -n "${BASELINE:-}" ]; then
+  commands+=(-n baseline "$BASELINE ${args[*]}")
 fi
-
-/usr/bin/time -v -o "$tmp/rss" "$scan" -d mysite.example --quiet "$log" >/dev/null
-rss_kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$tmp/rss")
-
-awk -v s="$scan_s" -v g="$grep_s" -v kb="$rss_kb" 'BEGIN {
-  printf "tallowby-scan: %.3f s   grep -ci: %.3f s\n", s, g
-  printf "ratio (tallowby-scan / grep): %.2f   (target <= 3)\n", s / g
-  printf "peak memory of tallowby-scan: %.1f MB   (target <= 100 MB)\n", kb / 1024
+# grep must not write to /dev/null: it notices and stops at the first match.
+hyperfine --output=pipe --warmup 2 --runs "${RUNS:-10}" -N --export-csv "$tmp/times.csv" "${commands[@]}"
+mean() { awk -F, -v n="$1" '$1 == n { print $2 }' "$tmp/times.csv"; }
+peak() {  # peak memory in MB of one scan with the given options
+  /usr/bin/time -v -o "$tmp/rss" "$scan" "$@" "${args[@]}" >/dev/null
+  awk -F': ' '/Maximum resident set size/ { printf "%.0f", $2 / 1024 }' "$tmp/rss"
+}
+base=""
+if [ -n "${BASELINE:-}" ]; then
+  base=$(awk -v o="$(mean scan1)" -v b="$(mean baseline)" 'BEGIN { printf "; --threads 1 / baseline %.2f (target <= 1.0)", o / b }')
+fi
+awk -v g="$(mean grep)" -v s="$(mean scan)" -v o="$(mean scan1)" -v t="$(mean scan2)" \
+    -v m="$(peak)" -v m1="$(peak --threads 1)" -v b="$base" 'BEGIN {
+  printf "grep -ci: %.3f s   tallowby-scan: %.3f s   --threads 1: %.3f s   --threads 2: %.3f s\n", g, s, o, t
+  printf "peak memory: %s MB (--threads 1: %s MB)\n", m, m1
+  printf "scan/grep %.2f (target <= 1.0); 1 thread / 2 threads %.2f (target >= 1.7); peak %s MB (target <= 100)%s\n", s / g, o / t, m, b
 }'

@@ -14,9 +14,38 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 }
 
 LineReader::LineReader(ByteSource& source, std::size_t blockSize, std::size_t maxLine)
-    : source_(source), blockSize_(std::max<std::size_t>(blockSize, 1)), maxLine_(maxLine) {
+    : source_(&source), blockSize_(std::max<std::size_t>(blockSize, 1)), maxLine_(maxLine) {
     buffer_.resize(blockSize_);
+    data_ = buffer_.data();
     nextCr_ = nextLf_ = kNone;
+}
+
+LineReader::LineReader(std::string_view bytes, std::size_t maxLine)
+    : source_(nullptr), blockSize_(bytes.size()), maxLine_(maxLine), data_(bytes.data()) {
+    end_ = bytes.size();
+    bytesRead_ = bytes.size();
+    eof_ = true;  // nothing more to read: fill() has nothing to do
+    nextCr_ = nextLf_ = kNone;
+}
+
+std::size_t LineReader::WholeLines(std::string_view bytes) {
+    const char* const data = bytes.data();
+    std::size_t size = bytes.size();
+    if (size > 0 && data[size - 1] == kCr) {
+        --size;  // its LF may still come
+    }
+    if (size == 0) {
+        return 0;
+    }
+    // The last LF, then a CR after it if there is one.
+    const void* lf = memrchr(data, kLf, size);
+    const std::size_t from =
+        lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : 0;
+    const void* cr = from < size ? memrchr(data + from, kCr, size - from) : nullptr;
+    if (cr) {
+        return static_cast<std::size_t>(static_cast<const char*>(cr) - data) + 1;
+    }
+    return from;
 }
 
 std::size_t LineReader::BlockFor(std::uint64_t fileSize) {
@@ -31,7 +60,7 @@ bool LineReader::fill() {
     if (begin_ > 0) {
         // Move the unfinished line to the front; cached positions move with it.
         std::size_t shift = begin_;
-        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        std::memmove(buffer_.data(), data_ + begin_, end_ - begin_);
         end_ -= shift;
         begin_ = 0;
         if (nextCr_ != kNone)
@@ -50,16 +79,17 @@ bool LineReader::fill() {
         const std::size_t enough = maxLine_ < kNone ? maxLine_ + 1 : maxLine_;
         try {
             buffer_.resize(std::max(end_ + 1, std::min(end_ * 2, enough)));
+            data_ = buffer_.data();
         } catch (const std::exception&) {  // bad_alloc, length_error
             failed_ = true;
             error_ = "Line too long to hold in memory";
             return false;
         }
     }
-    std::ptrdiff_t n = source_.read(buffer_.data() + end_, buffer_.size() - end_);
+    std::ptrdiff_t n = source_->read(buffer_.data() + end_, buffer_.size() - end_);
     if (n < 0) {
         failed_ = true;
-        error_ = source_.error();
+        error_ = source_->error();
         return false;
     }
     if (n == 0) {
@@ -77,8 +107,8 @@ std::size_t LineReader::findNext(char c, std::size_t& cached, std::size_t& searc
     }
     // Nothing cached at or after begin_: search what has not been searched yet.
     std::size_t from = std::max(begin_, searched);
-    const void* hit = from < end_ ? std::memchr(buffer_.data() + from, c, end_ - from) : nullptr;
-    cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.data()) : kNone;
+    const void* hit = from < end_ ? std::memchr(data_ + from, c, end_ - from) : nullptr;
+    cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data_) : kNone;
     // Only the bytes before a hit are known to hold no other one.
     searched = hit ? cached + 1 : end_;
     return cached;
@@ -101,7 +131,7 @@ bool LineReader::atEnd() {
         if (begin_ < end_) {
             if (skipLf_) {
                 skipLf_ = false;
-                if (buffer_[begin_] == kLf) {
+                if (data_[begin_] == kLf) {
                     ++begin_;
                     continue;
                 }
@@ -128,11 +158,11 @@ bool LineReader::next(std::string_view& line) {
             if (tooLong(term - begin_)) {
                 return false;
             }
-            line = std::string_view(buffer_.data() + begin_, term - begin_);
+            line = std::string_view(data_ + begin_, term - begin_);
             begin_ = term + 1;
-            if (buffer_[term] == kCr) {
+            if (data_[term] == kCr) {
                 if (begin_ < end_) {
-                    if (buffer_[begin_] == kLf) {
+                    if (data_[begin_] == kLf) {
                         ++begin_;
                     }
                 } else {
@@ -145,7 +175,7 @@ bool LineReader::next(std::string_view& line) {
             if (failed_ || tooLong(end_ - begin_)) {
                 return false;  // an unfinished line before a read error is not a line
             }
-            line = std::string_view(buffer_.data() + begin_, end_ - begin_);
+            line = std::string_view(data_ + begin_, end_ - begin_);
             begin_ = end_;
             return true;
         }

@@ -23,6 +23,16 @@ public:
 
     explicit LineReader(ByteSource& source, std::size_t blockSize = kDefaultBlock,
                         std::size_t maxLine = kMaxLine);
+    // Reads the lines of bytes already in memory, without copying them: the
+    // views next() returns point into `bytes`, which must outlive the reader.
+    explicit LineReader(std::string_view bytes, std::size_t maxLine = kMaxLine);
+
+    // How many bytes at the front of `bytes` are whole lines, each with its
+    // line end, so that reading them alone gives the same lines as reading
+    // them with whatever follows: everything up to the last LF, or up to a
+    // later CR that is not the last byte (a CR at the very end may be the
+    // first half of a CR LF). 0 when no such line end is there.
+    static std::size_t WholeLines(std::string_view bytes);
 
     // The block for a file of `fileSize` bytes: the whole file and one byte
     // (so its end is seen in one read), at least 4 KB, at most the default
@@ -49,10 +59,11 @@ private:
 
     bool tooLong(std::size_t length);  // fails the reader when length > maxLine_
 
-    ByteSource& source_;
+    ByteSource* source_;  // null: the lines of bytes in memory
     std::size_t blockSize_;
     std::size_t maxLine_;
     std::vector<char> buffer_;
+    const char* data_;       // the bytes read: buffer_'s, or those in memory
     std::size_t begin_ = 0;  // first unconsumed byte
     std::size_t end_ = 0;    // one past the last valid byte
     // Cached positions of the next CR and LF at or after begin_ (end_ = none).

@@ -45,6 +45,13 @@ bool PartialMerger::add(Partial partial, std::string& error) {
             return Fail(error, "the partials' counters add up beyond range");
         }
     }
+    // The merged list takes every entry as one of its own: more than it
+    // holds would be lost.
+    if (partial.entries.size() > list_.limit() - entries_) {
+        return Fail(error, "too many entries for one merged list (it holds at most " +
+                               std::to_string(list_.limit()) + ")");
+    }
+    entries_ += partial.entries.size();
     offsets_.push_back(offset_);
     for (const auto& [total, more] : sums) {
         *total += more;

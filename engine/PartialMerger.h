@@ -20,8 +20,11 @@ public:
     // Adds the next partial. The caller has checked that its options equal
     // the first one's. Returns false, adding nothing, when its entries are
     // collapsed and the first one's not (or the other way round), or when
-    // the figures would add up beyond range; `error` then says which.
+    // the figures would add up beyond range, or when the entries of all
+    // partials would not fit in one work list; `error` then says which.
     bool add(Partial partial, std::string& error);
+    // The merged list, e.g. to lower its limit() before the partials are added.
+    WorkList& list() { return list_; }
     // Merges what was added: equal referrers of different partials are
     // collapsed when the partials were. Call once, after the last add().
     void finish();
@@ -37,6 +40,7 @@ private:
     std::vector<std::shared_ptr<Partial>> partials_;
     std::vector<std::int64_t> offsets_;  // arrivals of the partials before each
     std::int64_t offset_ = 0;            // arrivals of all partials so far
+    std::size_t entries_ = 0;            // entries of all partials so far
     bool first_ = true;
 };
 

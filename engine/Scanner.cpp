@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <future>
+#include <thread>
 #include <utility>
 
+#include "ChunkedLines.h"
 #include "Compression.h"
 #include "FileHelpers.h"
 #include "LineReader.h"
@@ -71,6 +73,20 @@ private:
     std::size_t sinceTurn_ = 0;
     bool stopped_ = false;
 };
+
+// How many threads match lines: as asked, or (0) one per core.
+unsigned ThreadsFor(unsigned asked) {
+    if (asked > 0) {
+        return asked;
+    }
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// Why a file's reading ended when the work list could take no more.
+std::string TooManyText(const WorkList& list) {
+    return "too many referring lines for one scan (the list holds at most " +
+           std::to_string(list.limit()) + ")";
+}
 
 }  // namespace
 
@@ -156,17 +172,30 @@ void Scanner::scanLogFile(ScanInput& input, ScanObserver& observer, const std::s
     // little about its lines, so it gets the default block.
     // Long lines give the window a turn too, and a Stop there ends the file.
     TurnTakingSource turns(*source, observer, counters_);
-    LineReader reader(turns, kind == Compression::None ? LineReader::BlockFor(fs_.status(path).size)
-                                                       : LineReader::kDefaultBlock);
-    std::string scratch;
-    std::string_view line;
+    const std::uint64_t size = fs_.status(path).size;
+    const std::size_t block = chunkBytes_ > 0             ? chunkBytes_
+                              : kind == Compression::None ? LineReader::BlockFor(size)
+                                                          : LineReader::kDefaultBlock;
+    // Other threads match lines ahead with the options as they stand now;
+    // each line is still taken with the options of its own turn. A plain
+    // file of one block (a size of 0 says nothing: standard input) is read
+    // and matched line by line: helpers would have nothing to share.
+    const bool oneBlock = chunkBytes_ == 0 && kind == Compression::None && size > 0 &&
+                          size < LineReader::kDefaultBlock;
+    const unsigned threads = oneBlock ? 1 : ThreadsFor(threads_);
+    MatchOptions ahead;
+    if (threads > 1) {
+        const LineOptions now = input.lineOptions();
+        ahead = MatchOptions(now.ownDomain, now.rules, now.spam);
+    }
+    ChunkedLines lines(turns, threads, block, LineReader::kMaxLine, ahead, &compressedRead_);
     for (;;) {
         // The end test comes before the Stop test: an empty file still
         // counts as done after a Stop. A file that a Stop cut short in the
         // middle of a line is not done.
-        if (reader.atEnd() && !stoppedReading && !turns.stopped()) {
-            if (reader.failed()) {
-                observer.fileProblem(path, FileProblem::ReadFailed, reader.error());
+        if (lines.atEnd() && !stoppedReading && !turns.stopped()) {
+            if (lines.failed()) {
+                observer.fileProblem(path, FileProblem::ReadFailed, lines.error());
                 return;
             }
             ++counters_.filesDone;
@@ -180,40 +209,34 @@ void Scanner::scanLogFile(ScanInput& input, ScanObserver& observer, const std::s
             observer.setProgressValue(progress_);
             return;
         }
-        if (!reader.next(line) || turns.stopped()) {
+        if (!lines.next() || turns.stopped()) {
             continue;  // a read error (the end test reports it) or a Stop
         }
         ++counters_.linesScanned;
-        // LineHasReferrer and the cut, sharing one search for the address.
         const LineOptions options = input.lineOptions();
-        const std::size_t scheme = FindAddress(line, options.rules);
-        if (scheme != std::string_view::npos && !mentionsOwnDomain(options.ownDomain, line)) {
-            Cut cut;
-            CutReferrerAt(line, scheme, cut, options.rules);
-            const std::string_view referrer = line.substr(cut.position, cut.length);
-            if (options.spam != nullptr && options.spam->matchesReferrer(referrer)) {
+        switch (lines.kindWith(options.ownDomain, options.rules, options.spam)) {
+            case LineKind::None:
+                break;
+            case LineKind::Spam:
                 ++counters_.spamHidden;
-            } else {
+                break;
+            case LineKind::Link:
+                if (!lines.appendTo(workList_)) {
+                    observer.fileProblem(path, FileProblem::ReadFailed, TooManyText(workList_));
+                    return;
+                }
                 ++counters_.linksFound;
-                const TypeCode type = TypeCodeOfRemainder(line, cut, scratch);
-                workList_.append(referrer, type, cut.bot);
-            }
+                break;
         }
+        compressedShown_ = lines.mark();
         stepProgress(observer);
     }
 }
 
-bool Scanner::mentionsOwnDomain(std::string_view domain, std::string_view line) {
-    if (domain != ownDomain_.text()) {
-        ownDomain_ = FoldedNeedle(domain);
-    }
-    return ownDomain_.findIn(line) != std::string_view::npos;
-}
-
 void Scanner::stepProgress(ScanObserver& observer) {
     if (progressByBytes_) {
-        progress_.done = static_cast<std::int64_t>(compressedRead_);
-        progress_.value = std::min(0.01 + static_cast<double>(compressedRead_), progress_.maximum);
+        progress_.done = static_cast<std::int64_t>(compressedShown_);
+        progress_.value = std::min(0.01 + static_cast<double>(compressedShown_), progress_.maximum);
     } else {
         ++progress_.done;
         if (progress_.maximum > progress_.value + 1) {

@@ -41,6 +41,15 @@ public:
     // True while the collapse works on its second thread: the work list must
     // not be read until it is over (the observer's keepAlive() runs meanwhile).
     bool collapsing() const { return collapsing_; }
+    // How many threads match lines: 0 (the default) one per core, 1 none
+    // but the scanning thread. `chunkBytes` > 0 sets the bytes read at a
+    // time (tests make it tiny so lines fall across chunks).
+    void setThreads(unsigned threads, std::size_t chunkBytes = 0) {
+        threads_ = threads;
+        chunkBytes_ = chunkBytes;
+    }
+    // The work list, e.g. to lower its limit() before a run.
+    WorkList& workList() { return workList_; }
 
     const ScanCounters& counters() const { return counters_; }
     const WorkList& workList() const { return workList_; }
@@ -50,10 +59,8 @@ private:
     void prepareFileProgress(ScanInput& input, ScanObserver& observer, const std::string& path);
     void scanLogFile(ScanInput& input, ScanObserver& observer, const std::string& path);
     void stepProgress(ScanObserver& observer);
-    bool mentionsOwnDomain(std::string_view domain, std::string_view line);
 
     FileSystem& fs_;
-    FoldedNeedle ownDomain_;  // rebuilt whenever the option's text changes
     ScanCounters counters_;
     WorkList workList_;
     ScanProgress progress_;
@@ -61,6 +68,9 @@ private:
     // compressed bytes behind the lines handed out so far, not a line count.
     bool progressByBytes_ = false;
     std::uint64_t compressedRead_ = 0;
+    std::uint64_t compressedShown_ = 0;  // compressedRead_ when the current line was read
+    unsigned threads_ = 0;
+    std::size_t chunkBytes_ = 0;
     bool running_ = false;
     bool collapsing_ = false;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "BatchLookup.h"
 #include "FoldedRanks.h"
 #include "Numbers.h"
 #include "TextFold.h"
@@ -18,6 +19,7 @@ constexpr std::uint32_t kNone = static_cast<std::uint32_t>(-1);
 // counts the repeats.
 constexpr std::uint32_t kMark = 0x80000000u;
 constexpr std::uint32_t kMaxRepeats = kMark - 1;
+static_assert(WorkList::kMaxElements < kMark, "variant ids must leave the run-mark bit free");
 
 }  // namespace
 
@@ -63,8 +65,9 @@ void WorkList::clear() {
 
 namespace {
 
-// A fast 64-bit hash of the bytes, eight at a time.
-std::uint64_t HashText(std::string_view text) {
+// A fast 64-bit hash of the bytes, eight at a time. Inlined: it runs once
+// per referring line on the one-thread path.
+inline __attribute__((always_inline)) std::uint64_t HashText(std::string_view text) {
     std::uint64_t h = 0x9E3779B97F4A7C15ull ^ (text.size() * 0xff51afd7ed558ccdull);
     auto mix = [&h](std::uint64_t word) {
         h = (h ^ word) * 0xbf58476d1ce4e5b9ull;
@@ -89,13 +92,29 @@ std::uint64_t HashText(std::string_view text) {
 
 constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
 
+// A variant other than its text's first, as the variant table keys it
+// (never 0, which marks a free slot), and where the key's probe starts.
+std::uint64_t VariantSlotKey(std::uint32_t text, TypeCode type, bool bot) {
+    return ((std::uint64_t{text} << 7) | (std::uint64_t(type) << 1) | (bot ? 1 : 0)) + 1;
+}
+std::uint64_t VariantSlotHash(std::uint64_t key) {
+    return key * 0x9E3779B97F4A7C15ull >> 20;
+}
+
 }  // namespace
 
-std::uint32_t WorkList::intern(std::string_view text) {
+std::uint64_t WorkList::Hash(std::string_view text) {
+    return HashText(text);
+}
+
+void WorkList::setLimit(std::size_t elements) {
+    limit_ = std::min(elements, kMaxElements);
+}
+
+std::uint32_t WorkList::intern(std::string_view text, std::uint64_t hash) {
     if (hashes_.size() != texts_.size()) {
         hashNewTexts();
     }
-    const std::uint64_t hash = HashText(text);
     if ((texts_.size() + 1) * 2 > slots_.size()) {
         // Keep the table at most half full.
         rehash(std::max<std::size_t>(1024, slots_.size() * 2));
@@ -110,6 +129,9 @@ std::uint32_t WorkList::intern(std::string_view text) {
             }
         }
         slot = (slot + 1) & mask;
+    }
+    if (texts_.size() >= limit_) {
+        return kNoText;
     }
     // A new text: copy it into the arena, where it never moves. The first
     // text opens the arena even when it is empty, so `stored` always points
@@ -159,6 +181,9 @@ void WorkList::hashNewTexts() {
 std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
     Text& t = texts_[text];
     if (t.firstVariant == kNone) {
+        if (variants_.size() >= limit_) {
+            return kNoVariant;
+        }
         t.firstVariant = static_cast<std::uint32_t>(variants_.size());
         t.firstType = type;
         t.firstBot = bot;
@@ -169,14 +194,13 @@ std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
         return t.firstVariant;
     }
     // Another code or flag for a known text: one probe, usually.
-    const std::uint64_t key =
-        ((std::uint64_t{text} << 7) | (std::uint64_t(type) << 1) | (bot ? 1 : 0)) + 1;
+    const std::uint64_t key = VariantSlotKey(text, type, bot);
     if ((otherVariants_ + 1) * 2 > variantSlots_.size()) {
         std::vector<VariantSlot> bigger(std::max<std::size_t>(256, variantSlots_.size() * 2));
         const std::size_t mask = bigger.size() - 1;
         for (const VariantSlot& held : variantSlots_) {
             if (held.key != 0) {
-                std::size_t slot = (held.key * 0x9E3779B97F4A7C15ull >> 20) & mask;
+                std::size_t slot = VariantSlotHash(held.key) & mask;
                 while (bigger[slot].key != 0) {
                     slot = (slot + 1) & mask;
                 }
@@ -186,12 +210,15 @@ std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
         variantSlots_.swap(bigger);
     }
     const std::size_t mask = variantSlots_.size() - 1;
-    std::size_t slot = (key * 0x9E3779B97F4A7C15ull >> 20) & mask;
+    std::size_t slot = VariantSlotHash(key) & mask;
     while (variantSlots_[slot].key != 0) {
         if (variantSlots_[slot].key == key) {
             return variantSlots_[slot].variant;
         }
         slot = (slot + 1) & mask;
+    }
+    if (variants_.size() >= limit_) {
+        return kNoVariant;
     }
     const auto id = static_cast<std::uint32_t>(variants_.size());
     variants_.push_back(Variant{text, type, bot});
@@ -209,11 +236,89 @@ std::vector<std::string_view> WorkList::TextViews() const {
     return views;
 }
 
-void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
-    const std::uint32_t v = variantOf(intern(referrer), type, bot);
-    ++size_;
-    ++nextArrival_;
-    ordered_ = false;
+bool WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
+    VariantId v;
+    return variantFor(referrer, HashText(referrer), type, bot, v) && appendVariant(v);
+}
+
+bool WorkList::variantFor(std::string_view text, std::uint64_t hash, TypeCode type, bool bot,
+                          VariantId& id) {
+    const std::uint32_t t = intern(text, hash);
+    if (t == kNoText) {
+        return false;
+    }
+    const std::uint32_t v = variantOf(t, type, bot);
+    if (v == kNoVariant) {
+        return false;
+    }
+    id = v;
+    return true;
+}
+
+bool WorkList::variantOfText(TextId text, TypeCode type, bool bot, VariantId& id) {
+    const std::uint32_t v = variantOf(text, type, bot);
+    if (v == kNoVariant) {
+        return false;
+    }
+    id = v;
+    return true;
+}
+
+void WorkList::findTexts(const TextKey* keys, std::size_t count, TextId* ids) {
+    if (hashes_.size() != texts_.size()) {
+        hashNewTexts();  // texts a merge appended unhashed
+    }
+    LookUpAll(
+        slots_.data(), slots_.size(),
+        [this](std::uint32_t id) -> const std::string_view& { return texts_[id].bytes; }, keys,
+        count, ids, kNoText);
+}
+
+void WorkList::findVariants(const VariantKey* keys, std::size_t count, VariantId* ids) const {
+    // Two stages: fetch the text (its first variant is kept with it) and
+    // the slot where another variant's probe starts; then look.
+    constexpr std::size_t kAhead = 8;
+    const std::size_t mask = variantSlots_.empty() ? 0 : variantSlots_.size() - 1;
+    for (std::size_t i = 0; i < count + kAhead; ++i) {
+        if (i < count && keys[i].text != kNoText) {
+            __builtin_prefetch(&texts_[keys[i].text]);
+            if (!variantSlots_.empty()) {
+                const std::uint64_t key = VariantSlotKey(keys[i].text, keys[i].type, keys[i].bot);
+                __builtin_prefetch(&variantSlots_[VariantSlotHash(key) & mask]);
+            }
+        }
+        if (i < kAhead) {
+            continue;
+        }
+        const std::size_t k = i - kAhead;
+        const VariantKey& want = keys[k];
+        ids[k] = kNoVariant;
+        if (want.text == kNoText) {
+            continue;
+        }
+        const Text& t = texts_[want.text];
+        if (t.firstVariant == kNone) {
+            continue;
+        }
+        if (t.firstType == want.type && t.firstBot == want.bot) {
+            ids[k] = t.firstVariant;
+            continue;
+        }
+        if (variantSlots_.empty()) {
+            continue;
+        }
+        const std::uint64_t key = VariantSlotKey(want.text, want.type, want.bot);
+        for (std::size_t slot = VariantSlotHash(key) & mask; variantSlots_[slot].key != 0;
+             slot = (slot + 1) & mask) {
+            if (variantSlots_[slot].key == key) {
+                ids[k] = variantSlots_[slot].variant;
+                break;
+            }
+        }
+    }
+}
+
+bool WorkList::appendVariant(VariantId v) {
     // A repeat of the entry before it costs nothing: it lengthens the run.
     // After a collapse every element keeps its own count, and once arrivals
     // are kept its own arrival, so no runs then.
@@ -221,11 +326,22 @@ void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
         std::uint32_t& last = entries_.back();
         if ((last & kMark) != 0 && (last & ~kMark) < kMaxRepeats) {
             ++last;
-        } else {
+        } else if (entries_.size() < limit_) {
             entries_.push_back(kMark | 1);
+        } else {
+            return false;
         }
-        return;
+        ++size_;
+        ++nextArrival_;
+        ordered_ = false;
+        return true;
     }
+    if (entries_.size() >= limit_) {
+        return false;
+    }
+    ++size_;
+    ++nextArrival_;
+    ordered_ = false;
     entries_.push_back(v);
     lastVariant_ = v;
     if (collapsed_) {
@@ -234,6 +350,7 @@ void WorkList::append(std::string_view referrer, TypeCode type, bool bot) {
     if (arrivalsKept_) {
         arrivals_.push_back(nextArrival_ - 1);
     }
+    return true;
 }
 
 void WorkList::reserve(std::size_t entries) {
@@ -282,10 +399,17 @@ void WorkList::keepArrivals() {
     arrivalsKept_ = true;
 }
 
-void WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
+bool WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
                             std::int64_t arrival) {
+    // Merged entries are never runs: each takes an element of its own.
+    if (size_ >= limit_) {
+        return false;
+    }
     keepArrivals();
-    const std::uint32_t text = intern(referrer);
+    const std::uint32_t text = intern(referrer, HashText(referrer));
+    if (text == kNoText) {
+        return false;
+    }
     // Still in order when the list was (with no permutation held) and the
     // new entry goes after the last one.
     if (ordered_ && !entries_.empty()) {
@@ -295,7 +419,7 @@ void WorkList::appendMerged(std::string_view referrer, TypeCode type, bool bot, 
             ordered_ = false;
         }
     }
-    appendMergedText(text, type, bot, count, arrival);
+    return appendMergedText(text, type, bot, count, arrival);
 }
 
 std::size_t WorkList::appendMergedNew(std::string_view referrer, TypeCode type, bool bot,
@@ -320,7 +444,7 @@ void WorkList::reserveMerged(std::size_t entries) {
     variants_.reserve(variants_.size() + entries);
 }
 
-void WorkList::appendMergedText(std::size_t textNumber, TypeCode type, bool bot, std::int64_t count,
+bool WorkList::appendMergedText(std::size_t textNumber, TypeCode type, bool bot, std::int64_t count,
                                 std::int64_t arrival) {
     keepArrivals();
     if (count > 0 && !collapsed_) {
@@ -328,6 +452,9 @@ void WorkList::appendMergedText(std::size_t textNumber, TypeCode type, bool bot,
         collapsed_ = true;
     }
     const std::uint32_t v = variantOf(static_cast<std::uint32_t>(textNumber), type, bot);
+    if (v == kNoVariant) {
+        return false;
+    }
     // The entry comes in order (appendMerged() has checked that, the other
     // callers promise it): it goes last unless the list holds a permutation.
     if (!order_.empty()) {
@@ -341,6 +468,7 @@ void WorkList::appendMergedText(std::size_t textNumber, TypeCode type, bool bot,
     }
     arrivals_.push_back(arrival);
     nextArrival_ = std::max(nextArrival_, arrival + 1);
+    return true;
 }
 
 std::int64_t WorkList::arrival(std::size_t index) const {
@@ -456,8 +584,8 @@ std::vector<std::int64_t> WorkList::collapse() {
     ensureOrdered();
     std::vector<std::uint32_t> survivorOf(texts_.size(), kUnseen);
     std::vector<std::uint32_t> survivors;
-    std::vector<std::int64_t> counts;   // lines per survivor
-    std::vector<std::int64_t> removed;  // entries deleted for each survivor
+    std::vector<std::int64_t> counts;    // lines per survivor
+    std::vector<std::int64_t> removed;   // entries deleted for each survivor
     std::vector<std::int64_t> arrivals;  // the arrival of each survivor
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const std::size_t k = order_.empty() ? i : order_[i];
@@ -497,7 +625,7 @@ std::vector<std::int64_t> WorkList::collapseFresh() {
     std::vector<std::uint32_t> firstVariant(distinct, kUnseen);
     std::vector<std::int64_t> lines(distinct, 0);
     std::vector<std::int64_t> firstArrival(distinct, 0);  // of each text's survivor
-    std::vector<std::uint32_t> arrival;  // texts in order of their first entry
+    std::vector<std::uint32_t> arrival;                   // texts in order of their first entry
     arrival.reserve(distinct);
     std::uint32_t text = 0;
     std::int64_t at = 0;  // the arrival of the element, when none are kept

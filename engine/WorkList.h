@@ -34,7 +34,7 @@ public:
     // clear() or the list's destruction.
     struct Item {
         std::string_view referrer;
-        std::int64_t count = 0;  // 0 before the collapse
+        std::int64_t count = 0;         // 0 before the collapse
         TypeCode type = TypeCode::HTM;  // code of the entry's line remainder
         bool bot = false;
         // The entry's text: the referrer, or after the collapse its count
@@ -49,8 +49,61 @@ public:
 
     void clear();
     // Inserts an entry at its place in the order. After a collapse the new
-    // entry has no count.
-    void append(std::string_view referrer, TypeCode type, bool bot);
+    // entry has no count. Returns false, changing nothing, when the list is
+    // full (see limit()).
+    bool append(std::string_view referrer, TypeCode type, bool bot);
+
+    // Appending in two steps, for entries prepared away from the list (on
+    // other threads, a batch at a time): the hash of a text, computed
+    // anywhere; then, once per distinct (text, code, flag) of a batch, its
+    // id in this list; then one appendVariant() per entry. append(t, c, b)
+    // is appendVariant of variantFor(t, Hash(t), c, b).
+    using VariantId = std::uint32_t;
+    static std::uint64_t Hash(std::string_view text);
+    // The id of (text, type, bot), `hash` being Hash(text). Adds the text
+    // and the variant when new. Returns false, setting nothing, when they
+    // are new and the list is full.
+    bool variantFor(std::string_view text, std::uint64_t hash, TypeCode type, bool bot,
+                    VariantId& id);
+    // The same for a text already looked up with findTexts().
+    using TextId = std::uint32_t;
+    static constexpr TextId kNoText = static_cast<TextId>(-1);
+    bool variantOfText(TextId text, TypeCode type, bool bot, VariantId& id);
+    // The text of a variant, and the bytes of a text: a view that stays
+    // valid, in place, until clear() (so other threads may read it once told of it).
+    TextId textOf(VariantId id) const { return variants_[id].text; }
+    std::string_view textBytes(TextId id) const { return texts_[id].bytes; }
+    // Looks up `count` texts, adding none: ids[i] is the id of keys[i]'s
+    // text, or kNoText when the list does not hold it (yet). Many at once,
+    // the memory of later lookups asked for ahead of the earlier ones'
+    // compares: a lookup alone waits on memory two or three times.
+    struct TextKey {
+        std::string_view bytes;
+        std::uint64_t hash;  // Hash(bytes)
+    };
+    void findTexts(const TextKey* keys, std::size_t count, TextId* ids);
+    // The same for variants of texts found so: ids[i] is the id of
+    // (keys[i].text, type, bot), or kNoVariant when the list has none (or
+    // keys[i].text is kNoText).
+    struct VariantKey {
+        TextId text;
+        TypeCode type;
+        bool bot;
+    };
+    static constexpr VariantId kNoVariant = static_cast<VariantId>(-1);
+    void findVariants(const VariantKey* keys, std::size_t count, VariantId* ids) const;
+    // Appends an entry of a variant variantFor() gave since the last
+    // clear(). Returns false, changing nothing, when the list is full.
+    bool appendVariant(VariantId id);
+
+    // The list holds ids and positions in 32 bits (4 bytes per referring
+    // line): at most limit() elements (entries, or runs of repeated ones)
+    // and as many distinct (text, code, flag). An append beyond that is
+    // refused, so a scan can stop with a clear error. The limit may be
+    // lowered (tests) but not raised; clear() keeps it.
+    static constexpr std::size_t kMaxElements = 0x7fffffff;
+    std::size_t limit() const { return limit_; }
+    void setLimit(std::size_t elements);
     // Makes room for `entries` more entries of as many distinct texts, so a
     // merge that knows its size grows nothing as it goes. Changes nothing else.
     void reserve(std::size_t entries);
@@ -59,8 +112,9 @@ public:
     // stands for (the list then reads as collapsed from then on; a collapse()
     // adds the counts of equal texts). A merge appends in work-list order,
     // and the list then stays in order without sorting; entries appended out
-    // of that order are sorted as after append().
-    void appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
+    // of that order are sorted as after append(). Returns false, adding
+    // nothing, when the list is full (see limit()).
+    bool appendMerged(std::string_view referrer, TypeCode type, bool bot, std::int64_t count,
                       std::int64_t arrival);
     // For a merge that can tell which texts are new, two ways of appending
     // as appendMerged() does without looking the text up, for entries that
@@ -73,7 +127,10 @@ public:
     // append() and appendMerged() calls find these texts.
     std::size_t appendMergedNew(std::string_view referrer, TypeCode type, bool bot,
                                 std::int64_t count, std::int64_t arrival);
-    void appendMergedText(std::size_t text, TypeCode type, bool bot, std::int64_t count,
+    // appendMergedText() returns false, appending nothing, once the list is
+    // full. A merge checks its size against limit() before it starts, so
+    // appendMergedNew() never meets a full list.
+    bool appendMergedText(std::size_t text, TypeCode type, bool bot, std::int64_t count,
                           std::int64_t arrival);
     // Holds `owner` (say, the bytes that texts of appendMergedNew() point
     // into) until clear() or the list's end.
@@ -117,16 +174,18 @@ private:
         std::uint64_t key = 0;
         std::uint32_t variant = 0;
     };
-    std::uint32_t intern(std::string_view text);
+    // The id of the text, added when new; kNoText when new and the list is full.
+    std::uint32_t intern(std::string_view text, std::uint64_t hash);
     void rehash(std::size_t slots);  // a table of `slots` (a power of two) slots
     // Enters the texts of appendMergedNew() (those past hashes_) in the table.
     void hashNewTexts();
+    // kNoVariant when new and the list is full.
     std::uint32_t variantOf(std::uint32_t text, TypeCode type, bool bot);
     // The run that starts at entries_[k]: its variant and its length.
     std::uint64_t runLength(std::size_t k) const;
     void ensureOrdered() const;
     std::size_t entryOf(std::size_t index) const;  // work-list index -> entries_ position
-    std::vector<std::int64_t> collapseFresh();  // collapse() of a list never collapsed
+    std::vector<std::int64_t> collapseFresh();     // collapse() of a list never collapsed
     // From here on, arrivals_ holds one position per element, and the list
     // holds no run marks (runs already there are spelt out).
     void keepArrivals();
@@ -181,6 +240,7 @@ private:
     mutable std::vector<std::uint32_t> order_;
     mutable std::vector<std::uint64_t> runStart_;
     mutable bool ordered_ = true;
+    std::size_t limit_ = kMaxElements;
 };
 
 // One entry of the work list (its text and what the type code needs), as

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <string>
 #include <string_view>
 
 #include "cli/BuildInfo.h"
@@ -34,6 +35,7 @@ constexpr OptionInfo kOptions[] = {
     {"partial", 0, Kind::Value},
     {"merge", 0, Kind::Flag},
     {"range", 0, Kind::Value},
+    {"threads", 0, Kind::Value},
 };
 
 const OptionInfo* FindLong(std::string_view name) {
@@ -88,6 +90,8 @@ void Store(RawOptions& raw, const OptionInfo& o, std::string value) {
         raw.merge = true;
     else if (n == "range")
         raw.range = std::move(value);
+    else if (n == "threads")
+        raw.threads = std::move(value);
 }
 
 // Digits only, no sign, no overflow.
@@ -282,6 +286,14 @@ Validated ValidateOptions(const RawOptions& raw) {
     o.quotedReferrers = raw.quoted;
     o.bySite = raw.bySite;
     o.hideSpam = raw.hideSpam || raw.spamList.has_value();
+    if (raw.threads) {
+        std::uint64_t threads = 0;
+        if (!ParseOffset(*raw.threads, threads) || threads < 1 || threads > kMaxThreads) {
+            v.error = "--threads needs a whole number from 1 to " + std::to_string(kMaxThreads);
+            return v;
+        }
+        o.threads = static_cast<unsigned>(threads);
+    }
     o.quiet = raw.quiet;
     o.files = raw.files;
     v.action = Action::Scan;
@@ -324,6 +336,8 @@ std::string HelpText() {
         "      --merge          the FILEs are partial results, in the order of their\n"
         "                       inputs: write what one scan of all those inputs\n"
         "                       writes (--domain and the scan options may be left out)\n"
+        "      --threads N      match lines on N threads (default: one per core;\n"
+        "                       1: on the reading thread only); the output is the same\n"
         "  -q, --quiet          no summary line and no progress on standard error\n"
         "  -h, --help           show this help and exit\n"
         "      --version        show the version and exit\n"

@@ -16,6 +16,7 @@ struct RawOptions {
     std::optional<std::string> spamList;
     std::optional<std::string> partial;
     std::optional<std::string> range;
+    std::optional<std::string> threads;
     bool merge = false;
     bool noDupes = false;
     bool noTypes = false;
@@ -65,6 +66,7 @@ struct ScanOptions {
     // partials'; otherwise they are taken from the partials.
     bool scanOptionsGiven = false;
     bool quiet = false;
+    unsigned threads = 0;            // threads that match lines; 0: one per core
     std::vector<std::string> files;  // in the order given; "-" is standard input
 };
 
@@ -87,6 +89,9 @@ std::string HelpText();     // options and exit codes
 std::string VersionText();  // "tallowby-scan (<product>) <version>"
 
 // Exit statuses, documented in HelpText() and the README.
+// The most --threads accepts.
+inline constexpr unsigned kMaxThreads = 64;
+
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFileProblem = 1;
 inline constexpr int kExitUsage = 2;

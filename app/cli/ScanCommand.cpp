@@ -135,6 +135,7 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     }
     FileSystem& fs = ranged ? static_cast<FileSystem&>(*ranged) : stdinFs;
     Scanner scanner(fs);
+    scanner.setThreads(options.threads);
     std::unique_ptr<ProgressLine> progress;
     if (io.progress && !options.quiet) {
         progress =

@@ -159,6 +159,24 @@ TEST_F(CliEndToEnd, TodaysLogOptionsLeaveTheDefaultsAsTheyWere) {
               "5 unique links\n");
 }
 
+// However many threads match the lines, the output is the one worked out
+// by hand, from a file as from standard input.
+TEST_F(CliEndToEnd, EveryThreadCountWritesTheSameOutput) {
+    const std::string mixed = ReadFile(fs::path(DataDir()) / "mixed.log");
+    for (const char* threads : {"1", "2", "3", "16"}) {
+        SCOPED_TRACE(threads);
+        ProgramResult r = Scan({"-d", "mysite.example", "--quiet", "--threads", threads, "--https",
+                                "--quoted", "today.log"});
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.out, Expected("today-https-quoted.csv"));
+        r = Scan({"-d", "mysite.example", "--threads", threads, "--format", "json", "today.log"});
+        EXPECT_EQ(r.out, Expected("today.json"));
+        r = Scan({"-d", "mysite.example", "--threads", threads, "-"}, mixed);
+        EXPECT_EQ(r.out, Expected("mixed.csv"));
+        EXPECT_EQ(r.err, Expected("mixed.err"));
+    }
+}
+
 TEST_F(CliEndToEnd, StandardInputIsReadOnceInItsPlace) {
     const std::string mixed = ReadFile(fs::path(DataDir()) / "mixed.log");
     ProgramResult r = Scan({"-d", "mysite.example", "-"}, mixed);

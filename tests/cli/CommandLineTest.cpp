@@ -72,12 +72,22 @@ TEST(CommandLine, MistakesAreUsageErrors) {
         {{"-d", "x", "--no-dupes=1", "a"}, "option '--no-dupes' takes no value"},
         {{"-d", "x", "a", "--format"}, "option '--format' needs a value"},
         {{"--domains", "x", "a"}, "unknown option '--domains'"},
+        {{"-d", "x", "--threads", "0", "a"}, "--threads needs a whole number from 1 to 64"},
+        {{"-d", "x", "--threads=65", "a"}, "--threads needs a whole number from 1 to 64"},
+        {{"-d", "x", "--threads", "-2", "a"}, "--threads needs a whole number from 1 to 64"},
+        {{"-d", "x", "--threads", "2x", "a"}, "--threads needs a whole number from 1 to 64"},
     };
     for (const Case& c : cases) {
         const Validated v = Parse(c.args);
         EXPECT_EQ(v.action, Action::Usage) << c.error;
         EXPECT_EQ(v.error, c.error);
     }
+}
+
+TEST(CommandLine, ThreadsDefaultToOnePerCore) {
+    EXPECT_EQ(Parse({"-d", "x", "a"}).options.threads, 0u);
+    EXPECT_EQ(Parse({"-d", "x", "--threads", "1", "a"}).options.threads, 1u);
+    EXPECT_EQ(Parse({"--threads=64", "-d", "x", "a"}).options.threads, 64u);
 }
 
 TEST(CommandLine, HelpAndVersionWinOverMistakes) {

@@ -61,6 +61,38 @@ TEST(LineReader, SplitsAtCrLfAndCrLfPairsOnEveryReadPath) {
     }
 }
 
+TEST(LineReader, ReadsBytesInMemoryAsItReadsAStream) {
+    for (const Case& c : Cases()) {
+        LineReader reader(std::string_view(c.input));
+        EXPECT_EQ(ReadAll(reader), c.lines) << ::testing::PrintToString(c.input);
+        EXPECT_FALSE(reader.failed());
+    }
+}
+
+// Cutting the input anywhere and reading the whole lines of the first
+// piece apart from everything after them gives the lines of the whole.
+TEST(LineReader, WholeLinesCanBeReadApartFromWhatFollows) {
+    for (const Case& c : Cases()) {
+        for (std::size_t cut = 0; cut <= c.input.size(); ++cut) {
+            const std::size_t whole =
+                LineReader::WholeLines(std::string_view(c.input).substr(0, cut));
+            ASSERT_LE(whole, cut);
+            LineReader first(std::string_view(c.input).substr(0, whole));
+            LineReader rest(std::string_view(c.input).substr(whole));
+            std::vector<std::string> lines = ReadAll(first);
+            for (std::string& line : ReadAll(rest))
+                lines.push_back(std::move(line));
+            EXPECT_EQ(lines, c.lines) << ::testing::PrintToString(c.input) << " cut " << cut;
+        }
+    }
+    const std::pair<std::string, std::size_t> kept[] = {
+        {"", 0}, {"abc", 0}, {"a\r", 0}, {"a\rb", 2}, {"a\r\n", 3}, {"a\nb\r", 2}, {"a\r\r", 2},
+    };
+    for (const auto& [input, whole] : kept) {
+        EXPECT_EQ(LineReader::WholeLines(input), whole) << ::testing::PrintToString(input);
+    }
+}
+
 TEST(LineReader, AtEndIsFalseWhileALineRemainsAndTrueAfterTheLast) {
     const auto source = StringSource("a\r\nb\r", 1);
     LineReader reader(*source, 1);

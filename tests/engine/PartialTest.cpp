@@ -378,5 +378,18 @@ TEST(PartialMerge, RefusesPartialsCollapsedOneWayAndTheOther) {
     EXPECT_FALSE(error.empty());
 }
 
+// Partials whose entries together would not fit in one list are refused
+// before anything is merged, not cut short.
+TEST(PartialMerge, RefusesMoreEntriesThanOneListHolds) {
+    const Partial p = PartialOf({LinesOf(0, 3)}, {false, false, false});
+    PartialMerger merger;
+    merger.list().setLimit(p.entries.size());
+    std::string error;
+    ASSERT_TRUE(merger.add(p, error));
+    EXPECT_FALSE(merger.add(p, error));
+    EXPECT_EQ(error, "too many entries for one merged list (it holds at most " +
+                         std::to_string(p.entries.size()) + ")");
+}
+
 }  // namespace
 }  // namespace tallowby

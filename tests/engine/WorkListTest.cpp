@@ -12,7 +12,8 @@ namespace {
 
 std::vector<std::string> Texts(const WorkList& list) {
     std::vector<std::string> out;
-    for (std::size_t i = 0; i < list.size(); ++i) out.push_back(list.at(i).text());
+    for (std::size_t i = 0; i < list.size(); ++i)
+        out.push_back(list.at(i).text());
     return out;
 }
 
@@ -24,9 +25,9 @@ TEST(WorkList, KeepsAscendingOrderIgnoringCaseWithEqualTextsInArrivalOrder) {
     list.append("http://a.com", TypeCode::PNG, false);
     list.append("http://a.com/", TypeCode::PDF, false);
     list.append("http://_.com/", TypeCode::TXT, false);
-    EXPECT_EQ(Texts(list), (std::vector<std::string>{
-                               "http://_.com/", "http://a.com", "http://A.com/", "HTTP://a.com/",
-                               "http://a.com/", "http://b.com/"}));
+    EXPECT_EQ(Texts(list),
+              (std::vector<std::string>{"http://_.com/", "http://a.com", "http://A.com/",
+                                        "HTTP://a.com/", "http://a.com/", "http://b.com/"}));
     // Folded: "_" (0x5f) is below "a" (0x61), as strcasecmp orders them.
     EXPECT_EQ(list.at(2).type, TypeCode::ZIP);
     EXPECT_EQ(list.at(3).type, TypeCode::EXE);
@@ -72,7 +73,8 @@ TEST(Collapse, CountsEqualTextsAndKeepsFirstRemainderOfEachGroup) {
     list.append("http://dup/", TypeCode::GIF, false);
     const std::vector<std::int64_t> removed = list.collapse();
     EXPECT_EQ(removed, (std::vector<std::int64_t>{2, 0}));
-    EXPECT_EQ(Texts(list), (std::vector<std::string>{"0000003|http://dup/", "0000001|http://one/"}));
+    EXPECT_EQ(Texts(list),
+              (std::vector<std::string>{"0000003|http://dup/", "0000001|http://one/"}));
     EXPECT_EQ(list.at(0).type, TypeCode::JPG);
     EXPECT_FALSE(list.at(0).bot);
     EXPECT_EQ(list.at(0).count, 3);
@@ -84,8 +86,9 @@ TEST(Collapse, TextsDifferingInCaseOrTrailingSpaceStaySeparate) {
     list.append("HTTP://A.COM/", TypeCode::HTM, false);
     list.append("http://a.com/ ", TypeCode::HTM, false);
     EXPECT_EQ(list.collapse(), (std::vector<std::int64_t>{0, 0, 0}));
-    EXPECT_EQ(Texts(list), (std::vector<std::string>{"0000001|http://a.com/", "0000001|HTTP://A.COM/",
-                                                     "0000001|http://a.com/ "}));
+    EXPECT_EQ(Texts(list),
+              (std::vector<std::string>{"0000001|http://a.com/", "0000001|HTTP://A.COM/",
+                                        "0000001|http://a.com/ "}));
 }
 
 TEST(Collapse, EmptyListStaysEmpty) {
@@ -109,11 +112,13 @@ TEST(Collapse, SumOfCountsEqualsEntriesBefore) {
     }
     std::vector<std::int64_t> removed = list.collapse();
     std::int64_t sum = 0;
-    for (std::size_t i = 0; i < list.size(); ++i) sum += list.at(i).count;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        sum += list.at(i).count;
     EXPECT_EQ(sum, total);
     EXPECT_EQ(list.size(), 613u);
     std::int64_t deleted = 0;
-    for (auto r : removed) deleted += r;
+    for (auto r : removed)
+        deleted += r;
     EXPECT_EQ(deleted, total - 613);
     for (std::size_t i = 1; i < list.size(); ++i) {
         EXPECT_LT(std::string(list.at(i - 1).referrer), std::string(list.at(i).referrer));
@@ -215,18 +220,48 @@ TEST(WorkList, TextsAppendedAsNewAreFoundByLaterAppends) {
 
 TEST(WorkList, MergedEntryAfterARunKeepsEveryArrival) {
     WorkList list;
-    for (int i = 0; i < 3; ++i) list.append("http://a/", TypeCode::GIF, false);
+    for (int i = 0; i < 3; ++i)
+        list.append("http://a/", TypeCode::GIF, false);
     list.append("http://c/", TypeCode::GIF, false);
     list.appendMerged("http://b/", TypeCode::ZIP, true, 0, 10);
     list.append("http://a/", TypeCode::GIF, false);
     const std::vector<std::pair<std::string, std::int64_t>> expected = {
-        {"http://a/", 0}, {"http://a/", 1}, {"http://a/", 2}, {"http://a/", 11},
-        {"http://b/", 10}, {"http://c/", 3}};
+        {"http://a/", 0},  {"http://a/", 1},  {"http://a/", 2},
+        {"http://a/", 11}, {"http://b/", 10}, {"http://c/", 3}};
     ASSERT_EQ(list.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(list.at(i).referrer, expected[i].first) << i;
         EXPECT_EQ(list.arrival(i), expected[i].second) << i;
     }
+}
+
+// Past its limit the list refuses an entry that needs a new element or a
+// new variant, and keeps what it holds; a repeat lengthening a run still fits.
+TEST(WorkList, RefusesEntriesBeyondItsLimitAndKeepsTheRest) {
+    WorkList list;
+    list.setLimit(3);
+    EXPECT_TRUE(list.append("http://a/", TypeCode::HTM, false));
+    EXPECT_TRUE(list.append("http://b/", TypeCode::JPG, false));
+    EXPECT_TRUE(list.append("http://b/", TypeCode::JPG, false));  // a run: its mark
+    EXPECT_FALSE(list.append("http://c/", TypeCode::HTM, false));
+    EXPECT_TRUE(list.append("http://b/", TypeCode::JPG, false));  // the run's mark grows
+    EXPECT_FALSE(list.append("http://a/", TypeCode::HTM, false));
+    WorkList::VariantId id;
+    EXPECT_FALSE(
+        list.variantFor("http://d/", WorkList::Hash("http://d/"), TypeCode::HTM, false, id));
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list.at(0).referrer, "http://a/");
+    EXPECT_EQ(list.at(3).referrer, "http://b/");
+
+    WorkList merged;
+    merged.setLimit(2);
+    EXPECT_TRUE(merged.appendMerged("http://a/", TypeCode::HTM, false, 2, 0));
+    EXPECT_TRUE(merged.appendMerged("http://b/", TypeCode::HTM, false, 1, 2));
+    EXPECT_FALSE(merged.appendMerged("http://c/", TypeCode::HTM, false, 1, 3));
+    EXPECT_EQ(merged.size(), 2u);
+    EXPECT_EQ(merged.limit(), 2u);
+    merged.setLimit(std::size_t{1} << 40);  // never above what 32-bit ids hold
+    EXPECT_EQ(merged.limit(), WorkList::kMaxElements);
 }
 
 }  // namespace

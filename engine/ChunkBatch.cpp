@@ -1,0 +1,128 @@
+#include "ChunkBatch.h"
+
+#include <algorithm>
+
+#include "LineReader.h"
+#include "WorkList.h"
+
+namespace tallowby {
+
+namespace {
+constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
+}
+
+void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchOptions& options,
+                       std::string& scratch, const KnownIds& known) {
+    listTexts_.clear();
+    listVariants_.clear();
+    outcomes_.clear();
+    texts_.clear();
+    firstVariant_.clear();
+    nextVariant_.clear();
+    variants_.clear();
+    failed_ = false;
+    error_.clear();
+    // A table for about one referrer per 64 bytes, at most half full, kept
+    // from chunk to chunk; intern() grows it when a chunk needs more.
+    const std::size_t want =
+        std::max<std::size_t>(256, std::size_t{1} << (64 - __builtin_clzll(bytes.size() / 32 + 1)));
+    if (slots_.size() < want) {
+        slots_.assign(want, 0);
+    } else {
+        std::fill(slots_.begin(), slots_.end(), 0);
+    }
+    LineReader reader(bytes, maxLine);
+    std::string_view line;
+    while (reader.next(line)) {
+        const LineMatch m = options.match(line, scratch);
+        std::uint32_t outcome = kNoLink;
+        if (m.kind == LineKind::Spam) {
+            outcome = kSpam;
+        } else if (m.kind == LineKind::Link) {
+            outcome =
+                variantFor(intern(line.substr(m.cut.position, m.cut.length)), m.type, m.cut.bot);
+        }
+        outcomes_.push_back(outcome);
+    }
+    if (reader.failed()) {
+        failed_ = true;
+        error_ = reader.error();
+    }
+    // The ids the work list gave to the chunk's texts and variants, as far
+    // as this thread has learned them, found once per distinct text.
+    knownEntries_.resize(texts_.size());
+    known.findAll(texts_.data(), texts_.size(), knownEntries_.data());
+    listTexts_.resize(texts_.size());
+    for (std::size_t t = 0; t < texts_.size(); ++t) {
+        const std::uint32_t entry = knownEntries_[t];
+        listTexts_[t] = entry == KnownIds::kUnknown ? WorkList::kNoText : known.textOf(entry);
+    }
+    listVariants_.resize(variants_.size());
+    for (std::size_t v = 0; v < variants_.size(); ++v) {
+        const std::uint32_t entry = knownEntries_[variants_[v].text];
+        listVariants_[v] = entry == KnownIds::kUnknown
+                               ? WorkList::kNoVariant
+                               : known.variantOf(entry, variants_[v].type, variants_[v].bot);
+    }
+}
+
+void ChunkBatch::fail(std::string reason) {
+    outcomes_.clear();
+    texts_.clear();
+    variants_.clear();
+    listTexts_.clear();
+    listVariants_.clear();
+    failed_ = true;
+    error_ = std::move(reason);
+}
+
+std::uint32_t ChunkBatch::intern(std::string_view text) {
+    const std::uint64_t hash = WorkList::Hash(text);
+    if ((texts_.size() + 1) * 2 > slots_.size()) {
+        std::vector<std::uint64_t> bigger(slots_.size() * 2, 0);
+        const std::size_t mask = bigger.size() - 1;
+        for (std::uint32_t id = 0; id < texts_.size(); ++id) {
+            std::size_t slot = texts_[id].hash & mask;
+            while (bigger[slot] != 0) {
+                slot = (slot + 1) & mask;
+            }
+            bigger[slot] = (texts_[id].hash & kTagMask) | (id + 1);
+        }
+        slots_.swap(bigger);
+    }
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = hash & mask;
+    while (const std::uint64_t held = slots_[slot]) {
+        if ((held & kTagMask) == (hash & kTagMask)) {
+            const auto id = static_cast<std::uint32_t>(held) - 1;
+            if (texts_[id].bytes == text) {
+                return id;
+            }
+        }
+        slot = (slot + 1) & mask;
+    }
+    const auto id = static_cast<std::uint32_t>(texts_.size());
+    texts_.push_back(Text{text, hash});
+    firstVariant_.push_back(kNoLink);
+    slots_[slot] = (hash & kTagMask) | (id + 1);
+    return id;
+}
+
+std::uint32_t ChunkBatch::variantFor(std::uint32_t text, TypeCode type, bool bot) {
+    // A text's lines nearly always share one code and flag: the chain is
+    // one variant long, and rarely more than a few.
+    std::uint32_t last = kNoLink;  // the variant whose chain link is followed
+    for (std::uint32_t v = firstVariant_[text]; v != kNoLink; v = nextVariant_[v]) {
+        if (variants_[v].type == type && variants_[v].bot == bot) {
+            return v;
+        }
+        last = v;
+    }
+    const auto id = static_cast<std::uint32_t>(variants_.size());
+    variants_.push_back(Variant{text, type, bot});
+    nextVariant_.push_back(kNoLink);
+    (last == kNoLink ? firstVariant_[text] : nextVariant_[last]) = id;
+    return id;
+}
+
+}  // namespace tallowby

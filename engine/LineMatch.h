@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "Rules.h"
+
+namespace tallowby {
+
+class SpamList;
+
+// What a scan does with one line: no referrer (no address, or the own
+// domain is mentioned), a referrer of a known spam host (hidden), or a
+// referrer for the work list.
+enum class LineKind : unsigned char { None, Spam, Link };
+
+struct LineMatch {
+    LineKind kind = LineKind::None;
+    Cut cut;                        // with kind Spam or Link: the referrer in the line
+    TypeCode type = TypeCode::HTM;  // with kind Link: the code of the line's remainder
+};
+
+// The options a line is matched with, held by value so that they can be
+// handed to other threads and outlive the surroundings' views: the own
+// domain (prepared for searching), the referrer rules and the spam list
+// (which must outlive every match made with it; null hides nothing).
+class MatchOptions {
+public:
+    MatchOptions() = default;
+    MatchOptions(std::string_view ownDomain, const ReferrerRules& rules, const SpamList* spam);
+
+    // True when these options are those given: a line matched with them
+    // needs no second look.
+    bool same(std::string_view ownDomain, const ReferrerRules& rules, const SpamList* spam) const {
+        return rules_.https == rules.https && rules_.quoted == rules.quoted && spam_ == spam &&
+               ownDomain == domain_.text();
+    }
+
+    // The line's fate under these options. `scratch` is working space; the
+    // cut's position and length index into `line`.
+    LineMatch match(std::string_view line, std::string& scratch) const;
+
+private:
+    FoldedNeedle domain_;
+    ReferrerRules rules_;
+    const SpamList* spam_ = nullptr;
+};
+
+}  // namespace tallowby

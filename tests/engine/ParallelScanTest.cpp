@@ -1,0 +1,233 @@
+// The scan with lines matched on several threads against the scan on one:
+// every event the surroundings see (status texts, progress values, yields,
+// file problems), the rows and the counters must be the same, whatever the
+// options, the number of threads and the chunk size (tiny chunks put line
+// ends across chunk boundaries and lines across several chunks).
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "MemoryFileSystem.h"
+#include "RecordingHost.h"
+#include "engine/ChunkedLines.h"
+#include "engine/Scanner.h"
+#include "engine/SpamList.h"
+
+namespace tallowby {
+namespace {
+
+using testing::MemoryFileSystem;
+using testing::RecordingHost;
+
+// A log that exercises every rule: plain, https, quoted and crawler
+// referrers, the own domain in either case, spam hosts, repeats in runs
+// and scattered, lines without addresses, empty lines, long lines, and
+// every line end.
+std::string MixedLog(unsigned seed, int lines) {
+    const char* referrers[] = {
+        "\"http://a.example/x.php\"",
+        "\"https://b.example/p?q=1\" \"UA\"",
+        "(compatible; bot; +http://c.example/bot)",
+        "\"http://spam.example/\"",
+        "\"HTTP://A.example/x.php\"",
+        "\"http://mysite.com/self\"",
+        "\"http://d.example/\\\"q\\\" r\" x",
+        "no address here",
+        "\"http://e.example/path.pdf\" \"Mozilla (X11)\"",
+    };
+    const char* paths[] = {"/a.jpg", "/b.zip", "/c.html", "/MySite.COM/d.gif", ""};
+    const char* ends[] = {"\n", "\r\n", "\r", "\n"};
+    std::mt19937 random(seed);
+    std::string log;
+    for (int i = 0; i < lines; ++i) {
+        const unsigned pick = random() % 12;
+        if (pick == 11) {
+            log += std::string(40 + random() % 200, 'L') + " http://long.example/" +
+                   std::string(random() % 300, 'z');
+        } else if (pick == 10) {
+            // nothing: an empty line
+        } else {
+            log += "1.2.3.4 - - [x] \"GET ";
+            log += paths[random() % 5];
+            log += " HTTP/1.1\" 200 5 ";
+            log += referrers[pick % 9];
+        }
+        log += ends[random() % 4];
+    }
+    log += "last \"http://a.example/x.php\" without a line end";
+    return log;
+}
+
+struct Outcome {
+    std::vector<std::string> events;
+    std::vector<ReferrerEntry> rows;
+    ScanCounters counters;
+};
+
+struct Options {
+    bool dupes, types, https, quoted, spam;
+};
+
+Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, MemoryFileSystem& fs,
+             const std::vector<std::string>& files,
+             std::function<void(RecordingHost&, Scanner&)> onYield = {},
+             std::size_t limit = WorkList::kMaxElements) {
+    static const SpamList spamList = SpamList::FromText("spam.example\n");
+    RecordingHost host;
+    host.dupes = s.dupes;
+    host.types = s.types;
+    host.https = s.https;
+    host.quoted = s.quoted;
+    host.spam = s.spam ? &spamList : nullptr;
+    host.select(files);
+    Scanner scanner(fs);
+    scanner.setThreads(threads, chunk);
+    scanner.workList().setLimit(limit);
+    if (onYield) {
+        host.onYield = [&] { onYield(host, scanner); };
+    }
+    testing::RunScan(scanner, host);
+    return {host.events, host.rows, scanner.counters()};
+}
+
+void ExpectSame(const Outcome& one, const Outcome& many, const std::string& what) {
+    EXPECT_EQ(one.events, many.events) << what;
+    ASSERT_EQ(one.rows.size(), many.rows.size()) << what;
+    for (std::size_t i = 0; i < one.rows.size(); ++i) {
+        EXPECT_EQ(one.rows[i].typeCode, many.rows[i].typeCode) << what << " row " << i;
+        EXPECT_EQ(one.rows[i].clicks, many.rows[i].clicks) << what << " row " << i;
+        EXPECT_EQ(one.rows[i].referrer, many.rows[i].referrer) << what << " row " << i;
+    }
+    EXPECT_EQ(one.counters.linesScanned, many.counters.linesScanned) << what;
+    EXPECT_EQ(one.counters.linksFound, many.counters.linksFound) << what;
+    EXPECT_EQ(one.counters.spamHidden, many.counters.spamHidden) << what;
+    EXPECT_EQ(one.counters.filesDone, many.counters.filesDone) << what;
+}
+
+const std::vector<Options> kSetups = {
+    {true, true, false, false, false}, {false, true, false, false, false},
+    {true, false, true, false, false}, {true, true, true, true, false},
+    {false, false, false, true, true}, {true, true, true, true, true},
+};
+const unsigned kThreads[] = {2, 3, 8};
+const std::size_t kChunks[] = {1, 3, 7, 64, 0};
+
+class ParallelScan : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs.add("/logs/a.log", MixedLog(1, 300));
+        fs.add("/logs/b.log", MixedLog(2, 120)).maxChunk = 5;
+        fs.add("/logs/empty.log", "");
+        fs.add("/logs/cr.log", "x http://cr.example/ y\r");
+        // A read error part-way: the lines before it count, then a problem.
+        fs.add("/logs/broken.log", MixedLog(3, 80)).failAfter = 2000;
+    }
+    MemoryFileSystem fs;
+    const std::vector<std::string> files = {"a.log", "empty.log", "b.log", "cr.log", "broken.log"};
+};
+
+TEST_F(ParallelScan, SameAsOneThreadForEveryOptionThreadCountAndChunkSize) {
+    for (const Options& s : kSetups) {
+        const Outcome one = Scan(s, 1, 0, fs, files);
+        ASSERT_GT(one.counters.linksFound, 100);
+        for (unsigned threads : kThreads) {
+            for (std::size_t chunk : kChunks) {
+                ExpectSame(
+                    one, Scan(s, threads, chunk, fs, files),
+                    ::testing::PrintToString(std::vector<int>{s.dupes, s.types, s.https, s.quoted,
+                                                              s.spam, int(threads), int(chunk)}));
+            }
+        }
+    }
+}
+
+// Stop pressed at a line: the reading ends there on every thread count,
+// and the lines counted are those taken before it.
+TEST_F(ParallelScan, StopEndsAtTheSameLine) {
+    for (int stopAt : {1, 57, 300, 333}) {
+        auto stop = [stopAt](RecordingHost& host, Scanner& scanner) {
+            if (host.yields == stopAt)
+                scanner.requestStop();
+        };
+        const Options s{true, true, true, true, true};
+        const Outcome one = Scan(s, 1, 0, fs, files, stop);
+        EXPECT_EQ(one.counters.filesDone, stopAt > 301 ? 2 : 0);
+        for (unsigned threads : kThreads) {
+            for (std::size_t chunk : {std::size_t{3}, std::size_t{0}}) {
+                ExpectSame(one, Scan(s, threads, chunk, fs, files, stop),
+                           "stop at " + std::to_string(stopAt));
+            }
+        }
+    }
+}
+
+// The own domain changed in the middle of the scan (in the Options window,
+// during a turn): lines from the next one on are judged by the new domain,
+// including lines other threads had matched ahead with the old one. The
+// spam list and the rules switched too.
+TEST_F(ParallelScan, OptionsChangedMidScanApplyFromTheNextLine) {
+    static const SpamList other = SpamList::FromText("b.example\n");
+    for (int changeAt : {5, 150, 310}) {
+        auto change = [changeAt](RecordingHost& host, Scanner&) {
+            if (host.yields == changeAt) {
+                host.domain = "A.EXAMPLE";
+                host.https = !host.https;
+            }
+            if (host.yields == changeAt + 40) {
+                host.spam = &other;
+                host.domain = "mysite.com";
+            }
+        };
+        const Options s{false, true, false, true, true};
+        const Outcome one = Scan(s, 1, 0, fs, files, change);
+        for (unsigned threads : kThreads) {
+            for (std::size_t chunk : {std::size_t{7}, std::size_t{0}}) {
+                ExpectSame(one, Scan(s, threads, chunk, fs, files, change),
+                           "change at " + std::to_string(changeAt));
+            }
+        }
+    }
+}
+
+// A work list that can take no more ends the file with a clear problem,
+// on one thread as on many; nothing after it is added.
+TEST_F(ParallelScan, FullWorkListEndsTheFileWithAProblem) {
+    const Options s{true, true, false, false, false};
+    const Outcome one = Scan(s, 1, 0, fs, {"a.log"}, {}, 20);
+    EXPECT_THAT(one.events,
+                ::testing::Contains("problem:/logs/a.log|readfailed|too many referring lines for "
+                                    "one scan (the list holds at most 20)"));
+    EXPECT_EQ(one.counters.filesDone, 0);
+    EXPECT_LE(one.counters.linksFound, 20);
+    for (unsigned threads : kThreads) {
+        ExpectSame(one, Scan(s, threads, 5, fs, {"a.log"}, {}, 20), "limit");
+    }
+}
+
+// A line over the line limit fails the reading as LineReader does: the
+// lines before it are handed out, then the failure, whatever the chunks.
+TEST(ChunkedLines, LineOverTheLimitFailsAfterTheLinesBeforeIt) {
+    const std::string input = "a\r\nbb\r" + std::string(30, 'c') + "\ndd\n";
+    for (unsigned threads : {1u, 2u, 4u}) {
+        for (std::size_t block : {1, 4, 100}) {
+            MemoryFileSystem fs;
+            fs.add("/f", input);
+            std::string error;
+            auto source = fs.openRead("/f", error);
+            ChunkedLines lines(*source, threads, block, 10, MatchOptions("", {}, nullptr));
+            int count = 0;
+            while (lines.next())
+                ++count;
+            EXPECT_EQ(count, 2) << threads << " " << block;
+            EXPECT_TRUE(lines.failed());
+            EXPECT_EQ(lines.error(), "Line longer than 10 bytes");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tallowby
