@@ -330,7 +330,7 @@ LineKind ChunkedLines::kindWith(std::string_view ownDomain, const ReferrerRules&
     return match_.kind;
 }
 
-void ChunkedLines::lookUp(Chunk& chunk, const WorkList& list) {
+void ChunkedLines::lookUp(Chunk& chunk, WorkList& list) {
     // The ids the matching thread knew, then what the list holds of the
     // rest, found all together (the lookups overlap their waits on
     // memory); nothing is added here.

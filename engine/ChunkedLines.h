@@ -101,7 +101,7 @@ private:
     const MatchOptions& currentOptions(std::string_view ownDomain, const ReferrerRules& rules,
                                        const SpamList* spam);
     std::string_view currentLine();  // of the current chunk, split again
-    void lookUp(Chunk& chunk, const WorkList& list);
+    void lookUp(Chunk& chunk, WorkList& list);
 
     ByteSource& source_;
     const std::size_t block_;
