@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "TextSlots.h"
+
 namespace tallowby {
 
-// Looks up `count` texts in an open-addressing table of texts whose slots
-// hold a hash's upper half and an index + 1 (0 = free), `bytesOf(index)`
-// naming the text at an index. found[i] = the index of keys[i]'s text, or
+// Looks up `count` texts in an open-addressing table of texts (TextSlots.h),
+// `bytesOf(index)` naming the text at an index. found[i] = the index of keys[i]'s text, or
 // `none`. The tables are far larger than the caches and each lookup waits
 // on memory two or three times (the slot, the entry, the text), so the
 // lookups run in stages some keys apart, each asking ahead for the memory
@@ -16,7 +17,6 @@ namespace tallowby {
 template <typename Key, typename BytesOf, typename Index>
 void LookUpAll(const std::uint64_t* slots, std::size_t slotCount, BytesOf bytesOf, const Key* keys,
                std::size_t count, Index* found, Index none) {
-    constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
     constexpr std::size_t kAhead = 8;
     constexpr std::size_t kRing = 4 * kAhead;
     if (slotCount == 0) {
@@ -34,7 +34,7 @@ void LookUpAll(const std::uint64_t* slots, std::size_t slotCount, BytesOf bytesO
         if (i >= kAhead && i - kAhead < count) {
             const Key& key = keys[i - kAhead];
             const std::uint64_t held = slots[key.hash & mask];
-            const bool match = held != 0 && (held & kTagMask) == (key.hash & kTagMask);
+            const bool match = TextSlotMayHold(held, key.hash);
             named[(i - kAhead) % kRing] = match ? static_cast<std::uint32_t>(held) : 0;
             if (match) {
                 __builtin_prefetch(&bytesOf(static_cast<std::uint32_t>(held) - 1));
@@ -54,7 +54,7 @@ void LookUpAll(const std::uint64_t* slots, std::size_t slotCount, BytesOf bytesO
             Index result = none;
             for (std::size_t slot = key.hash & mask; const std::uint64_t held = slots[slot];
                  slot = (slot + 1) & mask) {
-                if ((held & kTagMask) == (key.hash & kTagMask)) {
+                if (TextSlotMayHold(held, key.hash)) {
                     const auto index = static_cast<std::uint32_t>(held) - 1;
                     if (bytesOf(index) == key.bytes) {
                         result = static_cast<Index>(index);

@@ -3,13 +3,10 @@
 #include <algorithm>
 
 #include "LineReader.h"
+#include "TextSlots.h"
 #include "WorkList.h"
 
 namespace tallowby {
-
-namespace {
-constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
-}
 
 void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchOptions& options,
                        std::string& scratch, const KnownIds& known) {
@@ -79,32 +76,20 @@ void ChunkBatch::fail(std::string reason) {
 std::uint32_t ChunkBatch::intern(std::string_view text) {
     const std::uint64_t hash = WorkList::Hash(text);
     if ((texts_.size() + 1) * 2 > slots_.size()) {
-        std::vector<std::uint64_t> bigger(slots_.size() * 2, 0);
-        const std::size_t mask = bigger.size() - 1;
-        for (std::uint32_t id = 0; id < texts_.size(); ++id) {
-            std::size_t slot = texts_[id].hash & mask;
-            while (bigger[slot] != 0) {
-                slot = (slot + 1) & mask;
-            }
-            bigger[slot] = (texts_[id].hash & kTagMask) | (id + 1);
-        }
-        slots_.swap(bigger);
+        RebuildTextSlots(slots_, slots_.size() * 2, static_cast<std::uint32_t>(texts_.size()),
+                         [this](std::uint32_t id) { return texts_[id].hash; });
     }
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = hash & mask;
-    while (const std::uint64_t held = slots_[slot]) {
-        if ((held & kTagMask) == (hash & kTagMask)) {
-            const auto id = static_cast<std::uint32_t>(held) - 1;
-            if (texts_[id].bytes == text) {
-                return id;
-            }
-        }
-        slot = (slot + 1) & mask;
+    std::uint32_t known = 0;
+    bool found = false;
+    const std::size_t slot = ProbeTextSlots(
+        slots_, hash, [&](std::uint32_t id) { return texts_[id].bytes == text; }, known, found);
+    if (found) {
+        return known;
     }
     const auto id = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(Text{text, hash});
     firstVariant_.push_back(kNoLink);
-    slots_[slot] = (hash & kTagMask) | (id + 1);
+    slots_[slot] = TextSlot(hash, id);
     return id;
 }
 

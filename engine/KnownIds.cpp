@@ -3,21 +3,9 @@
 #include <algorithm>
 
 #include "BatchLookup.h"
+#include "TextSlots.h"
 
 namespace tallowby {
-
-namespace {
-
-constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
-
-std::uint64_t OtherKey(WorkList::TextId text, TypeCode type, bool bot) {
-    return ((std::uint64_t{text} << 7) | (std::uint64_t(type) << 1) | (bot ? 1 : 0)) + 1;
-}
-std::size_t OtherHash(std::uint64_t key) {
-    return key * 0x9E3779B97F4A7C15ull >> 20;
-}
-
-}  // namespace
 
 void KnownIds::findAll(const WorkList::TextKey* keys, std::size_t count,
                        std::uint32_t* entries) const {
@@ -35,9 +23,9 @@ WorkList::VariantId KnownIds::variantOf(std::uint32_t entry, TypeCode type, bool
     if (others_.empty()) {
         return WorkList::kNoVariant;
     }
-    const std::uint64_t key = OtherKey(t.id, type, bot);
+    const std::uint64_t key = OtherVariantKey(t.id, type, bot);
     const std::size_t mask = others_.size() - 1;
-    for (std::size_t slot = OtherHash(key) & mask; others_[slot].key != 0;
+    for (std::size_t slot = OtherVariantHash(key) & mask; others_[slot].key != 0;
          slot = (slot + 1) & mask) {
         if (others_[slot].key == key) {
             return others_[slot].variant;
@@ -48,30 +36,23 @@ WorkList::VariantId KnownIds::variantOf(std::uint32_t entry, TypeCode type, bool
 
 std::uint32_t KnownIds::findOrAdd(const Learned& learned) {
     if ((texts_.size() + 1) * 2 > slots_.size()) {
-        std::vector<std::uint64_t> bigger(std::max<std::size_t>(1024, slots_.size() * 2), 0);
-        const std::size_t mask = bigger.size() - 1;
-        for (std::uint32_t entry = 0; entry < texts_.size(); ++entry) {
-            std::size_t slot = texts_[entry].hash & mask;
-            while (bigger[slot] != 0) {
-                slot = (slot + 1) & mask;
-            }
-            bigger[slot] = (texts_[entry].hash & kTagMask) | (entry + 1);
-        }
-        slots_.swap(bigger);
+        RebuildTextSlots(slots_, std::max<std::size_t>(1024, slots_.size() * 2),
+                         static_cast<std::uint32_t>(texts_.size()),
+                         [this](std::uint32_t entry) { return texts_[entry].hash; });
     }
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = learned.hash & mask;
     // The list gives a text one id, so the id tells a text apart.
-    for (; const std::uint64_t held = slots_[slot]; slot = (slot + 1) & mask) {
-        const auto entry = static_cast<std::uint32_t>(held) - 1;
-        if (texts_[entry].id == learned.text) {
-            return entry;
-        }
+    std::uint32_t known = 0;
+    bool found = false;
+    const std::size_t slot = ProbeTextSlots(
+        slots_, learned.hash, [&](std::uint32_t entry) { return texts_[entry].id == learned.text; },
+        known, found);
+    if (found) {
+        return known;
     }
     const auto entry = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(Text{learned.bytes, learned.hash, learned.text, learned.variant, learned.type,
                           learned.bot});
-    slots_[slot] = (learned.hash & kTagMask) | (entry + 1);
+    slots_[slot] = TextSlot(learned.hash, entry);
     return kUnknown;
 }
 
@@ -81,7 +62,7 @@ void KnownIds::addOther(const Learned& learned) {
         const std::size_t mask = bigger.size() - 1;
         for (const OtherSlot& held : others_) {
             if (held.key != 0) {
-                std::size_t slot = OtherHash(held.key) & mask;
+                std::size_t slot = OtherVariantHash(held.key) & mask;
                 while (bigger[slot].key != 0) {
                     slot = (slot + 1) & mask;
                 }
@@ -90,9 +71,9 @@ void KnownIds::addOther(const Learned& learned) {
         }
         others_.swap(bigger);
     }
-    const std::uint64_t key = OtherKey(learned.text, learned.type, learned.bot);
+    const std::uint64_t key = OtherVariantKey(learned.text, learned.type, learned.bot);
     const std::size_t mask = others_.size() - 1;
-    std::size_t slot = OtherHash(key) & mask;
+    std::size_t slot = OtherVariantHash(key) & mask;
     while (others_[slot].key != 0) {
         slot = (slot + 1) & mask;
     }

@@ -8,6 +8,7 @@
 #include "FoldedRanks.h"
 #include "Numbers.h"
 #include "TextFold.h"
+#include "TextSlots.h"
 
 namespace tallowby {
 
@@ -90,17 +91,6 @@ inline __attribute__((always_inline)) std::uint64_t HashText(std::string_view te
     return h ^ (h >> 29);
 }
 
-constexpr std::uint64_t kTagMask = 0xffffffff00000000ull;
-
-// A variant other than its text's first, as the variant table keys it
-// (never 0, which marks a free slot), and where the key's probe starts.
-std::uint64_t VariantSlotKey(std::uint32_t text, TypeCode type, bool bot) {
-    return ((std::uint64_t{text} << 7) | (std::uint64_t(type) << 1) | (bot ? 1 : 0)) + 1;
-}
-std::uint64_t VariantSlotHash(std::uint64_t key) {
-    return key * 0x9E3779B97F4A7C15ull >> 20;
-}
-
 }  // namespace
 
 std::uint64_t WorkList::Hash(std::string_view text) {
@@ -119,16 +109,12 @@ std::uint32_t WorkList::intern(std::string_view text, std::uint64_t hash) {
         // Keep the table at most half full.
         rehash(std::max<std::size_t>(1024, slots_.size() * 2));
     }
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = hash & mask;
-    while (const std::uint64_t held = slots_[slot]) {
-        if ((held & kTagMask) == (hash & kTagMask)) {
-            const auto id = static_cast<std::uint32_t>(held) - 1;
-            if (texts_[id].bytes == text) {
-                return id;
-            }
-        }
-        slot = (slot + 1) & mask;
+    std::uint32_t known = 0;
+    bool found = false;
+    const std::size_t slot = ProbeTextSlots(
+        slots_, hash, [&](std::uint32_t id) { return texts_[id].bytes == text; }, known, found);
+    if (found) {
+        return known;
     }
     if (texts_.size() >= limit_) {
         return kNoText;
@@ -150,21 +136,13 @@ std::uint32_t WorkList::intern(std::string_view text, std::uint64_t hash) {
     const auto id = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(Text{std::string_view(stored, text.size()), kNone, TypeCode::HTM, false});
     hashes_.push_back(hash);
-    slots_[slot] = (hash & kTagMask) | (id + 1);
+    slots_[slot] = TextSlot(hash, id);
     return id;
 }
 
 void WorkList::rehash(std::size_t slots) {
-    std::vector<std::uint64_t> bigger(slots, 0);
-    const std::size_t mask = slots - 1;
-    for (std::uint32_t id = 0; id < hashes_.size(); ++id) {
-        std::size_t slot = hashes_[id] & mask;
-        while (bigger[slot] != 0) {
-            slot = (slot + 1) & mask;
-        }
-        bigger[slot] = (hashes_[id] & kTagMask) | (id + 1);
-    }
-    slots_.swap(bigger);
+    RebuildTextSlots(slots_, slots, static_cast<std::uint32_t>(hashes_.size()),
+                     [this](std::uint32_t id) { return hashes_[id]; });
 }
 
 void WorkList::hashNewTexts() {
@@ -194,13 +172,13 @@ std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
         return t.firstVariant;
     }
     // Another code or flag for a known text: one probe, usually.
-    const std::uint64_t key = VariantSlotKey(text, type, bot);
+    const std::uint64_t key = OtherVariantKey(text, type, bot);
     if ((otherVariants_ + 1) * 2 > variantSlots_.size()) {
         std::vector<VariantSlot> bigger(std::max<std::size_t>(256, variantSlots_.size() * 2));
         const std::size_t mask = bigger.size() - 1;
         for (const VariantSlot& held : variantSlots_) {
             if (held.key != 0) {
-                std::size_t slot = VariantSlotHash(held.key) & mask;
+                std::size_t slot = OtherVariantHash(held.key) & mask;
                 while (bigger[slot].key != 0) {
                     slot = (slot + 1) & mask;
                 }
@@ -210,7 +188,7 @@ std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
         variantSlots_.swap(bigger);
     }
     const std::size_t mask = variantSlots_.size() - 1;
-    std::size_t slot = VariantSlotHash(key) & mask;
+    std::size_t slot = OtherVariantHash(key) & mask;
     while (variantSlots_[slot].key != 0) {
         if (variantSlots_[slot].key == key) {
             return variantSlots_[slot].variant;
@@ -283,8 +261,8 @@ void WorkList::findVariants(const VariantKey* keys, std::size_t count, VariantId
         if (i < count && keys[i].text != kNoText) {
             __builtin_prefetch(&texts_[keys[i].text]);
             if (!variantSlots_.empty()) {
-                const std::uint64_t key = VariantSlotKey(keys[i].text, keys[i].type, keys[i].bot);
-                __builtin_prefetch(&variantSlots_[VariantSlotHash(key) & mask]);
+                const std::uint64_t key = OtherVariantKey(keys[i].text, keys[i].type, keys[i].bot);
+                __builtin_prefetch(&variantSlots_[OtherVariantHash(key) & mask]);
             }
         }
         if (i < kAhead) {
@@ -307,8 +285,8 @@ void WorkList::findVariants(const VariantKey* keys, std::size_t count, VariantId
         if (variantSlots_.empty()) {
             continue;
         }
-        const std::uint64_t key = VariantSlotKey(want.text, want.type, want.bot);
-        for (std::size_t slot = VariantSlotHash(key) & mask; variantSlots_[slot].key != 0;
+        const std::uint64_t key = OtherVariantKey(want.text, want.type, want.bot);
+        for (std::size_t slot = OtherVariantHash(key) & mask; variantSlots_[slot].key != 0;
              slot = (slot + 1) & mask) {
             if (variantSlots_[slot].key == key) {
                 ids[k] = variantSlots_[slot].variant;
