@@ -24,14 +24,8 @@ WorkList::VariantId KnownIds::variantOf(std::uint32_t entry, TypeCode type, bool
         return WorkList::kNoVariant;
     }
     const std::uint64_t key = OtherVariantKey(t.id, type, bot);
-    const std::size_t mask = others_.size() - 1;
-    for (std::size_t slot = OtherVariantHash(key) & mask; others_[slot].key != 0;
-         slot = (slot + 1) & mask) {
-        if (others_[slot].key == key) {
-            return others_[slot].variant;
-        }
-    }
-    return WorkList::kNoVariant;
+    const OtherVariantSlot& held = others_[ProbeOtherVariants(others_, key)];
+    return held.key == key ? held.variant : WorkList::kNoVariant;
 }
 
 std::uint32_t KnownIds::findOrAdd(const Learned& learned) {
@@ -57,27 +51,9 @@ std::uint32_t KnownIds::findOrAdd(const Learned& learned) {
 }
 
 void KnownIds::addOther(const Learned& learned) {
-    if ((otherCount_ + 1) * 2 > others_.size()) {
-        std::vector<OtherSlot> bigger(std::max<std::size_t>(256, others_.size() * 2));
-        const std::size_t mask = bigger.size() - 1;
-        for (const OtherSlot& held : others_) {
-            if (held.key != 0) {
-                std::size_t slot = OtherVariantHash(held.key) & mask;
-                while (bigger[slot].key != 0) {
-                    slot = (slot + 1) & mask;
-                }
-                bigger[slot] = held;
-            }
-        }
-        others_.swap(bigger);
-    }
+    GrowOtherVariants(others_, otherCount_);
     const std::uint64_t key = OtherVariantKey(learned.text, learned.type, learned.bot);
-    const std::size_t mask = others_.size() - 1;
-    std::size_t slot = OtherVariantHash(key) & mask;
-    while (others_[slot].key != 0) {
-        slot = (slot + 1) & mask;
-    }
-    others_[slot] = OtherSlot{key, learned.variant};
+    others_[ProbeOtherVariants(others_, key)] = OtherVariantSlot{key, learned.variant};
     ++otherCount_;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Rules.h"
+#include "TextSlots.h"
 #include "WorkList.h"
 
 namespace tallowby {
@@ -60,12 +61,8 @@ private:
     std::size_t variants_ = 0;
     // Open addressing: the hash's upper half, then the entry + 1 (0 = free).
     std::vector<std::uint64_t> slots_;
-    // The other variants: (text id, code, flag) as a key (0 = free) and the variant.
-    struct OtherSlot {
-        std::uint64_t key = 0;
-        WorkList::VariantId variant = 0;
-    };
-    std::vector<OtherSlot> others_;
+    // The other variants, keyed by (text id, code, flag).
+    std::vector<OtherVariantSlot> others_;
     std::size_t otherCount_ = 0;
 };
 

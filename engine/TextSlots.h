@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -29,12 +30,12 @@ inline bool TextSlotMayHold(std::uint64_t held, std::uint64_t hash) {
 // index in `index`; or, when there is none, the free slot where it goes,
 // with `index` unchanged.
 template <typename IsIt>
-inline std::size_t ProbeTextSlots(const std::vector<std::uint64_t>& slots, std::uint64_t hash,
+inline std::size_t ProbeTextSlots(const std::vector<std::uint64_t>& table, std::uint64_t hash,
                                   IsIt isIt, std::uint32_t& index, bool& found) {
-    const std::size_t mask = slots.size() - 1;
+    const std::size_t mask = table.size() - 1;
     std::size_t slot = hash & mask;
     found = false;
-    while (const std::uint64_t held = slots[slot]) {
+    while (const std::uint64_t held = table[slot]) {
         if ((held & kTextTagMask) == (hash & kTextTagMask)) {
             const auto at = static_cast<std::uint32_t>(held) - 1;
             if (isIt(at)) {
@@ -48,10 +49,10 @@ inline std::size_t ProbeTextSlots(const std::vector<std::uint64_t>& slots, std::
     return slot;
 }
 
-// `slots` rebuilt with `size` slots for the texts 0 .. count - 1, whose
+// `table` rebuilt with `size` slots for the texts 0 .. count - 1, whose
 // hashes `hashOf(index)` gives.
 template <typename HashOf>
-inline void RebuildTextSlots(std::vector<std::uint64_t>& slots, std::size_t size,
+inline void RebuildTextSlots(std::vector<std::uint64_t>& table, std::size_t size,
                              std::uint32_t count, HashOf hashOf) {
     std::vector<std::uint64_t> bigger(size, 0);
     const std::size_t mask = size - 1;
@@ -63,7 +64,7 @@ inline void RebuildTextSlots(std::vector<std::uint64_t>& slots, std::size_t size
         }
         bigger[slot] = TextSlot(hash, index);
     }
-    slots.swap(bigger);
+    table.swap(bigger);
 }
 
 // A variant other than its text's first (text, type code, BOT flag), as
@@ -74,6 +75,38 @@ inline std::uint64_t OtherVariantKey(std::uint32_t text, TypeCode type, bool bot
 }
 inline std::uint64_t OtherVariantHash(std::uint64_t key) {
     return key * 0x9E3779B97F4A7C15ull >> 20;
+}
+
+// One slot of such a table: the key (0 = free) and the variant's id.
+struct OtherVariantSlot {
+    std::uint64_t key = 0;
+    std::uint32_t variant = 0;
+};
+
+// The slot holding `key`, or the free slot where it goes. The table must
+// not be empty.
+inline std::size_t ProbeOtherVariants(const std::vector<OtherVariantSlot>& table,
+                                      std::uint64_t key) {
+    const std::size_t mask = table.size() - 1;
+    std::size_t slot = OtherVariantHash(key) & mask;
+    while (table[slot].key != 0 && table[slot].key != key) {
+        slot = (slot + 1) & mask;
+    }
+    return slot;
+}
+
+// Makes room for one more variant in a table holding `held` of them.
+inline void GrowOtherVariants(std::vector<OtherVariantSlot>& table, std::size_t held) {
+    if ((held + 1) * 2 <= table.size()) {
+        return;
+    }
+    std::vector<OtherVariantSlot> bigger(std::max<std::size_t>(256, table.size() * 2));
+    for (const OtherVariantSlot& s : table) {
+        if (s.key != 0) {
+            bigger[ProbeOtherVariants(bigger, s.key)] = s;
+        }
+    }
+    table.swap(bigger);
 }
 
 }  // namespace tallowby

@@ -173,34 +173,17 @@ std::uint32_t WorkList::variantOf(std::uint32_t text, TypeCode type, bool bot) {
     }
     // Another code or flag for a known text: one probe, usually.
     const std::uint64_t key = OtherVariantKey(text, type, bot);
-    if ((otherVariants_ + 1) * 2 > variantSlots_.size()) {
-        std::vector<VariantSlot> bigger(std::max<std::size_t>(256, variantSlots_.size() * 2));
-        const std::size_t mask = bigger.size() - 1;
-        for (const VariantSlot& held : variantSlots_) {
-            if (held.key != 0) {
-                std::size_t slot = OtherVariantHash(held.key) & mask;
-                while (bigger[slot].key != 0) {
-                    slot = (slot + 1) & mask;
-                }
-                bigger[slot] = held;
-            }
-        }
-        variantSlots_.swap(bigger);
-    }
-    const std::size_t mask = variantSlots_.size() - 1;
-    std::size_t slot = OtherVariantHash(key) & mask;
-    while (variantSlots_[slot].key != 0) {
-        if (variantSlots_[slot].key == key) {
-            return variantSlots_[slot].variant;
-        }
-        slot = (slot + 1) & mask;
+    GrowOtherVariants(variantSlots_, otherVariants_);
+    const std::size_t slot = ProbeOtherVariants(variantSlots_, key);
+    if (variantSlots_[slot].key == key) {
+        return variantSlots_[slot].variant;
     }
     if (variants_.size() >= limit_) {
         return kNoVariant;
     }
     const auto id = static_cast<std::uint32_t>(variants_.size());
     variants_.push_back(Variant{text, type, bot});
-    variantSlots_[slot] = VariantSlot{key, id};
+    variantSlots_[slot] = OtherVariantSlot{key, id};
     ++otherVariants_;
     return id;
 }
@@ -286,12 +269,9 @@ void WorkList::findVariants(const VariantKey* keys, std::size_t count, VariantId
             continue;
         }
         const std::uint64_t key = OtherVariantKey(want.text, want.type, want.bot);
-        for (std::size_t slot = OtherVariantHash(key) & mask; variantSlots_[slot].key != 0;
-             slot = (slot + 1) & mask) {
-            if (variantSlots_[slot].key == key) {
-                ids[k] = variantSlots_[slot].variant;
-                break;
-            }
+        const OtherVariantSlot& held = variantSlots_[ProbeOtherVariants(variantSlots_, key)];
+        if (held.key == key) {
+            ids[k] = held.variant;
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Rules.h"
+#include "TextSlots.h"
 
 namespace tallowby {
 
@@ -168,12 +169,6 @@ private:
         TypeCode type;
         bool bot;
     };
-    // Open addressing over the variants other than each text's first: the
-    // key (text, code, flag) + 1 (0 = free) and the variant.
-    struct VariantSlot {
-        std::uint64_t key = 0;
-        std::uint32_t variant = 0;
-    };
     // The id of the text, added when new; kNoText when new and the list is full.
     std::uint32_t intern(std::string_view text, std::uint64_t hash);
     void rehash(std::size_t slots);  // a table of `slots` (a power of two) slots
@@ -198,7 +193,8 @@ private:
     std::uint32_t lastVariant_ = 0;     // the variant of the last run
     std::vector<std::int64_t> counts_;  // per element, after a collapse
     std::vector<Variant> variants_;
-    std::vector<VariantSlot> variantSlots_;
+    // Open addressing over the variants other than each text's first.
+    std::vector<OtherVariantSlot> variantSlots_;
     std::size_t otherVariants_ = 0;  // variants in variantSlots_
     // A distinct text, in the arena, with the variant it came with first
     // (whose code and flag are copied here: a text's entries nearly always
