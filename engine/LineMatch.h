@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "LineMasks.h"
 #include "Rules.h"
 
 namespace tallowby {
@@ -41,7 +42,12 @@ public:
     LineMatch match(std::string_view line, std::string& scratch) const;
 
 private:
+    // match() for a line short enough for one pass of LineMasks.
+    LineMatch matchByMasks(std::string_view line, std::string& scratch) const;
+
     FoldedNeedle domain_;
+    LineMasks::Needle needle_;  // the own domain's tests for LineMasks
+    bool masks_ = false;        // short lines are matched by matchByMasks
     ReferrerRules rules_;
     const SpamList* spam_ = nullptr;
 };
