@@ -109,7 +109,6 @@ public:
     std::size_t rarestWithin(std::size_t limit) const;
 
 private:
-
     std::string needle_;
     // Candidates are the places where the first byte and the rarest other
     // byte (at offset anchor_) both match; only those are compared whole.
