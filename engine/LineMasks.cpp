@@ -3,7 +3,7 @@
 #include <cstring>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #define TALLOWBY_LINE_MASKS 1
 #endif
 
@@ -55,22 +55,58 @@ inline Step ScanStep(const char* p, const LineMasks::Needle& n, bool https) {
     return s;
 }
 
-}  // namespace
+// The same tests on 32 bytes at `p` (which may be read up to 47 bytes on),
+// where the processor has 32-byte vectors.
+__attribute__((target("avx2"))) inline Step ScanStep32(const char* p, const LineMasks::Needle& n,
+                                                       bool https) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i colon = _mm256_set1_epi8(':');
+    __m256i colons =
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 4)), colon);
+    if (https) {
+        colons = _mm256_or_si256(
+            colons,
+            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 5)), colon));
+    }
+    const __m256i other = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + n.otherAt));
+    const __m256i next =
+        _mm256_sub_epi8(_mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1)),
+                                        _mm256_set1_epi8(0x20)),
+                        _mm256_set1_epi8('a'));
+    const __m256i letterNext = _mm256_cmpeq_epi8(_mm256_min_epu8(next, _mm256_set1_epi8(25)), next);
+    Step s;
+    s.scheme = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(
+        _mm256_cmpeq_epi8(_mm256_or_si256(a, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('h')),
+        colons)));
+    s.domain = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(
+        _mm256_cmpeq_epi8(_mm256_or_si256(a, _mm256_set1_epi8(static_cast<char>(n.first.fold))),
+                          _mm256_set1_epi8(static_cast<char>(n.first.value))),
+        _mm256_cmpeq_epi8(_mm256_or_si256(other, _mm256_set1_epi8(static_cast<char>(n.other.fold))),
+                          _mm256_set1_epi8(static_cast<char>(n.other.value))))));
+    s.dot = static_cast<unsigned>(_mm256_movemask_epi8(
+        _mm256_and_si256(_mm256_cmpeq_epi8(a, _mm256_set1_epi8('.')), letterNext)));
+    s.close =
+        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, _mm256_set1_epi8(')'))));
+    s.open =
+        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, _mm256_set1_epi8('('))));
+    s.space =
+        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, _mm256_set1_epi8(' '))));
+    return s;
+}
 
-void LineMasks::scan(std::string_view line, const Needle& needle, bool https) {
+// The masks of a line in steps of 16 bytes. Steps whose reads stay inside
+// the line read it in place; the last bytes are copied with zeros after
+// them. A zero passes no test but that of a domain starting with one; bits
+// past the end are cleared by the caller.
+void ScanSse2(LineMasks& m, std::string_view line, const LineMasks::Needle& needle, bool https) {
     const std::size_t n = line.size();
-    words_ = (n + 63) / 64;
-    // Steps whose reads stay inside the line read it in place; the last
-    // bytes (fewer than 32) are copied with zeros after them. A zero passes
-    // no test but that of a domain starting with one; bits past the end are
-    // cleared below.
     alignas(16) char pad[64];
     const std::size_t inPlace = n >= 32 ? (n - 32) / 16 * 16 + 16 : 0;  // steps [0, inPlace)
     if (inPlace < n) {
         std::memset(pad, 0, sizeof pad);
         std::memcpy(pad, line.data() + inPlace, n - inPlace);
     }
-    for (std::size_t w = 0; w < words_; ++w) {
+    for (std::size_t w = 0; w < m.words(); ++w) {
         std::uint64_t sc = 0, dm = 0, dt = 0, cl = 0, op = 0, sp = 0;
         for (unsigned k = 0; k < 4; ++k) {
             const std::size_t at = w * 64 + 16 * k;
@@ -87,12 +123,70 @@ void LineMasks::scan(std::string_view line, const Needle& needle, bool https) {
             op |= std::uint64_t{s.open} << shift;
             sp |= std::uint64_t{s.space} << shift;
         }
-        scheme[w] = sc;
-        domain[w] = dm;
-        dot[w] = dt;
-        close[w] = cl;
-        open[w] = op;
-        space[w] = sp;
+        m.scheme[w] = sc;
+        m.domain[w] = dm;
+        m.dot[w] = dt;
+        m.close[w] = cl;
+        m.open[w] = op;
+        m.space[w] = sp;
+    }
+}
+
+// The same in steps of 32 bytes.
+__attribute__((target("avx2"))) void ScanAvx2(LineMasks& m, std::string_view line,
+                                              const LineMasks::Needle& needle, bool https) {
+    const std::size_t n = line.size();
+    alignas(32) char pad[96];
+    const std::size_t inPlace = n >= 48 ? (n - 48) / 32 * 32 + 32 : 0;  // steps [0, inPlace)
+    if (inPlace < n) {
+        std::memset(pad, 0, sizeof pad);
+        std::memcpy(pad, line.data() + inPlace, n - inPlace);
+    }
+    for (std::size_t w = 0; w < m.words(); ++w) {
+        std::uint64_t sc = 0, dm = 0, dt = 0, cl = 0, op = 0, sp = 0;
+        for (unsigned k = 0; k < 2; ++k) {
+            const std::size_t at = w * 64 + 32 * k;
+            if (at >= n) {
+                break;
+            }
+            const Step s =
+                ScanStep32(at < inPlace ? line.data() + at : pad + (at - inPlace), needle, https);
+            const unsigned shift = 32 * k;
+            sc |= std::uint64_t{s.scheme} << shift;
+            dm |= std::uint64_t{s.domain} << shift;
+            dt |= std::uint64_t{s.dot} << shift;
+            cl |= std::uint64_t{s.close} << shift;
+            op |= std::uint64_t{s.open} << shift;
+            sp |= std::uint64_t{s.space} << shift;
+        }
+        m.scheme[w] = sc;
+        m.domain[w] = dm;
+        m.dot[w] = dt;
+        m.close[w] = cl;
+        m.open[w] = op;
+        m.space[w] = sp;
+    }
+}
+
+bool HasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+}  // namespace
+
+bool LineMasks::WideAvailable() {
+    static const bool wide = HasAvx2();
+    return wide;
+}
+
+void LineMasks::scan(std::string_view line, const Needle& needle, bool https, Steps steps) {
+    const std::size_t n = line.size();
+    words_ = (n + 63) / 64;
+    if (steps == Steps::Wide || (steps == Steps::Widest && WideAvailable())) {
+        ScanAvx2(*this, line, needle, https);
+    } else {
+        ScanSse2(*this, line, needle, https);
     }
     if (n % 64 != 0) {
         const std::uint64_t keep = (std::uint64_t{1} << (n % 64)) - 1;
@@ -112,7 +206,11 @@ bool LineMasks::Available() {
     return false;
 }
 
-void LineMasks::scan(std::string_view, const Needle&, bool) {
+bool LineMasks::WideAvailable() {
+    return false;
+}
+
+void LineMasks::scan(std::string_view, const Needle&, bool, Steps) {
     words_ = 0;
 }
 

@@ -36,7 +36,10 @@ public:
     //   domain: where the own domain may start (to be confirmed);
     //   dot, close, open, space: ".", ")", "(", " ".
     // `line` must be at most kMaxLine bytes. Bytes past its end are never read.
-    void scan(std::string_view line, const Needle& domain, bool https);
+    // The widest steps the processor has are taken, unless `steps` says
+    // otherwise (for tests of each width; Wide only where WideAvailable()).
+    enum class Steps { Widest, Narrow, Wide };
+    void scan(std::string_view line, const Needle& domain, bool https, Steps steps = Steps::Widest);
 
     std::size_t words() const { return words_; }
     std::uint64_t scheme[kWords];
@@ -76,8 +79,9 @@ public:
     }
 
     // True where the machine can run the pass (x86-64; elsewhere the plain
-    // searches do the work).
+    // searches do the work); WideAvailable(): with 32-byte steps.
     static bool Available();
+    static bool WideAvailable();
 
 private:
     std::size_t words_ = 0;
