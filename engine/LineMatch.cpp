@@ -28,9 +28,10 @@ namespace {
 // True when an address the rules accept starts at `at`, a place where
 // LineMasks saw "h" and ":" (in any case).
 bool AddressAt(std::string_view line, std::size_t at, const ReferrerRules& rules) {
+    constexpr std::string_view http = "http://";
+    constexpr std::string_view https = "https://";
     const std::string_view rest = line.substr(at);
-    return StartsWithIgnoringCase(rest, "http://") ||
-           (rules.https && StartsWithIgnoringCase(rest, "https://"));
+    return StartsWithIgnoringCase(rest, http) || (rules.https && StartsWithIgnoringCase(rest, https));
 }
 
 }  // namespace
@@ -63,8 +64,10 @@ LineMatch MatchOptions::matchByMasks(std::string_view line, std::string& scratch
         cut.position = p;
         if (const std::size_t close = masks.firstFrom(masks.close, p); close != npos) {
             cut.length = close - p;
-            const std::size_t opened = masks.countBefore(masks.open, p);
-            cut.bot = opened > 0 && opened > masks.countBefore(masks.close, p);
+            // Usually nothing before the address opens a comment.
+            if (masks.firstFrom(masks.open, 0) < p) {
+                cut.bot = masks.countBefore(masks.open, p) > masks.countBefore(masks.close, p);
+            }
         } else if (const std::size_t space = masks.firstFrom(masks.space, p); space != npos) {
             cut.length = space - p + 1;
         } else {
