@@ -30,8 +30,24 @@ namespace {
 bool AddressAt(std::string_view line, std::size_t at, const ReferrerRules& rules) {
     constexpr std::string_view http = "http://";
     constexpr std::string_view https = "https://";
+    if (at + 8 <= line.size()) {
+        // Eight bytes at once, folded: the first seven are "http://", or
+        // all eight "https://".
+        std::uint64_t word;
+        std::memcpy(&word, line.data() + at, 8);
+        word = FoldedWord(word);
+        std::uint64_t httpWord;
+        std::uint64_t httpsWord;
+        std::memcpy(&httpWord, "http://", 8);  // with its terminating zero
+        std::memcpy(&httpsWord, https.data(), 8);
+        constexpr unsigned char kFirstSeven[8] = {255, 255, 255, 255, 255, 255, 255, 0};
+        std::uint64_t seven;
+        std::memcpy(&seven, kFirstSeven, 8);
+        return ((word ^ httpWord) & seven) == 0 || (rules.https && word == httpsWord);
+    }
     const std::string_view rest = line.substr(at);
-    return StartsWithIgnoringCase(rest, http) || (rules.https && StartsWithIgnoringCase(rest, https));
+    return StartsWithIgnoringCase(rest, http) ||
+           (rules.https && StartsWithIgnoringCase(rest, https));
 }
 
 }  // namespace
@@ -107,9 +123,10 @@ LineMatch MatchOptions::matchByMasks(std::string_view line, std::string& scratch
             best = TypeCodeAfterDot(line.substr(dot + 1), best);
         }
     }
-    if (best != TypeCode::JPG && cut.position > 0 && tail < line.size()) {
+    const std::size_t h = std::min<std::size_t>(cut.position, 4);
+    if (best != TypeCode::JPG && h > 0 && tail < line.size() &&
+        std::memchr(line.data() + cut.position - h, '.', h) != nullptr) {
         char join[8];
-        const std::size_t h = std::min<std::size_t>(cut.position, 4);
         const std::size_t t = std::min<std::size_t>(line.size() - tail, 4);
         std::memcpy(join, line.data() + cut.position - h, h);
         std::memcpy(join + h, line.data() + tail, t);

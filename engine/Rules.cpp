@@ -27,7 +27,7 @@ constexpr std::array<const char*, kTypeCodeCount> kNames = {
 // longer spelling that begins with a shorter one of the same row (".aiff",
 // ".tiff") is covered by the shorter one and left out.
 struct Pattern {
-    const char* tail;
+    std::string_view tail;
     TypeCode code;
 };
 constexpr Pattern kPatterns[] = {
