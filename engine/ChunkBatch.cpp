@@ -19,10 +19,12 @@ void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchO
     variants_.clear();
     failed_ = false;
     error_.clear();
-    // A table for about one referrer per 64 bytes, at most half full, kept
-    // from chunk to chunk; intern() grows it when a chunk needs more.
-    const std::size_t want =
-        std::max<std::size_t>(256, std::size_t{1} << (64 - __builtin_clzll(bytes.size() / 32 + 1)));
+    // A table for about one distinct referrer per 512 bytes, at most half
+    // full: a chunk's referrers repeat, and a small table stays in the
+    // cache. It is kept from chunk to chunk; intern() grows it when a chunk
+    // needs more.
+    const std::size_t want = std::max<std::size_t>(
+        256, std::size_t{1} << (64 - __builtin_clzll(bytes.size() / 256 + 1)));
     if (slots_.size() < want) {
         slots_.assign(want, 0);
     } else {
