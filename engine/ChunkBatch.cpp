@@ -33,7 +33,9 @@ void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchO
     LineReader reader(bytes, maxLine);
     std::string_view line;
     while (reader.next(line)) {
-        const LineMatch m = options.match(line, scratch);
+        // The chunk's later bytes may be read: they spare the match a copy.
+        const LineMatch m = options.match(
+            line, scratch, static_cast<std::size_t>(bytes.data() + bytes.size() - line.data()));
         std::uint32_t outcome = kNoLink;
         if (m.kind == LineKind::Spam) {
             outcome = kSpam;

@@ -1,5 +1,6 @@
 #include "LineMasks.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -98,15 +99,18 @@ __attribute__((target("avx2"))) inline Step ScanStep32(const char* p, const Line
 // the line read it in place; the last bytes are copied with zeros after
 // them. A zero passes no test but that of a domain starting with one; bits
 // past the end are cleared by the caller.
-void ScanSse2(LineMasks& m, std::string_view line, const LineMasks::Needle& needle, bool https) {
+void ScanSse2(LineMasks& m, std::string_view line, std::size_t readable,
+              const LineMasks::Needle& needle, bool https) {
     const std::size_t n = line.size();
     alignas(16) char pad[64];
-    const std::size_t inPlace = n >= 32 ? (n - 32) / 16 * 16 + 16 : 0;  // steps [0, inPlace)
+    // Steps [0, inPlace) read in place: those whose reads end by `readable`.
+    const std::size_t inPlace =
+        readable >= n + 31 ? n : (readable >= 32 ? (readable - 32) / 16 * 16 + 16 : 0);
     if (inPlace < n) {
         for (int i = 0; i < 4; ++i) {
             _mm_store_si128(reinterpret_cast<__m128i*>(pad) + i, _mm_setzero_si128());
         }
-        std::memcpy(pad, line.data() + inPlace, n - inPlace);
+        std::memcpy(pad, line.data() + inPlace, std::min(readable - inPlace, sizeof pad));
     }
     for (std::size_t w = 0; w < m.words(); ++w) {
         std::uint64_t sc = 0, dm = 0, dt = 0, cl = 0, op = 0, sp = 0;
@@ -136,16 +140,18 @@ void ScanSse2(LineMasks& m, std::string_view line, const LineMasks::Needle& need
 
 // The same in steps of 32 bytes.
 __attribute__((target("avx2"))) void ScanAvx2(LineMasks& m, std::string_view line,
-                                              const LineMasks::Needle& needle, bool https) {
+                                              std::size_t readable, const LineMasks::Needle& needle,
+                                              bool https) {
     const std::size_t n = line.size();
     alignas(32) char pad[96];
-    const std::size_t inPlace = n >= 48 ? (n - 48) / 32 * 32 + 32 : 0;  // steps [0, inPlace)
+    const std::size_t inPlace =
+        readable >= n + 47 ? n : (readable >= 48 ? (readable - 48) / 32 * 32 + 32 : 0);
     if (inPlace < n) {
         // Zeroed by three stores (a memset of this size costs more than the step).
         for (int i = 0; i < 3; ++i) {
             _mm256_store_si256(reinterpret_cast<__m256i*>(pad) + i, _mm256_setzero_si256());
         }
-        std::memcpy(pad, line.data() + inPlace, n - inPlace);
+        std::memcpy(pad, line.data() + inPlace, std::min(readable - inPlace, sizeof pad));
     }
     for (std::size_t w = 0; w < m.words(); ++w) {
         std::uint64_t sc = 0, dm = 0, dt = 0, cl = 0, op = 0, sp = 0;
@@ -185,13 +191,15 @@ bool LineMasks::WideAvailable() {
     return wide;
 }
 
-void LineMasks::scan(std::string_view line, const Needle& needle, bool https, Steps steps) {
+void LineMasks::scan(std::string_view line, const Needle& needle, bool https, std::size_t readable,
+                     Steps steps) {
     const std::size_t n = line.size();
     words_ = (n + 63) / 64;
+    readable = std::max(readable, n);
     if (steps == Steps::Wide || (steps == Steps::Widest && WideAvailable())) {
-        ScanAvx2(*this, line, needle, https);
+        ScanAvx2(*this, line, readable, needle, https);
     } else {
-        ScanSse2(*this, line, needle, https);
+        ScanSse2(*this, line, readable, needle, https);
     }
     if (n % 64 != 0) {
         const std::uint64_t keep = (std::uint64_t{1} << (n % 64)) - 1;
@@ -215,7 +223,7 @@ bool LineMasks::WideAvailable() {
     return false;
 }
 
-void LineMasks::scan(std::string_view, const Needle&, bool, Steps) {
+void LineMasks::scan(std::string_view, const Needle&, bool, std::size_t, Steps) {
     words_ = 0;
 }
 

@@ -35,11 +35,17 @@ public:
     //           an address may start (to be confirmed);
     //   domain: where the own domain may start (to be confirmed);
     //   dot, close, open, space: ".", ")", "(", " ".
-    // `line` must be at most kMaxLine bytes. Bytes past its end are never read.
+    // `line` must be at most kMaxLine bytes. Of the bytes from its start,
+    // `readable` (at least the line's size; less means the line's size) may
+    // be read; where more than the line may be, the last steps read in
+    // place rather than from a copy, and a test that looks a few bytes on
+    // (scheme, domain, dot) sees those bytes near the line's end, zeros
+    // otherwise. Such marks are candidates, confirmed within the line.
     // The widest steps the processor has are taken, unless `steps` says
     // otherwise (for tests of each width; Wide only where WideAvailable()).
     enum class Steps { Widest, Narrow, Wide };
-    void scan(std::string_view line, const Needle& domain, bool https, Steps steps = Steps::Widest);
+    void scan(std::string_view line, const Needle& domain, bool https, std::size_t readable = 0,
+              Steps steps = Steps::Widest);
 
     std::size_t words() const { return words_; }
     std::uint64_t scheme[kWords];

@@ -52,10 +52,11 @@ bool AddressAt(std::string_view line, std::size_t at, const ReferrerRules& rules
 
 }  // namespace
 
-LineMatch MatchOptions::matchByMasks(std::string_view line, std::string& scratch) const {
+LineMatch MatchOptions::matchByMasks(std::string_view line, std::string& scratch,
+                                     std::size_t readable) const {
     LineMatch result;
     LineMasks masks;
-    masks.scan(line, needle_, rules_.https);
+    masks.scan(line, needle_, rules_.https, readable);
     constexpr std::size_t npos = std::string_view::npos;
     const std::uint64_t* const schemes = masks.scheme;
     std::size_t p = masks.firstFrom(schemes, 0);
@@ -124,8 +125,10 @@ LineMatch MatchOptions::matchByMasks(std::string_view line, std::string& scratch
         }
     }
     const std::size_t h = std::min<std::size_t>(cut.position, 4);
+    const char* const headEnd = line.data() + cut.position;
     if (best != TypeCode::JPG && h > 0 && tail < line.size() &&
-        std::memchr(line.data() + cut.position - h, '.', h) != nullptr) {
+        (headEnd[-1] == '.' || (h > 1 && headEnd[-2] == '.') || (h > 2 && headEnd[-3] == '.') ||
+         (h > 3 && headEnd[-4] == '.'))) {
         char join[8];
         const std::size_t t = std::min<std::size_t>(line.size() - tail, 4);
         std::memcpy(join, line.data() + cut.position - h, h);
@@ -136,9 +139,10 @@ LineMatch MatchOptions::matchByMasks(std::string_view line, std::string& scratch
     return result;
 }
 
-LineMatch MatchOptions::match(std::string_view line, std::string& scratch) const {
+LineMatch MatchOptions::match(std::string_view line, std::string& scratch,
+                              std::size_t readable) const {
     if (masks_ && line.size() <= LineMasks::kMaxLine) {
-        return matchByMasks(line, scratch);
+        return matchByMasks(line, scratch, readable);
     }
     LineMatch result;
     // The address search first: most lines end there, and the own domain

@@ -38,12 +38,14 @@ public:
     }
 
     // The line's fate under these options. `scratch` is working space; the
-    // cut's position and length index into `line`.
-    LineMatch match(std::string_view line, std::string& scratch) const;
+    // cut's position and length index into `line`. `readable`: how many
+    // bytes from the line's start may be read (more than its size where
+    // other lines follow in memory; they change nothing, but spare a copy).
+    LineMatch match(std::string_view line, std::string& scratch, std::size_t readable = 0) const;
 
 private:
     // match() for a line short enough for one pass of LineMasks.
-    LineMatch matchByMasks(std::string_view line, std::string& scratch) const;
+    LineMatch matchByMasks(std::string_view line, std::string& scratch, std::size_t readable) const;
 
     FoldedNeedle domain_;
     LineMasks::Needle needle_;  // the own domain's tests for LineMasks
