@@ -46,6 +46,12 @@ public:
     enum class Steps { Widest, Narrow, Wide };
     void scan(std::string_view line, const Needle& domain, bool https, std::size_t readable = 0,
               Steps steps = Steps::Widest);
+    // The same for the line that starts at `data`, of which `readable`
+    // bytes may be read: it ends before its first CR or LF, or with the
+    // readable bytes. Returns its length; npos when it holds kMaxLine bytes
+    // or more (no masks then).
+    std::size_t scanLine(const char* data, std::size_t readable, const Needle& domain, bool https,
+                         Steps steps = Steps::Widest);
 
     std::size_t words() const { return words_; }
     std::uint64_t scheme[kWords];
@@ -90,6 +96,10 @@ public:
     static bool WideAvailable();
 
 private:
+    std::size_t scanWords(const char* data, std::size_t limit, std::size_t readable,
+                          const Needle& needle, bool https, bool findEnd, Steps steps);
+    void cut(std::size_t n);  // the masks of a line of n bytes: later bits cleared
+
     std::size_t words_ = 0;
 };
 

@@ -54,9 +54,24 @@ bool AddressAt(std::string_view line, std::size_t at, const ReferrerRules& rules
 
 LineMatch MatchOptions::matchByMasks(std::string_view line, std::string& scratch,
                                      std::size_t readable) const {
-    LineMatch result;
     LineMasks masks;
     masks.scan(line, needle_, rules_.https, readable);
+    return matchScanned(line, masks, scratch);
+}
+
+std::size_t MatchOptions::matchLine(const char* data, std::size_t readable, std::string& scratch,
+                                    LineMatch& result) const {
+    LineMasks masks;
+    const std::size_t length = masks.scanLine(data, readable, needle_, rules_.https);
+    if (length != std::string_view::npos) {
+        result = matchScanned(std::string_view(data, length), masks, scratch);
+    }
+    return length;
+}
+
+LineMatch MatchOptions::matchScanned(std::string_view line, const LineMasks& masks,
+                                     std::string& scratch) const {
+    LineMatch result;
     constexpr std::size_t npos = std::string_view::npos;
     const std::uint64_t* const schemes = masks.scheme;
     std::size_t p = masks.firstFrom(schemes, 0);

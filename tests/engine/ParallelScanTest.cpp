@@ -25,8 +25,8 @@ using testing::RecordingHost;
 
 // A log that exercises every rule: plain, https, quoted and crawler
 // referrers, the own domain in either case, spam hosts, repeats in runs
-// and scattered, lines without addresses, empty lines, long lines, and
-// every line end.
+// and scattered, lines without addresses, empty lines, long lines (some
+// longer than a one-pass match takes), and every line end.
 std::string MixedLog(unsigned seed, int lines) {
     const char* referrers[] = {
         "\"http://a.example/x.php\"",
@@ -46,7 +46,7 @@ std::string MixedLog(unsigned seed, int lines) {
     for (int i = 0; i < lines; ++i) {
         const unsigned pick = random() % 12;
         if (pick == 11) {
-            log += std::string(40 + random() % 200, 'L') + " http://long.example/" +
+            log += std::string(40 + random() % 3000, 'L') + " http://long.example/" +
                    std::string(random() % 300, 'z');
         } else if (pick == 10) {
             // nothing: an empty line
