@@ -3,7 +3,7 @@
 // parallel scan cuts it, and each chunk is matched as a matching thread
 // matches it. Prints the best processor time of a few rounds, so that
 // another program on the machine disturbs the figure little.
-//   match_bench LOG [DOMAIN] [ROUNDS]
+//   match_bench LOG [DOMAIN] [ROUNDS] [CHUNK_BYTES]
 #include <time.h>
 
 #include <algorithm>
@@ -32,18 +32,19 @@ double ThreadSeconds() {
 int main(int argc, char** argv) {
     using namespace tallowby;
     if (argc < 2) {
-        std::fprintf(stderr, "usage: match_bench LOG [DOMAIN] [ROUNDS]\n");
+        std::fprintf(stderr, "usage: match_bench LOG [DOMAIN] [ROUNDS] [CHUNK_BYTES]\n");
         return 2;
     }
     std::ifstream in(argv[1], std::ios::binary);
     const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::string domain = argc > 2 ? argv[2] : "mysite.example";
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
+    const std::size_t block = argc > 4 ? std::strtoul(argv[4], nullptr, 10) : LineReader::kDefaultBlock;
     std::vector<std::string_view> chunks;
     for (std::string_view rest = log; !rest.empty();) {
-        std::size_t whole = LineReader::WholeLines(rest.substr(0, LineReader::kDefaultBlock));
-        if (whole == 0 || rest.size() <= LineReader::kDefaultBlock) {
-            whole = std::min(rest.size(), std::max(whole, LineReader::kDefaultBlock));
+        std::size_t whole = LineReader::WholeLines(rest.substr(0, block));
+        if (whole == 0 || rest.size() <= block) {
+            whole = std::min(rest.size(), std::max(whole, block));
         }
         chunks.push_back(rest.substr(0, whole));
         rest.remove_prefix(whole);
