@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "LineEnds.h"
+#include "LineMasks.h"
 #include "LineReader.h"
 #include "TextSlots.h"
 #include "WorkList.h"
@@ -19,19 +21,18 @@ void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchO
     variants_.clear();
     failed_ = false;
     error_.clear();
-    // A table for about one referrer per 64 bytes, at most half full, kept
-    // from chunk to chunk; intern() grows it when a chunk needs more.
-    const std::size_t want =
-        std::max<std::size_t>(256, std::size_t{1} << (64 - __builtin_clzll(bytes.size() / 32 + 1)));
+    // A table for about one distinct referrer per 512 bytes, at most half
+    // full: a chunk's referrers repeat, and a small table stays in the
+    // cache. It is kept from chunk to chunk; intern() grows it when a chunk
+    // needs more.
+    const std::size_t want = std::max<std::size_t>(
+        256, std::size_t{1} << (64 - __builtin_clzll(bytes.size() / 256 + 1)));
     if (slots_.size() < want) {
         slots_.assign(want, 0);
     } else {
         std::fill(slots_.begin(), slots_.end(), 0);
     }
-    LineReader reader(bytes, maxLine);
-    std::string_view line;
-    while (reader.next(line)) {
-        const LineMatch m = options.match(line, scratch);
+    auto take = [&](std::string_view line, const LineMatch& m) {
         std::uint32_t outcome = kNoLink;
         if (m.kind == LineKind::Spam) {
             outcome = kSpam;
@@ -40,10 +41,47 @@ void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchO
                 variantFor(intern(line.substr(m.cut.position, m.cut.length)), m.type, m.cut.bot);
         }
         outcomes_.push_back(outcome);
-    }
-    if (reader.failed()) {
-        failed_ = true;
-        error_ = reader.error();
+    };
+    const char* const end = bytes.data() + bytes.size();
+    if (options.matchesWholeLines() && maxLine >= LineMasks::kMaxLine) {
+        // Each line found and matched in one pass over it; a line too long
+        // for that is taken as a LineReader takes it. Either way the line
+        // end (CR, LF or CR LF) is passed over by LineReader's rule.
+        const char* p = bytes.data();
+        while (p < end) {
+            LineMatch m;
+            std::size_t length =
+                options.matchLine(p, static_cast<std::size_t>(end - p), scratch, m);
+            if (length == std::string_view::npos) {
+                LineReader one(std::string_view(p, static_cast<std::size_t>(end - p)), maxLine);
+                std::string_view line;
+                if (!one.next(line)) {
+                    if (one.failed()) {
+                        failed_ = true;
+                        error_ = one.error();
+                    }
+                    break;
+                }
+                length = line.size();
+                m = options.match(line, scratch, static_cast<std::size_t>(end - p));
+            }
+            take(std::string_view(p, length), m);
+            p += length;
+            if (p < end) {
+                p += *p == kCr && p + 1 < end && p[1] == kLf ? 2 : 1;
+            }
+        }
+    } else {
+        LineReader reader(bytes, maxLine);
+        std::string_view line;
+        while (reader.next(line)) {
+            // The chunk's later bytes may be read: they spare the match a copy.
+            take(line, options.match(line, scratch, static_cast<std::size_t>(end - line.data())));
+        }
+        if (reader.failed()) {
+            failed_ = true;
+            error_ = reader.error();
+        }
     }
     // The ids the work list gave to the chunk's texts and variants, as far
     // as this thread has learned them, found once per distinct text.

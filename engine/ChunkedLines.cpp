@@ -375,11 +375,13 @@ bool ChunkedLines::appendTo(WorkList& list) {
         return list.append(line_.substr(match_.cut.position, match_.cut.length), match_.type,
                            match_.cut.bot);
     }
-    Chunk& chunk = *current_;
+    return appendVariantOf(*current_, current_->batch.variantOf(next_ - 1), list);
+}
+
+bool ChunkedLines::appendVariantOf(Chunk& chunk, std::uint32_t v, WorkList& list) {
     if (!chunk.looked) {
         lookUp(chunk, list);
     }
-    const std::uint32_t v = chunk.batch.variantOf(next_ - 1);
     WorkList::VariantId& id = chunk.listIds[v];
     if (id == kNotLooked) {
         // New to the list: added now, in line order, as one thread adds it.
@@ -399,6 +401,37 @@ bool ChunkedLines::appendTo(WorkList& list) {
                 {list.textBytes(known), text.hash, known, variant.type, variant.bot, id});
     }
     return list.appendVariant(id);
+}
+
+ChunkedLines::Taken ChunkedLines::takeRest(std::string_view ownDomain, const ReferrerRules& rules,
+                                           const SpamList* spam, WorkList& list) {
+    Taken taken;
+    if (direct_ || atEnd() || &currentOptions(ownDomain, rules, spam) != current_->options.get()) {
+        return taken;
+    }
+    Chunk& chunk = *current_;
+    const ChunkBatch& batch = chunk.batch;
+    const std::size_t lines = batch.lines();
+    markOfCurrent_ = chunk.mark;
+    while (next_ < lines) {
+        const std::size_t line = next_++;
+        ++taken.lines;
+        switch (batch.kind(line)) {
+            case LineKind::None:
+                break;
+            case LineKind::Spam:
+                ++taken.spam;
+                break;
+            case LineKind::Link:
+                if (!appendVariantOf(chunk, batch.variantOf(line), list)) {
+                    taken.full = true;
+                    return taken;
+                }
+                ++taken.links;
+                break;
+        }
+    }
+    return taken;
 }
 
 }  // namespace tallowby

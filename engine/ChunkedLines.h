@@ -65,6 +65,20 @@ public:
     // Appends the current line's referrer (its kind was Link) to `list`,
     // the same list for every line. False when the list is full.
     bool appendTo(WorkList& list);
+    // What takeRest() took.
+    struct Taken {
+        std::size_t lines = 0;  // the lines handed out, the last one included
+        std::size_t spam = 0;
+        std::size_t links = 0;  // appended to the list
+        bool full = false;      // the last line's referrer found the list full
+    };
+    // Hands out every line left in the current chunk at once and appends
+    // their referrers to `list`, as next(), kindWith() and appendTo() would
+    // line by line, when those options are the ones the chunk was matched
+    // with; otherwise (options changed since, or one thread) takes nothing.
+    // Stops after a line whose referrer found the list full.
+    Taken takeRest(std::string_view ownDomain, const ReferrerRules& rules, const SpamList* spam,
+                   WorkList& list);
     // The value of *mark when the current line was read (0 without a mark).
     std::uint64_t mark() const { return direct_ ? (mark_ ? *mark_ : 0) : markOfCurrent_; }
 
@@ -102,6 +116,7 @@ private:
                                        const SpamList* spam);
     std::string_view currentLine();  // of the current chunk, split again
     void lookUp(Chunk& chunk, WorkList& list);
+    bool appendVariantOf(Chunk& chunk, std::uint32_t variant, WorkList& list);
 
     ByteSource& source_;
     const std::size_t block_;

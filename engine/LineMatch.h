@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "LineMasks.h"
 #include "Rules.h"
 
 namespace tallowby {
@@ -37,11 +38,31 @@ public:
     }
 
     // The line's fate under these options. `scratch` is working space; the
-    // cut's position and length index into `line`.
-    LineMatch match(std::string_view line, std::string& scratch) const;
+    // cut's position and length index into `line`. `readable`: how many
+    // bytes from the line's start may be read (more than its size where
+    // other lines follow in memory; they change nothing, but spare a copy).
+    LineMatch match(std::string_view line, std::string& scratch, std::size_t readable = 0) const;
+
+    // True when matchLine() can take lines (it can with an own domain, on
+    // processors LineMasks runs on).
+    bool matchesWholeLines() const { return masks_; }
+    // Finds the line that starts at `data` (to its first CR or LF, or to
+    // the end of the `readable` bytes) and matches it as match() does, in
+    // one pass. Returns the line's length, or npos when the line is too
+    // long for one pass (then nothing is matched).
+    std::size_t matchLine(const char* data, std::size_t readable, std::string& scratch,
+                          LineMatch& result) const;
 
 private:
+    // The match of a line whose masks are known.
+    LineMatch matchScanned(std::string_view line, const LineMasks& masks,
+                           std::string& scratch) const;
+    // match() for a line short enough for one pass of LineMasks.
+    LineMatch matchByMasks(std::string_view line, std::string& scratch, std::size_t readable) const;
+
     FoldedNeedle domain_;
+    LineMasks::Needle needle_;  // the own domain's tests for LineMasks
+    bool masks_ = false;        // short lines are matched by matchByMasks
     ReferrerRules rules_;
     const SpamList* spam_ = nullptr;
 };

@@ -27,7 +27,7 @@ constexpr std::array<const char*, kTypeCodeCount> kNames = {
 // longer spelling that begins with a shorter one of the same row (".aiff",
 // ".tiff") is covered by the shorter one and left out.
 struct Pattern {
-    const char* tail;
+    std::string_view tail;
     TypeCode code;
 };
 constexpr Pattern kPatterns[] = {
@@ -163,19 +163,26 @@ FoldedNeedle::ByteTest FoldedNeedle::TestFor(unsigned char c) {
     return ByteTest{folded, static_cast<unsigned char>(letter ? 0x20 : 0)};
 }
 
+std::size_t FoldedNeedle::rarestWithin(std::size_t limit) const {
+    const std::size_t end = std::min(limit, needle_.size());
+    if (end < 2) {
+        return 0;
+    }
+    std::size_t rarest = 1;
+    for (std::size_t i = 2; i < end; ++i) {
+        if (Commonness(static_cast<unsigned char>(needle_[i])) <
+            Commonness(static_cast<unsigned char>(needle_[rarest]))) {
+            rarest = i;
+        }
+    }
+    return rarest;
+}
+
 FoldedNeedle::FoldedNeedle(std::string_view needle) : needle_(needle) {
     if (needle_.empty()) {
         return;
     }
-    if (needle_.size() > 1) {
-        anchor_ = 1;
-        for (std::size_t i = 2; i < needle_.size(); ++i) {
-            if (Commonness(static_cast<unsigned char>(needle_[i])) <
-                Commonness(static_cast<unsigned char>(needle_[anchor_]))) {
-                anchor_ = i;
-            }
-        }
-    }
+    anchor_ = rarestWithin(needle_.size());
     first_ = TestFor(static_cast<unsigned char>(needle_[0]));
     rare_ = TestFor(static_cast<unsigned char>(needle_[anchor_]));
 }
@@ -430,20 +437,26 @@ void ForEachByte(std::string_view text, char c, Visit visit) {
 
 }  // namespace
 
+TypeCode TypeCodeAfterDot(std::string_view after, TypeCode best) {
+    if (after.empty()) {
+        return best;
+    }
+    for (const Pattern& p : Index().byFirst[FoldByte(static_cast<unsigned char>(after[0]))]) {
+        if (p.code < best && StartsWithIgnoringCase(after, p.tail)) {
+            best = p.code;
+        }
+    }
+    return best;
+}
+
 TypeCode TypeCodeFor(std::string_view remainder) {
-    const PatternIndex& index = Index();
     auto best = TypeCode::HTM;
     ForEachByte(remainder, '.', [&](std::size_t dot) {
         const std::size_t from = dot + 1;
         if (from >= remainder.size()) {
             return false;
         }
-        const std::string_view after = remainder.substr(from);
-        for (const Pattern& p : index.byFirst[FoldByte(static_cast<unsigned char>(after[0]))]) {
-            if (p.code < best && StartsWithIgnoringCase(after, p.tail)) {
-                best = p.code;
-            }
-        }
+        best = TypeCodeAfterDot(remainder.substr(from), best);
         return best != TypeCode::JPG;  // the first row wins whatever else follows
     });
     return best;

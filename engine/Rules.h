@@ -65,6 +65,10 @@ Extraction ExtractReferrer(std::string_view line, const ReferrerRules& rules = {
 // (letter case ignored); HTM when none does. Never BOT.
 TypeCode TypeCodeFor(std::string_view remainder);
 
+// The lower of `best` and the row of the first pattern that `afterDot` (the
+// text right after a ".") starts with, letter case ignored.
+TypeCode TypeCodeAfterDot(std::string_view afterDot, TypeCode best);
+
 // The text without "[img]", "[zip]", "[exe]", "[htm]" and "[bot]" (each pass
 // over the result of the last, letter case ignored) and then without its
 // first space.
@@ -97,8 +101,14 @@ private:
         unsigned char value = 0;
         unsigned char fold = 0;
     };
-    static ByteTest TestFor(unsigned char c);
 
+public:
+    static ByteTest TestFor(unsigned char c);
+    // The byte the search looks for besides the first: the rarest one in
+    // log text among the needle's bytes 1 .. limit - 1 (0 for a needle of one byte).
+    std::size_t rarestWithin(std::size_t limit) const;
+
+private:
     std::string needle_;
     // Candidates are the places where the first byte and the rarest other
     // byte (at offset anchor_) both match; only those are compared whole.

@@ -109,6 +109,13 @@ public:
     // where it is, even in the middle of a line. Not a yield: nothing but
     // the Stop flag may change in it.
     virtual void keepAlive() {}
+    // True lets the scan take the lines matched ahead on other threads a
+    // chunk at a time (thousands of lines): lineOptions() is then read, the
+    // progress value set and yield() called once per chunk instead of once
+    // per line, and a Stop ends the reading after a chunk. For surroundings
+    // that show nothing per line and whose options cannot change during a
+    // scan (the command line). The outputs are the same either way.
+    virtual bool takesLinesInBatches() const { return false; }
     // A selected file that could not be (fully) read. `reason` is the
     // system's text.
     virtual void fileProblem(const std::string& /*path*/, FileProblem /*problem*/,

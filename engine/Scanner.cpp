@@ -189,6 +189,7 @@ void Scanner::scanLogFile(ScanInput& input, ScanObserver& observer, const std::s
         ahead = MatchOptions(now.ownDomain, now.rules, now.spam);
     }
     ChunkedLines lines(turns, threads, block, LineReader::kMaxLine, ahead, &compressedRead_);
+    const bool batches = observer.takesLinesInBatches();
     for (;;) {
         // The end test comes before the Stop test: an empty file still
         // counts as done after a Stop. A file that a Stop cut short in the
@@ -208,6 +209,24 @@ void Scanner::scanLogFile(ScanInput& input, ScanObserver& observer, const std::s
             progress_.done = 0;
             observer.setProgressValue(progress_);
             return;
+        }
+        if (batches && !turns.stopped()) {
+            // The rest of a chunk matched ahead at once, with one turn after it.
+            const LineOptions options = input.lineOptions();
+            const ChunkedLines::Taken taken =
+                lines.takeRest(options.ownDomain, options.rules, options.spam, workList_);
+            if (taken.lines > 0) {
+                counters_.linesScanned += static_cast<std::int64_t>(taken.lines);
+                counters_.spamHidden += static_cast<std::int64_t>(taken.spam);
+                counters_.linksFound += static_cast<std::int64_t>(taken.links);
+                if (taken.full) {
+                    observer.fileProblem(path, FileProblem::ReadFailed, TooManyText(workList_));
+                    return;
+                }
+                compressedShown_ = lines.mark();
+                stepProgress(observer, static_cast<std::int64_t>(taken.lines));
+                continue;
+            }
         }
         if (!lines.next() || turns.stopped()) {
             continue;  // a read error (the end test reports it) or a Stop
@@ -233,14 +252,15 @@ void Scanner::scanLogFile(ScanInput& input, ScanObserver& observer, const std::s
     }
 }
 
-void Scanner::stepProgress(ScanObserver& observer) {
+void Scanner::stepProgress(ScanObserver& observer, std::int64_t lines) {
     if (progressByBytes_) {
         progress_.done = static_cast<std::int64_t>(compressedShown_);
         progress_.value = std::min(0.01 + static_cast<double>(compressedShown_), progress_.maximum);
     } else {
-        ++progress_.done;
-        if (progress_.maximum > progress_.value + 1) {
-            progress_.value += 1;
+        progress_.done += lines;
+        const auto step = static_cast<double>(lines);
+        if (progress_.maximum > progress_.value + step) {
+            progress_.value += step;
         } else {
             progress_.value = progress_.maximum;
         }

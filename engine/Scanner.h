@@ -58,7 +58,8 @@ private:
     void scanSelectedFiles(ScanInput& input, ScanObserver& observer);
     void prepareFileProgress(ScanInput& input, ScanObserver& observer, const std::string& path);
     void scanLogFile(ScanInput& input, ScanObserver& observer, const std::string& path);
-    void stepProgress(ScanObserver& observer);
+    // After `lines` more lines of the current file (one, or a batch).
+    void stepProgress(ScanObserver& observer, std::int64_t lines = 1);
 
     FileSystem& fs_;
     ScanCounters counters_;

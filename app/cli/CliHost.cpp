@@ -6,9 +6,10 @@
 namespace tallowby::cli {
 
 namespace {
-// The clock is read once per this many yields: a yield comes after every
-// line, and reading the clock each time would cost more than the line.
-constexpr unsigned kYieldsPerClockRead = 4096;
+// The clock is read once per this many yields or lines, whichever come
+// first: a yield comes after every line (or chunk of lines, or step of the
+// collapse), and reading the clock each time would cost more than the line.
+constexpr unsigned kClockEvery = 4096;
 }  // namespace
 
 CliHost::CliHost(const ScanOptions& options, const ScanCounters& counters, const SpamList* spam,
@@ -32,11 +33,12 @@ void CliHost::yield() {
     if (progress_ == nullptr) {
         return;
     }
-    if (yieldsUntilClock_ > 0) {
-        --yieldsUntilClock_;
+    if (clockReadAt_ >= 0 && ++yieldsSinceClock_ < kClockEvery &&
+        counters_.linesScanned - clockReadAt_ < kClockEvery) {
         return;
     }
-    yieldsUntilClock_ = kYieldsPerClockRead;
+    clockReadAt_ = counters_.linesScanned;
+    yieldsSinceClock_ = 0;
     const double percent = fraction_ < 0 ? -1 : 100.0 * fraction_;
     progress_->update(currentFile_, percent, counters_.linesScanned, ProgressLine::Clock::now());
 }

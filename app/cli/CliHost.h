@@ -35,6 +35,8 @@ public:
         fraction_ = progress.fraction();
     }
     void yield() override;
+    // Nothing shows a line on its own, and the options are those of the command line.
+    bool takesLinesInBatches() const override { return true; }
     void fileProblem(const std::string& path, FileProblem problem,
                      std::string_view reason) override;
 
@@ -51,7 +53,8 @@ private:
     ProgressLine* progress_;
     std::string currentFile_;
     double fraction_ = -1;
-    unsigned yieldsUntilClock_ = 0;
+    std::int64_t clockReadAt_ = -1;  // lines scanned when the clock was last read
+    unsigned yieldsSinceClock_ = 0;
     bool hadFileProblem_ = false;
 };
 

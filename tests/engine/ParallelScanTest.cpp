@@ -25,8 +25,8 @@ using testing::RecordingHost;
 
 // A log that exercises every rule: plain, https, quoted and crawler
 // referrers, the own domain in either case, spam hosts, repeats in runs
-// and scattered, lines without addresses, empty lines, long lines, and
-// every line end.
+// and scattered, lines without addresses, empty lines, long lines (some
+// longer than a one-pass match takes), and every line end.
 std::string MixedLog(unsigned seed, int lines) {
     const char* referrers[] = {
         "\"http://a.example/x.php\"",
@@ -46,7 +46,7 @@ std::string MixedLog(unsigned seed, int lines) {
     for (int i = 0; i < lines; ++i) {
         const unsigned pick = random() % 12;
         if (pick == 11) {
-            log += std::string(40 + random() % 200, 'L') + " http://long.example/" +
+            log += std::string(40 + random() % 3000, 'L') + " http://long.example/" +
                    std::string(random() % 300, 'z');
         } else if (pick == 10) {
             // nothing: an empty line
@@ -75,7 +75,7 @@ struct Options {
 Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, MemoryFileSystem& fs,
              const std::vector<std::string>& files,
              std::function<void(RecordingHost&, Scanner&)> onYield = {},
-             std::size_t limit = WorkList::kMaxElements) {
+             std::size_t limit = WorkList::kMaxElements, bool batches = false) {
     static const SpamList spamList = SpamList::FromText("spam.example\n");
     RecordingHost host;
     host.dupes = s.dupes;
@@ -84,6 +84,7 @@ Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, MemoryFileSy
     host.quoted = s.quoted;
     host.spam = s.spam ? &spamList : nullptr;
     host.select(files);
+    host.batches = batches;
     Scanner scanner(fs);
     scanner.setThreads(threads, chunk);
     scanner.workList().setLimit(limit);
@@ -143,6 +144,37 @@ TEST_F(ParallelScan, SameAsOneThreadForEveryOptionThreadCountAndChunkSize) {
             }
         }
     }
+}
+
+// Surroundings that take the lines a chunk at a time (the command line)
+// get the same list, counters, status texts and problems; only the turns
+// and progress values between them are fewer.
+TEST_F(ParallelScan, BatchesOfLinesGiveTheSameResults) {
+    auto textsAndProblems = [](Outcome outcome) {
+        std::vector<std::string> kept;
+        for (const std::string& e : outcome.events) {
+            if (e.rfind("status:", 0) == 0 || e.rfind("problem:", 0) == 0)
+                kept.push_back(e);
+        }
+        outcome.events = kept;
+        return outcome;
+    };
+    for (const Options& s : kSetups) {
+        const Outcome one = textsAndProblems(Scan(s, 1, 0, fs, files));
+        for (unsigned threads : {2u, 3u}) {
+            for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{0}}) {
+                ExpectSame(one,
+                           textsAndProblems(Scan(s, threads, chunk, fs, files, {},
+                                                 WorkList::kMaxElements, true)),
+                           "batches, " + std::to_string(threads) + " threads, chunk " +
+                               std::to_string(chunk));
+            }
+        }
+    }
+    const Options plain{true, true, false, false, false};
+    const Outcome full = textsAndProblems(Scan(plain, 1, 0, fs, {"a.log"}, {}, 20));
+    ExpectSame(full, textsAndProblems(Scan(plain, 2, 64, fs, {"a.log"}, {}, 20, true)),
+               "batches, full list");
 }
 
 // Stop pressed at a line: the reading ends there on every thread count,

@@ -25,6 +25,7 @@ public:
     bool dupes = true;
     bool types = true;  // read by RunScan at the fill
     bool counting = true;
+    bool batches = false;  // let the scan take lines a chunk at a time
     std::function<void()> onYield;  // runs inside each yield, like an event handler
 
     std::vector<std::string> events;
@@ -61,6 +62,7 @@ public:
     void setProgressMaximum(const ScanProgress& p) override {
         events.push_back("max:" + Format(p.maximum));
     }
+    bool takesLinesInBatches() const override { return batches; }
     void yield() override {
         ++yields;
         events.push_back("yield");

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "ReferenceRules.h"
+#include "engine/LineMatch.h"
 #include "engine/Rules.h"
 
 namespace tallowby {
@@ -221,7 +224,11 @@ TEST(Rules, FastPathsAgreeWithLiteralRulesOnGeneratedLines) {
         int count = 1 + static_cast<int>(random() % (n % 4 == 0 ? 30 : 12));
         for (int i = 0; i < count; ++i)
             line += pieces[random() % pieces.size()];
-        const std::string domain = (n % 7 == 0) ? "" : "my.site";
+        // An empty domain, a short one, and one longer than the 16 bytes a
+        // line's one-pass scan looks ahead.
+        const std::string domain = (n % 7 == 0)    ? ""
+                                   : (n % 11 == 0) ? "[01/Oct/2023:00:00:00 +0000]"
+                                                   : "my.site";
         // Every other line under one of the three widened rule sets.
         const ReferrerRules rules{n % 2 == 1 && n % 3 != 0, n % 2 == 1 && n % 3 != 1};
         SCOPED_TRACE(line + (rules.https ? " [https]" : "") + (rules.quoted ? " [quoted]" : ""));
@@ -233,6 +240,19 @@ TEST(Rules, FastPathsAgreeWithLiteralRulesOnGeneratedLines) {
         ASSERT_EQ(LineHasReferrer(line, domain, rules), ReferenceHasReferrer(line, domain, rules));
         ASSERT_EQ(TypeCodeFor(line), ReferenceTypeCode(line)) << line;
         ASSERT_EQ(FindAddress(line, rules), ReferenceAddress(line, rules));
+        // The matching of a whole line, as a scan does it, on a copy that
+        // ends where its memory does (a sanitizer build sees any read past it).
+        const std::unique_ptr<char[]> exact(new char[line.size() + 1]);
+        std::memcpy(exact.get() + 1, line.data(), line.size());
+        const LineMatch match = MatchOptions(domain, rules, nullptr)
+                                    .match(std::string_view(exact.get() + 1, line.size()), scratch);
+        ASSERT_EQ(match.kind == LineKind::Link, ReferenceHasReferrer(line, domain, rules));
+        if (match.kind == LineKind::Link) {
+            const testing::ReferenceExtraction whole = ReferenceExtract(line, rules);
+            ASSERT_EQ(line.substr(match.cut.position, match.cut.length), whole.referrer);
+            ASSERT_EQ(match.cut.bot, whole.bot);
+            ASSERT_EQ(match.type, ReferenceTypeCode(whole.remainder));
+        }
         if (ReferenceAddress(line, rules) == std::string::npos)
             continue;
 

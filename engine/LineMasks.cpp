@@ -1,0 +1,274 @@
+#include "LineMasks.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#define TALLOWBY_LINE_MASKS 1
+#endif
+
+namespace tallowby {
+
+#if defined(TALLOWBY_LINE_MASKS)
+
+bool LineMasks::Available() {
+    return true;
+}
+
+namespace {
+
+// The tests of one step of 16 bytes at `p` (which may be read up to 31
+// bytes on), as six 16-bit masks.
+struct Step {
+    unsigned scheme, domain, dot, close, open, space, ends;
+};
+
+inline Step ScanStep(const char* p, const LineMasks::Needle& n, bool https) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i colon = _mm_set1_epi8(':');
+    __m128i colons =
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4)), colon);
+    if (https) {
+        colons = _mm_or_si128(
+            colons,
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 5)), colon));
+    }
+    const __m128i other = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n.otherAt));
+    // A dot counts only before a letter: a type pattern starts with one.
+    const __m128i next = _mm_sub_epi8(
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)), _mm_set1_epi8(0x20)),
+        _mm_set1_epi8('a'));
+    const __m128i letterNext = _mm_cmpeq_epi8(_mm_min_epu8(next, _mm_set1_epi8(25)), next);
+    auto bits = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
+    Step s;
+    s.scheme = bits(_mm_and_si128(
+        _mm_cmpeq_epi8(_mm_or_si128(a, _mm_set1_epi8(0x20)), _mm_set1_epi8('h')), colons));
+    s.domain = bits(_mm_and_si128(
+        _mm_cmpeq_epi8(_mm_or_si128(a, _mm_set1_epi8(static_cast<char>(n.first.fold))),
+                       _mm_set1_epi8(static_cast<char>(n.first.value))),
+        _mm_cmpeq_epi8(_mm_or_si128(other, _mm_set1_epi8(static_cast<char>(n.other.fold))),
+                       _mm_set1_epi8(static_cast<char>(n.other.value)))));
+    s.dot = bits(_mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('.')), letterNext));
+    s.close = bits(_mm_cmpeq_epi8(a, _mm_set1_epi8(')')));
+    s.open = bits(_mm_cmpeq_epi8(a, _mm_set1_epi8('(')));
+    s.space = bits(_mm_cmpeq_epi8(a, _mm_set1_epi8(' ')));
+    s.ends = bits(_mm_or_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('\n')),
+                               _mm_cmpeq_epi8(a, _mm_set1_epi8('\r'))));
+    return s;
+}
+
+// The same tests on 32 bytes at `p` (which may be read up to 47 bytes on),
+// where the processor has 32-byte vectors.
+__attribute__((target("avx2"))) inline Step ScanStep32(const char* p, const LineMasks::Needle& n,
+                                                       bool https) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i colon = _mm256_set1_epi8(':');
+    __m256i colons =
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 4)), colon);
+    if (https) {
+        colons = _mm256_or_si256(
+            colons,
+            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 5)), colon));
+    }
+    const __m256i other = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + n.otherAt));
+    const __m256i next =
+        _mm256_sub_epi8(_mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1)),
+                                        _mm256_set1_epi8(0x20)),
+                        _mm256_set1_epi8('a'));
+    const __m256i letterNext = _mm256_cmpeq_epi8(_mm256_min_epu8(next, _mm256_set1_epi8(25)), next);
+    Step s;
+    s.scheme = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(
+        _mm256_cmpeq_epi8(_mm256_or_si256(a, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('h')),
+        colons)));
+    s.domain = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(
+        _mm256_cmpeq_epi8(_mm256_or_si256(a, _mm256_set1_epi8(static_cast<char>(n.first.fold))),
+                          _mm256_set1_epi8(static_cast<char>(n.first.value))),
+        _mm256_cmpeq_epi8(_mm256_or_si256(other, _mm256_set1_epi8(static_cast<char>(n.other.fold))),
+                          _mm256_set1_epi8(static_cast<char>(n.other.value))))));
+    s.dot = static_cast<unsigned>(_mm256_movemask_epi8(
+        _mm256_and_si256(_mm256_cmpeq_epi8(a, _mm256_set1_epi8('.')), letterNext)));
+    s.close =
+        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, _mm256_set1_epi8(')'))));
+    s.open =
+        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, _mm256_set1_epi8('('))));
+    s.space =
+        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, _mm256_set1_epi8(' '))));
+    s.ends = static_cast<unsigned>(
+        _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(a, _mm256_set1_epi8('\n')),
+                                             _mm256_cmpeq_epi8(a, _mm256_set1_epi8('\r')))));
+    return s;
+}
+
+// The masks of the bytes [0, limit) from `data` in steps of 16 bytes, of
+// which `readable` may be read. Steps whose reads end by `readable` read in
+// place; the rest read a copy with zeros after it. A zero passes no test
+// but that of a domain starting with one; bits past `limit` are cleared by
+// the caller. With `findEnd`, the scan stops after the word that holds the
+// first CR or LF and returns its place (npos: none before `limit`).
+std::size_t ScanSse2(LineMasks& m, const char* data, std::size_t limit, std::size_t readable,
+                     const LineMasks::Needle& needle, bool https, bool findEnd) {
+    alignas(16) char pad[64];
+    const std::size_t inPlace =
+        readable >= limit + 31 ? limit : (readable >= 32 ? (readable - 32) / 16 * 16 + 16 : 0);
+    if (inPlace < limit) {
+        for (int i = 0; i < 4; ++i) {
+            _mm_store_si128(reinterpret_cast<__m128i*>(pad) + i, _mm_setzero_si128());
+        }
+        std::memcpy(pad, data + inPlace, std::min(readable - inPlace, sizeof pad));
+    }
+    for (std::size_t w = 0; w * 64 < limit; ++w) {
+        std::uint64_t sc = 0, dm = 0, dt = 0, cl = 0, op = 0, sp = 0, en = 0;
+        for (unsigned k = 0; k < 4; ++k) {
+            const std::size_t at = w * 64 + 16 * k;
+            if (at >= limit) {
+                break;
+            }
+            const Step s = ScanStep(at < inPlace ? data + at : pad + (at - inPlace), needle, https);
+            const unsigned shift = 16 * k;
+            sc |= std::uint64_t{s.scheme} << shift;
+            dm |= std::uint64_t{s.domain} << shift;
+            dt |= std::uint64_t{s.dot} << shift;
+            cl |= std::uint64_t{s.close} << shift;
+            op |= std::uint64_t{s.open} << shift;
+            sp |= std::uint64_t{s.space} << shift;
+            en |= std::uint64_t{s.ends} << shift;
+        }
+        m.scheme[w] = sc;
+        m.domain[w] = dm;
+        m.dot[w] = dt;
+        m.close[w] = cl;
+        m.open[w] = op;
+        m.space[w] = sp;
+        if (findEnd && en != 0) {
+            return w * 64 + static_cast<std::size_t>(__builtin_ctzll(en));
+        }
+    }
+    return std::string_view::npos;
+}
+
+// The same in steps of 32 bytes.
+__attribute__((target("avx2"))) std::size_t ScanAvx2(LineMasks& m, const char* data,
+                                                     std::size_t limit, std::size_t readable,
+                                                     const LineMasks::Needle& needle, bool https,
+                                                     bool findEnd) {
+    alignas(32) char pad[96];
+    const std::size_t inPlace =
+        readable >= limit + 47 ? limit : (readable >= 48 ? (readable - 48) / 32 * 32 + 32 : 0);
+    if (inPlace < limit) {
+        // Zeroed by three stores (a memset of this size costs more than the step).
+        for (int i = 0; i < 3; ++i) {
+            _mm256_store_si256(reinterpret_cast<__m256i*>(pad) + i, _mm256_setzero_si256());
+        }
+        std::memcpy(pad, data + inPlace, std::min(readable - inPlace, sizeof pad));
+    }
+    for (std::size_t w = 0; w * 64 < limit; ++w) {
+        std::uint64_t sc = 0, dm = 0, dt = 0, cl = 0, op = 0, sp = 0, en = 0;
+        for (unsigned k = 0; k < 2; ++k) {
+            const std::size_t at = w * 64 + 32 * k;
+            if (at >= limit) {
+                break;
+            }
+            const Step s =
+                ScanStep32(at < inPlace ? data + at : pad + (at - inPlace), needle, https);
+            const unsigned shift = 32 * k;
+            sc |= std::uint64_t{s.scheme} << shift;
+            dm |= std::uint64_t{s.domain} << shift;
+            dt |= std::uint64_t{s.dot} << shift;
+            cl |= std::uint64_t{s.close} << shift;
+            op |= std::uint64_t{s.open} << shift;
+            sp |= std::uint64_t{s.space} << shift;
+            en |= std::uint64_t{s.ends} << shift;
+        }
+        m.scheme[w] = sc;
+        m.domain[w] = dm;
+        m.dot[w] = dt;
+        m.close[w] = cl;
+        m.open[w] = op;
+        m.space[w] = sp;
+        if (findEnd && en != 0) {
+            return w * 64 + static_cast<std::size_t>(__builtin_ctzll(en));
+        }
+    }
+    return std::string_view::npos;
+}
+
+bool HasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+}  // namespace
+
+bool LineMasks::WideAvailable() {
+    static const bool wide = HasAvx2();
+    return wide;
+}
+
+std::size_t LineMasks::scanWords(const char* data, std::size_t limit, std::size_t readable,
+                                 const Needle& needle, bool https, bool findEnd, Steps steps) {
+    if (steps == Steps::Wide || (steps == Steps::Widest && WideAvailable())) {
+        return ScanAvx2(*this, data, limit, readable, needle, https, findEnd);
+    }
+    return ScanSse2(*this, data, limit, readable, needle, https, findEnd);
+}
+
+void LineMasks::scan(std::string_view line, const Needle& needle, bool https, std::size_t readable,
+                     Steps steps) {
+    scanWords(line.data(), line.size(), std::max(readable, line.size()), needle, https, false,
+              steps);
+    cut(line.size());
+}
+
+std::size_t LineMasks::scanLine(const char* data, std::size_t readable, const Needle& needle,
+                                bool https, Steps steps) {
+    const std::size_t limit = std::min(readable, kMaxLine);
+    std::size_t end = scanWords(data, limit, readable, needle, https, true, steps);
+    if (end == std::string_view::npos || end >= limit) {
+        // No line end among the bytes looked at: the rest of the bytes is
+        // the last line, unless there are more than one pass takes.
+        if (readable > kMaxLine) {
+            return std::string_view::npos;
+        }
+        end = readable;
+    }
+    cut(end);
+    return end;
+}
+
+void LineMasks::cut(std::size_t n) {
+    words_ = (n + 63) / 64;
+    if (n % 64 != 0) {
+        const std::uint64_t keep = (std::uint64_t{1} << (n % 64)) - 1;
+        const std::size_t last = words_ - 1;
+        scheme[last] &= keep;
+        domain[last] &= keep;
+        dot[last] &= keep;
+        close[last] &= keep;
+        open[last] &= keep;
+        space[last] &= keep;
+    }
+}
+
+#else
+
+bool LineMasks::Available() {
+    return false;
+}
+
+bool LineMasks::WideAvailable() {
+    return false;
+}
+
+void LineMasks::scan(std::string_view, const Needle&, bool, std::size_t, Steps) {
+    words_ = 0;
+}
+
+std::size_t LineMasks::scanLine(const char*, std::size_t, const Needle&, bool, Steps) {
+    words_ = 0;
+    return std::string_view::npos;
+}
+
+#endif
+
+}  // namespace tallowby
