@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/Numbers.h"
+#include "engine/Scanner.h"
 #include "engine/ShownText.h"
 
 namespace tallowby {
@@ -20,6 +21,16 @@ bool NeedsQuotes(std::string_view field) {
         }
     }
     return false;
+}
+
+// Calls write(cells) for each entry of `list` in order; the views stay
+// valid until the next call.
+template <typename Write>
+void ForEachRow(const WorkList& list, bool typeCodes, Write write) {
+    ClicksBuffer buffer;
+    for (WorkList::Reader reader = list.reader(); reader.index() < list.size();) {
+        write(ResultCellsOf(reader.next(), typeCodes, buffer));
+    }
 }
 
 }  // namespace
@@ -50,7 +61,7 @@ void AppendCsvField(std::string& out, std::string_view field) {
     AppendCsvField(text, field);
 }
 
-void AppendCsvRow(TextOutput& out, const ReferrerEntry& row) {
+void AppendCsvRow(TextOutput& out, const ResultCells& row) {
     AppendCsvField(out, row.typeCode);
     out.buffer() += ',';
     AppendCsvField(out, row.clicks);
@@ -58,6 +69,14 @@ void AppendCsvRow(TextOutput& out, const ReferrerEntry& row) {
     AppendCsvField(out, row.referrer);
     out.buffer() += '\n';
     out.spill();
+}
+
+void AppendCsvRow(TextOutput& out, const ReferrerEntry& row) {
+    AppendCsvRow(out, ResultCells{row.typeCode, row.clicks, row.referrer});
+}
+
+void AppendCsvRows(TextOutput& out, const WorkList& list, bool typeCodes) {
+    ForEachRow(list, typeCodes, [&out](const ResultCells& row) { AppendCsvRow(out, row); });
 }
 
 void AppendCsvRow(std::string& out, const ReferrerEntry& row) {
@@ -140,6 +159,14 @@ void JsonResultsWriter::begin() {
 }
 
 void JsonResultsWriter::row(const ReferrerEntry& row) {
+    this->row(ResultCells{row.typeCode, row.clicks, row.referrer});
+}
+
+void JsonResultsWriter::rows(const WorkList& list, bool typeCodes) {
+    ForEachRow(list, typeCodes, [this](const ResultCells& cells) { row(cells); });
+}
+
+void JsonResultsWriter::row(const ResultCells& row) {
     out_.buffer() += first_ ? "{\"type\":" : ",{\"type\":";
     first_ = false;
     AppendJsonString(out_, row.typeCode);
