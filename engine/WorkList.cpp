@@ -22,6 +22,15 @@ constexpr std::uint32_t kMark = 0x80000000u;
 constexpr std::uint32_t kMaxRepeats = kMark - 1;
 static_assert(WorkList::kMaxElements < kMark, "variant ids must leave the run-mark bit free");
 
+// A prefetch the compiler keeps. GCC 12 deletes a __builtin_prefetch
+// whose address takes loads when nothing else around it has an effect (as
+// in a reader's look-ahead, which only asks for memory): the empty asm that
+// takes the address is an effect it must keep.
+inline void PrefetchKept(const void* address) {
+    __builtin_prefetch(address);
+    asm volatile("" : : "r"(address));
+}
+
 }  // namespace
 
 std::string CountPrefix(std::int64_t count) {
@@ -557,16 +566,16 @@ void WorkList::prefetchSteps(std::size_t step) const {
     const std::size_t steps = order_.empty() ? entries_.size() : order_.size();
     auto element = [&](std::size_t s) { return order_.empty() ? s : order_[s]; };
     if (step + kPlace < steps) {
-        __builtin_prefetch(&entries_[element(step + kPlace)]);
+        PrefetchKept(&entries_[element(step + kPlace)]);
     }
     if (step + kVariant < steps) {
-        __builtin_prefetch(&variants_[entries_[element(step + kVariant)]]);
+        PrefetchKept(&variants_[entries_[element(step + kVariant)]]);
     }
     if (step + kText < steps) {
-        __builtin_prefetch(&texts_[variants_[entries_[element(step + kText)]].text]);
+        PrefetchKept(&texts_[variants_[entries_[element(step + kText)]].text]);
     }
     if (step + kBytes < steps) {
-        __builtin_prefetch(texts_[variants_[entries_[element(step + kBytes)]].text].bytes.data());
+        PrefetchKept(texts_[variants_[entries_[element(step + kBytes)]].text].bytes.data());
     }
 }
 

@@ -13,8 +13,19 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-// memchr once per special byte: far faster than find_first_of's byte loop.
+// A short field (a type code, a count) is looked at byte by byte: four
+// calls would cost more than the bytes. A long one takes memchr once per
+// special byte, far faster than find_first_of's byte loop.
 bool NeedsQuotes(std::string_view field) {
+    constexpr std::size_t kShort = 16;
+    if (field.size() < kShort) {
+        for (const char c : field) {
+            if (c == '"' || c == ',' || c == '\n' || c == '\r') {
+                return true;
+            }
+        }
+        return false;
+    }
     for (char c : {'"', ',', '\n', '\r'}) {
         if (std::memchr(field.data(), c, field.size()) != nullptr) {
             return true;
