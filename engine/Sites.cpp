@@ -84,9 +84,8 @@ std::vector<Site> GroupBySite(const WorkList& list) {
     std::vector<Site> sites;
     std::unordered_map<std::string, std::size_t> indexOf;
     std::string host;  // reused, so looking up a known host allocates nothing
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        list.prefetch(i + 16);
-        const WorkList::Item item = list.at(i);
+    for (WorkList::Reader reader = list.reader(); reader.index() < list.size();) {
+        const WorkList::Item item = reader.next();
         AssignFolded(host, ReferrerHostSpan(item.referrer));
         auto [it, inserted] = indexOf.try_emplace(host, sites.size());
         if (inserted) {

@@ -151,6 +151,25 @@ public:
     // dozen or so ahead of the one read next, and the memory is asked early
     // for what at() will need. Changes nothing; any index is allowed.
     void prefetch(std::size_t index) const;
+    // Reads the entries from `from` on in work-list order, each as at()
+    // gives it, at a small fixed cost per entry: at() finds an entry's place
+    // afresh on every call (a search among the runs of repeats before a
+    // collapse), and a reader keeps its place, asking early for the memory
+    // of the entries ahead. The list must not change while it is in use.
+    class Reader {
+    public:
+        // The entry at index(), then moves on. Only while index() < size().
+        Item next();
+        std::size_t index() const { return index_; }
+
+    private:
+        friend class WorkList;
+        explicit Reader(const WorkList& list, std::size_t from) : list_(&list), index_(from) {}
+        const WorkList* list_;
+        std::size_t index_;
+        std::size_t run_ = 0;  // with runs: the run that holds index_
+    };
+    Reader reader(std::size_t from = 0) const;
     // The arrival position of the entry at `index`: how many entries were
     // appended before it since clear(). After a collapse, that of the first
     // entry of its text. An entry appended after a collapse, or after
@@ -184,6 +203,11 @@ private:
     // From here on, arrivals_ holds one position per element, and the list
     // holds no run marks (runs already there are spelt out).
     void keepArrivals();
+    // The entry of entries_[k].
+    Item itemOf(std::size_t k) const;
+    // Asks for the memory of the elements a reader takes at `step` and
+    // after: position `step` of order_ (or of entries_ when order_ is empty).
+    void prefetchSteps(std::size_t step) const;
 
     // Arrival order (after a collapse: work-list order). Each element is a
     // variant index, or (top bit set) a run mark: the entry before it is

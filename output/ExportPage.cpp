@@ -105,8 +105,8 @@ ExportResult WriteExportPage(FileSystem& fs, const std::string& path, const Work
             return result;
         }
         TextOutput out([&sink](std::string_view bytes) { return sink->write(bytes); }, kChunk);
-        for (std::size_t i = 0; i < list.size() && out.ok(); ++i) {
-            AppendExportLine(out, list.at(i));
+        for (WorkList::Reader reader = list.reader(); reader.index() < list.size() && out.ok();) {
+            AppendExportLine(out, reader.next());
         }
         if (!out.flush() || !sink->commit()) {
             result.error = sink->error();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/Numbers.h"
+#include "engine/Scanner.h"
 #include "engine/ShownText.h"
 
 namespace tallowby {
@@ -12,14 +13,35 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-// memchr once per special byte: far faster than find_first_of's byte loop.
+// A short field (a type code, a count) is looked at byte by byte: four
+// calls would cost more than the bytes. A long one takes memchr once per
+// special byte, far faster than find_first_of's byte loop.
 bool NeedsQuotes(std::string_view field) {
+    constexpr std::size_t kShort = 16;
+    if (field.size() < kShort) {
+        for (const char c : field) {
+            if (c == '"' || c == ',' || c == '\n' || c == '\r') {
+                return true;
+            }
+        }
+        return false;
+    }
     for (char c : {'"', ',', '\n', '\r'}) {
         if (std::memchr(field.data(), c, field.size()) != nullptr) {
             return true;
         }
     }
     return false;
+}
+
+// Calls write(cells) for each entry of `list` in order; the views stay
+// valid until the next call.
+template <typename Write>
+void ForEachRow(const WorkList& list, bool typeCodes, Write write) {
+    ClicksBuffer buffer;
+    for (WorkList::Reader reader = list.reader(); reader.index() < list.size();) {
+        write(ResultCellsOf(reader.next(), typeCodes, buffer));
+    }
 }
 
 }  // namespace
@@ -50,7 +72,7 @@ void AppendCsvField(std::string& out, std::string_view field) {
     AppendCsvField(text, field);
 }
 
-void AppendCsvRow(TextOutput& out, const ReferrerEntry& row) {
+void AppendCsvRow(TextOutput& out, const ResultCells& row) {
     AppendCsvField(out, row.typeCode);
     out.buffer() += ',';
     AppendCsvField(out, row.clicks);
@@ -58,6 +80,14 @@ void AppendCsvRow(TextOutput& out, const ReferrerEntry& row) {
     AppendCsvField(out, row.referrer);
     out.buffer() += '\n';
     out.spill();
+}
+
+void AppendCsvRow(TextOutput& out, const ReferrerEntry& row) {
+    AppendCsvRow(out, ResultCells{row.typeCode, row.clicks, row.referrer});
+}
+
+void AppendCsvRows(TextOutput& out, const WorkList& list, bool typeCodes) {
+    ForEachRow(list, typeCodes, [&out](const ResultCells& row) { AppendCsvRow(out, row); });
 }
 
 void AppendCsvRow(std::string& out, const ReferrerEntry& row) {
@@ -140,6 +170,14 @@ void JsonResultsWriter::begin() {
 }
 
 void JsonResultsWriter::row(const ReferrerEntry& row) {
+    this->row(ResultCells{row.typeCode, row.clicks, row.referrer});
+}
+
+void JsonResultsWriter::rows(const WorkList& list, bool typeCodes) {
+    ForEachRow(list, typeCodes, [this](const ResultCells& cells) { row(cells); });
+}
+
+void JsonResultsWriter::row(const ResultCells& row) {
     out_.buffer() += first_ ? "{\"type\":" : ",{\"type\":";
     first_ = false;
     AppendJsonString(out_, row.typeCode);

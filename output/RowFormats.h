@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "engine/ScanTypes.h"
+#include "engine/WorkList.h"
 #include "output/TextOutput.h"
 
 namespace tallowby {
@@ -23,6 +24,10 @@ void AppendCsvField(std::string& out, std::string_view field);
 void AppendCsvField(TextOutput& out, std::string_view field);
 void AppendCsvRow(std::string& out, const ReferrerEntry& row);
 void AppendCsvRow(TextOutput& out, const ReferrerEntry& row);
+void AppendCsvRow(TextOutput& out, const ResultCells& row);
+// The rows of every entry of `list`, in its order, straight from the list:
+// nothing is built per row. With `typeCodes` off the "Type" cells stay empty.
+void AppendCsvRows(TextOutput& out, const WorkList& list, bool typeCodes);
 
 // --- JSON.
 // `text` as a JSON string, quotes included: " and \ escaped, control bytes as
@@ -39,6 +44,9 @@ public:
     explicit JsonResultsWriter(TextOutput& out) : own_(unused_), out_(out) {}
     void begin();
     void row(const ReferrerEntry& row);
+    void row(const ResultCells& row);
+    // row() for every entry of `list`, as AppendCsvRows() takes them.
+    void rows(const WorkList& list, bool typeCodes);
     // A row of the sites view: {"pages":..,"clicks":..,"site":..}.
     void siteRow(std::string_view pages, std::string_view clicks, std::string_view site);
     // With `spamHidden` the statistics end with "spamHidden":N.

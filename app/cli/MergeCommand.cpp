@@ -7,7 +7,6 @@
 #include "cli/ScanCommand.h"
 #include "engine/PartialMerger.h"
 #include "engine/ScanOptionNames.h"
-#include "engine/Scanner.h"
 
 namespace tallowby::cli {
 
@@ -80,19 +79,16 @@ int RunMergeCommand(const ScanOptions& options, const CommandIo& io) {
     const std::vector<std::string>& recorded = merger.summary().options;
     effective.typeCodes =
         OptionValue(recorded, std::string(kTypeCodesOption.partialKey), "1") != "0";
-    effective.hideSpam = !OptionValue(recorded, std::string(kHideSpamOption.partialKey), "").empty();
+    effective.hideSpam =
+        !OptionValue(recorded, std::string(kHideSpamOption.partialKey), "").empty();
     int status = kExitOk;
     if (merger.summary().inputsIncomplete) {
         Complain(io.err, "warning",
                  "some inputs of these partial results could not be read when they were made");
         status = kExitFileProblem;
     }
-    const std::vector<ReferrerEntry> rows =
-        options.format == OutputFormat::None
-            ? std::vector<ReferrerEntry>{}
-            : BuildResultRows(merger.workList(), effective.typeCodes);
-    return WriteScanOutputs(effective, ScanOutputs{rows, merger.workList(), merger.summary()}, fs,
-                            io, status);
+    return WriteScanOutputs(effective, ScanOutputs{merger.workList(), merger.summary()}, fs, io,
+                            status);
 }
 
 }  // namespace tallowby::cli

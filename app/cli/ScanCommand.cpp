@@ -87,8 +87,9 @@ void WriteSites(const ScanOptions& options, const std::vector<Site>& sites,
     }
 }
 
-void WriteRows(const ScanOptions& options, const std::vector<ReferrerEntry>& rows,
-               const ScanCounters& counters, BlockWriter& writer) {
+// The rows go out straight from the list, cell by cell: no row is built.
+void WriteRows(const ScanOptions& options, const WorkList& list, const ScanCounters& counters,
+               BlockWriter& writer) {
     if (options.format == OutputFormat::None) {
         return;
     }
@@ -96,15 +97,11 @@ void WriteRows(const ScanOptions& options, const std::vector<ReferrerEntry>& row
     if (options.format == OutputFormat::Json) {
         JsonResultsWriter json(out);
         json.begin();
-        for (const ReferrerEntry& row : rows) {
-            json.row(row);
-        }
+        json.rows(list, options.typeCodes);
         json.end(counters, options.hideSpam);
     } else {
         AppendCsvHeader(out);
-        for (const ReferrerEntry& row : rows) {
-            AppendCsvRow(out, row);
-        }
+        AppendCsvRows(out, list, options.typeCodes);
     }
 }
 
@@ -161,12 +158,7 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     }
     const int status = host.hadFileProblem() ? kExitFileProblem : kExitOk;
 
-    // With --format none no rows are built: nothing prints them.
-    const std::vector<ReferrerEntry> rows =
-        options.format == OutputFormat::None
-            ? std::vector<ReferrerEntry>{}
-            : BuildResultRows(scanner.workList(), options.typeCodes);
-    ScanOutputs results{rows, scanner.workList(), {}};
+    ScanOutputs results{scanner.workList(), {}};
     results.summary.options = PartialOptionsOf(options);
     results.summary.collapsed = options.removeDupes;
     results.summary.inputsIncomplete = host.hadFileProblem();
@@ -211,7 +203,7 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
         sites = GroupBySite(results.list);
         WriteSites(options, sites, counters, writer);
     } else {
-        WriteRows(options, results.rows, counters, writer);
+        WriteRows(options, results.list, counters, writer);
     }
     if (!writer.finish()) {
         Complain(io.err, "standard output", writer.error());

@@ -37,9 +37,9 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io);
 // a partial could not be read, or an output could not be written.
 int RunMergeCommand(const ScanOptions& options, const CommandIo& io);
 
-// What a scan or a merge leaves for output.
+// What a scan or a merge leaves for output: the rows are written straight
+// from the list, with the type codes that options.typeCodes asks for.
 struct ScanOutputs {
-    const std::vector<ReferrerEntry>& rows;
     const WorkList& list;
     PartialSummary summary;  // counters and what a partial of it records
 };

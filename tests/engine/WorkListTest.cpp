@@ -170,6 +170,16 @@ TEST(WorkList, RepeatsReadAsSingleEntriesInOrderAndCollapse) {
             ASSERT_EQ(item.bot, plain[i].bot) << "round " << round << " entry " << i;
             ASSERT_EQ(list.arrival(i), plain[i].arrival) << "round " << round << " entry " << i;
         }
+        // A reader, from anywhere (inside a run too), reads the same entries.
+        const std::size_t from = random() % (plain.size() + 1);
+        WorkList::Reader reader = list.reader(from);
+        for (std::size_t i = from; i < plain.size(); ++i) {
+            ASSERT_EQ(reader.index(), i);
+            const WorkList::Item item = reader.next();
+            ASSERT_EQ(item.referrer, plain[i].text) << "round " << round << " from " << from;
+            ASSERT_EQ(item.type, plain[i].type) << "round " << round << " from " << from;
+            ASSERT_EQ(item.bot, plain[i].bot) << "round " << round << " from " << from;
+        }
         // The collapse keeps each text's first entry (in the sorted plain
         // list, the first of its text) with the number of its entries.
         std::vector<std::pair<Plain, std::int64_t>> expected;
@@ -183,12 +193,16 @@ TEST(WorkList, RepeatsReadAsSingleEntriesInOrderAndCollapse) {
         }
         list.collapse();
         ASSERT_EQ(list.size(), expected.size());
+        WorkList::Reader collapsed = list.reader();
         for (std::size_t i = 0; i < expected.size(); ++i) {
             EXPECT_EQ(list.at(i).referrer, expected[i].first.text);
             EXPECT_EQ(list.at(i).type, expected[i].first.type);
             EXPECT_EQ(list.at(i).bot, expected[i].first.bot);
             EXPECT_EQ(list.at(i).count, expected[i].second);
             EXPECT_EQ(list.arrival(i), expected[i].first.arrival);
+            const WorkList::Item item = collapsed.next();
+            EXPECT_EQ(item.referrer, expected[i].first.text);
+            EXPECT_EQ(item.count, expected[i].second);
         }
         // An entry appended after the collapse arrives after all before it.
         list.append("http://0/", TypeCode::GIF, false);

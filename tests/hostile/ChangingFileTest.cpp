@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "HostileSupport.h"
+#include "MemoryFileSystem.h"
+#include "RecordingHost.h"
 #include "engine/Scanner.h"
 
 namespace tallowby::testing {
@@ -25,15 +26,15 @@ std::string Lines(int n, const char* host = "a") {
 struct Changing : ::testing::Test {
     MemoryFileSystem fs;
     Scanner scanner{fs};
-    QuietHost host;
+    RecordingHost host{RecordingHost::Events::Quiet};
     void SetUp() override {
         host.select({"a.log", "b.log"});
         fs.add("/logs/b.log", Lines(2, "b"));
     }
     // Runs `change` in the n-th yield of the scan.
     void onYield(int n, std::function<void()> change) {
-        host.onYieldNumber = [n, change](int number) {
-            if (number == n)
+        host.onYield = [this, n, change] {
+            if (host.yields == n)
                 change();
         };
     }
@@ -90,10 +91,10 @@ TEST_F(Changing, FileChangedWhileBeingReadGivesWhatTheOpenFileHolds) {
         files.add("/logs/a.log", Lines(10)).maxChunk = 8;
         files.add("/logs/b.log", Lines(2, "b")).maxChunk = 8;
         Scanner scan(files);
-        QuietHost h;
+        RecordingHost h{RecordingHost::Events::Quiet};
         h.select({"a.log", "b.log"});
-        h.onYieldNumber = [&](int number) {
-            if (number == 4)
+        h.onYield = [&] {
+            if (h.yields == 4)
                 c.change(files);
         };
         ASSERT_TRUE(testing::RunScan(scan, h));

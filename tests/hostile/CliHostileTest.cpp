@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "HostileSupport.h"
+#include "RunProgram.h"
+#include "TempDir.h"
 
 namespace tallowby::testing {
 namespace {

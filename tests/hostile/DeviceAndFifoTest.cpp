@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "HostileSupport.h"
+#include "FaultyFileSystem.h"
+#include "RecordingHost.h"
+#include "TempDir.h"
 #include "engine/FileHelpers.h"
 #include "engine/Scanner.h"
 
@@ -44,7 +46,7 @@ TEST(SpecialFile, DirectoryFifoAndDevicesAreSkippedWithAReason) {
     const std::string log = dir.write("real.log", "GET http://real.example/ x\r\n");
 
     Scanner scanner;
-    QuietHost host;
+    RecordingHost host{RecordingHost::Events::Quiet};
     host.directory = "";  // the names are whole paths
     host.select({dir.file("folder"), idle.path, busy.path, "/dev/zero", "/dev/null", log});
     ::alarm(60);  // reading /dev/zero or a FIFO would never end
@@ -76,7 +78,7 @@ TEST(SpecialFile, FifoThatSlipsPastTheCheckNeverBlocksTheScan) {
     FaultyFileSystem stale;
     stale.staleStatus = true;
     Scanner scanner(stale);
-    QuietHost host;
+    RecordingHost host{RecordingHost::Events::Quiet};
     host.directory = "";
     host.select({idle.path, busy.path});
     ::alarm(60);

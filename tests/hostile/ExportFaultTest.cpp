@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "HostileSupport.h"
+#include "FaultyFileSystem.h"
+#include "TempDir.h"
 #include "cli/ScanCommand.h"
 #include "engine/WorkList.h"
 #include "output/ExportPage.h"

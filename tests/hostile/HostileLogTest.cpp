@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "HostileSupport.h"
+#include "MemoryFileSystem.h"
+#include "RecordingHost.h"
 #include "ReferenceRules.h"
+#include "TempDir.h"
 #include "engine/FileHelpers.h"
 #include "engine/LineReader.h"
 #include "engine/Rules.h"
@@ -26,7 +28,7 @@ namespace {
 // Scans the given files of `dir` (real files) with the collapse and types on.
 struct Scan {
     Scanner scanner;
-    QuietHost host;
+    RecordingHost host{RecordingHost::Events::Quiet};
     Scan(const TempDir& dir, std::vector<std::string> names) {
         host.directory = dir.path().string();
         host.select(std::move(names));
@@ -134,7 +136,8 @@ TEST(HostileLog, TypeCodeWorkStaysLinearOnLinesOfRepeatedSchemes) {
 // Stop pressed while a line of many megabytes is being read: the reading
 // gives the window turns inside the line, and the Stop ends the file there.
 TEST(HostileLog, StopInsideALongLineEndsTheFileThere) {
-    struct StoppingHost : QuietHost {
+    struct StoppingHost : RecordingHost {
+        StoppingHost() : RecordingHost(Events::Quiet) {}
         Scanner* scanner = nullptr;
         int turns = 0;
         void keepAlive() override {
@@ -235,7 +238,7 @@ TEST(HostileLog, CrOnlyAndMixedLineEndsGiveTheSameRowsOnEveryReadPath) {
             MemoryFileSystem fs;
             fs.add("/logs/x.log", c.log).maxChunk = chunk;
             Scanner scanner(fs);
-            QuietHost host;
+            RecordingHost host{RecordingHost::Events::Quiet};
             host.select({"x.log"});
             ASSERT_TRUE(testing::RunScan(scanner, host));
             EXPECT_EQ(scanner.counters().linesScanned, c.lines) << c.name << ", chunk " << chunk;

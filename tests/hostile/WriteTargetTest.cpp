@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "HostileSupport.h"
+#include "RecordingHost.h"
+#include "TempDir.h"
 #include "engine/FileSystem.h"
 #include "engine/Scanner.h"
 #include "engine/ShownText.h"
@@ -161,12 +162,12 @@ TEST(GrowingLog, IsReadToTheSizeItHadWhenOpened) {
     const std::string path = dir.write("live.log",
                                        "a http://live.example/0 x\n"
                                        "b http://live.example/1 x\n");
-    QuietHost host;
+    RecordingHost host{RecordingHost::Events::Quiet};
     host.directory = dir.path().string();
     host.select({"live.log"});
     std::ofstream writer(path, std::ios::binary | std::ios::app);
-    host.onYieldNumber = [&](int n) {
-        writer << "c http://live.example/" << n << " y\nd http://live.example/more y\n";
+    host.onYield = [&] {
+        writer << "c http://live.example/" << host.yields << " y\nd http://live.example/more y\n";
         writer.flush();
     };
     Scanner scanner(RealFileSystem());

@@ -1,11 +1,14 @@
 #pragma once
 
 // A scan input and observer that records every call in order, for checking
-// the exact sequence of status texts, progress values and yields of a scan.
+// the exact sequence of status texts, progress values and yields of a scan;
+// or, quiet, only the status texts and file problems, for scans of millions
+// of lines.
 
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/ScanSeam.h"
@@ -15,6 +18,11 @@ namespace tallowby::testing {
 
 class RecordingHost : public ScanInput, public ScanObserver {
 public:
+    // Quiet: no event per line (progress values, maxima, yields); the last
+    // progress value and maximum are kept either way.
+    enum class Events { All, Quiet };
+    explicit RecordingHost(Events kept = Events::All) : quiet_(kept == Events::Quiet) {}
+
     std::string directory = "/logs";
     std::vector<std::string> names;
     std::vector<bool> selected;
@@ -30,20 +38,18 @@ public:
 
     std::vector<std::string> events;
     std::vector<ReferrerEntry> rows;
-    int yields = 0;
+    int yields = 0;  // counted before onYield runs
+    double value = 0;
+    double maximum = 0;
+    bool valueAboveMaximum = false;
 
     void select(std::vector<std::string> files) {
         names = std::move(files);
         selected.assign(names.size(), true);
     }
-    std::vector<std::string> statuses() const {
-        std::vector<std::string> out;
-        for (const auto& e : events) {
-            if (e.rfind("status:", 0) == 0)
-                out.push_back(e.substr(7));
-        }
-        return out;
-    }
+    // The status texts, and the file problems as "path|kind|reason", in order.
+    std::vector<std::string> statuses() const { return EventsOf("status:"); }
+    std::vector<std::string> problems() const { return EventsOf("problem:"); }
 
     std::string directoryPath() override { return directory; }
     std::int64_t fileCount() override { return static_cast<std::int64_t>(names.size()); }
@@ -57,15 +63,22 @@ public:
         events.push_back("status:" + std::string(text));
     }
     void setProgressValue(const ScanProgress& p) override {
-        events.push_back("value:" + Format(p.value));
+        value = p.value;
+        // The 0.01 of a new file comes before its maximum, by design.
+        valueAboveMaximum = valueAboveMaximum || (value > 0.02 && value > maximum + 1e-9);
+        if (!quiet_)
+            events.push_back("value:" + Format(p.value));
     }
     void setProgressMaximum(const ScanProgress& p) override {
-        events.push_back("max:" + Format(p.maximum));
+        maximum = p.maximum;
+        if (!quiet_)
+            events.push_back("max:" + Format(p.maximum));
     }
     bool takesLinesInBatches() const override { return batches; }
     void yield() override {
         ++yields;
-        events.push_back("yield");
+        if (!quiet_)
+            events.push_back("yield");
         if (onYield)
             onYield();
     }
@@ -81,6 +94,18 @@ public:
         std::snprintf(buf, sizeof buf, "%.2f", v);
         return buf;
     }
+
+private:
+    std::vector<std::string> EventsOf(std::string_view kind) const {
+        std::vector<std::string> out;
+        for (const auto& e : events) {
+            if (e.rfind(kind, 0) == 0)
+                out.push_back(e.substr(kind.size()));
+        }
+        return out;
+    }
+
+    bool quiet_;
 };
 
 // A scan as its callers run one: the run, then (unless refused) the rows read
