@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,14 @@ using Clock = std::chrono::steady_clock;
 
 double MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Processor time of the whole process (all its threads): the machine may be
+// shared, and other jobs' turns do not count.
+double ProcessorMilliseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
 }
 
 class LogInput : public tallowby::ScanInput {
@@ -95,6 +104,7 @@ int main(int argc, char** argv) {
     }
     double collapse = 1e18;
     double ranks = 1e18;
+    double ranksCpu = 1e18;
     std::size_t entries = 0;
     std::size_t distinct = 0;
     std::uint64_t checksum = 0;
@@ -129,23 +139,29 @@ int main(int argc, char** argv) {
             texts = std::move(all);
         }
         distinct = texts.size();
-        auto start = Clock::now();
-        const std::vector<std::uint32_t> rank = tallowby::FoldedRanks(texts);
-        ranks = std::min(ranks, MillisecondsSince(start));
-        if (rank.size() != texts.size()) {
-            return 1;
+        // The ranking is short: time it a few times per scan.
+        for (int again = 0; again < 5; ++again) {
+            const auto start = Clock::now();
+            const double cpuStart = ProcessorMilliseconds();
+            const std::vector<std::uint32_t> rank = tallowby::FoldedRanks(texts);
+            ranks = std::min(ranks, MillisecondsSince(start));
+            ranksCpu = std::min(ranksCpu, ProcessorMilliseconds() - cpuStart);
+            if (rank.size() != texts.size()) {
+                return 1;
+            }
         }
         // A fresh list again: the reading above ordered it, the collapse
         // must pay for that itself.
         scanner.run(input, quiet);
 
-        start = Clock::now();
+        const auto start = Clock::now();
         const std::vector<std::int64_t> removed = scanner.workList().collapse();
         collapse = std::min(collapse, MillisecondsSince(start));
         checksum = ChecksumOf(scanner.workList(), removed);
     }
     std::printf("%zu entries, %zu distinct texts\n", entries, distinct);
-    std::printf("collapse %.1f ms, ranking alone %.1f ms (best of %d)\n", collapse, ranks, runs);
+    std::printf("collapse %.1f ms (best of %d), ranking alone %.1f ms (processor %.1f ms; best of %d)\n",
+                collapse, runs, ranks, ranksCpu, 5 * runs);
     std::printf("checksum %016llx\n", static_cast<unsigned long long>(checksum));
     return 0;
 }
