@@ -1,10 +1,17 @@
 #include "FoldedRanks.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <climits>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "TextFold.h"
 
@@ -18,6 +25,10 @@ constexpr std::size_t kStep = 7;
 constexpr std::uint64_t kGoesOn = kStep + 1;
 // Runs of at most this many texts are sorted by comparing them.
 constexpr std::size_t kSmallRun = 8;
+// Runs at least this long may be handed to another thread.
+constexpr std::size_t kShareFrom = 256;
+// Lists at least this long are sorted on two threads, when there are two cores.
+constexpr std::size_t kTwoThreadsFrom = 8192;
 // How many texts ahead a key refill asks the memory for.
 constexpr std::size_t kAhead = 8;
 
@@ -134,6 +145,66 @@ unsigned BudgetFor(std::size_t n) {
     return 2 * levels + 4;
 }
 
+// Runs handed between the threads of one sort. A thread takes a run, sorts
+// it with its own stack of smaller runs, and hands a large one over whenever
+// another thread waits for work. The sort is over once every thread waits.
+class RunPool {
+public:
+    RunPool(unsigned threads, Run root) : threads_(threads), runs_{root} {}
+
+    // Another thread waits for work (read without the lock: a hint).
+    bool wanted() const { return wanted_.load(std::memory_order_relaxed); }
+
+    void give(const Run& run) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            runs_.push_back(run);
+            wanted_.store(waiting_ > runs_.size(), std::memory_order_relaxed);
+        }
+        wake_.notify_one();
+    }
+
+    // Waits for a run; false once there is none left anywhere.
+    bool take(Run& run) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ++waiting_;
+        for (;;) {
+            if (!runs_.empty()) {
+                run = runs_.back();
+                runs_.pop_back();
+                --waiting_;
+                wanted_.store(waiting_ > runs_.size(), std::memory_order_relaxed);
+                return true;
+            }
+            if (waiting_ >= threads_) {
+                wanted_.store(false, std::memory_order_relaxed);
+                wake_.notify_all();
+                return false;
+            }
+            wanted_.store(true, std::memory_order_relaxed);
+            wake_.wait(lock);
+        }
+    }
+
+    // A thread that stops early (it failed, or never started) no longer
+    // counts: the others then do not wait for it.
+    void leave() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            --threads_;
+        }
+        wake_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    unsigned threads_;
+    std::size_t waiting_ = 0;
+    std::vector<Run> runs_;
+    std::atomic<bool> wanted_{false};
+};
+
 // Multikey quicksort on seven folded bytes at a time, the keys kept beside
 // the ids, so that a partition reads one small array in order and the
 // scattered texts are read once per seven bytes of the prefix that tells a
@@ -141,11 +212,28 @@ unsigned BudgetFor(std::size_t n) {
 // items[i - 1] when folded.
 class Sorter {
 public:
-    Sorter(Keyed* items, unsigned char* first) : items_(items), first_(first) {}
+    Sorter(Keyed* items, unsigned char* first, RunPool& pool)
+        : items_(items), first_(first), pool_(pool) {}
 
+    // Sorts the runs the pool hands out until none is left.
+    void work() {
+        Run run;
+        while (pool_.take(run)) {
+            sort(run);
+        }
+    }
+
+private:
     void sort(Run root) {
-        std::vector<Run> runs{root};
+        std::deque<Run> runs{root};
         while (!runs.empty()) {
+            // The oldest run waiting here is the largest: a thread that has
+            // run out of work gets it.
+            if (runs.size() > 1 && pool_.wanted() &&
+                runs.front().end - runs.front().begin >= kShareFrom) {
+                pool_.give(runs.front());
+                runs.pop_front();
+            }
             Run run = runs.back();
             runs.pop_back();
             const std::size_t n = run.end - run.begin;
@@ -165,7 +253,6 @@ public:
         }
     }
 
-private:
     static std::string_view tail(const Keyed& k, std::size_t depth) {
         return k.text().substr(std::min<std::size_t>(depth, k.size));
     }
@@ -213,7 +300,7 @@ private:
     }
 
     // Splits the run by its pivot's key into smaller, equal and greater keys.
-    void partition(const Run& run, std::vector<Run>& runs) {
+    void partition(const Run& run, std::deque<Run>& runs) {
         Keyed* const a = items_ + run.begin;
         const std::size_t n = run.end - run.begin;
         const std::uint64_t pivot = PivotKey(a, n);
@@ -310,6 +397,7 @@ private:
 
     Keyed* const items_;
     unsigned char* const first_;
+    RunPool& pool_;
 };
 
 // How many leading bytes all texts share when folded.
@@ -344,16 +432,18 @@ std::vector<std::uint32_t> RanksByComparing(const std::vector<std::string_view>&
 
 }  // namespace
 
-std::vector<std::uint32_t> FoldedRanks(const std::vector<std::string_view>& texts) {
+std::vector<std::uint32_t> FoldedRanks(const std::vector<std::string_view>& texts,
+                                       const std::function<void()>& alongside) {
     const std::size_t count = texts.size();
-    std::vector<std::uint32_t> rank(count);
-    if (count == 0) {
-        return rank;
-    }
+    bool keyed = count > 0;
     for (const std::string_view t : texts) {
-        if (t.size() > UINT32_MAX) {
-            return RanksByComparing(texts);
+        keyed = keyed && t.size() <= UINT32_MAX;
+    }
+    if (!keyed) {
+        if (alongside) {
+            alongside();
         }
+        return RanksByComparing(texts);
     }
     std::vector<Keyed> items(count);
     for (std::size_t id = 0; id < count; ++id) {
@@ -361,8 +451,52 @@ std::vector<std::uint32_t> FoldedRanks(const std::vector<std::string_view>& text
                      static_cast<std::uint32_t>(id)};
     }
     std::vector<unsigned char> first(count, 0);
-    Sorter sorter(items.data(), first.data());
-    sorter.sort({0, count, CommonFoldedPrefix(texts), false, BudgetFor(count)});
+    const bool two = count >= kTwoThreadsFrom && std::thread::hardware_concurrency() >= 2;
+    RunPool pool(two ? 2 : 1, {0, count, CommonFoldedPrefix(texts), false, BudgetFor(count)});
+    // A failure on either thread is passed on once both are done with the
+    // arrays they share.
+    std::exception_ptr helperFailed;
+    std::thread helper;
+    if (two) {
+        try {
+            helper = std::thread([&] {
+                try {
+                    Sorter(items.data(), first.data(), pool).work();
+                } catch (...) {
+                    helperFailed = std::current_exception();
+                    pool.leave();
+                }
+            });
+        } catch (const std::system_error&) {
+            pool.leave();  // no second thread: this one sorts alone
+        }
+    }
+    std::exception_ptr failed;
+    if (alongside) {
+        try {
+            alongside();
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    }
+    try {
+        Sorter(items.data(), first.data(), pool).work();
+    } catch (...) {
+        if (!failed) {
+            failed = std::current_exception();
+        }
+        pool.leave();
+    }
+    if (helper.joinable()) {
+        helper.join();
+    }
+    if (!failed) {
+        failed = helperFailed;
+    }
+    if (failed) {
+        std::rethrow_exception(failed);
+    }
+    std::vector<std::uint32_t> rank(count);
     std::uint32_t next = 0;
     for (std::size_t i = 0; i < count; ++i) {
         next += (i > 0 && first[i] != 0) ? 1 : 0;
