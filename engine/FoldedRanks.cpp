@@ -404,11 +404,23 @@ private:
     RunPool& pool_;
 };
 
-// How many leading bytes all texts share when folded.
+// How many leading bytes all texts share when folded. The pass also asks
+// for the rest of every text: the texts mostly lie in the order given, so
+// the memory streams them in now, and the sort's scattered reads later find
+// them in the cache rather than each waiting on the memory.
 std::size_t CommonFoldedPrefix(const std::vector<std::string_view>& texts) {
     std::size_t skip = texts[0].size();
-    for (std::size_t id = 1; id < texts.size() && skip > 0; ++id) {
-        skip = FoldedCommonPrefix(texts[0], texts[id], skip);
+    for (std::size_t id = 1; id < texts.size(); ++id) {
+        const std::string_view t = texts[id];
+        for (std::size_t at = 64; at < t.size(); at += 64) {
+            __builtin_prefetch(t.data() + at);
+        }
+        if (t.size() > 1) {
+            __builtin_prefetch(t.data() + t.size() - 1);  // a line the steps may miss
+        }
+        if (skip > 0) {
+            skip = FoldedCommonPrefix(texts[0], t, skip);
+        }
     }
     return skip;
 }
