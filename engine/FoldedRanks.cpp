@@ -1,13 +1,11 @@
 #include "FoldedRanks.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -25,7 +23,7 @@ constexpr std::size_t kStep = 7;
 constexpr std::uint64_t kGoesOn = kStep + 1;
 // Runs of at most this many texts are sorted by comparing them.
 constexpr std::size_t kSmallRun = 8;
-// Runs at least this long may be handed to another thread.
+// Runs at least this long are open to every thread of a sort.
 constexpr std::size_t kShareFrom = 256;
 // Lists at least this long are sorted on two threads, when there are two cores.
 constexpr std::size_t kTwoThreadsFrom = 8192;
@@ -145,23 +143,25 @@ unsigned BudgetFor(std::size_t n) {
     return 2 * levels + 4;
 }
 
-// Runs handed between the threads of one sort. A thread takes a run, sorts
-// it with its own stack of smaller runs, and hands a large one over whenever
-// another thread waits for work. The sort is over once every thread waits.
+// The long runs of one sort, open to every thread that sorts: a thread
+// takes one, sorts it with a stack of its own for the short runs it splits
+// into, and puts the long ones here. So a thread that is held up (the
+// machine is busy) holds up no more than a long run's worth of work. The
+// sort is over once every thread waits and no run is left.
 class RunPool {
 public:
     RunPool(unsigned threads, Run root) : threads_(threads), runs_{root} {}
 
-    // Another thread waits for work (read without the lock: a hint).
-    bool wanted() const { return wanted_.load(std::memory_order_relaxed); }
-
     void give(const Run& run) {
+        bool someoneWaits = false;
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             runs_.push_back(run);
-            wanted_.store(waiting_ > runs_.size(), std::memory_order_relaxed);
+            someoneWaits = waiting_ > 0;
         }
-        wake_.notify_one();
+        if (someoneWaits) {
+            wake_.notify_one();
+        }
     }
 
     // Waits for a run; false once there is none left anywhere.
@@ -173,15 +173,12 @@ public:
                 run = runs_.back();
                 runs_.pop_back();
                 --waiting_;
-                wanted_.store(waiting_ > runs_.size(), std::memory_order_relaxed);
                 return true;
             }
             if (waiting_ >= threads_) {
-                wanted_.store(false, std::memory_order_relaxed);
                 wake_.notify_all();
                 return false;
             }
-            wanted_.store(true, std::memory_order_relaxed);
             wake_.wait(lock);
         }
     }
@@ -202,7 +199,6 @@ private:
     unsigned threads_;
     std::size_t waiting_ = 0;
     std::vector<Run> runs_;
-    std::atomic<bool> wanted_{false};
 };
 
 // Multikey quicksort on seven folded bytes at a time, the keys kept beside
@@ -225,15 +221,8 @@ public:
 
 private:
     void sort(Run root) {
-        std::deque<Run> runs{root};
+        std::vector<Run> runs{root};
         while (!runs.empty()) {
-            // The oldest run waiting here is the largest: a thread that has
-            // run out of work gets it.
-            if (runs.size() > 1 && pool_.wanted() &&
-                runs.front().end - runs.front().begin >= kShareFrom) {
-                pool_.give(runs.front());
-                runs.pop_front();
-            }
             Run run = runs.back();
             runs.pop_back();
             const std::size_t n = run.end - run.begin;
@@ -304,7 +293,16 @@ private:
     }
 
     // Splits the run by its pivot's key into smaller, equal and greater keys.
-    void partition(const Run& run, std::deque<Run>& runs) {
+    // A long run goes to the pool, a short one on this thread's stack.
+    void push(const Run& run, std::vector<Run>& runs) {
+        if (run.end - run.begin >= kShareFrom) {
+            pool_.give(run);
+        } else if (run.end - run.begin > 1) {
+            runs.push_back(run);
+        }
+    }
+
+    void partition(const Run& run, std::vector<Run>& runs) {
         Keyed* const a = items_ + run.begin;
         const std::size_t n = run.end - run.begin;
         const std::uint64_t pivot = PivotKey(a, n);
@@ -330,11 +328,11 @@ private:
             first_[eqEnd] = 1;
         }
         const unsigned budget = run.budget - 1;
-        runs.push_back({run.begin, eqBegin, run.depth, true, budget});
-        runs.push_back({eqEnd, run.end, run.depth, true, budget});
+        push({run.begin, eqBegin, run.depth, true, budget}, runs);
+        push({eqEnd, run.end, run.depth, true, budget}, runs);
         // Equal keys of texts that end inside them: equal texts.
         if ((pivot & 0xff) == kGoesOn) {
-            runs.push_back({eqBegin, eqEnd, run.depth + kStep, false, BudgetFor(eqEnd - eqBegin)});
+            push({eqBegin, eqEnd, run.depth + kStep, false, BudgetFor(eqEnd - eqBegin)}, runs);
         }
     }
 
