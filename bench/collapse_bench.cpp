@@ -160,8 +160,9 @@ int main(int argc, char** argv) {
         checksum = ChecksumOf(scanner.workList(), removed);
     }
     std::printf("%zu entries, %zu distinct texts\n", entries, distinct);
-    std::printf("collapse %.1f ms (best of %d), ranking alone %.1f ms (processor %.1f ms; best of %d)\n",
-                collapse, runs, ranks, ranksCpu, 5 * runs);
+    std::printf(
+        "collapse %.1f ms (best of %d), ranking alone %.1f ms (processor %.1f ms; best of %d)\n",
+        collapse, runs, ranks, ranksCpu, 5 * runs);
     std::printf("checksum %016llx\n", static_cast<unsigned long long>(checksum));
     return 0;
 }
