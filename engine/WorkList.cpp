@@ -681,25 +681,28 @@ std::vector<std::int64_t> WorkList::collapseFresh() {
     std::vector<std::int64_t> firstArrival(distinct, 0);  // of each text's survivor
     std::vector<std::uint32_t> arrival;                   // texts in order of their first entry
     arrival.reserve(distinct);
-    std::uint32_t text = 0;
-    std::int64_t at = 0;  // the arrival of the element, when none are kept
-    for (std::size_t k = 0; k < entries_.size(); ++k) {
-        const std::uint32_t e = entries_[k];
-        if ((e & kMark) != 0) {
-            lines[text] += e & ~kMark;
-            at += e & ~kMark;
-            continue;
+    // The pass does not need the ranks: it runs while they are worked out.
+    auto countEntries = [&] {
+        std::uint32_t text = 0;
+        std::int64_t at = 0;  // the arrival of the element, when none are kept
+        for (std::size_t k = 0; k < entries_.size(); ++k) {
+            const std::uint32_t e = entries_[k];
+            if ((e & kMark) != 0) {
+                lines[text] += e & ~kMark;
+                at += e & ~kMark;
+                continue;
+            }
+            text = variants_[e].text;
+            if (firstVariant[text] == kUnseen) {
+                firstVariant[text] = e;
+                firstArrival[text] = arrivalsKept_ ? arrivals_[k] : at;
+                arrival.push_back(text);
+            }
+            ++lines[text];
+            ++at;
         }
-        text = variants_[e].text;
-        if (firstVariant[text] == kUnseen) {
-            firstVariant[text] = e;
-            firstArrival[text] = arrivalsKept_ ? arrivals_[k] : at;
-            arrival.push_back(text);
-        }
-        ++lines[text];
-        ++at;
-    }
-    const std::vector<std::uint32_t> rank = FoldedRanks(TextViews());
+    };
+    const std::vector<std::uint32_t> rank = FoldedRanks(TextViews(), countEntries);
     std::vector<std::uint32_t> start(distinct + 1, 0);
     for (const std::uint32_t id : arrival) {
         ++start[rank[id] + 1];

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -83,6 +85,74 @@ TEST(FoldedRanks, AgreeWithComparingTheTextsWhole) {
         ASSERT_EQ(FoldedRanks(texts), ReferenceRanks(texts)) << "seed " << seed;
     }
     EXPECT_TRUE(FoldedRanks({}).empty());
+}
+
+// Ranks by sorting with a byte-by-byte folded comparison written out here.
+std::vector<std::uint32_t> PlainRanks(const std::vector<std::string_view>& texts) {
+    auto fold = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 'A' && u <= 'Z' ? u + 32 : u;
+    };
+    auto less = [&](std::string_view a, std::string_view b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [&](char x, char y) { return fold(x) < fold(y); });
+    };
+    std::vector<std::size_t> order(texts.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return less(texts[a], texts[b]); });
+    std::vector<std::uint32_t> ranks(texts.size());
+    std::uint32_t rank = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && less(texts[order[i - 1]], texts[order[i]]))
+            ++rank;
+        ranks[order[i]] = rank;
+    }
+    return ranks;
+}
+
+// Lists long enough to be ranked on two threads, of texts that share long
+// prefixes (several keys deep), are prefixes of each other, differ only in
+// letter case, are empty or hold NUL and bytes above ASCII; in orders that
+// trouble a quicksort's pivots. Work passed alongside runs once, and its
+// failure reaches the caller.
+TEST(FoldedRanks, AgreeOnLongListsWithAPlainSort) {
+    static const std::string kStems[] = {"http://www.example.com/a/long/path/shared/by/many/",
+                                         "HTTP://www.example.com/a/long/path/shared/by/",
+                                         "http://www.example.com/a/long/", "",
+                                         "ftp://never.cut/so/all/of/these/share/it/"};
+    static const char kBytes[] = {'a', 'A', 'b', 'B', '/', '\0', '\x80', '\xff', '\xe9'};
+    for (std::uint64_t seed = 1; seed <= 4; ++seed) {
+        Random r(seed);
+        std::vector<std::string> owned;
+        for (std::size_t i = 0; i < 20000; ++i) {
+            // Mostly whole stems, some cut anywhere; the last one never, so
+            // its texts all share many keys.
+            const std::size_t which = r.below(std::size(kStems));
+            const std::string& stem = kStems[which];
+            std::string s = which + 1 < std::size(kStems) && r.below(8) == 0
+                                ? stem.substr(0, r.below(stem.size() + 1))
+                                : stem;
+            const std::size_t extra = r.below(20) + (which + 1 < std::size(kStems) ? 0 : 1);
+            for (std::size_t k = 0; k < extra; ++k)
+                s += kBytes[r.below(sizeof kBytes)];
+            owned.push_back(s);
+        }
+        if (seed == 2)
+            std::sort(owned.begin(), owned.end());
+        if (seed == 3)
+            std::sort(owned.rbegin(), owned.rend());
+        if (seed == 4)  // rising, then falling
+            std::sort(owned.begin() + 10000, owned.end(), std::greater<>());
+        const std::vector<std::string_view> texts(owned.begin(), owned.end());
+        int ran = 0;
+        ASSERT_EQ(FoldedRanks(texts, [&] { ++ran; }), PlainRanks(texts)) << "seed " << seed;
+        EXPECT_EQ(ran, 1);
+    }
+    std::vector<std::string_view> many(10000, "same");
+    EXPECT_EQ(FoldedRanks(many), std::vector<std::uint32_t>(many.size(), 0));
+    EXPECT_THROW(FoldedRanks(many, [] { throw std::runtime_error("failed"); }), std::runtime_error);
 }
 
 // The work list's collapse, worked out the slow way: entries in work-list
