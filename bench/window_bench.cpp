@@ -147,9 +147,13 @@ public:
         collapseAt = completeAt = cancelledAt = countStart = fillStart = fillEnd = {};
         counting = {};
     }
+    // Called once per position of the collapse: the marks cost the window a
+    // compare or two, so the figures are the window's and not the bench's.
     void setStatusText(std::string_view text) override {
-        if (text.rfind("Removing Duplicates", 0) == 0 && collapseAt == Clock::time_point{}) {
-            collapseAt = Clock::now();
+        if (!text.empty() && text.front() == 'R') {
+            if (collapseAt == Clock::time_point{} && text.rfind("Removing Duplicates", 0) == 0) {
+                collapseAt = Clock::now();
+            }
         } else if (text.rfind("COMPLETE: ", 0) == 0) {
             completeAt = Clock::now();
         } else if (text == kCancelledStatus && cancelledAt == Clock::time_point{}) {
@@ -157,11 +161,12 @@ public:
         }
         WindowScanHost::setStatusText(text);
     }
-    void setProgressValue(const ScanProgress& progress) override {
-        if (progress.value == 0.01) {
-            countStart = Clock::now();  // the value goes first, then the count
-        }
-        WindowScanHost::setProgressValue(progress);
+    // A file's name is asked for just before its lines are counted (the
+    // progress value, set after every line, is left alone: marking there would
+    // weigh on the reading).
+    std::string fileName(std::int64_t index) override {
+        countStart = Clock::now();
+        return WindowScanHost::fileName(index);
     }
     void setProgressMaximum(const ScanProgress& progress) override {
         counting += Clock::now() - countStart;

@@ -32,12 +32,14 @@ void WindowScanHost::BeginScan() {
     abandoned_ = false;
     RefreshOwnDomain();
     spamList_ = nullptr;
+    lineOptionsStale_ = true;
     sinceCheck_ = 0;
     sinceTurn_.restart();
 }
 
 void WindowScanHost::RefreshOwnDomain() {
     ownDomain_ = window_.settings->strYourWebsite.toStdString();
+    lineOptionsStale_ = true;
 }
 
 int WindowScanHost::ProgressPosition(double value, double maximum) {
@@ -84,12 +86,14 @@ bool WindowScanHost::removeDupes() {
 }
 
 LineOptions WindowScanHost::lineOptions() {
-    LineOptions options;
-    options.ownDomain = ownDomain_;
-    options.rules =
-        ReferrerRules{window_.settings->bHttpsReferrers, window_.settings->bQuotedReferrers};
-    options.spam = spamList();
-    return options;
+    if (lineOptionsStale_) {
+        lineOptionsStale_ = false;
+        lineOptions_.ownDomain = ownDomain_;
+        lineOptions_.rules =
+            ReferrerRules{window_.settings->bHttpsReferrers, window_.settings->bQuotedReferrers};
+        lineOptions_.spam = spamList();
+    }
+    return lineOptions_;
 }
 
 const SpamList* WindowScanHost::spamList() {
@@ -110,6 +114,7 @@ const SpamList* WindowScanHost::spamList() {
                 window_.messageBoxes->Show(QStringLiteral("Cannot read the spam list ") + path +
                                            QStringLiteral(": ") + QString::fromStdString(error) +
                                            QStringLiteral("\nThe built-in list is used instead."));
+                lineOptionsStale_ = true;  // the box's own event loop may have changed them
             }
         }
     }
@@ -154,6 +159,7 @@ void WindowScanHost::Turn() {
     QCoreApplication::processEvents(listBusy ? QEventLoop::ExcludeUserInputEvents
                                              : QEventLoop::AllEvents);
     sinceTurn_.restart();
+    lineOptionsStale_ = true;
 }
 
 void WindowScanHost::keepAlive() {

@@ -77,7 +77,10 @@ public:
     // The own domain as of the last turn, the widened rules and, with "Hide
     // known referrer spam" on, the list strSpamList names, read once per
     // scan when first needed, or the built-in list when none is named or it
-    // cannot be read (which a message box says once per scan).
+    // cannot be read (which a message box says once per scan). The options
+    // change only in a turn of the event loop (the Options dialog's "Ok"), so
+    // they are read from the settings at the first line after each turn and
+    // handed out as they are to every line until the next one.
     LineOptions lineOptions() override;
     bool removeDupes() override;
 
@@ -99,6 +102,8 @@ private:
 
     Window window_;
     std::string ownDomain_;
+    LineOptions lineOptions_;
+    bool lineOptionsStale_ = true;  // a turn (or a new scan) since they were read
     std::string statusText_;
     bool statusDirty_ = false;
     double progressValue_ = 0;
