@@ -21,6 +21,7 @@ namespace tallowby {
 
 WindowScanHost::WindowScanHost(Window window) : window_(std::move(window)) {
     sinceTurn_.start();
+    sinceShown_.start();
 }
 
 void WindowScanHost::setYieldRate(int intervalMs, int checkEvery) {
@@ -145,16 +146,23 @@ void WindowScanHost::yield() {
     if (sinceTurn_.elapsed() < intervalMs_) {
         return;
     }
-    Turn();
+    TakeTurn(false);
     // The Options dialog may have saved a new domain during that turn.
     RefreshOwnDomain();
 }
 
 void WindowScanHost::Turn() {
+    TakeTurn(true);
+}
+
+void WindowScanHost::TakeTurn(bool show) {
     if (abandoned_) {
         return;  // the windows are gone or going; nobody is left to answer
     }
-    Flush();
+    if (show || intervalMs_ == 0 || sinceShown_.elapsed() >= std::max(intervalMs_, kFrameMs)) {
+        Flush();
+        sinceShown_.restart();
+    }
     const bool listBusy = window_.scanner != nullptr && window_.scanner->collapsing();
     QCoreApplication::processEvents(listBusy ? QEventLoop::ExcludeUserInputEvents
                                              : QEventLoop::AllEvents);
@@ -168,7 +176,7 @@ void WindowScanHost::keepAlive() {
     if (sinceTurn_.elapsed() < intervalMs_) {
         return;
     }
-    Turn();
+    TakeTurn(false);
 }
 
 void WindowScanHost::ShowStatistics(std::string_view title, std::string_view text) {

@@ -48,8 +48,13 @@ public:
     explicit WindowScanHost(Window window);
 
     // How often the scan gives the event loop a turn: at most once per
-    // `intervalMs`, looking at the clock every `checkEvery` yields.
+    // `intervalMs`, looking at the clock every `checkEvery` yields. At these
+    // turns the status text and the progress bar are brought up to date at
+    // most once per frame of the display (kFrameMs), or at every one when
+    // `intervalMs` is 0: a repaint costs several turns' worth of work and
+    // would not be seen any sooner.
     void setYieldRate(int intervalMs, int checkEvery);
+    static constexpr int kFrameMs = 16;
 
     // Before a scan: the own domain is read afresh and the clock restarts.
     void BeginScan();
@@ -97,6 +102,9 @@ public:
     void ShowStatistics(std::string_view title, std::string_view text);
 
 private:
+    // A turn of the event loop; with `show` false the widgets are brought
+    // up to date only when a frame has passed since they last were.
+    void TakeTurn(bool show);
     void RefreshOwnDomain();
     const SpamList* spamList();
 
@@ -113,6 +121,7 @@ private:
     int checkEvery_ = 256;
     int sinceCheck_ = 0;
     QElapsedTimer sinceTurn_;
+    QElapsedTimer sinceShown_;  // since the widgets were last brought up to date at a turn
     bool abandoned_ = false;
     std::optional<SpamList> fileSpamList_;
     const SpamList* spamList_ = nullptr;  // chosen for this scan; null until needed
