@@ -242,14 +242,7 @@ struct Rig {
         host->BeginScan();
         scanner.run(*host, *host);
         host->fillStart = Clock::now();
-        const WorkList& rows = scanner.workList();
-        ResultsModel::Staged staged;
-        staged.reserve(rows.size(), rows.textBytes() + rows.size() * 10);
-        for (std::size_t from = 0; from < rows.size(); from += 4096) {
-            StageWorkListRows(staged, rows, from, 4096, settings.bGetFileTypes);
-            host->keepAlive();
-        }
-        list->results().appendStaged(std::move(staged));
+        list->results().showWorkList(scanner.workList(), settings.bGetFileTypes);
         host->fillEnd = Clock::now();
         host->Turn();
         list->viewport()->repaint();
