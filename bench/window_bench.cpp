@@ -26,6 +26,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMap>
@@ -206,8 +207,12 @@ struct Rig {
         bar->setRange(0, WindowScanHost::kProgressSteps);
         list = new ResultsList(&window);
         layout->addWidget(list, 1);
-        layout->addWidget(bar);
-        layout->addWidget(status);
+        // As in the window's status bar: the bar over the first quarter, the
+        // status text beside it.
+        auto* statusBar = new QHBoxLayout;
+        statusBar->addWidget(bar, 1);
+        statusBar->addWidget(status, 3);
+        layout->addLayout(statusBar);
         list->viewport()->installEventFilter(&paints);
 
         WindowScanHost::Window w;
