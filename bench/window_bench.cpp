@@ -43,6 +43,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -63,6 +64,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// CPU time of the process (all its threads) in ms: steadier than the clock
+// on a machine that others share, though it leaves out the display server.
+double CpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -71,9 +80,11 @@ double Ms(Clock::duration d) {
 class NoBoxes : public MessageBoxes {
 public:
     Clock::time_point statisticsAt{};
+    double statisticsCpu = 0;
     void Show(const QString&, const QString& title) override {
         if (title == QLatin1String(kStatisticsTitle)) {
             statisticsAt = Clock::now();
+            statisticsCpu = CpuMs();
         }
     }
 };
@@ -192,6 +203,7 @@ struct Rig {
     std::unique_ptr<MarkingHost> host;
     Scanner scanner;
     PaintWatch paints;
+    double startCpu = 0;  // of the last scan()
 
     explicit Rig(const QString& log) {
         settings.strYourWebsite = QStringLiteral("mysite.example");
@@ -246,6 +258,7 @@ struct Rig {
         boxes.statisticsAt = {};
         paints.painted = false;
         const Clock::time_point start = Clock::now();
+        startCpu = CpuMs();
         list->results().clear();
         host->BeginScan();
         scanner.run(*host, *host);
@@ -294,12 +307,14 @@ private:
     std::string path_;
 };
 
-double TimeEngine(const QString& log) {
+// Wall and CPU ms.
+std::pair<double, double> TimeEngine(const QString& log) {
     PlainHost host(QFile::encodeName(log).toStdString());
     Scanner scanner;
     const Clock::time_point start = Clock::now();
+    const double startCpu = CpuMs();
     scanner.run(host, host);
-    return Ms(Clock::now() - start);
+    return {Ms(Clock::now() - start), CpuMs() - startCpu};
 }
 
 double Median(std::vector<double> v) {
@@ -325,7 +340,8 @@ int Scan(const QString& log, const QString& cli, int runs) {
     std::vector<double> command;
     std::vector<double> longest;
     std::vector<double> own;  // the window less the engine alone, run by run
-    TimeCli(cli, log);        // both warm
+    std::vector<double> ownCpu;
+    TimeCli(cli, log);  // both warm
     rig.scan();
     for (int run = 0; run < runs; ++run) {
         command.push_back(TimeCli(cli, log));
@@ -334,8 +350,9 @@ int Scan(const QString& log, const QString& cli, int runs) {
         gaps.stop();
         window.push_back(Ms(rig.boxes.statisticsAt - start));
         longest.push_back(gaps.longestMs());
-        const double engine = TimeEngine(log);
+        const auto [engine, engineCpu] = TimeEngine(log);
         own.push_back(window.back() - engine);
+        ownCpu.push_back(rig.boxes.statisticsCpu - rig.startCpu - engineCpu);
         std::printf(
             "run %d: window %.0f ms (longest gap %.1f ms ending at %.0f ms, %ld turns; counting "
             "lines %.0f ms, collapse from %.0f ms, fill %.0f-%.0f ms), tallowby-scan %.0f ms, "
@@ -369,8 +386,10 @@ int Scan(const QString& log, const QString& cli, int runs) {
     std::printf("window scan (median of %d): %.0f ms; tallowby-scan: %.0f ms\n", runs, w, c);
     // What stays when the engine gets faster: the window's own work (the
     // line count for the bar, the turns, the fill, the report).
-    std::printf("the window's own work (window less the engine alone in this process): %.0f ms\n",
-                Median(own));
+    std::printf(
+        "the window's own work (window less the engine alone in this process): %.0f ms, "
+        "%.0f ms of CPU\n",
+        Median(own), Median(ownCpu));
     std::printf("longest gap between processed events: %.1f ms (worst run)\n",
                 *std::max_element(longest.begin(), longest.end()));
     std::printf("Stop posted half-way: reading ended %.1f ms later (gap in that run %.1f ms)\n",
