@@ -15,8 +15,8 @@
 #include <QToolButton>
 
 #include "ButtonIcons.h"
-#include "StatusPanel.h"
 #include "SitesPanel.h"
+#include "StatusPanel.h"
 #include "WindowScanHost.h"
 #include "identity/AboutWindow.h"
 #include "identity/ProductIdentity.h"
@@ -89,7 +89,11 @@ Form1::Form1(Form1Services services, QWidget* parent)
     Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // The list shows the scanner's work list in place, and the scanner goes
+    // before the list does.
+    lstResults_->results().clear();
+}
 
 void Form1::BuildControls() {
     client_ = new QWidget(this);

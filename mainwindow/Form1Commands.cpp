@@ -62,21 +62,9 @@ void Form1::ShowScanResults() {
     if (host.abandoned()) {
         return;  // the window is going away: nothing more to show
     }
-    // The rows are built in steps with turns between them, and shown in one
-    // append: a sorted list is sorted once, and no view sees part of them.
-    const WorkList& list = scanner_.workList();
-    const bool typeCodes = appSettings_.bGetFileTypes;
-    ResultsModel::Staged staged;
-    staged.reserve(list.size(), list.textBytes() + list.size() * 10);
-    constexpr std::size_t kStep = 4096;
-    for (std::size_t from = 0; from < list.size(); from += kStep) {
-        StageWorkListRows(staged, list, from, kStep, typeCodes);
-        host.keepAlive();
-        if (host.abandoned()) {
-            return;
-        }
-    }
-    lstResults_->results().appendStaged(std::move(staged));
+    // The rows are read from the work list where it stands, shown in one
+    // insertion: a sorted list is sorted once, and nothing is copied.
+    lstResults_->results().showWorkList(scanner_.workList(), appSettings_.bGetFileTypes);
     // The collapse's last stretch and the fill (with the sort of a sorted
     // list) run without a turn, and whatever the user pressed meanwhile
     // (Stop, the close box, File > Exit) still waits in the queue. It must be

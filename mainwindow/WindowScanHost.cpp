@@ -21,6 +21,7 @@ namespace tallowby {
 
 WindowScanHost::WindowScanHost(Window window) : window_(std::move(window)) {
     sinceTurn_.start();
+    sinceShown_.start();
 }
 
 void WindowScanHost::setYieldRate(int intervalMs, int checkEvery) {
@@ -32,12 +33,14 @@ void WindowScanHost::BeginScan() {
     abandoned_ = false;
     RefreshOwnDomain();
     spamList_ = nullptr;
+    lineOptionsStale_ = true;
     sinceCheck_ = 0;
     sinceTurn_.restart();
 }
 
 void WindowScanHost::RefreshOwnDomain() {
     ownDomain_ = window_.settings->strYourWebsite.toStdString();
+    lineOptionsStale_ = true;
 }
 
 int WindowScanHost::ProgressPosition(double value, double maximum) {
@@ -84,12 +87,14 @@ bool WindowScanHost::removeDupes() {
 }
 
 LineOptions WindowScanHost::lineOptions() {
-    LineOptions options;
-    options.ownDomain = ownDomain_;
-    options.rules =
-        ReferrerRules{window_.settings->bHttpsReferrers, window_.settings->bQuotedReferrers};
-    options.spam = spamList();
-    return options;
+    if (lineOptionsStale_) {
+        lineOptionsStale_ = false;
+        lineOptions_.ownDomain = ownDomain_;
+        lineOptions_.rules =
+            ReferrerRules{window_.settings->bHttpsReferrers, window_.settings->bQuotedReferrers};
+        lineOptions_.spam = spamList();
+    }
+    return lineOptions_;
 }
 
 const SpamList* WindowScanHost::spamList() {
@@ -110,6 +115,7 @@ const SpamList* WindowScanHost::spamList() {
                 window_.messageBoxes->Show(QStringLiteral("Cannot read the spam list ") + path +
                                            QStringLiteral(": ") + QString::fromStdString(error) +
                                            QStringLiteral("\nThe built-in list is used instead."));
+                lineOptionsStale_ = true;  // the box's own event loop may have changed them
             }
         }
     }
@@ -140,20 +146,28 @@ void WindowScanHost::yield() {
     if (sinceTurn_.elapsed() < intervalMs_) {
         return;
     }
-    Turn();
+    TakeTurn(false);
     // The Options dialog may have saved a new domain during that turn.
     RefreshOwnDomain();
 }
 
 void WindowScanHost::Turn() {
+    TakeTurn(true);
+}
+
+void WindowScanHost::TakeTurn(bool show) {
     if (abandoned_) {
         return;  // the windows are gone or going; nobody is left to answer
     }
-    Flush();
+    if (show || intervalMs_ == 0 || sinceShown_.elapsed() >= std::max(intervalMs_, kFrameMs)) {
+        Flush();
+        sinceShown_.restart();
+    }
     const bool listBusy = window_.scanner != nullptr && window_.scanner->collapsing();
     QCoreApplication::processEvents(listBusy ? QEventLoop::ExcludeUserInputEvents
                                              : QEventLoop::AllEvents);
     sinceTurn_.restart();
+    lineOptionsStale_ = true;
 }
 
 void WindowScanHost::keepAlive() {
@@ -162,7 +176,7 @@ void WindowScanHost::keepAlive() {
     if (sinceTurn_.elapsed() < intervalMs_) {
         return;
     }
-    Turn();
+    TakeTurn(false);
 }
 
 void WindowScanHost::ShowStatistics(std::string_view title, std::string_view text) {

@@ -48,8 +48,13 @@ public:
     explicit WindowScanHost(Window window);
 
     // How often the scan gives the event loop a turn: at most once per
-    // `intervalMs`, looking at the clock every `checkEvery` yields.
+    // `intervalMs`, looking at the clock every `checkEvery` yields. At these
+    // turns the status text and the progress bar are brought up to date at
+    // most once per frame of the display (kFrameMs), or at every one when
+    // `intervalMs` is 0: a repaint costs several turns' worth of work and
+    // would not be seen any sooner.
     void setYieldRate(int intervalMs, int checkEvery);
+    static constexpr int kFrameMs = 16;
 
     // Before a scan: the own domain is read afresh and the clock restarts.
     void BeginScan();
@@ -77,7 +82,10 @@ public:
     // The own domain as of the last turn, the widened rules and, with "Hide
     // known referrer spam" on, the list strSpamList names, read once per
     // scan when first needed, or the built-in list when none is named or it
-    // cannot be read (which a message box says once per scan).
+    // cannot be read (which a message box says once per scan). The options
+    // change only in a turn of the event loop (the Options dialog's "Ok"), so
+    // they are read from the settings at the first line after each turn and
+    // handed out as they are to every line until the next one.
     LineOptions lineOptions() override;
     bool removeDupes() override;
 
@@ -94,11 +102,16 @@ public:
     void ShowStatistics(std::string_view title, std::string_view text);
 
 private:
+    // A turn of the event loop; with `show` false the widgets are brought
+    // up to date only when a frame has passed since they last were.
+    void TakeTurn(bool show);
     void RefreshOwnDomain();
     const SpamList* spamList();
 
     Window window_;
     std::string ownDomain_;
+    LineOptions lineOptions_;
+    bool lineOptionsStale_ = true;  // a turn (or a new scan) since they were read
     std::string statusText_;
     bool statusDirty_ = false;
     double progressValue_ = 0;
@@ -108,6 +121,7 @@ private:
     int checkEvery_ = 256;
     int sinceCheck_ = 0;
     QElapsedTimer sinceTurn_;
+    QElapsedTimer sinceShown_;  // since the widgets were last brought up to date at a turn
     bool abandoned_ = false;
     std::optional<SpamList> fileSpamList_;
     const SpamList* spamList_ = nullptr;  // chosen for this scan; null until needed

@@ -55,11 +55,19 @@ QString ShownCellText(std::string_view bytes) {
 ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(size());
 }
 
 int ResultsModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
+}
+
+std::int64_t ResultsModel::clickValue(std::uint32_t index) const {
+    if (list_ != nullptr) {
+        const std::int64_t count = list_->at(index).count;
+        return count > 0 ? count : -1;  // as ClickValue() reads its digits
+    }
+    return rows_[index].clickValue;
 }
 
 std::uint32_t ResultsModel::storageIndex(int row) const {
@@ -67,6 +75,16 @@ std::uint32_t ResultsModel::storageIndex(int row) const {
 }
 
 std::string_view ResultsModel::cell(std::uint32_t index, int column) const {
+    if (list_ != nullptr) {
+        // A sort's worker reads the text cells while the window paints: only
+        // the "Clicks" cell, never read by a sort, goes through the shared buffer.
+        CountBuffer own;
+        const ResultCells cells = ResultCellsOf(list_->at(index), listTypeCodes_,
+                                                column == ClicksColumn ? clicksBuffer_ : own);
+        return column == TypeColumn     ? cells.typeCode
+               : column == ClicksColumn ? cells.clicks
+                                        : cells.referrer;
+    }
     const Row& r = rows_[index];
     const char* base = bytes_.data() + r.offset;
     switch (column) {
@@ -115,14 +133,14 @@ void ResultsModel::setColumnTitles(const QString& first, const QString& second,
 void ResultsModel::prepareKeys() {
     keys_.clear();
     keyStart_ = 0;
-    if (sortColumn_ == ClicksColumn || rows_.empty()) {
+    if (sortColumn_ == ClicksColumn || size() == 0) {
         return;
     }
     // Most referrers share a long beginning ("http://www."), so the key is
     // taken from the first eight folded bytes after what all rows share.
     std::string_view common = cell(0, sortColumn_);
     std::size_t shared = common.size();
-    for (std::uint32_t i = 1; i < rows_.size() && shared > 0; ++i) {
+    for (std::uint32_t i = 1; i < size() && shared > 0; ++i) {
         const std::string_view text = cell(i, sortColumn_);
         std::size_t n = 0;
         const std::size_t limit = std::min(shared, text.size());
@@ -133,8 +151,8 @@ void ResultsModel::prepareKeys() {
         shared = n;
     }
     keyStart_ = shared;
-    keys_.resize(rows_.size());
-    for (std::uint32_t i = 0; i < rows_.size(); ++i) {
+    keys_.resize(size());
+    for (std::uint32_t i = 0; i < size(); ++i) {
         keys_[i] = FoldedKey(cell(i, sortColumn_), keyStart_);
     }
 }
@@ -142,8 +160,8 @@ void ResultsModel::prepareKeys() {
 bool ResultsModel::comesBefore(std::uint32_t a, std::uint32_t b) const {
     int c = 0;
     if (sortColumn_ == ClicksColumn) {
-        const std::int64_t x = rows_[a].clickValue;
-        const std::int64_t y = rows_[b].clickValue;
+        const std::int64_t x = clickValue(a);
+        const std::int64_t y = clickValue(b);
         c = x < y ? -1 : (x > y ? 1 : 0);
     } else if (keys_[a] != keys_[b]) {
         // Keys are the folded bytes, zero-padded: a smaller key is a smaller text.
@@ -191,8 +209,8 @@ void ResultsModel::reorder(const std::function<void()>& change) {
     change();
 
     if (!persistent.isEmpty()) {
-        std::vector<std::uint32_t> shownAt(rows_.size());
-        for (std::size_t i = 0; i < rows_.size(); ++i) {
+        std::vector<std::uint32_t> shownAt(size());
+        for (std::size_t i = 0; i < size(); ++i) {
             shownAt[storageIndex(static_cast<int>(i))] = static_cast<std::uint32_t>(i);
         }
         QModelIndexList moved;
@@ -210,13 +228,13 @@ std::vector<std::uint32_t> ResultsModel::sortedOrder(int column, Qt::SortOrder o
     // Every row gets the rank of its cell (equal cells, equal ranks); a
     // stable counting sort by rank then gives the order, rows of equal rank
     // in the order they were appended, in either direction.
-    const std::size_t n = rows_.size();
+    const std::size_t n = size();
     std::vector<std::uint32_t> rank(n);
     std::size_t ranks = 0;
     if (column == ClicksColumn) {
         std::vector<std::pair<std::int64_t, std::uint32_t>> values(n);
         for (std::uint32_t i = 0; i < n; ++i) {
-            values[i] = {rows_[i].clickValue, i};
+            values[i] = {clickValue(i), i};
         }
         std::sort(values.begin(), values.end());
         for (std::size_t i = 0; i < n; ++i) {
@@ -257,7 +275,7 @@ void ResultsModel::sort(int column, Qt::SortOrder order) {
         return;
     }
     std::vector<std::uint32_t> result;
-    if (rows_.size() < kBackgroundSortRows || QCoreApplication::instance() == nullptr) {
+    if (size() < kBackgroundSortRows || QCoreApplication::instance() == nullptr) {
         result = sortedOrder(column, order);
     } else {
         // A long list is sorted on a worker thread while the window goes on
@@ -303,10 +321,13 @@ void ResultsModel::waitForSortWorker() {
 
 void ResultsModel::clear() {
     waitForSortWorker();
-    if (rows_.empty()) {
+    if (size() == 0) {
+        list_ = nullptr;
         return;
     }
     beginResetModel();
+    list_ = nullptr;
+    listRows_ = 0;
     rows_.clear();
     rows_.shrink_to_fit();
     bytes_.clear();
@@ -361,6 +382,7 @@ void ResultsModel::append(std::size_t count,
 
 void ResultsModel::appendStaged(Staged staged) {
     waitForSortWorker();
+    storeWorkListRows();
     const std::size_t room = static_cast<std::size_t>(INT_MAX) - rows_.size();
     std::vector<Row>& fresh = staged.rows_;
     if (fresh.size() > room) {
@@ -421,6 +443,40 @@ void ResultsModel::appendStaged(Staged staged) {
                            [this](std::uint32_t a, std::uint32_t b) { return comesBefore(a, b); });
         releaseKeys();
     });
+}
+
+void ResultsModel::showWorkList(const WorkList& list, bool typeCodes) {
+    waitForSortWorker();
+    if (size() > 0 || list.size() > static_cast<std::size_t>(INT_MAX)) {
+        Staged staged;
+        StageWorkListRows(staged, list, 0, list.size(), typeCodes);
+        appendStaged(std::move(staged));
+        return;
+    }
+    if (list.empty()) {
+        return;
+    }
+    (void)list.at(0);  // reading puts the list in order: here, not on a sort's worker
+    beginInsertRows(QModelIndex(), 0, static_cast<int>(list.size() - 1));
+    list_ = &list;
+    listRows_ = list.size();
+    listTypeCodes_ = typeCodes;
+    if (sorted_) {
+        order_ = sortedOrder(sortColumn_, sortOrder_);
+    }
+    endInsertRows();
+}
+
+void ResultsModel::storeWorkListRows() {
+    if (list_ == nullptr) {
+        return;
+    }
+    Staged staged;
+    StageWorkListRows(staged, *list_, 0, listRows_, listTypeCodes_);
+    list_ = nullptr;
+    listRows_ = 0;
+    rows_ = std::move(staged.rows_);
+    bytes_ = std::move(staged.bytes_);
 }
 
 std::string_view ResultsModel::typeCode(int row) const {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/Numbers.h"
 #include "engine/ScanTypes.h"
 #include "engine/WorkList.h"
 
@@ -28,9 +29,10 @@ QString ShownCellText(std::string_view bytes);
 // referrer of the last scan.
 //
 // Rows are stored compactly (one byte arena and 32 bytes of bookkeeping per
-// row) so a million rows stay cheap. Cells keep the bytes read from the log;
-// they are shown as UTF-8 with invalid bytes replaced, while ReferrerBytesRole
-// and referrer() hand out the original bytes for navigation.
+// row) so a million rows stay cheap, or, for the rows of a scan's work list,
+// not stored at all: their cells are read from the list when asked for. Cells keep the bytes read
+// from the log; they are shown as UTF-8 with invalid bytes replaced, while ReferrerBytesRole and
+// referrer() hand out the original bytes for navigation.
 //
 // Once sort() has been called the model stays sorted: rows appended later
 // take their places in that order. sort() ranks the cells (the count as a
@@ -96,8 +98,18 @@ public:
     // Appends the staged rows as append() does, in one insertion.
     void appendStaged(Staged staged);
 
+    // Shows the entries of `list`, in its order, as rows (their cells as
+    // StageWorkListRows() builds them), in one insertion and at their sorted
+    // places when the model is sorted, without copying them: each cell is read
+    // from the list when it is asked for. The list must stay alive and
+    // unchanged until the next clear(); a later append() copies these rows
+    // first. Into a model that already has rows, the rows are copied.
+    void showWorkList(const WorkList& list, bool typeCodes);
+
     // The cells of the row shown at `row` (0 <= row < rowCount()), as bytes.
-    // The views stay valid until the next clear() or append().
+    // The views stay valid until the next clear() or append(); the "Clicks"
+    // cell of a row shown from a work list, only until the next "Clicks" cell
+    // is asked for.
     std::string_view typeCode(int row) const;
     std::string_view clicks(int row) const;
     std::string_view referrer(int row) const;
@@ -130,6 +142,12 @@ public:
 
 private:
     std::uint32_t storageIndex(int row) const;
+    // Rows stored or shown from a work list.
+    std::size_t size() const { return list_ != nullptr ? listRows_ : rows_.size(); }
+    std::int64_t clickValue(std::uint32_t index) const;
+    // Copies the rows shown from a work list into the store, which changes
+    // nothing the views see.
+    void storeWorkListRows();
     // Runs `change` (which reorders order_) as one layout change, moving the
     // views' persistent indexes with their rows.
     void reorder(const std::function<void()>& change);
@@ -146,7 +164,12 @@ private:
     void waitForSortWorker();
 
     std::string bytes_;
-    std::vector<Row> rows_;             // in the order appended
+    std::vector<Row> rows_;  // in the order appended
+    // Rows shown from a work list (showWorkList()): the store is empty then.
+    const WorkList* list_ = nullptr;
+    std::size_t listRows_ = 0;
+    bool listTypeCodes_ = false;
+    mutable CountBuffer clicksBuffer_;  // the last "Clicks" cell read from the list
     std::vector<std::uint32_t> order_;  // shown row -> stored row, only while sorted
     std::vector<std::uint64_t> keys_;
     std::size_t keyStart_ = 0;

@@ -360,16 +360,57 @@ private slots:
                 ResultsModel direct;
                 AppendWorkListRows(direct, work, 0, 3, types);
                 AppendWorkListRows(direct, work, 3, 100, types);  // clipped to the list
+                ResultsModel inPlace;
+                inPlace.showWorkList(work, types);
                 ResultsModel built;
                 built.append(BuildResultRows(work, types));
                 QCOMPARE(direct.rowCount(), built.rowCount());
+                QCOMPARE(inPlace.rowCount(), built.rowCount());
                 for (int row = 0; row < built.rowCount(); ++row) {
-                    QCOMPARE(direct.entry(row).typeCode, built.entry(row).typeCode);
-                    QCOMPARE(direct.entry(row).clicks, built.entry(row).clicks);
-                    QCOMPARE(direct.entry(row).referrer, built.entry(row).referrer);
+                    for (const ResultsModel* model : {&direct, &inPlace}) {
+                        QCOMPARE(model->entry(row).typeCode, built.entry(row).typeCode);
+                        QCOMPARE(model->entry(row).clicks, built.entry(row).clicks);
+                        QCOMPARE(model->entry(row).referrer, built.entry(row).referrer);
+                    }
                 }
             }
         }
+    }
+
+    void workListRowsShownInPlaceSortAndTakeLaterRows() {
+        WorkList work;
+        work.append("http://b.example/", TypeCode::JPG, false);
+        work.append("http://a.example/", TypeCode::HTM, true);
+        work.append("http://b.example/", TypeCode::ZIP, false);
+        work.append("http://c.example/", TypeCode::EXE, false);
+        work.collapse();
+        ResultsModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        // Shown into a list that was sorted by clicks, descending, before.
+        model.append({Row("", "0000001", "http://x/")});
+        model.sort(ResultsModel::ClicksColumn, Qt::DescendingOrder);
+        model.clear();
+        model.showWorkList(work, true);
+        QCOMPARE(Column(model, 0), QStringLiteral("JPG,BOT,EXE"));
+        QCOMPARE(Column(model, 1), QStringLiteral("0000002,0000001,0000001"));
+        QCOMPARE(Column(model, 2),
+                 QStringLiteral("http://b.example/,http://a.example/,http://c.example/"));
+        model.sort(ResultsModel::ReferrerColumn, Qt::AscendingOrder);
+        QCOMPARE(Column(model, 2),
+                 QStringLiteral("http://a.example/,http://b.example/,http://c.example/"));
+        // A later append keeps the shown rows and places the new one among them.
+        model.append({Row("HTM", "0000009", "http://aa.example/")});
+        QCOMPARE(Column(model, 1), QStringLiteral("0000001,0000009,0000002,0000001"));
+        QCOMPARE(Column(model, 2), QStringLiteral("http://a.example/,http://aa.example/,"
+                                                  "http://b.example/,http://c.example/"));
+        // Into a list that has rows already, the work list's rows follow them.
+        model.clear();
+        model.append({Row("", "", "http://0.example/")});
+        model.showWorkList(work, false);
+        QCOMPARE(Column(model, 0), QStringLiteral(",,,"));
+        QCOMPARE(Column(model, 2), QStringLiteral("http://0.example/,http://a.example/,"
+                                                  "http://b.example/,http://c.example/"));
     }
 
     void aMillionRowsFillAndSortInOrder() {
