@@ -284,9 +284,10 @@ std::vector<std::int64_t> Collapse(WorkList& list, ScanObserver& observer, bool*
     RunningGuard busy(onThread != nullptr ? *onThread : unused);
     std::future<std::vector<std::int64_t>> done =
         std::async(std::launch::async, [&list] { return list.collapse(); });
-    while (done.wait_for(kCollapseTurnEvery) != std::future_status::ready) {
+    // A turn as the collapse starts (however soon it ends), then every 5 ms.
+    do {
         observer.keepAlive();
-    }
+    } while (done.wait_for(kCollapseTurnEvery) != std::future_status::ready);
     return done.get();
 }
 
