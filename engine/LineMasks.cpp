@@ -100,32 +100,65 @@ __attribute__((target("avx2"))) inline Step ScanStep32(const char* p, const Line
     return s;
 }
 
-// The masks of the bytes [0, limit) from `data` in steps of 16 bytes, of
-// which `readable` may be read. Steps whose reads end by `readable` read in
-// place; the rest read a copy with zeros after it. A zero passes no test
-// but that of a domain starting with one; bits past `limit` are cleared by
-// the caller. With `findEnd`, the scan stops after the word that holds the
-// first CR or LF and returns its place (npos: none before `limit`).
-std::size_t ScanSse2(LineMasks& m, const char* data, std::size_t limit, std::size_t readable,
-                     const LineMasks::Needle& needle, bool https, bool findEnd) {
-    alignas(16) char pad[64];
-    const std::size_t inPlace =
-        readable >= limit + 31 ? limit : (readable >= 32 ? (readable - 32) / 16 * 16 + 16 : 0);
-    if (inPlace < limit) {
-        for (int i = 0; i < 4; ++i) {
+// The two widths of step: 16 bytes, which every x86-64 processor has, and
+// 32 where it has AVX2; each with the way it zeroes a pad.
+struct NarrowSteps {
+    static constexpr std::size_t kBytes = 16;
+    static Step step(const char* p, const LineMasks::Needle& n, bool https) {
+        return ScanStep(p, n, https);
+    }
+    static void zero(char* pad, int vectors) {
+        for (int i = 0; i < vectors; ++i) {
             _mm_store_si128(reinterpret_cast<__m128i*>(pad) + i, _mm_setzero_si128());
         }
+    }
+};
+
+struct WideSteps {
+    static constexpr std::size_t kBytes = 32;
+    __attribute__((target("avx2"))) static Step step(const char* p, const LineMasks::Needle& n,
+                                                     bool https) {
+        return ScanStep32(p, n, https);
+    }
+    __attribute__((target("avx2"))) static void zero(char* pad, int vectors) {
+        for (int i = 0; i < vectors; ++i) {
+            _mm256_store_si256(reinterpret_cast<__m256i*>(pad) + i, _mm256_setzero_si256());
+        }
+    }
+};
+
+// The masks of the bytes [0, limit) from `data`, of which `readable` may be
+// read, in steps of Steps::kBytes. A step reads up to 15 bytes past its
+// own: steps whose reads end by `readable` read in place, the rest read a
+// copy with zeros after it (a pad: a zero passes no test but that of a
+// domain starting with one; bits past `limit` are cleared by the caller).
+// With `findEnd`, the scan stops after the word that holds the first CR or
+// LF and returns its place (npos: none before `limit`).
+template <typename Steps>
+__attribute__((always_inline)) inline std::size_t ScanWords(LineMasks& m, const char* data,
+                                                            std::size_t limit, std::size_t readable,
+                                                            const LineMasks::Needle& needle,
+                                                            bool https, bool findEnd) {
+    constexpr std::size_t kStep = Steps::kBytes;
+    constexpr std::size_t kReach = kStep + 16;  // a step in place needs this many bytes
+    alignas(32) char pad[3 * kStep];            // what is left (< kReach) and the last reads
+    const std::size_t inPlace = readable >= limit + kReach - 1 ? limit
+                                : readable >= kReach ? (readable - kReach) / kStep * kStep + kStep
+                                                     : 0;
+    if (inPlace < limit) {
+        Steps::zero(pad, 3);  // a memset of this size costs more than a step
         std::memcpy(pad, data + inPlace, std::min(readable - inPlace, sizeof pad));
     }
     for (std::size_t w = 0; w * 64 < limit; ++w) {
         std::uint64_t sc = 0, dm = 0, dt = 0, cl = 0, op = 0, sp = 0, en = 0;
-        for (unsigned k = 0; k < 4; ++k) {
-            const std::size_t at = w * 64 + 16 * k;
+        for (unsigned k = 0; k < 64 / kStep; ++k) {
+            const std::size_t at = w * 64 + kStep * k;
             if (at >= limit) {
                 break;
             }
-            const Step s = ScanStep(at < inPlace ? data + at : pad + (at - inPlace), needle, https);
-            const unsigned shift = 16 * k;
+            const Step s =
+                Steps::step(at < inPlace ? data + at : pad + (at - inPlace), needle, https);
+            const unsigned shift = kStep * k;
             sc |= std::uint64_t{s.scheme} << shift;
             dm |= std::uint64_t{s.domain} << shift;
             dt |= std::uint64_t{s.dot} << shift;
@@ -147,50 +180,16 @@ std::size_t ScanSse2(LineMasks& m, const char* data, std::size_t limit, std::siz
     return std::string_view::npos;
 }
 
-// The same in steps of 32 bytes.
+std::size_t ScanSse2(LineMasks& m, const char* data, std::size_t limit, std::size_t readable,
+                     const LineMasks::Needle& needle, bool https, bool findEnd) {
+    return ScanWords<NarrowSteps>(m, data, limit, readable, needle, https, findEnd);
+}
+
 __attribute__((target("avx2"))) std::size_t ScanAvx2(LineMasks& m, const char* data,
                                                      std::size_t limit, std::size_t readable,
                                                      const LineMasks::Needle& needle, bool https,
                                                      bool findEnd) {
-    alignas(32) char pad[96];
-    const std::size_t inPlace =
-        readable >= limit + 47 ? limit : (readable >= 48 ? (readable - 48) / 32 * 32 + 32 : 0);
-    if (inPlace < limit) {
-        // Zeroed by three stores (a memset of this size costs more than the step).
-        for (int i = 0; i < 3; ++i) {
-            _mm256_store_si256(reinterpret_cast<__m256i*>(pad) + i, _mm256_setzero_si256());
-        }
-        std::memcpy(pad, data + inPlace, std::min(readable - inPlace, sizeof pad));
-    }
-    for (std::size_t w = 0; w * 64 < limit; ++w) {
-        std::uint64_t sc = 0, dm = 0, dt = 0, cl = 0, op = 0, sp = 0, en = 0;
-        for (unsigned k = 0; k < 2; ++k) {
-            const std::size_t at = w * 64 + 32 * k;
-            if (at >= limit) {
-                break;
-            }
-            const Step s =
-                ScanStep32(at < inPlace ? data + at : pad + (at - inPlace), needle, https);
-            const unsigned shift = 32 * k;
-            sc |= std::uint64_t{s.scheme} << shift;
-            dm |= std::uint64_t{s.domain} << shift;
-            dt |= std::uint64_t{s.dot} << shift;
-            cl |= std::uint64_t{s.close} << shift;
-            op |= std::uint64_t{s.open} << shift;
-            sp |= std::uint64_t{s.space} << shift;
-            en |= std::uint64_t{s.ends} << shift;
-        }
-        m.scheme[w] = sc;
-        m.domain[w] = dm;
-        m.dot[w] = dt;
-        m.close[w] = cl;
-        m.open[w] = op;
-        m.space[w] = sp;
-        if (findEnd && en != 0) {
-            return w * 64 + static_cast<std::size_t>(__builtin_ctzll(en));
-        }
-    }
-    return std::string_view::npos;
+    return ScanWords<WideSteps>(m, data, limit, readable, needle, https, findEnd);
 }
 
 bool HasAvx2() {
