@@ -22,7 +22,7 @@ commands=(-n grep "grep -ci http:// $log"
           -n scan1 "$scan --threads 1 ${args[*]}"
           -n scan2 "$scan --threads 2 ${args[*]}")
 if [ -n "${BASELINE:-}" ]; then
-  commands+=(-n baseline "$BASELINE ${args[*]}")
+  commands+=(-n baseline "$BASELINE --threads 1 ${args[*]}")
 fi
 # grep must not write to /dev/null: it notices and stops at the first match.
 hyperfine --output=pipe --warmup 2 --runs "${RUNS:-10}" -N --export-csv "$tmp/times.csv" "${commands[@]}"
