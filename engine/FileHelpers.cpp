@@ -1,7 +1,12 @@
 #include "FileHelpers.h"
 
+#include <algorithm>
 #include <cstring>
+#include <future>
 #include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
 
 #include "Compression.h"
 #include "LineEnds.h"
@@ -11,10 +16,54 @@ namespace tallowby {
 
 namespace {
 
+// The line ends of a file from `from` on, read at offsets: every LF that
+// does not close a CR LF pair (the byte before `from` counts for that),
+// every CR; and whether bytes follow the last end.
+struct CountedPart {
+    std::int64_t ends = 0;
+    bool open = false;
+    bool any = false;     // bytes were read from `from` on
+    bool failed = false;  // no memory: nothing was counted
+};
+
+CountedPart CountFrom(PositionalFile& file, std::uint64_t from, std::size_t blockSize) {
+    CountedPart part;
+    std::unique_ptr<char[]> block(new (std::nothrow) char[blockSize]);
+    if (!block) {
+        part.failed = true;
+        return part;
+    }
+    // The byte before `from` is read first, only for a CR LF pair across.
+    std::uint64_t at = from - 1;
+    bool previousCr = false;
+    bool first = true;
+    for (;;) {
+        const std::ptrdiff_t n = file.readAt(block.get(), blockSize, at);
+        if (n <= 0) {
+            return part;  // the end, or a read error: what was counted
+        }
+        at += static_cast<std::uint64_t>(n);
+        const char* data = block.get();
+        const char* const end = data + n;
+        if (first) {
+            first = false;
+            previousCr = *data++ == kCr;
+            if (data == end) {
+                continue;
+            }
+        }
+        part.ends += CountLineEnds(data, end, previousCr);
+        previousCr = end[-1] == kCr;
+        part.open = end[-1] != kCr && end[-1] != kLf;
+        part.any = true;
+    }
+}
+
 // Counts the file's lines; with `sniff`, a file whose first block starts
 // with a compression magic number is measured by its size instead.
 ProgressMeasure Measure(const std::string& path, FileSystem& fs,
-                        const std::function<void()>& afterBlock, bool sniff) {
+                        const std::function<void()>& afterBlock, bool sniff,
+                        std::uint64_t splitFrom) {
     // Only ordinary files are read: a FIFO or a device could block or never end.
     const FileStatus st = fs.status(path);
     if (st.kind != FileKind::Regular) {
@@ -35,15 +84,51 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
     std::int64_t lines = 0;
     bool previousCr = false;  // the byte before the block was CR
     bool open = false;        // bytes seen since the last line end
+    // A big file's second half, counted on another thread from `half` on
+    // while this thread reads up to it.
+    std::future<CountedPart> second;
+    std::uint64_t half = 0;
+    std::uint64_t read = 0;
     for (bool first = true;; first = false) {
-        std::ptrdiff_t n = source->read(block.get(), blockSize);
-        if (n <= 0) {
-            break;  // end of input, or a read error: the lines counted so far
+        std::size_t want = blockSize;
+        if (second.valid() && half - read < want) {
+            want = static_cast<std::size_t>(half - read);
+        }
+        const std::ptrdiff_t n = want == 0 ? 0 : source->read(block.get(), want);
+        if (n < 0) {
+            break;  // a read error: the lines counted so far, of the first half
+        }
+        if (n == 0) {
+            // The end of the file, or of this thread's half.
+            if (second.valid()) {
+                const CountedPart rest = second.get();
+                if (rest.failed) {
+                    continue;  // this thread reads the rest itself
+                }
+                lines += rest.ends;
+                open = rest.any ? rest.open : open;
+            }
+            break;
         }
         if (first && sniff &&
             SniffCompression(std::string_view(block.get(), static_cast<std::size_t>(n))) !=
                 Compression::None) {
             return {static_cast<std::int64_t>(st.size), true};
+        }
+        read += static_cast<std::uint64_t>(n);
+        if (first && st.size >= splitFrom && std::thread::hardware_concurrency() > 1) {
+            std::string unused;
+            std::shared_ptr<PositionalFile> file = fs.openPositional(path, unused);
+            half = std::max<std::uint64_t>(st.size / 2, read + 1);
+            if (file) {
+                try {
+                    second = std::async(std::launch::async, [file, half, blockSize] {
+                        return CountFrom(*file, half, blockSize);
+                    });
+                } catch (const std::system_error&) {
+                    // No thread to be had: this thread counts all of it.
+                }
+            }
         }
         const char* data = block.get();
         const char* end = data + n;
@@ -65,12 +150,13 @@ std::int64_t CountFileLines(const std::string& path, FileSystem& fs) {
 
 std::int64_t CountFileLines(const std::string& path, FileSystem& fs,
                             const std::function<void()>& afterBlock) {
-    return Measure(path, fs, afterBlock, false).units;
+    return Measure(path, fs, afterBlock, false, kCountSplitFrom).units;
 }
 
 ProgressMeasure MeasureForProgress(const std::string& path, FileSystem& fs,
-                                   const std::function<void()>& afterBlock) {
-    return Measure(path, fs, afterBlock, true);
+                                   const std::function<void()>& afterBlock,
+                                   std::uint64_t splitFrom) {
+    return Measure(path, fs, afterBlock, true, splitFrom);
 }
 
 bool FileExists(const std::string& path, FileSystem& fs) {

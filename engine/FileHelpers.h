@@ -28,8 +28,14 @@ struct ProgressMeasure {
 };
 // Opens the file once. 0 units when it cannot be opened; `afterBlock` as for
 // CountFileLines.
+// A file of `splitFrom` bytes or more, where the file system reads at
+// offsets and the machine has a second core, has its second half counted
+// on another thread meanwhile (`afterBlock` still comes on the calling
+// thread only).
+inline constexpr std::uint64_t kCountSplitFrom = std::uint64_t{8} << 20;
 ProgressMeasure MeasureForProgress(const std::string& path, FileSystem& fs,
-                                   const std::function<void()>& afterBlock);
+                                   const std::function<void()>& afterBlock,
+                                   std::uint64_t splitFrom = kCountSplitFrom);
 
 // True when `path` names an existing ordinary file: a regular file (not a
 // directory, FIFO or device) whose name does not begin with "." (hidden).

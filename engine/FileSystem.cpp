@@ -13,6 +13,8 @@
 #include <ctime>
 #include <random>
 
+#include "RangeSource.h"
+
 namespace tallowby {
 
 namespace {
@@ -255,6 +257,11 @@ public:
         }
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         return std::make_unique<FdSource>(fd, true, ReadLimit(fd));
+    }
+
+    std::unique_ptr<PositionalFile> openPositional(const std::string& path,
+                                                   std::string& error) override {
+        return OpenPositionalFile(path, error);
     }
 
     std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) override {

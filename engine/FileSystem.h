@@ -27,6 +27,17 @@ public:
     virtual std::string error() const = 0;
 };
 
+// A file read at given offsets, so one piece of a big file can be read
+// without reading what comes before it.
+class PositionalFile {
+public:
+    virtual ~PositionalFile() = default;
+    // Reads up to `capacity` bytes from `offset`. Returns the number read, 0
+    // at or beyond the end of the file, or -1 on an error (error() says why).
+    virtual std::ptrdiff_t readAt(char* buffer, std::size_t capacity, std::uint64_t offset) = 0;
+    virtual std::string error() const = 0;
+};
+
 // A file being written. Nothing reaches the target path until commit().
 class ByteSink {
 public:
@@ -46,6 +57,13 @@ public:
     virtual FileStatus status(const std::string& path) = 0;
     // Returns null on failure and puts the system's text into `error`.
     virtual std::unique_ptr<ByteSource> openRead(const std::string& path, std::string& error) = 0;
+    // The file for reads at given offsets, where this file system offers
+    // them; null (and nothing in `error`) where it does not: the file is
+    // then read in order through openRead().
+    virtual std::unique_ptr<PositionalFile> openPositional(const std::string& /*path*/,
+                                                           std::string& /*error*/) {
+        return nullptr;
+    }
     // Opens a temporary file beside `path` (beside what a symbolic link at
     // `path` names) that commit() renames over it, keeping the mode and, where
     // allowed, the owner of the file it replaces. A device or FIFO is written

@@ -9,17 +9,6 @@
 
 namespace tallowby {
 
-// A file read at given offsets, so one piece of a big file can be read
-// without reading what comes before it.
-class PositionalFile {
-public:
-    virtual ~PositionalFile() = default;
-    // Reads up to `capacity` bytes from `offset`. Returns the number read, 0
-    // at or beyond the end of the file, or -1 on an error (error() says why).
-    virtual std::ptrdiff_t readAt(char* buffer, std::size_t capacity, std::uint64_t offset) = 0;
-    virtual std::string error() const = 0;
-};
-
 // Opens `path` of the real file system for positional reads; null on failure
 // with the system's text in `error`.
 std::unique_ptr<PositionalFile> OpenPositionalFile(const std::string& path, std::string& error);

@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "MemoryFileSystem.h"
+#include "ReferenceRules.h"
 #include "TempDir.h"
 #include "engine/FileHelpers.h"
 
@@ -48,6 +50,38 @@ TEST(CountFileLines, CountsLinesByTheReadersRule) {
     EXPECT_EQ(CountFileLines(dir.file("missing")), 0);
     EXPECT_EQ(CountFileLines(dir.path().string()), 0);
     EXPECT_EQ(OpenDescriptors(), before) << "a file handle stayed open";
+}
+
+// A file big enough to have its second half counted on another thread:
+// every kind of line end at the place where the halves meet, and a last
+// line with or without an end.
+TEST(CountFileLines, BigFileCountedInTwoHalvesAsInOne) {
+    TempDir dir;
+    std::string base;
+    const char* ends[] = {"\n", "\r\n", "\r"};
+    for (int i = 0; base.size() < 3'000'000; ++i) {
+        base += "line " + std::to_string(i) + ends[i % 3];
+    }
+    const std::size_t middle = base.size() / 2;
+    const char* meetings[] = {"\r\n", "\n\n", "\r\r", "x\r", "\rx", "xx", "\nx", "x\n"};
+    for (const char* meeting : meetings) {
+        for (const char* last : {"", "tail"}) {
+            std::string content = base;
+            content.replace(middle - 1, 2, meeting);
+            content += last;
+            const std::string path = dir.file("big.log");
+            std::FILE* f = std::fopen(path.c_str(), "wb");
+            ASSERT_NE(f, nullptr);
+            ASSERT_EQ(std::fwrite(content.data(), 1, content.size(), f), content.size());
+            std::fclose(f);
+            int blocks = 0;
+            const ProgressMeasure measure = MeasureForProgress(
+                path, RealFileSystem(), [&] { ++blocks; }, 1);
+            EXPECT_EQ(measure.units, testing::CountLines(content)) << meeting << last;
+            EXPECT_FALSE(measure.compressedBytes);
+            EXPECT_LT(blocks, 3) << "the first half only, in blocks of a megabyte";
+        }
+    }
 }
 
 TEST(CountFileLines, ReadErrorGivesTheLinesCountedSoFar) {
