@@ -31,16 +31,18 @@ inline const char* Name(Phase phase) {
 
 inline const QString kCollapse = QStringLiteral("Removing Duplicates...  Please Wait.");
 
-// 40,000 lines over 3,000 referrers, about 5 MB: several turns of counting.
+// 40,000 lines (or `lines`) over 3,000 referrers, about 5 MB: several
+// turns of counting. Line i names referrer i * 7919 % 3000.
 constexpr int kLines = 40000;
-inline QByteArray BigLog() {
+constexpr int kLogReferrers = 3000;
+inline QByteArray BigLog(int lines = kLines) {
     QByteArray log;
-    log.reserve(kLines * 130);
-    for (int i = 0; i < kLines; ++i) {
+    log.reserve(lines * 130);
+    for (int i = 0; i < lines; ++i) {
         log +=
             "10.0.0.1 - - [01/Oct/2023:00:00:01 +0000] \"GET /a.jpg HTTP/1.1\" 200 512 "
             "\"http://ref" +
-            QByteArray::number(i * 7919 % 3000) + ".example/page\" \"Mozilla/5.0\"\r\n";
+            QByteArray::number(i * 7919 % kLogReferrers) + ".example/page\" \"Mozilla/5.0\"\r\n";
     }
     return log;
 }

@@ -11,6 +11,7 @@
 
 #include "Form1Rig.h"
 #include "QtTestMain.h"
+#include "ScanMoments.h"
 #include "results/ResultsList.h"
 
 namespace tallowby {
@@ -21,20 +22,7 @@ using testing::Rig;
 namespace {
 
 // More lines than the collapse does in one go on the window's thread.
-constexpr int kLines = 70000;
-constexpr int kReferrers = 3000;
-
-QByteArray LongLog() {
-    QByteArray log;
-    log.reserve(kLines * 130);
-    for (int i = 0; i < kLines; ++i) {
-        log +=
-            "10.0.0.1 - - [01/Oct/2023:00:00:01 +0000] \"GET /a.jpg HTTP/1.1\" 200 512 "
-            "\"http://ref" +
-            QByteArray::number(i * 7919 % kReferrers) + ".example/page\" \"Mozilla/5.0\"\r\n";
-    }
-    return log;
-}
+constexpr int kLongLog = 70000;
 
 }  // namespace
 
@@ -51,7 +39,7 @@ private slots:
         rig.load();
         QFile file(rig.logs() + "/long.log");
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(LongLog());
+        file.write(testing::BigLog(kLongLog));
         file.close();
         rig.show();
         rig.openDirectory(rig.logs());
@@ -73,9 +61,9 @@ private slots:
         QVERIFY(turnsWhileCollapsing > 0);
         QVERIFY(!form.scanning());
         QVERIFY(rig.boxes.shown.isEmpty());
-        QVERIFY(rig.panel(2).startsWith(QStringLiteral("Removing Duplicates...  Please Wait.")));
+        QVERIFY(rig.panel(2).startsWith(testing::kCollapse));
         const ResultsModel& rows = form.lstResults()->results();
-        QCOMPARE(rows.rowCount(), kReferrers);
+        QCOMPARE(rows.rowCount(), testing::kLogReferrers);
         // "ref0" comes first; every 3,000th line of the log holds it.
         QCOMPARE(QString::fromUtf8(rows.clicks(0)), QStringLiteral("0000024"));
         QVERIFY(QString::fromUtf8(rows.referrer(0)).startsWith("http://ref0.example/page"));
@@ -83,7 +71,7 @@ private slots:
         for (int i = 0; i < rows.rowCount(); ++i) {
             clicks += QString::fromUtf8(rows.clicks(i)).toLongLong();
         }
-        QCOMPARE(clicks, qint64(kLines));
+        QCOMPARE(clicks, qint64(kLongLog));
     }
 };
 
