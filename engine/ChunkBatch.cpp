@@ -1,6 +1,7 @@
 #include "ChunkBatch.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "LineEnds.h"
 #include "LineMasks.h"
@@ -43,17 +44,41 @@ void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchO
         outcomes_.push_back(outcome);
     };
     const char* const end = bytes.data() + bytes.size();
-    if (options.matchesWholeLines() && maxLine >= LineMasks::kMaxLine) {
-        // Each line found and matched in one pass over it; a line too long
-        // for that is taken as a LineReader takes it. Either way the line
-        // end (CR, LF or CR LF) is passed over by LineReader's rule.
+    if (options.matchesWholeLines() && maxLine >= BlockMasks::kBytes) {
+        // The chunk is read in stretches of whole lines: one pass marks a
+        // stretch's bytes and line ends, then each line in it is matched
+        // from the marks. A line that runs past its stretch starts the
+        // next; one longer than a stretch is taken as a LineReader takes
+        // it. Either way the line end (CR, LF or CR LF) is passed over by
+        // LineReader's rule.
+        if (!masks_) {
+            masks_ = std::make_unique<BlockMasks>();
+        }
+        BlockMasks& masks = *masks_;
         const char* p = bytes.data();
         while (p < end) {
-            LineMatch m;
-            std::size_t length =
-                options.matchLine(p, static_cast<std::size_t>(end - p), scratch, m);
-            if (length == std::string_view::npos) {
-                LineReader one(std::string_view(p, static_cast<std::size_t>(end - p)), maxLine);
+            const auto left = static_cast<std::size_t>(end - p);
+            const std::size_t limit = std::min(left, BlockMasks::kBytes);
+            options.scanBlock(masks, p, limit, left);
+            std::size_t at = 0;  // where the next line starts
+            while (at < limit) {
+                std::size_t lineEnd = masks.endFrom(at);
+                if (lineEnd == std::string_view::npos) {
+                    if (limit < left) {
+                        break;  // the line goes on past the stretch
+                    }
+                    lineEnd = left;  // the chunk's last line, without a line end
+                }
+                const std::string_view line(p + at, lineEnd - at);
+                take(line, options.matchMasked(line, masks.line(at, line.size()), scratch));
+                at = lineEnd;
+                if (at < left) {
+                    at += p[at] == kCr && at + 1 < left && p[at + 1] == kLf ? 2 : 1;
+                }
+            }
+            if (at == 0) {
+                // A line longer than a stretch.
+                LineReader one(std::string_view(p, left), maxLine);
                 std::string_view line;
                 if (!one.next(line)) {
                     if (one.failed()) {
@@ -62,14 +87,13 @@ void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchO
                     }
                     break;
                 }
-                length = line.size();
-                m = options.match(line, scratch, static_cast<std::size_t>(end - p));
+                take(line, options.match(line, scratch, left));
+                at = line.size();
+                if (at < left) {
+                    at += p[at] == kCr && at + 1 < left && p[at + 1] == kLf ? 2 : 1;
+                }
             }
-            take(std::string_view(p, length), m);
-            p += length;
-            if (p < end) {
-                p += *p == kCr && p + 1 < end && p[1] == kLf ? 2 : 1;
-            }
+            p += at;
         }
     } else {
         LineReader reader(bytes, maxLine);

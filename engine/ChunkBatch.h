@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,7 @@ private:
     std::vector<WorkList::VariantId> listVariants_;
     // Open addressing: the hash's upper half, then the text index + 1 (0 = free).
     std::vector<std::uint64_t> slots_;
+    std::unique_ptr<BlockMasks> masks_;  // the marks of a stretch of lines, kept for the next
     bool failed_ = false;
     std::string error_;
 };

@@ -127,18 +127,26 @@ struct WideSteps {
     }
 };
 
+// Where a pass puts its masks: one word per 64 bytes each.
+struct MaskRows {
+    std::uint64_t* scheme;
+    std::uint64_t* domain;
+    std::uint64_t* dot;
+    std::uint64_t* close;
+    std::uint64_t* open;
+    std::uint64_t* space;
+    std::uint64_t* ends;
+};
+
 // The masks of the bytes [0, limit) from `data`, of which `readable` may be
 // read, in steps of Steps::kBytes. A step reads up to 15 bytes past its
 // own: steps whose reads end by `readable` read in place, the rest read a
 // copy with zeros after it (a pad: a zero passes no test but that of a
-// domain starting with one; bits past `limit` are cleared by the caller).
-// With `findEnd`, the scan stops after the word that holds the first CR or
-// LF and returns its place (npos: none before `limit`).
+// domain starting with one). Bits past `limit` in the last word are cleared.
 template <typename Steps>
-__attribute__((always_inline)) inline std::size_t ScanWords(LineMasks& m, const char* data,
-                                                            std::size_t limit, std::size_t readable,
-                                                            const LineMasks::Needle& needle,
-                                                            bool https, bool findEnd) {
+__attribute__((always_inline)) inline void ScanWords(const MaskRows& rows, const char* data,
+                                                     std::size_t limit, std::size_t readable,
+                                                     const LineMasks::Needle& needle, bool https) {
     constexpr std::size_t kStep = Steps::kBytes;
     constexpr std::size_t kReach = kStep + 16;  // a step in place needs this many bytes
     alignas(32) char pad[3 * kStep];            // what is left (< kReach) and the last reads
@@ -149,7 +157,8 @@ __attribute__((always_inline)) inline std::size_t ScanWords(LineMasks& m, const 
         Steps::zero(pad, 3);  // a memset of this size costs more than a step
         std::memcpy(pad, data + inPlace, std::min(readable - inPlace, sizeof pad));
     }
-    for (std::size_t w = 0; w * 64 < limit; ++w) {
+    const std::size_t words = (limit + 63) / 64;
+    for (std::size_t w = 0; w < words; ++w) {
         std::uint64_t sc = 0, dm = 0, dt = 0, cl = 0, op = 0, sp = 0, en = 0;
         for (unsigned k = 0; k < 64 / kStep; ++k) {
             const std::size_t at = w * 64 + kStep * k;
@@ -167,34 +176,50 @@ __attribute__((always_inline)) inline std::size_t ScanWords(LineMasks& m, const 
             sp |= std::uint64_t{s.space} << shift;
             en |= std::uint64_t{s.ends} << shift;
         }
-        m.scheme[w] = sc;
-        m.domain[w] = dm;
-        m.dot[w] = dt;
-        m.close[w] = cl;
-        m.open[w] = op;
-        m.space[w] = sp;
-        if (findEnd && en != 0) {
-            return w * 64 + static_cast<std::size_t>(__builtin_ctzll(en));
+        if (w + 1 == words && limit % 64 != 0) {
+            const std::uint64_t keep = (std::uint64_t{1} << (limit % 64)) - 1;
+            sc &= keep;
+            dm &= keep;
+            dt &= keep;
+            cl &= keep;
+            op &= keep;
+            sp &= keep;
+            en &= keep;
         }
+        rows.scheme[w] = sc;
+        rows.domain[w] = dm;
+        rows.dot[w] = dt;
+        rows.close[w] = cl;
+        rows.open[w] = op;
+        rows.space[w] = sp;
+        rows.ends[w] = en;
     }
-    return std::string_view::npos;
 }
 
-std::size_t ScanSse2(LineMasks& m, const char* data, std::size_t limit, std::size_t readable,
-                     const LineMasks::Needle& needle, bool https, bool findEnd) {
-    return ScanWords<NarrowSteps>(m, data, limit, readable, needle, https, findEnd);
+void ScanSse2(const MaskRows& rows, const char* data, std::size_t limit, std::size_t readable,
+              const LineMasks::Needle& needle, bool https) {
+    ScanWords<NarrowSteps>(rows, data, limit, readable, needle, https);
 }
 
-__attribute__((target("avx2"))) std::size_t ScanAvx2(LineMasks& m, const char* data,
-                                                     std::size_t limit, std::size_t readable,
-                                                     const LineMasks::Needle& needle, bool https,
-                                                     bool findEnd) {
-    return ScanWords<WideSteps>(m, data, limit, readable, needle, https, findEnd);
+__attribute__((target("avx2"))) void ScanAvx2(const MaskRows& rows, const char* data,
+                                              std::size_t limit, std::size_t readable,
+                                              const LineMasks::Needle& needle, bool https) {
+    ScanWords<WideSteps>(rows, data, limit, readable, needle, https);
 }
 
 bool HasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
+}
+
+void Scan(const MaskRows& rows, const char* data, std::size_t limit, std::size_t readable,
+          const LineMasks::Needle& needle, bool https, LineMasks::Steps steps) {
+    if (steps == LineMasks::Steps::Wide ||
+        (steps == LineMasks::Steps::Widest && LineMasks::WideAvailable())) {
+        ScanAvx2(rows, data, limit, readable, needle, https);
+    } else {
+        ScanSse2(rows, data, limit, readable, needle, https);
+    }
 }
 
 }  // namespace
@@ -204,49 +229,19 @@ bool LineMasks::WideAvailable() {
     return wide;
 }
 
-std::size_t LineMasks::scanWords(const char* data, std::size_t limit, std::size_t readable,
-                                 const Needle& needle, bool https, bool findEnd, Steps steps) {
-    if (steps == Steps::Wide || (steps == Steps::Widest && WideAvailable())) {
-        return ScanAvx2(*this, data, limit, readable, needle, https, findEnd);
-    }
-    return ScanSse2(*this, data, limit, readable, needle, https, findEnd);
-}
-
 void LineMasks::scan(std::string_view line, const Needle& needle, bool https, std::size_t readable,
                      Steps steps) {
-    scanWords(line.data(), line.size(), std::max(readable, line.size()), needle, https, false,
-              steps);
-    cut(line.size());
+    Scan({scheme, domain, dot, close, open, space, ends}, line.data(), line.size(),
+         std::max(readable, line.size()), needle, https, steps);
+    words_ = (line.size() + 63) / 64;
+    size_ = line.size();
 }
 
-std::size_t LineMasks::scanLine(const char* data, std::size_t readable, const Needle& needle,
-                                bool https, Steps steps) {
-    const std::size_t limit = std::min(readable, kMaxLine);
-    std::size_t end = scanWords(data, limit, readable, needle, https, true, steps);
-    if (end == std::string_view::npos || end >= limit) {
-        // No line end among the bytes looked at: the rest of the bytes is
-        // the last line, unless there are more than one pass takes.
-        if (readable > kMaxLine) {
-            return std::string_view::npos;
-        }
-        end = readable;
-    }
-    cut(end);
-    return end;
-}
-
-void LineMasks::cut(std::size_t n) {
-    words_ = (n + 63) / 64;
-    if (n % 64 != 0) {
-        const std::uint64_t keep = (std::uint64_t{1} << (n % 64)) - 1;
-        const std::size_t last = words_ - 1;
-        scheme[last] &= keep;
-        domain[last] &= keep;
-        dot[last] &= keep;
-        close[last] &= keep;
-        open[last] &= keep;
-        space[last] &= keep;
-    }
+void BlockMasks::scan(const char* data, std::size_t limit, std::size_t readable,
+                      const LineMasks::Needle& needle, bool https, LineMasks::Steps steps) {
+    Scan({scheme, domain, dot, close, open, space, ends}, data, limit, std::max(readable, limit),
+         needle, https, steps);
+    limit_ = limit;
 }
 
 #else
@@ -261,11 +256,12 @@ bool LineMasks::WideAvailable() {
 
 void LineMasks::scan(std::string_view, const Needle&, bool, std::size_t, Steps) {
     words_ = 0;
+    size_ = 0;
 }
 
-std::size_t LineMasks::scanLine(const char*, std::size_t, const Needle&, bool, Steps) {
-    words_ = 0;
-    return std::string_view::npos;
+void BlockMasks::scan(const char*, std::size_t, std::size_t, const LineMasks::Needle&, bool,
+                      LineMasks::Steps) {
+    limit_ = 0;
 }
 
 #endif

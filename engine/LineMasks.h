@@ -1,17 +1,68 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 namespace tallowby {
 
-// The bytes of one line that the referrer rules look at, found in one pass
-// and kept as bit masks (bit i of word i / 64 stands for the line's byte i),
-// so that the address, the own domain, the end of the cut, the comment
-// parentheses and the dots of the type code cost one read of the line
-// instead of one each. For lines up to kMaxLine bytes; longer ones are
-// searched the plain way.
+// One line's marks, as the bits [base, base + size) of masks that may
+// cover more than the line (bit i of word i / 64 stands for byte i of what
+// was scanned). Queries see the line's bits only.
+class LineBits {
+public:
+    const std::uint64_t* scheme = nullptr;
+    const std::uint64_t* domain = nullptr;
+    const std::uint64_t* dot = nullptr;
+    const std::uint64_t* close = nullptr;
+    const std::uint64_t* open = nullptr;
+    const std::uint64_t* space = nullptr;
+    std::size_t base = 0;
+    std::size_t size = 0;
+
+    // The first set bit of `mask` at or after the line's byte `from`, as a
+    // place in the line, or npos.
+    std::size_t firstFrom(const std::uint64_t* mask, std::size_t from) const {
+        if (from >= size) {
+            return std::string_view::npos;
+        }
+        const std::size_t at = base + from;
+        const std::size_t last = (base + size - 1) / 64;
+        std::size_t w = at / 64;
+        std::uint64_t bits = mask[w] & (~std::uint64_t{0} << (at % 64));
+        while (bits == 0) {
+            if (++w > last) {
+                return std::string_view::npos;
+            }
+            bits = mask[w];
+        }
+        const std::size_t found = w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
+        return found < base + size ? found - base : std::string_view::npos;
+    }
+    // How many bits of `mask` stand in the line before its byte `end`.
+    std::size_t countBefore(const std::uint64_t* mask, std::size_t end) const {
+        std::size_t n = 0;
+        for (std::size_t at = base, stop = base + std::min(end, size); at < stop;) {
+            const std::size_t w = at / 64;
+            const std::size_t to = std::min(stop, (w + 1) * 64);
+            const unsigned from = static_cast<unsigned>(at % 64);
+            const unsigned width = static_cast<unsigned>(to - at);
+            const std::uint64_t keep =
+                width == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << width) - 1) << from;
+            n += static_cast<std::size_t>(__builtin_popcountll(mask[w] & keep));
+            at = to;
+        }
+        return n;
+    }
+};
+
+// The bytes that the referrer rules look at, found in one pass and kept as
+// bit masks, so that the address, the own domain, the end of the cut, the
+// comment parentheses and the dots of the type code cost one read of a
+// line instead of one each. LineMasks covers one line of up to kMaxLine
+// bytes; BlockMasks a stretch of up to kBytes bytes holding many lines,
+// with their line ends, so that a chunk of lines is read in long runs.
 class LineMasks {
 public:
     static constexpr std::size_t kMaxLine = 2048;
@@ -46,49 +97,16 @@ public:
     enum class Steps { Widest, Narrow, Wide };
     void scan(std::string_view line, const Needle& domain, bool https, std::size_t readable = 0,
               Steps steps = Steps::Widest);
-    // The same for the line that starts at `data`, of which `readable`
-    // bytes may be read: it ends before its first CR or LF, or with the
-    // readable bytes. Returns its length; npos when it holds kMaxLine bytes
-    // or more (no masks then).
-    std::size_t scanLine(const char* data, std::size_t readable, const Needle& domain, bool https,
-                         Steps steps = Steps::Widest);
 
     std::size_t words() const { return words_; }
+    LineBits bits() const { return {scheme, domain, dot, close, open, space, 0, size_}; }
     std::uint64_t scheme[kWords];
     std::uint64_t domain[kWords];
     std::uint64_t dot[kWords];
     std::uint64_t close[kWords];
     std::uint64_t open[kWords];
     std::uint64_t space[kWords];
-
-    // The first set bit at or after `from` in `mask`, or npos.
-    std::size_t firstFrom(const std::uint64_t* mask, std::size_t from) const {
-        std::size_t w = from / 64;
-        if (w >= words_) {
-            return std::string_view::npos;
-        }
-        std::uint64_t bits = mask[w] & (~std::uint64_t{0} << (from % 64));
-        while (bits == 0) {
-            if (++w == words_) {
-                return std::string_view::npos;
-            }
-            bits = mask[w];
-        }
-        return w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
-    }
-    // How many bits of `mask` stand before `end`.
-    std::size_t countBefore(const std::uint64_t* mask, std::size_t end) const {
-        std::size_t n = 0;
-        std::size_t w = 0;
-        for (; (w + 1) * 64 <= end; ++w) {
-            n += static_cast<std::size_t>(__builtin_popcountll(mask[w]));
-        }
-        if (end % 64 != 0) {
-            n += static_cast<std::size_t>(
-                __builtin_popcountll(mask[w] & ((std::uint64_t{1} << (end % 64)) - 1)));
-        }
-        return n;
-    }
+    std::uint64_t ends[kWords];  // CR and LF (none in a line; unused)
 
     // True where the machine can run the pass (x86-64; elsewhere the plain
     // searches do the work); WideAvailable(): with 32-byte steps.
@@ -96,11 +114,42 @@ public:
     static bool WideAvailable();
 
 private:
-    std::size_t scanWords(const char* data, std::size_t limit, std::size_t readable,
-                          const Needle& needle, bool https, bool findEnd, Steps steps);
-    void cut(std::size_t n);  // the masks of a line of n bytes: later bits cleared
-
     std::size_t words_ = 0;
+    std::size_t size_ = 0;
+};
+
+// The masks of LineMasks over a stretch of lines, plus their ends (CR, LF).
+class BlockMasks {
+public:
+    static constexpr std::size_t kBytes = 16384;
+    static constexpr std::size_t kWords = kBytes / 64;
+
+    // The masks of the `limit` (at most kBytes) bytes from `data`, of which
+    // `readable` (at least `limit`) may be read; as LineMasks::scan() for a
+    // line, but for every line that starts there. Bits past `limit` are clear.
+    void scan(const char* data, std::size_t limit, std::size_t readable,
+              const LineMasks::Needle& domain, bool https,
+              LineMasks::Steps steps = LineMasks::Steps::Widest);
+    // The first CR or LF at or after `from`, or npos when none is before the limit.
+    std::size_t endFrom(std::size_t from) const {
+        return whole().firstFrom(ends, from);
+    }
+    // The line of `size` bytes from `start` (it ends before the limit).
+    LineBits line(std::size_t start, std::size_t size) const {
+        return {scheme, domain, dot, close, open, space, start, size};
+    }
+
+    std::uint64_t scheme[kWords];
+    std::uint64_t domain[kWords];
+    std::uint64_t dot[kWords];
+    std::uint64_t close[kWords];
+    std::uint64_t open[kWords];
+    std::uint64_t space[kWords];
+    std::uint64_t ends[kWords];
+
+private:
+    LineBits whole() const { return line(0, limit_); }
+    std::size_t limit_ = 0;
 };
 
 }  // namespace tallowby

@@ -56,21 +56,16 @@ LineMatch MatchOptions::matchByMasks(std::string_view line, std::string& scratch
                                      std::size_t readable) const {
     LineMasks masks;
     masks.scan(line, needle_, rules_.https, readable);
-    return matchScanned(line, masks, scratch);
+    return matchMasked(line, masks.bits(), scratch);
 }
 
-std::size_t MatchOptions::matchLine(const char* data, std::size_t readable, std::string& scratch,
-                                    LineMatch& result) const {
-    LineMasks masks;
-    const std::size_t length = masks.scanLine(data, readable, needle_, rules_.https);
-    if (length != std::string_view::npos) {
-        result = matchScanned(std::string_view(data, length), masks, scratch);
-    }
-    return length;
+void MatchOptions::scanBlock(BlockMasks& masks, const char* data, std::size_t limit,
+                             std::size_t readable) const {
+    masks.scan(data, limit, readable, needle_, rules_.https);
 }
 
-LineMatch MatchOptions::matchScanned(std::string_view line, const LineMasks& masks,
-                                     std::string& scratch) const {
+LineMatch MatchOptions::matchMasked(std::string_view line, const LineBits& masks,
+                                    std::string& scratch) const {
     LineMatch result;
     constexpr std::size_t npos = std::string_view::npos;
     const std::uint64_t* const schemes = masks.scheme;

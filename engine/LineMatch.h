@@ -43,20 +43,18 @@ public:
     // other lines follow in memory; they change nothing, but spare a copy).
     LineMatch match(std::string_view line, std::string& scratch, std::size_t readable = 0) const;
 
-    // True when matchLine() can take lines (it can with an own domain, on
+    // True when a stretch of lines can be matched from one pass over it:
+    // scanBlock(), then matchMasked() for each line (with an own domain, on
     // processors LineMasks runs on).
     bool matchesWholeLines() const { return masks_; }
-    // Finds the line that starts at `data` (to its first CR or LF, or to
-    // the end of the `readable` bytes) and matches it as match() does, in
-    // one pass. Returns the line's length, or npos when the line is too
-    // long for one pass (then nothing is matched).
-    std::size_t matchLine(const char* data, std::size_t readable, std::string& scratch,
-                          LineMatch& result) const;
+    // The masks of `limit` bytes from `data` (BlockMasks::scan()).
+    void scanBlock(BlockMasks& masks, const char* data, std::size_t limit,
+                   std::size_t readable) const;
+    // The match of a line whose masks are known, as match() gives it.
+    LineMatch matchMasked(std::string_view line, const LineBits& masks,
+                          std::string& scratch) const;
 
 private:
-    // The match of a line whose masks are known.
-    LineMatch matchScanned(std::string_view line, const LineMasks& masks,
-                           std::string& scratch) const;
     // match() for a line short enough for one pass of LineMasks.
     LineMatch matchByMasks(std::string_view line, std::string& scratch, std::size_t readable) const;
 
