@@ -18,94 +18,78 @@ bool LineMasks::Available() {
 
 namespace {
 
-// The tests of one step of 16 bytes at `p` (which may be read up to 31
-// bytes on), as six 16-bit masks.
+// The tests of one step, as bit masks (bit i for the step's byte i).
 struct Step {
     unsigned scheme, domain, dot, close, open, space, ends;
 };
 
-inline Step ScanStep(const char* p, const LineMasks::Needle& n, bool https) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i colon = _mm_set1_epi8(':');
-    __m128i colons =
-        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4)), colon);
-    if (https) {
-        colons = _mm_or_si128(
-            colons,
-            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 5)), colon));
-    }
-    const __m128i other = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n.otherAt));
-    // A dot counts only before a letter: a type pattern starts with one.
-    const __m128i next = _mm_sub_epi8(
-        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)), _mm_set1_epi8(0x20)),
-        _mm_set1_epi8('a'));
-    const __m128i letterNext = _mm_cmpeq_epi8(_mm_min_epu8(next, _mm_set1_epi8(25)), next);
-    auto bits = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
-    Step s;
-    s.scheme = bits(_mm_and_si128(
-        _mm_cmpeq_epi8(_mm_or_si128(a, _mm_set1_epi8(0x20)), _mm_set1_epi8('h')), colons));
-    s.domain = bits(_mm_and_si128(
-        _mm_cmpeq_epi8(_mm_or_si128(a, _mm_set1_epi8(static_cast<char>(n.first.fold))),
-                       _mm_set1_epi8(static_cast<char>(n.first.value))),
-        _mm_cmpeq_epi8(_mm_or_si128(other, _mm_set1_epi8(static_cast<char>(n.other.fold))),
-                       _mm_set1_epi8(static_cast<char>(n.other.value)))));
-    s.dot = bits(_mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('.')), letterNext));
-    s.close = bits(_mm_cmpeq_epi8(a, _mm_set1_epi8(')')));
-    s.open = bits(_mm_cmpeq_epi8(a, _mm_set1_epi8('(')));
-    s.space = bits(_mm_cmpeq_epi8(a, _mm_set1_epi8(' ')));
-    s.ends = bits(_mm_or_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('\n')),
-                               _mm_cmpeq_epi8(a, _mm_set1_epi8('\r'))));
-    return s;
+// Hides the values of constants from the compiler, which would otherwise
+// make them again at each step (three instructions each) rather than keep
+// them in registers or read them from the stack.
+template <typename Vector>
+__attribute__((always_inline)) inline void OpaqueOne(Vector& v) {
+    __asm__("" : "+m"(v));
 }
-
-// The same tests on 32 bytes at `p` (which may be read up to 47 bytes on),
-// where the processor has 32-byte vectors.
-__attribute__((target("avx2"))) inline Step ScanStep32(const char* p, const LineMasks::Needle& n,
-                                                       bool https) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    const __m256i colon = _mm256_set1_epi8(':');
-    __m256i colons =
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 4)), colon);
-    if (https) {
-        colons = _mm256_or_si256(
-            colons,
-            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 5)), colon));
-    }
-    const __m256i other = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + n.otherAt));
-    const __m256i next =
-        _mm256_sub_epi8(_mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1)),
-                                        _mm256_set1_epi8(0x20)),
-                        _mm256_set1_epi8('a'));
-    const __m256i letterNext = _mm256_cmpeq_epi8(_mm256_min_epu8(next, _mm256_set1_epi8(25)), next);
-    Step s;
-    s.scheme = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(
-        _mm256_cmpeq_epi8(_mm256_or_si256(a, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('h')),
-        colons)));
-    s.domain = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(
-        _mm256_cmpeq_epi8(_mm256_or_si256(a, _mm256_set1_epi8(static_cast<char>(n.first.fold))),
-                          _mm256_set1_epi8(static_cast<char>(n.first.value))),
-        _mm256_cmpeq_epi8(_mm256_or_si256(other, _mm256_set1_epi8(static_cast<char>(n.other.fold))),
-                          _mm256_set1_epi8(static_cast<char>(n.other.value))))));
-    s.dot = static_cast<unsigned>(_mm256_movemask_epi8(
-        _mm256_and_si256(_mm256_cmpeq_epi8(a, _mm256_set1_epi8('.')), letterNext)));
-    s.close =
-        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, _mm256_set1_epi8(')'))));
-    s.open =
-        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, _mm256_set1_epi8('('))));
-    s.space =
-        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, _mm256_set1_epi8(' '))));
-    s.ends = static_cast<unsigned>(
-        _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(a, _mm256_set1_epi8('\n')),
-                                             _mm256_cmpeq_epi8(a, _mm256_set1_epi8('\r')))));
-    return s;
+template <typename... Vectors>
+__attribute__((always_inline)) inline void Opaque(Vectors&... v) {
+    (OpaqueOne(v), ...);
 }
 
 // The two widths of step: 16 bytes, which every x86-64 processor has, and
-// 32 where it has AVX2; each with the way it zeroes a pad.
+// 32 where it has AVX2. Each holds its tests' constants, made once per pass
+// rather than once per step, and the way it zeroes a pad. A step at `p`
+// reads up to kBytes + 15 bytes from p.
 struct NarrowSteps {
     static constexpr std::size_t kBytes = 16;
-    static Step step(const char* p, const LineMasks::Needle& n, bool https) {
-        return ScanStep(p, n, https);
+    __m128i colon, lower, h, a, letters, dot, close, open, space, lf, cr, firstFold, firstValue,
+        otherFold, otherValue;
+    std::size_t otherAt;
+    bool https;
+
+    NarrowSteps(const LineMasks::Needle& n, bool withHttps)
+        : colon(_mm_set1_epi8(':')),
+          lower(_mm_set1_epi8(0x20)),
+          h(_mm_set1_epi8('h')),
+          a(_mm_set1_epi8('a')),
+          letters(_mm_set1_epi8(25)),
+          dot(_mm_set1_epi8('.')),
+          close(_mm_set1_epi8(')')),
+          open(_mm_set1_epi8('(')),
+          space(_mm_set1_epi8(' ')),
+          lf(_mm_set1_epi8('\n')),
+          cr(_mm_set1_epi8('\r')),
+          firstFold(_mm_set1_epi8(static_cast<char>(n.first.fold))),
+          firstValue(_mm_set1_epi8(static_cast<char>(n.first.value))),
+          otherFold(_mm_set1_epi8(static_cast<char>(n.other.fold))),
+          otherValue(_mm_set1_epi8(static_cast<char>(n.other.value))),
+          otherAt(n.otherAt),
+          https(withHttps) {
+        Opaque(colon, lower, h, a, letters, dot, close, open, space, lf, cr);
+    }
+
+    static __m128i load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static unsigned bits(__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); }
+
+    Step step(const char* p) const {
+        const __m128i b = load(p);
+        __m128i colons = _mm_cmpeq_epi8(load(p + 4), colon);
+        if (https) {
+            colons = _mm_or_si128(colons, _mm_cmpeq_epi8(load(p + 5), colon));
+        }
+        // A dot counts only before a letter: a type pattern starts with one.
+        const __m128i next = _mm_sub_epi8(_mm_or_si128(load(p + 1), lower), a);
+        const __m128i letterNext = _mm_cmpeq_epi8(_mm_min_epu8(next, letters), next);
+        Step s;
+        s.scheme = bits(_mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(b, lower), h), colons));
+        s.domain = bits(
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(b, firstFold), firstValue),
+                          _mm_cmpeq_epi8(_mm_or_si128(load(p + otherAt), otherFold), otherValue)));
+        s.dot = bits(_mm_and_si128(_mm_cmpeq_epi8(b, dot), letterNext));
+        s.close = bits(_mm_cmpeq_epi8(b, close));
+        s.open = bits(_mm_cmpeq_epi8(b, open));
+        s.space = bits(_mm_cmpeq_epi8(b, space));
+        s.ends = bits(_mm_or_si128(_mm_cmpeq_epi8(b, lf), _mm_cmpeq_epi8(b, cr)));
+        return s;
     }
     static void zero(char* pad, int vectors) {
         for (int i = 0; i < vectors; ++i) {
@@ -116,9 +100,58 @@ struct NarrowSteps {
 
 struct WideSteps {
     static constexpr std::size_t kBytes = 32;
-    __attribute__((target("avx2"))) static Step step(const char* p, const LineMasks::Needle& n,
-                                                     bool https) {
-        return ScanStep32(p, n, https);
+    __m256i colon, lower, h, a, letters, dot, close, open, space, lf, cr, firstFold, firstValue,
+        otherFold, otherValue;
+    std::size_t otherAt;
+    bool https;
+
+    __attribute__((target("avx2"))) WideSteps(const LineMasks::Needle& n, bool withHttps)
+        : colon(_mm256_set1_epi8(':')),
+          lower(_mm256_set1_epi8(0x20)),
+          h(_mm256_set1_epi8('h')),
+          a(_mm256_set1_epi8('a')),
+          letters(_mm256_set1_epi8(25)),
+          dot(_mm256_set1_epi8('.')),
+          close(_mm256_set1_epi8(')')),
+          open(_mm256_set1_epi8('(')),
+          space(_mm256_set1_epi8(' ')),
+          lf(_mm256_set1_epi8('\n')),
+          cr(_mm256_set1_epi8('\r')),
+          firstFold(_mm256_set1_epi8(static_cast<char>(n.first.fold))),
+          firstValue(_mm256_set1_epi8(static_cast<char>(n.first.value))),
+          otherFold(_mm256_set1_epi8(static_cast<char>(n.other.fold))),
+          otherValue(_mm256_set1_epi8(static_cast<char>(n.other.value))),
+          otherAt(n.otherAt),
+          https(withHttps) {
+        Opaque(colon, lower, h, a, letters, dot, close, open, space, lf, cr);
+    }
+
+    __attribute__((target("avx2"))) static __m256i load(const char* p) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    }
+    __attribute__((target("avx2"))) static unsigned bits(__m256i m) {
+        return static_cast<unsigned>(_mm256_movemask_epi8(m));
+    }
+
+    __attribute__((target("avx2"))) Step step(const char* p) const {
+        const __m256i b = load(p);
+        __m256i colons = _mm256_cmpeq_epi8(load(p + 4), colon);
+        if (https) {
+            colons = _mm256_or_si256(colons, _mm256_cmpeq_epi8(load(p + 5), colon));
+        }
+        const __m256i next = _mm256_sub_epi8(_mm256_or_si256(load(p + 1), lower), a);
+        const __m256i letterNext = _mm256_cmpeq_epi8(_mm256_min_epu8(next, letters), next);
+        Step s;
+        s.scheme = bits(_mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(b, lower), h), colons));
+        s.domain = bits(_mm256_and_si256(
+            _mm256_cmpeq_epi8(_mm256_or_si256(b, firstFold), firstValue),
+            _mm256_cmpeq_epi8(_mm256_or_si256(load(p + otherAt), otherFold), otherValue)));
+        s.dot = bits(_mm256_and_si256(_mm256_cmpeq_epi8(b, dot), letterNext));
+        s.close = bits(_mm256_cmpeq_epi8(b, close));
+        s.open = bits(_mm256_cmpeq_epi8(b, open));
+        s.space = bits(_mm256_cmpeq_epi8(b, space));
+        s.ends = bits(_mm256_or_si256(_mm256_cmpeq_epi8(b, lf), _mm256_cmpeq_epi8(b, cr)));
+        return s;
     }
     __attribute__((target("avx2"))) static void zero(char* pad, int vectors) {
         for (int i = 0; i < vectors; ++i) {
@@ -157,16 +190,18 @@ __attribute__((always_inline)) inline void ScanWords(const MaskRows& rows, const
         Steps::zero(pad, 3);  // a memset of this size costs more than a step
         std::memcpy(pad, data + inPlace, std::min(readable - inPlace, sizeof pad));
     }
+    const Steps steps(needle, https);
     const std::size_t words = (limit + 63) / 64;
-    for (std::size_t w = 0; w < words; ++w) {
+    // The steps of word w; in the last word (`last`) only those before the limit.
+    auto word = [&](std::size_t w, bool last) __attribute__((always_inline)) {
         std::uint64_t sc = 0, dm = 0, dt = 0, cl = 0, op = 0, sp = 0, en = 0;
+#pragma GCC unroll 4
         for (unsigned k = 0; k < 64 / kStep; ++k) {
             const std::size_t at = w * 64 + kStep * k;
-            if (at >= limit) {
+            if (last && at >= limit) {
                 break;
             }
-            const Step s =
-                Steps::step(at < inPlace ? data + at : pad + (at - inPlace), needle, https);
+            const Step s = steps.step(at < inPlace ? data + at : pad + (at - inPlace));
             const unsigned shift = kStep * k;
             sc |= std::uint64_t{s.scheme} << shift;
             dm |= std::uint64_t{s.domain} << shift;
@@ -176,7 +211,7 @@ __attribute__((always_inline)) inline void ScanWords(const MaskRows& rows, const
             sp |= std::uint64_t{s.space} << shift;
             en |= std::uint64_t{s.ends} << shift;
         }
-        if (w + 1 == words && limit % 64 != 0) {
+        if (last && limit % 64 != 0) {
             const std::uint64_t keep = (std::uint64_t{1} << (limit % 64)) - 1;
             sc &= keep;
             dm &= keep;
@@ -193,6 +228,12 @@ __attribute__((always_inline)) inline void ScanWords(const MaskRows& rows, const
         rows.open[w] = op;
         rows.space[w] = sp;
         rows.ends[w] = en;
+    };
+    for (std::size_t w = 0; w + 1 < words; ++w) {
+        word(w, false);
+    }
+    if (words > 0) {
+        word(words - 1, true);
     }
 }
 
