@@ -85,15 +85,17 @@ bool LineReader::fill() {
         const std::size_t enough = maxLine_ < kNone ? maxLine_ + 1 : maxLine_;
         try {
             buffer_.resize(std::max(end_ + 1, std::min(end_ * 2, enough)) + 2 * kReadSlack);
-            data_ = buffer_.data() + origin;
+            char* const to = ReadPlace(buffer_.data() + end_, bytesRead_) - end_;
+            std::memmove(to, buffer_.data() + origin, end_);
+            data_ = to;
         } catch (const std::exception&) {  // bad_alloc, length_error
             failed_ = true;
             error_ = "Line too long to hold in memory";
             return false;
         }
     }
-    std::ptrdiff_t n =
-        source_->read(buffer_.data() + origin + end_, buffer_.size() - origin - end_);
+    const auto used = static_cast<std::size_t>(data_ - buffer_.data()) + end_;
+    std::ptrdiff_t n = source_->read(buffer_.data() + used, buffer_.size() - used);
     if (n < 0) {
         failed_ = true;
         error_ = source_->error();
