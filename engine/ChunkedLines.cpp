@@ -117,9 +117,13 @@ bool ChunkedLines::readChunk() {
     const std::size_t carried = carry_.size();
     const std::size_t want = std::max(block_, carried);
     if (chunk->capacity < carried + want + kReadSlack) {
+        // With room for a carried line of up to a sixteenth of a block, so
+        // that the buffers go round the chunks without being made afresh
+        // (every new page of one costs the kernel a fault).
+        const std::size_t capacity = std::max(carried, want / 16) + want + kReadSlack;
         try {
-            chunk->bytes.reset(new char[carried + want + kReadSlack]);  // not zeroed
-            chunk->capacity = carried + want + kReadSlack;
+            chunk->bytes.reset(new char[capacity]);  // not zeroed
+            chunk->capacity = capacity;
         } catch (const std::exception&) {
             inputEnded_ = readFailed_ = true;
             readError_ = "Line too long to hold in memory";
