@@ -93,7 +93,7 @@ void ChunkedLines::work(Chunk& chunk, std::unique_lock<std::mutex>& lock, Matche
     lock.unlock();
     try {
         matcher.known.learn(matcher.inbox.data(), matcher.inbox.size());
-        chunk.batch.match(std::string_view(chunk.bytes.get(), chunk.size), maxLine_, *chunk.options,
+        chunk.batch.match(std::string_view(chunk.text, chunk.size), maxLine_, *chunk.options,
                           matcher.scratch, matcher.known);
     } catch (const std::exception&) {  // bad_alloc, length_error
         chunk.batch.fail("Not enough memory");
@@ -112,20 +112,27 @@ bool ChunkedLines::readChunk() {
         chunk = std::make_unique<Chunk>();
     }
     // A line longer than a block comes in reads that double, so it is
-    // copied a few times, not once per block.
+    // copied a few times, not once per block. The carried bytes go just
+    // before the place the reads start (ReadPlace).
     const std::size_t carried = carry_.size();
     const std::size_t want = std::max(block_, carried);
-    if (chunk->capacity < carried + want) {
+    if (chunk->capacity < carried + want + kReadSlack) {
+        // With room for a carried line of up to a sixteenth of a block, so
+        // that the buffers go round the chunks without being made afresh
+        // (every new page of one costs the kernel a fault).
+        const std::size_t capacity = std::max(carried, want / 16) + want + kReadSlack;
         try {
-            chunk->bytes.reset(new char[carried + want]);  // not zeroed
-            chunk->capacity = carried + want;
+            chunk->bytes.reset(new char[capacity]);  // not zeroed
+            chunk->capacity = capacity;
         } catch (const std::exception&) {
             inputEnded_ = readFailed_ = true;
             readError_ = "Line too long to hold in memory";
             return false;
         }
     }
-    char* const bytes = chunk->bytes.get();
+    char* const target = ReadPlace(chunk->bytes.get() + carried, position_);
+    char* const bytes = target - carried;
+    chunk->text = bytes;
     if (carried > 0) {
         std::memcpy(bytes, carry_.data(), carried);
     }
@@ -133,7 +140,7 @@ bool ChunkedLines::readChunk() {
     bool ended = false;
     bool failed = false;
     while (got < want) {
-        const std::ptrdiff_t n = source_.read(bytes + carried + got, want - got);
+        const std::ptrdiff_t n = source_.read(target + got, want - got);
         if (n < 0) {
             failed = true;
             readError_ = source_.error();
@@ -144,6 +151,7 @@ bool ChunkedLines::readChunk() {
             break;
         }
         got += static_cast<std::size_t>(n);
+        position_ += static_cast<std::uint64_t>(n);
     }
     const std::string_view all(bytes, carried + got);
     std::size_t whole;
@@ -303,7 +311,7 @@ const MatchOptions& ChunkedLines::currentOptions(std::string_view ownDomain,
 
 std::string_view ChunkedLines::currentLine() {
     if (!resplit_) {
-        resplit_.emplace(std::string_view(current_->bytes.get(), current_->size), maxLine_);
+        resplit_.emplace(std::string_view(current_->text, current_->size), maxLine_);
         resplitAt_ = 0;
     }
     while (resplitAt_ < next_) {

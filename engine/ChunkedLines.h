@@ -86,7 +86,8 @@ private:
     struct Chunk {
         std::unique_ptr<char[]> bytes;
         std::size_t capacity = 0;
-        std::size_t size = 0;  // whole lines, each with its line end
+        const char* text = nullptr;  // in `bytes`, where the lines start
+        std::size_t size = 0;        // whole lines, each with its line end
         std::uint64_t mark = 0;
         enum State { Waiting, Working, Done } state = Waiting;
         std::shared_ptr<const MatchOptions> options;  // those it was matched with
@@ -152,7 +153,8 @@ private:
     const bool learning_;  // added_ goes to learned_
     // The calling thread's side.
     std::vector<std::unique_ptr<Chunk>> spare_;
-    std::string carry_;  // the unfinished line after the last chunk read
+    std::string carry_;           // the unfinished line after the last chunk read
+    std::uint64_t position_ = 0;  // bytes read from the source
     bool inputEnded_ = false;
     bool readFailed_ = false;
     std::string readError_;  // why the input ended early, if it did

@@ -28,8 +28,8 @@ struct CountedPart {
 
 CountedPart CountFrom(PositionalFile& file, std::uint64_t from, std::size_t blockSize) {
     CountedPart part;
-    std::unique_ptr<char[]> block(new (std::nothrow) char[blockSize]);
-    if (!block) {
+    std::unique_ptr<char[]> space(new (std::nothrow) char[blockSize + kReadSlack]);
+    if (!space) {
         part.failed = true;
         return part;
     }
@@ -38,12 +38,13 @@ CountedPart CountFrom(PositionalFile& file, std::uint64_t from, std::size_t bloc
     bool previousCr = false;
     bool first = true;
     for (;;) {
-        const std::ptrdiff_t n = file.readAt(block.get(), blockSize, at);
+        char* const block = ReadPlace(space.get(), at);
+        const std::ptrdiff_t n = file.readAt(block, blockSize, at);
         if (n <= 0) {
             return part;  // the end, or a read error: what was counted
         }
         at += static_cast<std::uint64_t>(n);
-        const char* data = block.get();
+        const char* data = block;
         const char* const end = data + n;
         if (first) {
             first = false;
@@ -80,7 +81,7 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
     // small file costs no megabyte. A file that grows, or reports no size
     // (procfs), just takes more reads.
     const std::size_t blockSize = LineReader::BlockFor(st.size);
-    const std::unique_ptr<char[]> block(new char[blockSize]);
+    const std::unique_ptr<char[]> space(new char[blockSize + kReadSlack]);
     std::int64_t lines = 0;
     bool previousCr = false;  // the byte before the block was CR
     bool open = false;        // bytes seen since the last line end
@@ -94,7 +95,8 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
         if (second.valid() && half - read < want) {
             want = static_cast<std::size_t>(half - read);
         }
-        const std::ptrdiff_t n = want == 0 ? 0 : source->read(block.get(), want);
+        char* const block = ReadPlace(space.get(), read);
+        const std::ptrdiff_t n = want == 0 ? 0 : source->read(block, want);
         if (n < 0) {
             break;  // a read error: the lines counted so far, of the first half
         }
@@ -111,7 +113,7 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
             break;
         }
         if (first && sniff &&
-            SniffCompression(std::string_view(block.get(), static_cast<std::size_t>(n))) !=
+            SniffCompression(std::string_view(block, static_cast<std::size_t>(n))) !=
                 Compression::None) {
             return {static_cast<std::int64_t>(st.size), true};
         }
@@ -130,7 +132,7 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
                 }
             }
         }
-        const char* data = block.get();
+        const char* data = block;
         const char* end = data + n;
         lines += CountLineEnds(data, end, previousCr);
         previousCr = end[-1] == kCr;

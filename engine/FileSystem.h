@@ -27,6 +27,17 @@ public:
     virtual std::string error() const = 0;
 };
 
+// Where to put the bytes of a read from stream position `position`: the
+// first address at or after `at` whose place within a cache line is that of
+// the position. The kernel copies from its page cache several times faster
+// (four times on some x86-64 processors) when the two places agree than
+// when the target runs a few bytes ahead, so every reader of big files
+// leaves room for kReadSlack bytes before its target and reads there.
+inline constexpr std::size_t kReadSlack = 63;
+inline char* ReadPlace(char* at, std::uint64_t position) {
+    return at + ((position - reinterpret_cast<std::uintptr_t>(at)) % (kReadSlack + 1));
+}
+
 // A file read at given offsets, so one piece of a big file can be read
 // without reading what comes before it.
 class PositionalFile {

@@ -15,8 +15,10 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 LineReader::LineReader(ByteSource& source, std::size_t blockSize, std::size_t maxLine)
     : source_(&source), blockSize_(std::max<std::size_t>(blockSize, 1)), maxLine_(maxLine) {
-    buffer_.resize(blockSize_);
-    data_ = buffer_.data();
+    // Room before the first read for its place (ReadPlace), and as much
+    // again for the unfinished line moved to the front before each later one.
+    buffer_.resize(blockSize_ + kReadSlack);
+    data_ = ReadPlace(buffer_.data(), 0);
     nextCr_ = nextLf_ = kNone;
 }
 
@@ -58,9 +60,12 @@ bool LineReader::fill() {
         return false;
     }
     if (begin_ > 0) {
-        // Move the unfinished line to the front; cached positions move with it.
+        // Move the unfinished line to the front, so that the read after it
+        // starts at its place (ReadPlace); cached positions move with it.
         std::size_t shift = begin_;
-        std::memmove(buffer_.data(), data_ + begin_, end_ - begin_);
+        char* const to = ReadPlace(buffer_.data() + (end_ - begin_), bytesRead_) - (end_ - begin_);
+        std::memmove(to, data_ + begin_, end_ - begin_);
+        data_ = to;
         end_ -= shift;
         begin_ = 0;
         if (nextCr_ != kNone)
@@ -70,7 +75,8 @@ bool LineReader::fill() {
         crSearched_ = crSearched_ >= shift ? crSearched_ - shift : 0;
         lfSearched_ = lfSearched_ >= shift ? lfSearched_ - shift : 0;
     }
-    if (end_ == buffer_.size()) {
+    const auto origin = static_cast<std::size_t>(data_ - buffer_.data());
+    if (origin + end_ + kReadSlack >= buffer_.size()) {
         // A line longer than the buffer: grow it, so lines up to the limit
         // come back whole. The whole buffer is that one unfinished line.
         if (tooLong(end_)) {
@@ -78,15 +84,18 @@ bool LineReader::fill() {
         }
         const std::size_t enough = maxLine_ < kNone ? maxLine_ + 1 : maxLine_;
         try {
-            buffer_.resize(std::max(end_ + 1, std::min(end_ * 2, enough)));
-            data_ = buffer_.data();
+            buffer_.resize(std::max(end_ + 1, std::min(end_ * 2, enough)) + 2 * kReadSlack);
+            char* const to = ReadPlace(buffer_.data() + end_, bytesRead_) - end_;
+            std::memmove(to, buffer_.data() + origin, end_);
+            data_ = to;
         } catch (const std::exception&) {  // bad_alloc, length_error
             failed_ = true;
             error_ = "Line too long to hold in memory";
             return false;
         }
     }
-    std::ptrdiff_t n = source_->read(buffer_.data() + end_, buffer_.size() - end_);
+    const auto used = static_cast<std::size_t>(data_ - buffer_.data()) + end_;
+    std::ptrdiff_t n = source_->read(buffer_.data() + used, buffer_.size() - used);
     if (n < 0) {
         failed_ = true;
         error_ = source_->error();

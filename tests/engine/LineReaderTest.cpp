@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "MemoryFileSystem.h"
+#include "engine/ChunkedLines.h"
 #include "engine/LineReader.h"
 
 namespace tallowby {
@@ -126,6 +129,51 @@ TEST(LineReader, ReturnsAVeryLongLineWhole) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].size(), longLine.size());
     EXPECT_EQ(lines[1], "end");
+}
+
+// A source that notes, for each read, how far the target's place in a cache
+// line is from that of the stream position.
+class PlaceNotingSource final : public ByteSource {
+public:
+    PlaceNotingSource(std::string text, std::size_t maxRead) : text_(std::move(text)), max_(maxRead) {}
+    std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
+        const std::size_t n = std::min({capacity, max_, text_.size() - at_});
+        if (n > 0) {
+            misplaced_ += (reinterpret_cast<std::uintptr_t>(buffer) - at_) % 64 != 0;
+        }
+        text_.copy(buffer, n, at_);
+        at_ += n;
+        return static_cast<std::ptrdiff_t>(n);
+    }
+    std::string error() const override { return {}; }
+    int misplaced_ = 0;
+
+private:
+    std::string text_;
+    std::size_t max_;
+    std::size_t at_ = 0;
+};
+
+TEST(LineReader, ReadsLandWhereTheirPlaceInACacheLineIsTheStreamPositions) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) {
+        text += std::string(static_cast<std::size_t>(i % 97), 'x') + (i % 3 ? "\n" : "\r\n");
+    }
+    text += std::string(9000, 'y') + "\nlast";
+    for (std::size_t maxRead : {std::size_t{1} << 20, std::size_t{1000}, std::size_t{333}}) {
+        PlaceNotingSource plain(text, maxRead);
+        LineReader reader(plain, 4096);
+        std::size_t lines = ReadAll(reader).size();
+        EXPECT_EQ(lines, 3002u);
+        EXPECT_EQ(plain.misplaced_, 0) << maxRead;
+
+        PlaceNotingSource chunked(text, maxRead);
+        ChunkedLines split(chunked, 2, 4096, LineReader::kMaxLine, MatchOptions("", {}, nullptr));
+        for (lines = 0; split.next(); ++lines) {
+        }
+        EXPECT_EQ(lines, 3002u);
+        EXPECT_EQ(chunked.misplaced_, 0) << maxRead;
+    }
 }
 
 }  // namespace
