@@ -67,7 +67,9 @@ struct NarrowSteps {
         Opaque(colon, lower, h, a, letters, dot, close, open, space, lf, cr);
     }
 
-    static __m128i load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static __m128i load(const char* p) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    }
     static unsigned bits(__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); }
 
     Step step(const char* p) const {

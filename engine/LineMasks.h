@@ -131,9 +131,7 @@ public:
               const LineMasks::Needle& domain, bool https,
               LineMasks::Steps steps = LineMasks::Steps::Widest);
     // The first CR or LF at or after `from`, or npos when none is before the limit.
-    std::size_t endFrom(std::size_t from) const {
-        return whole().firstFrom(ends, from);
-    }
+    std::size_t endFrom(std::size_t from) const { return whole().firstFrom(ends, from); }
     // The line of `size` bytes from `start` (it ends before the limit).
     LineBits line(std::size_t start, std::size_t size) const {
         return {scheme, domain, dot, close, open, space, start, size};

@@ -51,8 +51,7 @@ public:
     void scanBlock(BlockMasks& masks, const char* data, std::size_t limit,
                    std::size_t readable) const;
     // The match of a line whose masks are known, as match() gives it.
-    LineMatch matchMasked(std::string_view line, const LineBits& masks,
-                          std::string& scratch) const;
+    LineMatch matchMasked(std::string_view line, const LineBits& masks, std::string& scratch) const;
 
 private:
     // match() for a line short enough for one pass of LineMasks.

@@ -135,7 +135,8 @@ TEST(LineReader, ReturnsAVeryLongLineWhole) {
 // line is from that of the stream position.
 class PlaceNotingSource final : public ByteSource {
 public:
-    PlaceNotingSource(std::string text, std::size_t maxRead) : text_(std::move(text)), max_(maxRead) {}
+    PlaceNotingSource(std::string text, std::size_t maxRead)
+        : text_(std::move(text)), max_(maxRead) {}
     std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
         const std::size_t n = std::min({capacity, max_, text_.size() - at_});
         if (n > 0) {

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "ReferenceRules.h"
+#include "engine/ChunkBatch.h"
+#include "engine/KnownIds.h"
 #include "engine/LineMatch.h"
+#include "engine/LineReader.h"
 #include "engine/Rules.h"
 
 namespace tallowby {
@@ -266,6 +269,67 @@ TEST(Rules, FastPathsAgreeWithLiteralRulesOnGeneratedLines) {
         ASSERT_TRUE(CutReferrer(line, cut, rules));
         ASSERT_EQ(line.substr(cut.position, cut.length), ref);
         ASSERT_EQ(TypeCodeOfRemainder(line, cut, scratch), ReferenceTypeCode(rem)) << line;
+    }
+}
+
+// A chunk of such lines, matched as a scan's helper threads match it: in
+// stretches of many lines, with every kind of line end, lines that run past
+// a stretch or are longer than one, and a last line with or without its end.
+TEST(Rules, ChunkOfGeneratedLinesMatchesLineByLine) {
+    const std::vector<std::string> pieces = {
+        "http://", "HTTP://", "https://", "hTtp:/", " ",    "(",    ")",          "\"", "a.com",
+        "my.site", "MY.SITE", ".jpg",     ".ZIP",   ".rm",  ".",    "x",          "\t", "GET ",
+        "\xff",    "\0",      "my.sit",   "e",      "http", "s://", "mysite.com",
+    };
+    const std::string ends[] = {"\n", "\r\n", "\r"};
+    std::mt19937 random(99);
+    for (int round = 0; round < 24; ++round) {
+        std::string chunk;
+        for (std::size_t size = 0; size < 70000;) {
+            std::string line;
+            // Now and then a line longer than a stretch (16 KB), or near the one-line limit.
+            const int kind = static_cast<int>(random() % 200);
+            const std::size_t target = kind == 0   ? 17000 + random() % 3000
+                                       : kind == 1 ? 2040 + random() % 16
+                                                   : random() % 120;
+            while (line.size() < target) {
+                line += pieces[random() % pieces.size()];
+            }
+            chunk += line;
+            chunk += ends[random() % 3];
+            size = chunk.size();
+        }
+        if (round % 2 == 1) {
+            chunk.pop_back();  // the last line ends with the chunk (after a CR LF: with its CR)
+            if (!chunk.empty() && chunk.back() == '\r') {
+                chunk.pop_back();
+            }
+        }
+        const std::string domain = round % 3 == 0 ? "mysite.com" : "my.site";
+        const ReferrerRules rules{round % 4 >= 2, round % 8 >= 4};
+        SCOPED_TRACE("round " + std::to_string(round));
+        // The chunk's memory ends where the chunk does.
+        const std::unique_ptr<char[]> exact(new char[chunk.size()]);
+        std::memcpy(exact.get(), chunk.data(), chunk.size());
+        ChunkBatch batch;
+        std::string scratch;
+        batch.match(std::string_view(exact.get(), chunk.size()), LineReader::kMaxLine,
+                    MatchOptions(domain, rules, nullptr), scratch, KnownIds());
+        ASSERT_FALSE(batch.failed());
+        const std::vector<std::string> lines = testing::SplitLines(chunk);
+        ASSERT_EQ(batch.lines(), lines.size());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::string& line = lines[i];
+            const bool link = ReferenceHasReferrer(line, domain, rules);
+            ASSERT_EQ(batch.kind(i) == LineKind::Link, link) << i << ": " << line;
+            if (link) {
+                const testing::ReferenceExtraction whole = ReferenceExtract(line, rules);
+                const ChunkBatch::Variant& v = batch.variant(batch.variantOf(i));
+                ASSERT_EQ(batch.text(v.text).bytes, whole.referrer) << i;
+                ASSERT_EQ(v.bot, whole.bot) << i;
+                ASSERT_EQ(v.type, ReferenceTypeCode(whole.remainder)) << i;
+            }
+        }
     }
 }
 
