@@ -150,8 +150,12 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
             return kExitFileProblem;
         }
     }
-    CliHost host(options, scanner.counters(), loadedSpam ? &*loadedSpam : &SpamList::Builtin(),
-                 io.err, progress.get());
+    // The built-in list is built on first use: only a run that hides spam pays for it.
+    const SpamList* spam = nullptr;
+    if (options.hideSpam) {
+        spam = loadedSpam ? &*loadedSpam : &SpamList::Builtin();
+    }
+    CliHost host(options, scanner.counters(), spam, io.err, progress.get());
     scanner.run(host, host);
     if (progress) {
         progress->erase();
