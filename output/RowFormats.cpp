@@ -1,5 +1,6 @@
 #include "RowFormats.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -34,14 +35,31 @@ bool NeedsQuotes(std::string_view field) {
     return false;
 }
 
-// Calls write(cells) for each entry of `list` in order; the views stay
-// valid until the next call.
+// Calls write(cells) for each entry of `block` in order while the bytes
+// held in `out` and the entry's referrer fit the block's budget; the views
+// stay valid until the next call. Returns the first entry not written.
 template <typename Write>
-void ForEachRow(const WorkList& list, bool typeCodes, Write write) {
+std::size_t ForEachRow(const WorkList& list, bool typeCodes, const RowBlock& block,
+                       const TextOutput& out, Write write) {
+    const std::size_t to = std::min(block.to, list.size());
+    const std::size_t from = std::min(block.from, to);
     ClicksBuffer buffer;
-    for (WorkList::Reader reader = list.reader(); reader.index() < list.size();) {
-        write(ResultCellsOf(reader.next(), typeCodes, buffer));
+    WorkList::Reader reader = list.reader(from);
+    if (block.budget == RowBlock::kUnbounded) {
+        while (reader.index() < to) {
+            write(ResultCellsOf(reader.next(), typeCodes, buffer));
+        }
+        return to;
     }
+    while (reader.index() < to) {
+        const std::size_t at = reader.index();
+        const WorkList::Item item = reader.next();
+        if (out.held() + item.referrer.size() > block.budget) {
+            return at;
+        }
+        write(ResultCellsOf(item, typeCodes, buffer));
+    }
+    return to;
 }
 
 }  // namespace
@@ -87,7 +105,13 @@ void AppendCsvRow(TextOutput& out, const ReferrerEntry& row) {
 }
 
 void AppendCsvRows(TextOutput& out, const WorkList& list, bool typeCodes) {
-    ForEachRow(list, typeCodes, [&out](const ResultCells& row) { AppendCsvRow(out, row); });
+    AppendCsvRows(out, list, typeCodes, RowBlock{0, list.size(), RowBlock::kUnbounded});
+}
+
+std::size_t AppendCsvRows(TextOutput& out, const WorkList& list, bool typeCodes,
+                          const RowBlock& block) {
+    return ForEachRow(list, typeCodes, block, out,
+                      [&out](const ResultCells& row) { AppendCsvRow(out, row); });
 }
 
 void AppendCsvRow(std::string& out, const ReferrerEntry& row) {
@@ -174,7 +198,16 @@ void JsonResultsWriter::row(const ReferrerEntry& row) {
 }
 
 void JsonResultsWriter::rows(const WorkList& list, bool typeCodes) {
-    ForEachRow(list, typeCodes, [this](const ResultCells& cells) { row(cells); });
+    ForEachRow(list, typeCodes, RowBlock{0, list.size(), RowBlock::kUnbounded}, out_,
+               [this](const ResultCells& cells) { row(cells); });
+}
+
+std::size_t JsonResultsWriter::rows(const WorkList& list, bool typeCodes, const RowBlock& block) {
+    if (block.from > 0) {
+        startAt(block.from);
+    }
+    return ForEachRow(list, typeCodes, block, out_,
+                      [this](const ResultCells& cells) { row(cells); });
 }
 
 void JsonResultsWriter::row(const ResultCells& row) {

@@ -18,6 +18,17 @@ void TextOutput::write(std::string_view bytes) {
     }
 }
 
+void TextOutput::pass(std::string_view bytes) {
+    if (!drain_) {
+        buffer_->append(bytes);
+        return;
+    }
+    drainNow();
+    if (ok_ && !bytes.empty()) {
+        ok_ = drain_(bytes);
+    }
+}
+
 void TextOutput::drainNow() {
     if (ok_ && !buffer_->empty()) {
         ok_ = drain_(*buffer_);

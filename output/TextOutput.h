@@ -36,10 +36,15 @@ public:
     }
     // Appends `bytes` in pieces no larger than the threshold.
     void write(std::string_view bytes);
+    // Hands on what is held, then `bytes` as they are, without copying them
+    // into the buffer: for text formatted elsewhere, in large pieces.
+    void pass(std::string_view bytes);
     // Hands on whatever is held. False when any drain failed; after a
     // failure later bytes are dropped, not held.
     bool flush();
     bool ok() const { return ok_; }
+    // Bytes held, not yet handed on.
+    std::size_t held() const { return buffer_->size(); }
 
 private:
     void drainNow();
