@@ -35,6 +35,11 @@ bool NeedsQuotes(std::string_view field) {
     return false;
 }
 
+// A byte a JSON string holds as it is, in a run of such bytes.
+bool IsPlainJson(unsigned char c) {
+    return c - 0x20u < 0x60u && c != '"' && c != '\\';
+}
+
 // Calls write(cells) for each entry of `block` in order while the bytes
 // held in `out` and the entry's referrer fit the block's budget; the views
 // stay valid until the next call. Returns the first entry not written.
@@ -132,6 +137,18 @@ void AppendJsonString(TextOutput& output, std::string_view text) {
         if (i >= blockEnd) {
             output.spill();
             blockEnd = i + kBlock;
+        }
+        // Printable ASCII other than " and \ goes out as it is: most of a
+        // referrer is, and a run is copied at once rather than byte by byte.
+        const std::size_t runEnd = std::min(text.size(), blockEnd);
+        std::size_t run = i;
+        while (run < runEnd && IsPlainJson(static_cast<unsigned char>(text[run]))) {
+            ++run;
+        }
+        if (run > i) {
+            out.append(text, i, run - i);
+            i = run;
+            continue;
         }
         const auto c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80) {

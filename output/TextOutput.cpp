@@ -4,11 +4,7 @@
 
 namespace tallowby {
 
-void TextOutput::write(std::string_view bytes) {
-    if (!drain_) {
-        buffer_->append(bytes);
-        return;
-    }
+void TextOutput::writeInPieces(std::string_view bytes) {
     while (!bytes.empty()) {
         const std::size_t room = threshold_ > buffer_->size() ? threshold_ - buffer_->size() : 0;
         const std::size_t n = std::max<std::size_t>(1, std::min(room, bytes.size()));

@@ -35,7 +35,14 @@ public:
         }
     }
     // Appends `bytes` in pieces no larger than the threshold.
-    void write(std::string_view bytes);
+    void write(std::string_view bytes) {
+        // Most pieces are a cell of a row, far below the threshold.
+        if (!drain_ || buffer_->size() + bytes.size() < threshold_) {
+            buffer_->append(bytes);
+            return;
+        }
+        writeInPieces(bytes);
+    }
     // Hands on what is held, then `bytes` as they are, without copying them
     // into the buffer: for text formatted elsewhere, in large pieces.
     void pass(std::string_view bytes);
@@ -48,6 +55,7 @@ public:
 
 private:
     void drainNow();
+    void writeInPieces(std::string_view bytes);
 
     std::string own_;
     std::string* buffer_;
