@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "engine/Numbers.h"
 #include "engine/Scanner.h"
 #include "engine/ShownText.h"
@@ -14,21 +18,32 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-// A short field (a type code, a count) is looked at byte by byte: four
-// calls would cost more than the bytes. A long one takes memchr once per
-// special byte, far faster than find_first_of's byte loop.
+bool IsCsvSpecial(char c) {
+    return c == '"' || c == ',' || c == '\n' || c == '\r';
+}
+
+// A field is looked at sixteen bytes at a time, all four special bytes at
+// once: one pass over a referrer instead of one memchr per special byte.
 bool NeedsQuotes(std::string_view field) {
-    constexpr std::size_t kShort = 16;
-    if (field.size() < kShort) {
-        for (const char c : field) {
-            if (c == '"' || c == ',' || c == '\n' || c == '\r') {
-                return true;
-            }
+    const char* p = field.data();
+    const char* const end = p + field.size();
+#ifdef __SSE2__
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hits =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, comma)),
+                         _mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
+        if (_mm_movemask_epi8(hits) != 0) {
+            return true;
         }
-        return false;
     }
-    for (char c : {'"', ',', '\n', '\r'}) {
-        if (std::memchr(field.data(), c, field.size()) != nullptr) {
+#endif
+    for (; p < end; ++p) {
+        if (IsCsvSpecial(*p)) {
             return true;
         }
     }
