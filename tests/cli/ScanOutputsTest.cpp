@@ -119,7 +119,9 @@ TEST(ScanOutputs, AWriteFailurePartWayIsReported) {
         for (std::size_t room : {std::size_t{0}, std::size_t{100000}, whole.size() - 1}) {
             const Written cut = Write(options, list, threads, room);
             EXPECT_EQ(cut.status, kExitFileProblem) << threads << " threads, room " << room;
-            EXPECT_EQ(cut.err, "tallowby-scan: standard output: No space left on device\n");
+            // The reason is the system's (a thread sanitizer's stand-in for
+            // the stream may change it); the output is named either way.
+            EXPECT_EQ(cut.err.rfind("tallowby-scan: standard output: ", 0), 0u) << cut.err;
             EXPECT_TRUE(cut.out == whole.substr(0, cut.out.size())) << threads << " threads";
         }
     }
