@@ -114,7 +114,10 @@ public:
     // progress value set and yield() called once per chunk instead of once
     // per line, and a Stop ends the reading after a chunk. For surroundings
     // that show nothing per line and whose options cannot change during a
-    // scan (the command line). The outputs are the same either way.
+    // scan (the command line). The outputs are the same either way. The
+    // duplicate collapse then gives its running "(D removed)" text once,
+    // with the final figure, and one yield, instead of once per position of
+    // the list.
     virtual bool takesLinesInBatches() const { return false; }
     // A selected file that could not be (fully) read. `reason` is the
     // system's text.

@@ -301,11 +301,27 @@ void ListKillDupes(WorkList& list, ScanCounters& counters, ScanObserver& observe
     observer.yield();
     const std::size_t positions = list.size();
     const std::vector<std::int64_t> removed = Collapse(list, observer, onThread);
+    std::string status = std::string(kCollapseStatus) + "  (";
+    const std::size_t fixed = status.size();
+    // Surroundings that show nothing per step (the command line) get the
+    // final figure once: half a million refreshes and turns of a long list
+    // would cost them more than the collapse itself.
+    if (observer.takesLinesInBatches()) {
+        if (positions == 0) {
+            return;
+        }
+        for (const std::int64_t n : removed) {
+            counters.duplicatesRemoved += n;
+        }
+        AppendNumber(status, counters.duplicatesRemoved);
+        status += " removed)";
+        observer.setStatusText(status);
+        observer.yield();
+        return;
+    }
     // The status line is refreshed once per position of the list as it was:
     // the first positions each remove the duplicates of one survivor, the
     // rest find no entry left and only refresh.
-    std::string status = std::string(kCollapseStatus) + "  (";
-    const std::size_t fixed = status.size();
     std::int64_t shown = -1;
     for (std::size_t i = 0; i < positions; ++i) {
         if (i < removed.size()) {

@@ -5,6 +5,7 @@
 
 #include "engine/ScanTypes.h"
 #include "engine/WorkList.h"
+#include "output/RowBlocks.h"
 #include "output/TextOutput.h"
 
 namespace tallowby {
@@ -28,6 +29,10 @@ void AppendCsvRow(TextOutput& out, const ResultCells& row);
 // The rows of every entry of `list`, in its order, straight from the list:
 // nothing is built per row. With `typeCodes` off the "Type" cells stay empty.
 void AppendCsvRows(TextOutput& out, const WorkList& list, bool typeCodes);
+// The rows of the entries `block` names (clipped to the list), as
+// RowBlock says; returns the first entry not written.
+std::size_t AppendCsvRows(TextOutput& out, const WorkList& list, bool typeCodes,
+                          const RowBlock& block);
 
 // --- JSON.
 // `text` as a JSON string, quotes included: " and \ escaped, control bytes as
@@ -43,10 +48,18 @@ public:
     explicit JsonResultsWriter(std::string& out) : own_(out), out_(own_) {}
     explicit JsonResultsWriter(TextOutput& out) : own_(unused_), out_(out) {}
     void begin();
+    // The next row is row `row` of the document (counted from 0): any but
+    // the first starts with its separator. For rows written in blocks, each
+    // by a writer of its own.
+    void startAt(std::size_t row) { first_ = row == 0; }
     void row(const ReferrerEntry& row);
     void row(const ResultCells& row);
     // row() for every entry of `list`, as AppendCsvRows() takes them.
     void rows(const WorkList& list, bool typeCodes);
+    // The rows of the entries `block` names, as RowBlock says, the first
+    // taken as startAt(block.from) says when block.from > 0. Returns the
+    // first entry not written.
+    std::size_t rows(const WorkList& list, bool typeCodes, const RowBlock& block);
     // A row of the sites view: {"pages":..,"clicks":..,"site":..}.
     void siteRow(std::string_view pages, std::string_view clicks, std::string_view site);
     // With `spamHidden` the statistics end with "spamHidden":N.

@@ -4,17 +4,24 @@
 
 namespace tallowby {
 
-void TextOutput::write(std::string_view bytes) {
-    if (!drain_) {
-        buffer_->append(bytes);
-        return;
-    }
+void TextOutput::writeInPieces(std::string_view bytes) {
     while (!bytes.empty()) {
         const std::size_t room = threshold_ > buffer_->size() ? threshold_ - buffer_->size() : 0;
         const std::size_t n = std::max<std::size_t>(1, std::min(room, bytes.size()));
         buffer_->append(bytes.substr(0, n));
         bytes.remove_prefix(n);
         spill();
+    }
+}
+
+void TextOutput::pass(std::string_view bytes) {
+    if (!drain_) {
+        buffer_->append(bytes);
+        return;
+    }
+    drainNow();
+    if (ok_ && !bytes.empty()) {
+        ok_ = drain_(bytes);
     }
 }
 

@@ -35,14 +35,27 @@ public:
         }
     }
     // Appends `bytes` in pieces no larger than the threshold.
-    void write(std::string_view bytes);
+    void write(std::string_view bytes) {
+        // Most pieces are a cell of a row, far below the threshold.
+        if (!drain_ || buffer_->size() + bytes.size() < threshold_) {
+            buffer_->append(bytes);
+            return;
+        }
+        writeInPieces(bytes);
+    }
+    // Hands on what is held, then `bytes` as they are, without copying them
+    // into the buffer: for text formatted elsewhere, in large pieces.
+    void pass(std::string_view bytes);
     // Hands on whatever is held. False when any drain failed; after a
     // failure later bytes are dropped, not held.
     bool flush();
     bool ok() const { return ok_; }
+    // Bytes held, not yet handed on.
+    std::size_t held() const { return buffer_->size(); }
 
 private:
     void drainNow();
+    void writeInPieces(std::string_view bytes);
 
     std::string own_;
     std::string* buffer_;

@@ -18,8 +18,8 @@ class CliHost final : public ScanInput, public ScanObserver {
 public:
     // `progress` may be null (no terminal, or --quiet). `counters` are those
     // of the scanner that runs with this host (for the indicator's figures).
-    // `spam` is the list to hide with --hide-spam (unused otherwise); it must
-    // outlive the scan.
+    // `spam` is the list to hide with --hide-spam (unused otherwise, and may
+    // then be null); it must outlive the scan.
     CliHost(const ScanOptions& options, const ScanCounters& counters, const SpamList* spam,
             std::FILE* err, ProgressLine* progress);
 

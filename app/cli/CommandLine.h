@@ -66,7 +66,7 @@ struct ScanOptions {
     // partials'; otherwise they are taken from the partials.
     bool scanOptionsGiven = false;
     bool quiet = false;
-    unsigned threads = 0;            // threads that match lines; 0: one per core
+    unsigned threads = 0;            // threads that match lines and format rows; 0: one per core
     std::vector<std::string> files;  // in the order given; "-" is standard input
 };
 

@@ -1,5 +1,6 @@
 #include "ScanCommand.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "cli/CliHost.h"
 #include "cli/ProgressLine.h"
 #include "cli/StdinFileSystem.h"
+#include "engine/Numbers.h"
 #include "engine/RangeSource.h"
 #include "engine/ScanOptionNames.h"
 #include "engine/Scanner.h"
@@ -16,6 +18,7 @@
 #include "engine/Sites.h"
 #include "engine/SpamList.h"
 #include "output/ExportPage.h"
+#include "output/RowBlocks.h"
 #include "output/RowFormats.h"
 #include "output/SitesPage.h"
 
@@ -61,29 +64,43 @@ void WriteSites(const ScanOptions& options, const std::vector<Site>& sites,
         return;
     }
     TextOutput& out = writer.text();
-    JsonResultsWriter json(out);
-    if (options.format == OutputFormat::Json) {
-        json.begin();
+    const bool json = options.format == OutputFormat::Json;
+    JsonResultsWriter document(out);
+    if (json) {
+        document.begin();
     } else {
         out.buffer() += "Pages,Clicks,Site\n";
     }
-    for (const Site& site : sites) {
-        const std::string pages = CountDigits(site.entries);
-        const std::string clicks = CountDigits(site.clicks);
-        if (options.format == OutputFormat::Json) {
-            json.siteRow(pages, clicks, site.host);
-        } else {
-            AppendCsvField(out, pages);
-            out.buffer() += ',';
-            AppendCsvField(out, clicks);
-            out.buffer() += ',';
-            AppendCsvField(out, site.host);
-            out.buffer() += '\n';
-            out.spill();
+    auto format = [&sites, json](TextOutput& to, const RowBlock& block) {
+        JsonResultsWriter rows(to);
+        rows.startAt(block.from);
+        const std::size_t end = std::min(block.to, sites.size());
+        for (std::size_t i = block.from; i < end; ++i) {
+            const Site& site = sites[i];
+            if (to.held() + site.host.size() > block.budget) {
+                return i;
+            }
+            CountBuffer pagesBuffer;
+            CountBuffer clicksBuffer;
+            const std::string_view pages = CountDigits(site.entries, pagesBuffer);
+            const std::string_view clicks = CountDigits(site.clicks, clicksBuffer);
+            if (json) {
+                rows.siteRow(pages, clicks, site.host);
+            } else {
+                AppendCsvField(to, pages);
+                to.buffer() += ',';
+                AppendCsvField(to, clicks);
+                to.buffer() += ',';
+                AppendCsvField(to, site.host);
+                to.buffer() += '\n';
+                to.spill();
+            }
         }
-    }
-    if (options.format == OutputFormat::Json) {
-        json.end(counters, options.hideSpam);
+        return end;
+    };
+    WriteRowBlocks(out, sites.size(), options.threads, format);
+    if (json) {
+        document.end(counters, options.hideSpam);
     }
 }
 
@@ -94,14 +111,29 @@ void WriteRows(const ScanOptions& options, const WorkList& list, const ScanCount
         return;
     }
     TextOutput& out = writer.text();
-    if (options.format == OutputFormat::Json) {
-        JsonResultsWriter json(out);
-        json.begin();
-        json.rows(list, options.typeCodes);
-        json.end(counters, options.hideSpam);
+    const bool json = options.format == OutputFormat::Json;
+    const bool typeCodes = options.typeCodes;
+    JsonResultsWriter document(out);
+    if (json) {
+        document.begin();
     } else {
         AppendCsvHeader(out);
-        AppendCsvRows(out, list, options.typeCodes);
+    }
+    auto format = [&list, json, typeCodes](TextOutput& to, const RowBlock& block) {
+        if (json) {
+            JsonResultsWriter rows(to);
+            return rows.rows(list, typeCodes, block);
+        }
+        return AppendCsvRows(to, list, typeCodes, block);
+    };
+    // The rows may be formatted on several threads at once, all reading the
+    // list. It works out its order lazily, on the first read after a change:
+    // taking a reader here does that before any thread starts, and nothing
+    // changes the list until WriteRowBlocks returns, so they only read.
+    list.reader();
+    WriteRowBlocks(out, list.size(), options.threads, format);
+    if (json) {
+        document.end(counters, options.hideSpam);
     }
 }
 
@@ -150,8 +182,12 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
             return kExitFileProblem;
         }
     }
-    CliHost host(options, scanner.counters(), loadedSpam ? &*loadedSpam : &SpamList::Builtin(),
-                 io.err, progress.get());
+    // The built-in list is built on first use: only a run that hides spam pays for it.
+    const SpamList* spam = nullptr;
+    if (options.hideSpam) {
+        spam = loadedSpam ? &*loadedSpam : &SpamList::Builtin();
+    }
+    CliHost host(options, scanner.counters(), spam, io.err, progress.get());
     scanner.run(host, host);
     if (progress) {
         progress->erase();

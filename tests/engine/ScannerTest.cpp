@@ -91,6 +91,22 @@ TEST_F(ScannerTest, CollapseRefreshesOncePerPositionWithRunningFigure) {
     EXPECT_EQ(host.rows[1].clicks, "0000003");
 }
 
+// Surroundings that take lines in batches get the final figure once.
+TEST_F(ScannerTest, CollapseInBatchesRefreshesOnceWithTheFinalFigure) {
+    std::string log;
+    for (const char* r : {"http://b/", "http://a/", "http://b/", "http://b/"})
+        log += Line(r) + "\n";
+    fs.add("/logs/x", log);
+    host.select({"x"});
+    host.batches = true;
+    ASSERT_EQ(scanner.run(host, host), ScanOutcome::Finished);
+    const std::vector<std::string> tail(host.events.end() - 5, host.events.end());
+    EXPECT_THAT(tail,
+                ElementsAre("status:Removing Duplicates...  Please Wait.", "value:0.00", "yield",
+                            "status:Removing Duplicates...  Please Wait.  (2 removed)", "yield"));
+    EXPECT_EQ(scanner.counters().duplicatesRemoved, 2);
+}
+
 TEST_F(ScannerTest, EmptyFileCountsAsDone) {
     fs.add("/logs/empty.log", "");
     host.select({"empty.log"});

@@ -26,8 +26,8 @@ TEST(CsvField, QuotesOnlyWhereNeededAndKeepsBytes) {
         {"http://a.example/a,b", "\"http://a.example/a,b\""},
         {"http://a.example/\"q\"", "\"http://a.example/\"\"q\"\"\""},
         {"a\rb", "\"a\rb\""},
-        {"http://a.exa/q\"", "\"http://a.exa/q\"\"\""},  // 15 and 16 bytes: short and
-        {"http://a.exam/q,", "\"http://a.exam/q,\""},    // long fields are looked at apart
+        {"http://a.exa/q\"", "\"http://a.exa/q\"\"\""},  // 15 and 16 bytes: either side
+        {"http://a.exam/q,", "\"http://a.exam/q,\""},    // of the sixteen-byte step
         {"a\nb", "\"a\nb\""},
         {"\t\xff\xc3", "\t\xff\xc3"},  // invalid UTF-8 stays as read
     };
@@ -137,6 +137,9 @@ TEST(StreamedCells, LongCellsReachTheDrainInPiecesOnly) {
         {"JSON control bytes",
          [](TextOutput& out) { AppendJsonString(out, std::string(kCell, '\x01')); },
          "\"" + Times(kCell, "\\u0001") + "\""},
+        {"JSON plain bytes",
+         [](TextOutput& out) { AppendJsonString(out, std::string(kCell, 'a')); },
+         "\"" + std::string(kCell, 'a') + "\""},
         {"CSV quotes", [](TextOutput& out) { AppendCsvField(out, std::string(kCell, '"')); },
          "\"" + std::string(2 * kCell, '"') + "\""},
         {"CSV plain", [](TextOutput& out) { AppendCsvField(out, std::string(kCell, 'a')); },
