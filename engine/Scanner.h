@@ -78,7 +78,8 @@ private:
 
 // The duplicate collapse with its status texts and yields: "Removing
 // Duplicates...  Please Wait.", progress 0, a yield, then for each position of
-// the list as it was, the running "(D removed)" text and a yield. Raises
+// the list as it was, the running "(D removed)" text and a yield (for an
+// observer that takes lines in batches: once, with the final figure). Raises
 // counters.duplicatesRemoved. A long list is collapsed on a second thread
 // while this one calls observer.keepAlive() every few milliseconds, with
 // `*onThread` (if given) set meanwhile.
