@@ -682,24 +682,38 @@ std::vector<std::int64_t> WorkList::collapseFresh() {
     std::vector<std::uint32_t> arrival;                   // texts in order of their first entry
     arrival.reserve(distinct);
     // The pass does not need the ranks: it runs while they are worked out.
+    // It counts per variant first, in an array small enough for the cache
+    // (the texts' tables are not), noting the variants in the order of
+    // their first entries; the texts then take their counts and firsts
+    // from the variants in that order.
     auto countEntries = [&] {
-        std::uint32_t text = 0;
+        std::vector<std::int64_t> perVariant(variants_.size(), 0);
+        std::vector<std::uint32_t> seen;         // variants in order of their first entry
+        std::vector<std::int64_t> seenArrival;  // the arrival of that entry
+        std::uint32_t v = 0;
         std::int64_t at = 0;  // the arrival of the element, when none are kept
         for (std::size_t k = 0; k < entries_.size(); ++k) {
             const std::uint32_t e = entries_[k];
             if ((e & kMark) != 0) {
-                lines[text] += e & ~kMark;
+                perVariant[v] += e & ~kMark;
                 at += e & ~kMark;
                 continue;
             }
-            text = variants_[e].text;
+            v = e;
+            if (perVariant[v]++ == 0) {
+                seen.push_back(v);
+                seenArrival.push_back(arrivalsKept_ ? arrivals_[k] : at);
+            }
+            ++at;
+        }
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            const std::uint32_t text = variants_[seen[i]].text;
             if (firstVariant[text] == kUnseen) {
-                firstVariant[text] = e;
-                firstArrival[text] = arrivalsKept_ ? arrivals_[k] : at;
+                firstVariant[text] = seen[i];
+                firstArrival[text] = seenArrival[i];
                 arrival.push_back(text);
             }
-            ++lines[text];
-            ++at;
+            lines[text] += perVariant[seen[i]];
         }
     };
     const std::vector<std::uint32_t> rank = FoldedRanks(TextViews(), countEntries);
