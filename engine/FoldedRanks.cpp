@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -150,7 +151,8 @@ unsigned BudgetFor(std::size_t n) {
 // sort is over once every thread waits and no run is left.
 class RunPool {
 public:
-    RunPool(unsigned threads, Run root) : threads_(threads), runs_{root} {}
+    // With no run yet: the first comes by give().
+    explicit RunPool(unsigned threads) : threads_(threads) {}
 
     void give(const Run& run) {
         bool someoneWaits = false;
@@ -459,31 +461,43 @@ std::vector<std::uint32_t> FoldedRanks(const std::vector<std::string_view>& text
         }
         return RanksByComparing(texts);
     }
-    std::vector<Keyed> items(count);
-    for (std::size_t id = 0; id < count; ++id) {
-        items[id] = {0, texts[id].data(), static_cast<std::uint32_t>(texts[id].size()),
-                     static_cast<std::uint32_t>(id)};
-    }
+    // Left unset until prepare() fills them: they are written once, on one thread.
+    const std::unique_ptr<Keyed[]> items(new Keyed[count]);
     std::vector<unsigned char> first(count, 0);
     const bool two = count >= kTwoThreadsFrom && std::thread::hardware_concurrency() >= 2;
-    RunPool pool(two ? 2 : 1, {0, count, CommonFoldedPrefix(texts), false, BudgetFor(count)});
+    RunPool pool(two ? 2 : 1);
+    // The items and the prefix all texts share read every text once; on
+    // two threads the helper does that while this thread works alongside.
+    auto prepare = [&] {
+        for (std::size_t id = 0; id < count; ++id) {
+            items[id] = {0, texts[id].data(), static_cast<std::uint32_t>(texts[id].size()),
+                         static_cast<std::uint32_t>(id)};
+        }
+        pool.give({0, count, CommonFoldedPrefix(texts), false, BudgetFor(count)});
+    };
     // A failure on either thread is passed on once both are done with the
     // arrays they share.
     std::exception_ptr helperFailed;
     std::thread helper;
+    bool helperPrepares = false;
     if (two) {
         try {
             helper = std::thread([&] {
                 try {
-                    Sorter(items.data(), first.data(), pool).work();
+                    prepare();
+                    Sorter(items.get(), first.data(), pool).work();
                 } catch (...) {
                     helperFailed = std::current_exception();
                     pool.leave();
                 }
             });
+            helperPrepares = true;
         } catch (const std::system_error&) {
             pool.leave();  // no second thread: this one sorts alone
         }
+    }
+    if (!helperPrepares) {
+        prepare();
     }
     std::exception_ptr failed;
     if (alongside) {
@@ -494,7 +508,7 @@ std::vector<std::uint32_t> FoldedRanks(const std::vector<std::string_view>& text
         }
     }
     try {
-        Sorter(items.data(), first.data(), pool).work();
+        Sorter(items.get(), first.data(), pool).work();
     } catch (...) {
         if (!failed) {
             failed = std::current_exception();
