@@ -3,7 +3,8 @@
 # against `LC_ALL=C grep -ci 'http://'` on the same file, in one run: with
 # every core (the default), on one thread and on two, so the ratio to grep
 # and the scaling come from the same minutes of a shared machine. Output
-# goes to a pipe. Prints the peak memory too; the last line holds the figures.
+# goes to a pipe. Prints the peak memory too; the last line holds the figures
+# (ratios of medians).
 #
 #   bench/scan-vs-grep.sh [BUILD_DIR]        (default: build)
 #   LOG_LINES=200000 bench/scan-vs-grep.sh   (a smaller log)
@@ -26,18 +27,24 @@ if [ -n "${BASELINE:-}" ]; then
 fi
 # grep must not write to /dev/null: it notices and stops at the first match.
 hyperfine --output=pipe --warmup 2 --runs "${RUNS:-10}" -N --export-csv "$tmp/times.csv" "${commands[@]}"
+# Columns of hyperfine's CSV: command, mean, stddev, median, ... The ratios
+# take the medians: on a shared machine a neighbour's burst moves a mean
+# far more than a median. The means are printed beside them.
 mean() { awk -F, -v n="$1" '$1 == n { print $2 }' "$tmp/times.csv"; }
+median() { awk -F, -v n="$1" '$1 == n { print $4 }' "$tmp/times.csv"; }
 peak() {  # peak memory in MB of one scan with the given options
   /usr/bin/time -v -o "$tmp/rss" "$scan" "$@" "${args[@]}" >/dev/null
   awk -F': ' '/Maximum resident set size/ { printf "%.0f", $2 / 1024 }' "$tmp/rss"
 }
 base=""
 if [ -n "${BASELINE:-}" ]; then
-  base=$(awk -v o="$(mean scan1)" -v b="$(mean baseline)" 'BEGIN { printf "; --threads 1 / baseline %.2f (target <= 1.0)", o / b }')
+  base=$(awk -v o="$(median scan1)" -v b="$(median baseline)" 'BEGIN { printf "; --threads 1 / baseline %.2f (target <= 1.0)", o / b }')
 fi
-awk -v g="$(mean grep)" -v s="$(mean scan)" -v o="$(mean scan1)" -v t="$(mean scan2)" \
+awk -v g="$(median grep)" -v s="$(median scan)" -v o="$(median scan1)" -v t="$(median scan2)" \
+    -v gm="$(mean grep)" -v sm="$(mean scan)" \
     -v m="$(peak)" -v m1="$(peak --threads 1)" -v b="$base" 'BEGIN {
-  printf "grep -ci: %.3f s   tallowby-scan: %.3f s   --threads 1: %.3f s   --threads 2: %.3f s\n", g, s, o, t
+  printf "means: grep -ci %.3f s, tallowby-scan %.3f s (%.2f)\n", gm, sm, sm / gm
+  printf "medians: grep -ci: %.3f s   tallowby-scan: %.3f s   --threads 1: %.3f s   --threads 2: %.3f s\n", g, s, o, t
   printf "peak memory: %s MB (--threads 1: %s MB)\n", m, m1
   printf "scan/grep %.2f (target <= 1.0); 1 thread / 2 threads %.2f (target >= 1.7); peak %s MB (target <= 100)%s\n", s / g, o / t, m, b
 }'
