@@ -274,16 +274,16 @@ bool LineMasks::WideAvailable() {
 
 void LineMasks::scan(std::string_view line, const Needle& needle, bool https, std::size_t readable,
                      Steps steps) {
-    Scan({scheme, domain, dot, close, open, space, ends}, line.data(), line.size(),
-         std::max(readable, line.size()), needle, https, steps);
+    Scan({masks.scheme, masks.domain, masks.dot, masks.close, masks.open, masks.space, masks.ends},
+         line.data(), line.size(), std::max(readable, line.size()), needle, https, steps);
     words_ = (line.size() + 63) / 64;
     size_ = line.size();
 }
 
 void BlockMasks::scan(const char* data, std::size_t limit, std::size_t readable,
                       const LineMasks::Needle& needle, bool https, LineMasks::Steps steps) {
-    Scan({scheme, domain, dot, close, open, space, ends}, data, limit, std::max(readable, limit),
-         needle, https, steps);
+    Scan({masks.scheme, masks.domain, masks.dot, masks.close, masks.open, masks.space, masks.ends},
+         data, limit, std::max(readable, limit), needle, https, steps);
     limit_ = limit;
 }
 

@@ -57,6 +57,19 @@ public:
     }
 };
 
+// The masks a pass fills, `Words` words each: see LineMasks::scan() for
+// where each has its bits, and `ends` for CR and LF.
+template <std::size_t Words>
+struct LineMaskArrays {
+    std::uint64_t scheme[Words];
+    std::uint64_t domain[Words];
+    std::uint64_t dot[Words];
+    std::uint64_t close[Words];
+    std::uint64_t open[Words];
+    std::uint64_t space[Words];
+    std::uint64_t ends[Words];
+};
+
 // The bytes that the referrer rules look at, found in one pass and kept as
 // bit masks, so that the address, the own domain, the end of the cut, the
 // comment parentheses and the dots of the type code cost one read of a
@@ -99,14 +112,12 @@ public:
               Steps steps = Steps::Widest);
 
     std::size_t words() const { return words_; }
-    LineBits bits() const { return {scheme, domain, dot, close, open, space, 0, size_}; }
-    std::uint64_t scheme[kWords];
-    std::uint64_t domain[kWords];
-    std::uint64_t dot[kWords];
-    std::uint64_t close[kWords];
-    std::uint64_t open[kWords];
-    std::uint64_t space[kWords];
-    std::uint64_t ends[kWords];  // CR and LF (none in a line; unused)
+    LineBits bits() const {
+        const Arrays& m = masks;
+        return {m.scheme, m.domain, m.dot, m.close, m.open, m.space, 0, size_};
+    }
+    using Arrays = LineMaskArrays<kWords>;
+    Arrays masks;  // (no line end in a line: `ends` stays clear)
 
     // True where the machine can run the pass (x86-64; elsewhere the plain
     // searches do the work); WideAvailable(): with 32-byte steps.
@@ -131,19 +142,15 @@ public:
               const LineMasks::Needle& domain, bool https,
               LineMasks::Steps steps = LineMasks::Steps::Widest);
     // The first CR or LF at or after `from`, or npos when none is before the limit.
-    std::size_t endFrom(std::size_t from) const { return whole().firstFrom(ends, from); }
+    std::size_t endFrom(std::size_t from) const { return whole().firstFrom(masks.ends, from); }
     // The line of `size` bytes from `start` (it ends before the limit).
     LineBits line(std::size_t start, std::size_t size) const {
-        return {scheme, domain, dot, close, open, space, start, size};
+        const Arrays& m = masks;
+        return {m.scheme, m.domain, m.dot, m.close, m.open, m.space, start, size};
     }
 
-    std::uint64_t scheme[kWords];
-    std::uint64_t domain[kWords];
-    std::uint64_t dot[kWords];
-    std::uint64_t close[kWords];
-    std::uint64_t open[kWords];
-    std::uint64_t space[kWords];
-    std::uint64_t ends[kWords];
+    using Arrays = LineMaskArrays<kWords>;
+    Arrays masks;
 
 private:
     LineBits whole() const { return line(0, limit_); }

@@ -61,12 +61,13 @@ TEST(LineMasks, BothWidthsMarkWhatAPlainLoopMarks) {
                 const unsigned char c = at(i);
                 const bool letterNext = (Fold(at(i + 1)) >= 'a' && Fold(at(i + 1)) <= 'z');
                 const bool same =
-                    Bit(m.scheme, i) == (in && Fold(c) == 'h' &&
-                                         (at(i + 4) == ':' || (https && at(i + 5) == ':'))) &&
-                    Bit(m.domain, i) == (in && Fold(c) == 'm' && Fold(at(i + 8)) == 'x') &&
-                    Bit(m.dot, i) == (in && c == '.' && letterNext) &&
-                    Bit(m.close, i) == (in && c == ')') && Bit(m.open, i) == (in && c == '(') &&
-                    Bit(m.space, i) == (in && c == ' ');
+                    Bit(m.masks.scheme, i) == (in && Fold(c) == 'h' &&
+                                               (at(i + 4) == ':' || (https && at(i + 5) == ':'))) &&
+                    Bit(m.masks.domain, i) == (in && Fold(c) == 'm' && Fold(at(i + 8)) == 'x') &&
+                    Bit(m.masks.dot, i) == (in && c == '.' && letterNext) &&
+                    Bit(m.masks.close, i) == (in && c == ')') &&
+                    Bit(m.masks.open, i) == (in && c == '(') &&
+                    Bit(m.masks.space, i) == (in && c == ' ');
                 ASSERT_TRUE(same) << line << " at " << i << " of " << n << ", " << after
                                   << " more readable" << (https ? " [https]" : "");
             }
