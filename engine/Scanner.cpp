@@ -74,14 +74,6 @@ private:
     bool stopped_ = false;
 };
 
-// How many threads match lines: as asked, or (0) one per core.
-unsigned ThreadsFor(unsigned asked) {
-    if (asked > 0) {
-        return asked;
-    }
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
 // Why a file's reading ended when the work list could take no more.
 std::string TooManyText(const WorkList& list) {
     return "too many referring lines for one scan (the list holds at most " +
@@ -406,6 +398,13 @@ std::string CompleteStatusText(const ScanCounters& c) {
 
 std::string StatisticsMessageText(const ScanCounters& c) {
     return FiguresText(c, "", "\r\n");
+}
+
+unsigned ThreadsFor(unsigned asked) {
+    if (asked > 0) {
+        return asked;
+    }
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 }  // namespace tallowby

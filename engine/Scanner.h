@@ -83,6 +83,10 @@ private:
 // counters.duplicatesRemoved. A long list is collapsed on a second thread
 // while this one calls observer.keepAlive() every few milliseconds, with
 // `*onThread` (if given) set meanwhile.
+// How many threads a scan's work takes when `asked` for (the --threads
+// figure): as asked, or (0) one per core.
+unsigned ThreadsFor(unsigned asked);
+
 void ListKillDupes(WorkList& list, ScanCounters& counters, ScanObserver& observer,
                    bool* onThread = nullptr);
 

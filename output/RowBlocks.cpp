@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "engine/Scanner.h"
+
 namespace tallowby {
 
 namespace {
@@ -37,11 +39,7 @@ public:
             if (stop_ || next_ >= blocks_) {
                 return;
             }
-            const std::size_t b = next_++;
-            lock.unlock();
-            formatAside(b);
-            lock.lock();
-            slots_[b % slots_.size()].ready = true;
+            formatNextAside(lock);
             changed_.notify_all();
         }
     }
@@ -65,11 +63,7 @@ public:
                     }
                     // Rather than wait for the block due, format one ahead.
                     if (next_ < blocks_ && next_ < w + slots_.size()) {
-                        const std::size_t b = next_++;
-                        lock.unlock();
-                        formatAside(b);
-                        lock.lock();
-                        slots_[b % slots_.size()].ready = true;
+                        formatNextAside(lock);
                         continue;
                     }
                     changed_.wait(lock);
@@ -109,6 +103,15 @@ private:
         bool ready = false;
     };
 
+    // Takes the next block and formats it into its slot, without the lock.
+    void formatNextAside(std::unique_lock<std::mutex>& lock) {
+        const std::size_t b = next_++;
+        lock.unlock();
+        formatAside(b);
+        lock.lock();
+        slots_[b % slots_.size()].ready = true;
+    }
+
     void formatAside(std::size_t b) {
         Slot& slot = slots_[b % slots_.size()];
         const std::size_t from = b * kRowsPerBlock;
@@ -142,9 +145,7 @@ private:
 
 bool WriteRowBlocks(TextOutput& out, std::size_t rows, unsigned threads,
                     const FormatRowBlock& format) {
-    if (threads == 0) {
-        threads = std::max(1u, std::thread::hardware_concurrency());
-    }
+    threads = ThreadsFor(threads);
     const std::size_t blocks = (rows + kRowsPerBlock - 1) / kRowsPerBlock;
     const std::size_t helpers = std::min<std::size_t>(threads - 1, blocks > 0 ? blocks - 1 : 0);
     if (helpers == 0 || rows < kRowsOnThreadsFrom) {
