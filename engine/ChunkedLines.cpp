@@ -103,6 +103,40 @@ void ChunkedLines::work(Chunk& chunk, std::unique_lock<std::mutex>& lock, Matche
     done_.notify_all();
 }
 
+bool ChunkedLines::takeInPlace(std::string_view& all, bool& ended, bool& failed) {
+    // The unfinished line after the last chunk lies just before the next
+    // bytes: a chunk starts there. A line longer than a block comes in
+    // takes that double, as reads do.
+    const std::size_t carried = carriedInPlace_.size();
+    const std::size_t want = std::max(block_, carried);
+    const char* start = carriedInPlace_.data();
+    std::size_t got = 0;
+    while (got < want) {
+        const char* at = nullptr;
+        const std::ptrdiff_t n = source_.take(at, want - got);
+        if (n == ByteSource::kNotInPlace) {
+            return false;  // only ever on the first take: the source copies
+        }
+        inPlace_ = InPlace::Yes;
+        if (n < 0) {
+            failed = true;
+            readError_ = source_.error();
+            break;
+        }
+        if (n == 0) {
+            ended = true;
+            break;
+        }
+        if (carried == 0 && got == 0) {
+            start = at;
+        }
+        got += static_cast<std::size_t>(n);
+        position_ += static_cast<std::uint64_t>(n);
+    }
+    all = std::string_view(start, carried + got);
+    return true;
+}
+
 bool ChunkedLines::readChunk() {
     std::unique_ptr<Chunk> chunk;
     if (!spare_.empty()) {
@@ -111,6 +145,20 @@ bool ChunkedLines::readChunk() {
     } else {
         chunk = std::make_unique<Chunk>();
     }
+    std::string_view all;
+    bool ended = false;
+    bool failed = false;
+    if (inPlace_ == InPlace::No || !takeInPlace(all, ended, failed)) {
+        inPlace_ = InPlace::No;
+        if (!readCopied(*chunk, all, ended, failed)) {
+            return false;
+        }
+    }
+    return queueChunk(std::move(chunk), all, ended, failed);
+}
+
+bool ChunkedLines::readCopied(Chunk& chunkRef, std::string_view& all, bool& ended, bool& failed) {
+    Chunk* const chunk = &chunkRef;
     // A line longer than a block comes in reads that double, so it is
     // copied a few times, not once per block. The carried bytes go just
     // before the place the reads start (ReadPlace).
@@ -132,13 +180,10 @@ bool ChunkedLines::readChunk() {
     }
     char* const target = ReadPlace(chunk->bytes.get() + carried, position_);
     char* const bytes = target - carried;
-    chunk->text = bytes;
     if (carried > 0) {
         std::memcpy(bytes, carry_.data(), carried);
     }
     std::size_t got = 0;
-    bool ended = false;
-    bool failed = false;
     while (got < want) {
         const std::ptrdiff_t n = source_.read(target + got, want - got);
         if (n < 0) {
@@ -153,7 +198,14 @@ bool ChunkedLines::readChunk() {
         got += static_cast<std::size_t>(n);
         position_ += static_cast<std::uint64_t>(n);
     }
-    const std::string_view all(bytes, carried + got);
+    all = std::string_view(bytes, carried + got);
+    return true;
+}
+
+bool ChunkedLines::queueChunk(std::unique_ptr<Chunk> chunk, std::string_view all, bool ended,
+                              bool failed) {
+    chunk->text = all.data();
+    chunk->start = position_ - all.size();
     std::size_t whole;
     if (failed) {
         // What a LineReader keeps before a read error: lines with their
@@ -172,7 +224,9 @@ bool ChunkedLines::readChunk() {
             inputEnded_ = true;
         }
     }
-    if (inputEnded_) {
+    if (inPlace_ == InPlace::Yes) {
+        carriedInPlace_ = inputEnded_ ? std::string_view() : all.substr(whole);
+    } else if (inputEnded_) {
         carry_.clear();
     } else {
         carry_.assign(all.substr(whole));
@@ -219,6 +273,9 @@ void ChunkedLines::readAhead() {
 
 bool ChunkedLines::nextChunk() {
     if (current_) {
+        if (inPlace_ == InPlace::Yes) {
+            source_.release(current_->text + current_->size);
+        }
         spare_.push_back(std::move(current_));
     }
     resplit_.reset();
@@ -247,7 +304,39 @@ bool ChunkedLines::nextChunk() {
     lock.unlock();
     next_ = 0;
     current_->looked = false;
+    if (inPlace_ == InPlace::Yes && endsAtCut(*current_)) {
+        spare_.push_back(std::move(current_));
+        return false;
+    }
     return true;
+}
+
+bool ChunkedLines::endsAtCut(Chunk& chunk) {
+    if (cutAt_ == ByteSource::kNotCut) {
+        cutAt_ = source_.cutAt();
+        if (cutAt_ == ByteSource::kNotCut) {
+            return false;
+        }
+        // The file was cut short: as a reading that came to its end there
+        // would have, nothing after it is taken.
+        inputEnded_ = true;
+        carriedInPlace_ = {};
+    }
+    if (chunk.start >= cutAt_) {
+        return true;
+    }
+    if (chunk.start + chunk.size > cutAt_) {
+        // Its bytes past the end may have read as zeros: matched again up
+        // to the end, its last line without a line end.
+        chunk.size = static_cast<std::size_t>(cutAt_ - chunk.start);
+        try {
+            chunk.batch.match(std::string_view(chunk.text, chunk.size), maxLine_, *chunk.options,
+                              matcher_.scratch, matcher_.known);
+        } catch (const std::exception&) {
+            chunk.batch.fail("Not enough memory");
+        }
+    }
+    return false;
 }
 
 bool ChunkedLines::atEnd() {

@@ -88,6 +88,7 @@ private:
         std::size_t capacity = 0;
         const char* text = nullptr;  // in `bytes`, where the lines start
         std::size_t size = 0;        // whole lines, each with its line end
+        std::uint64_t start = 0;     // where `text` stands in the input
         std::uint64_t mark = 0;
         enum State { Waiting, Working, Done } state = Waiting;
         std::shared_ptr<const MatchOptions> options;  // those it was matched with
@@ -112,6 +113,12 @@ private:
     Chunk* firstWaiting();
     void readAhead();
     bool readChunk();  // false when the input has ended
+    // The bytes of the next chunk, with the unfinished line before them, in
+    // `all`: where they lie, or read into `chunk`. False when there are none
+    // (takeInPlace: the source copies; readCopied: no memory, the input ended).
+    bool takeInPlace(std::string_view& all, bool& ended, bool& failed);
+    bool readCopied(Chunk& chunk, std::string_view& all, bool& ended, bool& failed);
+    bool queueChunk(std::unique_ptr<Chunk> chunk, std::string_view all, bool ended, bool failed);
     bool nextChunk();  // the next chunk in order, matched; false at the end
     const MatchOptions& currentOptions(std::string_view ownDomain, const ReferrerRules& rules,
                                        const SpamList* spam);
@@ -153,7 +160,13 @@ private:
     const bool learning_;  // added_ goes to learned_
     // The calling thread's side.
     std::vector<std::unique_ptr<Chunk>> spare_;
+    enum class InPlace { Unknown, Yes, No } inPlace_ = InPlace::Unknown;
     std::string carry_;           // the unfinished line after the last chunk read
+    std::string_view carriedInPlace_;  // the same where the source's bytes lie
+    // Where the input ends when the file was found cut short while its
+    // bytes were taken in place (ByteSource::cutAt).
+    std::uint64_t cutAt_ = ByteSource::kNotCut;
+    bool endsAtCut(Chunk& chunk);
     std::uint64_t position_ = 0;  // bytes read from the source
     bool inputEnded_ = false;
     bool readFailed_ = false;

@@ -48,6 +48,27 @@ public:
         return static_cast<std::ptrdiff_t>(n);
     }
     std::string error() const override { return raw_->error(); }
+    // The head was read from `raw`, so in place it lies just before what
+    // `raw` hands out next.
+    std::ptrdiff_t take(const char*& at, std::size_t want) override {
+        if (state_ != State::Open) {
+            return kNotInPlace;
+        }
+        const std::size_t pending = head_.size() - offset_;
+        const std::ptrdiff_t n = raw_->take(at, want > pending ? want - pending : 1);
+        if (pending == 0 || n == kNotInPlace) {
+            return n;
+        }
+        if (n <= 0) {
+            state_ = n == 0 ? State::Ended : State::Failed;
+            return kNotInPlace;  // hmm
+        }
+        at -= pending;
+        offset_ = head_.size();
+        return n + static_cast<std::ptrdiff_t>(pending);
+    }
+    void release(const char* upTo) override { raw_->release(upTo); }
+    std::uint64_t cutAt() const override { return raw_->cutAt(); }
 
 private:
     std::unique_ptr<ByteSource> raw_;

@@ -7,12 +7,14 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <ctime>
 #include <random>
 
+#include "MappedFile.h"
 #include "RangeSource.h"
 
 namespace tallowby {
@@ -32,13 +34,53 @@ public:
     // it was opened, so a log its writer keeps extending faster than the
     // scan reads it still comes to an end.
     FdSource(int fd, bool owned, std::uint64_t limit = kUnlimited)
-        : fd_(fd), owned_(owned), left_(limit) {}
+        : fd_(fd), owned_(owned), left_(limit), limit_(limit) {}
     ~FdSource() override {
+        mapped_.reset();
         if (owned_) {
             ::close(fd_);
         }
     }
+    // A file opened here (at its start) of a block or more is mapped at the
+    // first take(); the bytes read before lie at the mapping's start.
+    std::ptrdiff_t take(const char*& at, std::size_t want) override {
+        if (!mapTried_) {
+            mapTried_ = true;
+            if (owned_ && limit_ != kUnlimited && limit_ >= kMapAtLeast) {
+                mapped_ = MappedFile::Map(fd_, limit_);
+            }
+        }
+        if (!mapped_) {
+            return kNotInPlace;
+        }
+        const std::size_t n = left_ < want ? static_cast<std::size_t>(left_) : want;
+        at = mapped_->data() + (limit_ - left_);
+        left_ -= n;
+        return static_cast<std::ptrdiff_t>(n);
+    }
+    void release(const char* upTo) override {
+        if (mapped_) {
+            mapped_->release(upTo);
+        }
+    }
+    std::uint64_t cutAt() const override {
+        const std::size_t zeros = mapped_ ? mapped_->zerosFrom() : MappedFile::kWhole;
+        if (zeros == MappedFile::kWhole) {
+            return kNotCut;
+        }
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || st.st_size < 0) {
+            return 0;
+        }
+        return std::min(static_cast<std::uint64_t>(st.st_size), std::uint64_t{zeros});
+    }
     std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
+        if (mapped_) {
+            const char* at = nullptr;
+            const std::ptrdiff_t n = take(at, capacity);
+            std::memcpy(buffer, at, static_cast<std::size_t>(n));
+            return n;
+        }
         if (left_ < capacity) {
             capacity = static_cast<std::size_t>(left_);
         }
@@ -62,9 +104,15 @@ public:
     std::string error() const override { return error_; }
 
 private:
+    // Smaller files are copied: there mapping saves next to nothing.
+    static constexpr std::uint64_t kMapAtLeast = 1u << 20;
+
     int fd_;
     bool owned_;
     std::uint64_t left_;
+    const std::uint64_t limit_;
+    bool mapTried_ = false;
+    std::unique_ptr<MappedFile> mapped_;
     std::string error_;
 };
 

@@ -25,6 +25,25 @@ public:
     // 0 at the end of the input, or -1 on an error (then error() says why).
     virtual std::ptrdiff_t read(char* buffer, std::size_t capacity) = 0;
     virtual std::string error() const = 0;
+
+    // Where the source can hand out its bytes where they lie (a plain file
+    // on a disk, mapped into memory), without a copy: points `at` to the
+    // next bytes, up to `want` of them, and returns their number as read()
+    // does (0 at the end, -1 on an error). The memory just before `at`
+    // holds the bytes handed out before, by read() too, back to the
+    // source's first byte; all of it stays readable until release() passes
+    // it or the source is destroyed. kNotInPlace, having taken nothing,
+    // where the source only copies (the default): read() then.
+    static constexpr std::ptrdiff_t kNotInPlace = -2;
+    virtual std::ptrdiff_t take(const char*& /*at*/, std::size_t /*want*/) { return kNotInPlace; }
+    // The bytes before `upTo`, of those take() handed out, are no longer
+    // needed: their memory may go back to the system.
+    virtual void release(const char* /*upTo*/) {}
+    // Where the input now ends, once bytes take() handed out were found
+    // missing (the file was cut short while it was read; those bytes read
+    // as zeros); kNotCut until then.
+    static constexpr std::uint64_t kNotCut = ~std::uint64_t{0};
+    virtual std::uint64_t cutAt() const { return kNotCut; }
 };
 
 // Where to put the bytes of a read from stream position `position`: the

@@ -62,6 +62,20 @@ public:
         return n;
     }
     std::string error() const override { return inner_.error(); }
+    std::ptrdiff_t take(const char*& at, std::size_t want) override {
+        if (counters_.cancelRequested) {
+            stopped_ = true;
+            return 0;
+        }
+        const std::ptrdiff_t n = inner_.take(at, want);
+        if (n > 0 && (sinceTurn_ += static_cast<std::size_t>(n)) >= kTurnBytes) {
+            sinceTurn_ = 0;
+            observer_.keepAlive();
+        }
+        return n;
+    }
+    void release(const char* upTo) override { inner_.release(upTo); }
+    std::uint64_t cutAt() const override { return inner_.cutAt(); }
     // True once a Stop cut the file short.
     bool stopped() const { return stopped_; }
 
