@@ -134,6 +134,13 @@ bool ChunkedLines::takeInPlace(std::string_view& all, bool& ended, bool& failed)
         position_ += static_cast<std::uint64_t>(n);
     }
     all = std::string_view(start, carried + got);
+    allFrom_ = position_ - all.size();
+    if (cutAt_ == ByteSource::kNotCut) {
+        cutAt_ = source_.cutAt();
+    }
+    if (cutAt_ != ByteSource::kNotCut && cutAt_ <= position_) {
+        ended = true;  // cut short: nothing after this is read (endsAtCut() ends the lines)
+    }
     return true;
 }
 
@@ -199,13 +206,14 @@ bool ChunkedLines::readCopied(Chunk& chunkRef, std::string_view& all, bool& ende
         position_ += static_cast<std::uint64_t>(n);
     }
     all = std::string_view(bytes, carried + got);
+    allFrom_ = position_ - all.size();
     return true;
 }
 
 bool ChunkedLines::queueChunk(std::unique_ptr<Chunk> chunk, std::string_view all, bool ended,
                               bool failed) {
     chunk->text = all.data();
-    chunk->start = position_ - all.size();
+    chunk->start = allFrom_;
     std::size_t whole;
     if (failed) {
         // What a LineReader keeps before a read error: lines with their
@@ -312,17 +320,16 @@ bool ChunkedLines::nextChunk() {
 }
 
 bool ChunkedLines::endsAtCut(Chunk& chunk) {
+    // The file was cut short: as a reading that came to its end there
+    // would have, nothing after it is taken.
     if (cutAt_ == ByteSource::kNotCut) {
         cutAt_ = source_.cutAt();
         if (cutAt_ == ByteSource::kNotCut) {
             return false;
         }
-        // The file was cut short: as a reading that came to its end there
-        // would have, nothing after it is taken.
-        inputEnded_ = true;
-        carriedInPlace_ = {};
     }
     if (chunk.start >= cutAt_) {
+        inputEnded_ = true;
         return true;
     }
     if (chunk.start + chunk.size > cutAt_) {

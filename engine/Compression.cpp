@@ -1,5 +1,6 @@
 #include "Compression.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -49,23 +50,33 @@ public:
     }
     std::string error() const override { return raw_->error(); }
     // The head was read from `raw`, so in place it lies just before what
-    // `raw` hands out next.
+    // `raw` hands out next, and goes out with it.
     std::ptrdiff_t take(const char*& at, std::size_t want) override {
         if (state_ != State::Open) {
             return kNotInPlace;
         }
-        const std::size_t pending = head_.size() - offset_;
-        const std::ptrdiff_t n = raw_->take(at, want > pending ? want - pending : 1);
-        if (pending == 0 || n == kNotInPlace) {
-            return n;
+        if (overhang_ == 0) {
+            const char* got = nullptr;
+            const std::ptrdiff_t n = raw_->take(got, want);
+            const std::size_t pending = head_.size() - offset_;
+            if (n == kNotInPlace || (n <= 0 && pending == 0)) {
+                return n;
+            }
+            if (n <= 0) {
+                // Nothing after the head: it goes out by read(), this
+                // being the first take.
+                state_ = n == 0 ? State::Ended : State::Failed;
+                return kNotInPlace;
+            }
+            overhangAt_ = got - pending;
+            overhang_ = static_cast<std::size_t>(n) + pending;
+            offset_ = head_.size();
         }
-        if (n <= 0) {
-            state_ = n == 0 ? State::Ended : State::Failed;
-            return kNotInPlace;  // hmm
-        }
-        at -= pending;
-        offset_ = head_.size();
-        return n + static_cast<std::ptrdiff_t>(pending);
+        const std::size_t give = std::min(want, overhang_);
+        at = overhangAt_;
+        overhangAt_ += give;
+        overhang_ -= give;
+        return static_cast<std::ptrdiff_t>(give);
     }
     void release(const char* upTo) override { raw_->release(upTo); }
     std::uint64_t cutAt() const override { return raw_->cutAt(); }
@@ -75,6 +86,9 @@ private:
     std::string head_;
     std::size_t offset_ = 0;
     State state_;
+    // In place: bytes `raw` handed out with the head, not yet passed on.
+    const char* overhangAt_ = nullptr;
+    std::size_t overhang_ = 0;
 };
 
 // A source that fails at once, for a decompressor that could not start.

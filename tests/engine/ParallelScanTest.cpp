@@ -6,6 +6,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <random>
 #include <string>
@@ -13,7 +14,9 @@
 
 #include "MemoryFileSystem.h"
 #include "RecordingHost.h"
+#include "TempDir.h"
 #include "engine/ChunkedLines.h"
+#include "engine/FileSystem.h"
 #include "engine/Scanner.h"
 #include "engine/SpamList.h"
 
@@ -72,12 +75,14 @@ struct Options {
     bool dupes, types, https, quoted, spam;
 };
 
-Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, MemoryFileSystem& fs,
+Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, FileSystem& fs,
              const std::vector<std::string>& files,
              std::function<void(RecordingHost&, Scanner&)> onYield = {},
-             std::size_t limit = WorkList::kMaxElements, bool batches = false) {
+             std::size_t limit = WorkList::kMaxElements, bool batches = false,
+             const std::string& folder = "/logs") {
     static const SpamList spamList = SpamList::FromText("spam.example\n");
     RecordingHost host;
+    host.directory = folder;
     host.dupes = s.dupes;
     host.types = s.types;
     host.https = s.https;
@@ -127,23 +132,82 @@ protected:
         // A read error part-way: the lines before it count, then a problem.
         fs.add("/logs/broken.log", MixedLog(3, 80)).failAfter = 2000;
     }
+    // Every file handed out in place (as a mapped file is), or copied.
+    void setInPlace(bool inPlace) {
+        for (const char* path : {"/logs/a.log", "/logs/b.log", "/logs/empty.log", "/logs/cr.log",
+                                 "/logs/broken.log"})
+            fs.file(path).inPlace = inPlace;
+    }
     MemoryFileSystem fs;
     const std::vector<std::string> files = {"a.log", "empty.log", "b.log", "cr.log", "broken.log"};
 };
 
 TEST_F(ParallelScan, SameAsOneThreadForEveryOptionThreadCountAndChunkSize) {
     for (const Options& s : kSetups) {
+        setInPlace(false);
         const Outcome one = Scan(s, 1, 0, fs, files);
         ASSERT_GT(one.counters.linksFound, 100);
-        for (unsigned threads : kThreads) {
-            for (std::size_t chunk : kChunks) {
-                ExpectSame(
-                    one, Scan(s, threads, chunk, fs, files),
-                    ::testing::PrintToString(std::vector<int>{s.dupes, s.types, s.https, s.quoted,
-                                                              s.spam, int(threads), int(chunk)}));
+        for (bool inPlace : {false, true}) {
+            setInPlace(inPlace);
+            for (unsigned threads : kThreads) {
+                for (std::size_t chunk : kChunks) {
+                    ExpectSame(one, Scan(s, threads, chunk, fs, files),
+                               ::testing::PrintToString(
+                                   std::vector<int>{s.dupes, s.types, s.https, s.quoted, s.spam,
+                                                    int(threads), int(chunk), inPlace}));
+                }
             }
         }
     }
+}
+
+// A file cut short while its bytes are taken in place (a mapped file whose
+// pages went) ends where it now ends, as a file read to that point would:
+// its last line, cut in the middle, counts without a line end. The cut
+// comes after two lines, past the chunk they were in, inside chunks read
+// ahead (300 bytes, with chunks of 64) or not yet read.
+TEST_F(ParallelScan, FileCutShortWhileTakenInPlaceEndsWhereItNowEnds) {
+    const std::string log = MixedLog(4, 400);
+    const Options s{true, true, true, true, true};
+    const std::pair<std::size_t, std::size_t> cutsAndChunks[] = {
+        {300, 64}, {1000, 64}, {1000, 1000}, {log.size() / 2, 64}, {log.size() - 3, 1000}};
+    for (const auto& [cut, chunk] : cutsAndChunks) {
+        MemoryFileSystem shorter;
+        shorter.add("/logs/c.log", log.substr(0, cut));
+        const Outcome expected = Scan(s, 1, 0, shorter, {"c.log"});
+        fs.add("/logs/c.log", log).inPlace = true;
+        auto cutting = [&, cut = cut](RecordingHost& host, Scanner&) {
+            if (host.yields == 3)  // after the file's first two lines
+                fs.rewrite("/logs/c.log", log.substr(0, cut));
+        };
+        Outcome got = Scan(s, 2, chunk, fs, {"c.log"}, cutting);
+        got.events = expected.events;  // the turns differ; the rows and figures may not
+        ExpectSame(expected, got, "cut at " + std::to_string(cut) + ", chunk " + std::to_string(chunk));
+    }
+}
+
+// The same with a real file, mapped: the pages past the cut go from the
+// mapping, and reading them gives zeros instead of ending the program.
+TEST(MappedLog, CutShortWhileScannedEndsWhereItNowEnds) {
+    std::string log;
+    for (int i = 0; log.size() < (std::size_t{4} << 20); ++i)
+        log += "10.0.0." + std::to_string(i % 250) + " \"http://site" + std::to_string(i % 977) +
+               ".example/page" + std::to_string(i) + ".html\" \"Mozilla\"\n";
+    const std::size_t cut = log.size() / 2 + 17;  // in the middle of a line
+    const Options s{true, true, false, true, false};
+    MemoryFileSystem shorter;
+    shorter.add("/logs/c.log", log.substr(0, cut));
+    const Outcome expected = Scan(s, 1, 0, shorter, {"c.log"});
+    testing::TempDir dir;
+    const std::string path = dir.write("c.log", log);
+    auto cutting = [&](RecordingHost& host, Scanner&) {
+        if (host.yields == 3)
+            ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(cut)), 0);
+    };
+    Outcome got = Scan(s, 2, 64 << 10, RealFileSystem(), {"c.log"}, cutting,
+                       WorkList::kMaxElements, false, dir.path().string());
+    got.events = expected.events;
+    ExpectSame(expected, got, "real file cut short");
 }
 
 // Surroundings that take the lines a chunk at a time (the command line)
@@ -190,12 +254,16 @@ TEST_F(ParallelScan, StopEndsAtTheSameLine) {
                 scanner.requestStop();
         };
         const Options s{true, true, true, true, true};
+        setInPlace(false);
         const Outcome one = Scan(s, 1, 0, fs, files, stop);
         EXPECT_EQ(one.counters.filesDone, stopAt > 301 ? 2 : 0);
-        for (unsigned threads : kThreads) {
-            for (std::size_t chunk : {std::size_t{3}, std::size_t{0}}) {
-                ExpectSame(one, Scan(s, threads, chunk, fs, files, stop),
-                           "stop at " + std::to_string(stopAt));
+        for (bool inPlace : {false, true}) {
+            setInPlace(inPlace);
+            for (unsigned threads : kThreads) {
+                for (std::size_t chunk : {std::size_t{3}, std::size_t{0}}) {
+                    ExpectSame(one, Scan(s, threads, chunk, fs, files, stop),
+                               "stop at " + std::to_string(stopAt) + (inPlace ? ", in place" : ""));
+                }
             }
         }
     }

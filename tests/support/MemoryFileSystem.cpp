@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 namespace tallowby::testing {
@@ -39,10 +40,43 @@ public:
     }
     std::string error() const override { return "Input/output error"; }
 
+    std::ptrdiff_t take(const char*& at, std::size_t want) override {
+        const MemoryFileSystem::File& f = *file_;
+        if (!f.inPlace) {
+            return kNotInPlace;
+        }
+        if (!mapped_) {
+            mapped_ = std::make_unique<std::string>(f.content);
+            released_ = 0;
+        }
+        if (f.failAfter >= 0 && static_cast<std::ptrdiff_t>(pos_) >= f.failAfter) {
+            return -1;
+        }
+        std::size_t n = std::min({want, f.maxChunk, mapped_->size() - std::min(pos_, mapped_->size())});
+        if (f.failAfter >= 0) {
+            n = std::min(n, static_cast<std::size_t>(f.failAfter) - pos_);
+        }
+        at = mapped_->data() + pos_;
+        pos_ += n;
+        return static_cast<std::ptrdiff_t>(n);
+    }
+    void release(const char* upTo) override {
+        const auto until = static_cast<std::size_t>(upTo - mapped_->data());
+        for (; released_ < until; ++released_) {
+            (*mapped_)[released_] = '\n';  // lines of their own, should anyone read them again
+        }
+    }
+    std::uint64_t cutAt() const override {
+        return mapped_ && file_->content.size() < mapped_->size() ? file_->content.size()
+                                                                 : kNotCut;
+    }
+
 private:
     std::shared_ptr<const MemoryFileSystem::File> file_;  // kept while open, even when removed
     int* open_;  // the file system's count of open sources, if any
     std::size_t pos_ = 0;
+    std::unique_ptr<std::string> mapped_;  // the bytes handed out in place
+    std::size_t released_ = 0;
 };
 
 class MemorySink final : public ByteSink {

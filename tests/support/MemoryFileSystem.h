@@ -22,6 +22,11 @@ public:
         bool refuseOpen = false;         // exists, but opening it fails
         std::ptrdiff_t failAfter = -1;   // reads fail once this many bytes were delivered
         std::size_t maxChunk = 1 << 20;  // the largest piece one read returns
+        // Hands its bytes out in place (ByteSource::take), as a mapped file
+        // does: from the content as it was at the first take. Released bytes
+        // are overwritten, so a reader that goes back to them reads garbage;
+        // content rewritten shorter is reported cut short there.
+        bool inPlace = false;
     };
 
     // Makes `path` a file holding `content`, without faults. A file already
