@@ -119,6 +119,13 @@ public:
     // with the final figure, and one yield, instead of once per position of
     // the list.
     virtual bool takesLinesInBatches() const { return false; }
+    // False for surroundings that do nothing in keepAlive() (the command
+    // line): long work (the collapse) then runs on the calling thread, with
+    // no keepAlive() during it, instead of on a thread of its own while the
+    // calling thread gives turns. A thread that only waits leaves a core
+    // the system may not give to the work: on two cores it has put the
+    // collapse and its helper on one core and left the other idle.
+    virtual bool wantsTurns() const { return true; }
     // A selected file that could not be (fully) read. `reason` is the
     // system's text.
     virtual void fileProblem(const std::string& /*path*/, FileProblem /*problem*/,

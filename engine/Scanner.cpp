@@ -278,12 +278,13 @@ void Scanner::stepProgress(ScanObserver& observer, std::int64_t lines) {
 namespace {
 
 // The collapse of a long list runs on a second thread, so that the window
-// keeps turning while it works; a short one is over before a turn is due.
+// keeps turning while it works; a short one is over before a turn is due,
+// and surroundings that want no turns have it on the calling thread.
 constexpr std::size_t kCollapseOnThreadFrom = std::size_t{1} << 16;
 constexpr auto kCollapseTurnEvery = std::chrono::milliseconds(5);
 
 std::vector<std::int64_t> Collapse(WorkList& list, ScanObserver& observer, bool* onThread) {
-    if (list.size() < kCollapseOnThreadFrom) {
+    if (list.size() < kCollapseOnThreadFrom || !observer.wantsTurns()) {
         return list.collapse();
     }
     bool unused = false;

@@ -37,6 +37,7 @@ public:
     void yield() override;
     // Nothing shows a line on its own, and the options are those of the command line.
     bool takesLinesInBatches() const override { return true; }
+    bool wantsTurns() const override { return false; }
     void fileProblem(const std::string& path, FileProblem problem,
                      std::string_view reason) override;
 

@@ -69,6 +69,7 @@ struct Outcome {
     std::vector<std::string> events;
     std::vector<ReferrerEntry> rows;
     ScanCounters counters;
+    int collapseKeepAlives = 0;
 };
 
 struct Options {
@@ -79,10 +80,11 @@ Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, FileSystem& 
              const std::vector<std::string>& files,
              std::function<void(RecordingHost&, Scanner&)> onYield = {},
              std::size_t limit = WorkList::kMaxElements, bool batches = false,
-             const std::string& folder = "/logs") {
+             const std::string& folder = "/logs", bool turns = true) {
     static const SpamList spamList = SpamList::FromText("spam.example\n");
     RecordingHost host;
     host.directory = folder;
+    host.turns = turns;
     host.dupes = s.dupes;
     host.types = s.types;
     host.https = s.https;
@@ -97,7 +99,7 @@ Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, FileSystem& 
         host.onYield = [&] { onYield(host, scanner); };
     }
     testing::RunScan(scanner, host);
-    return {host.events, host.rows, scanner.counters()};
+    return {host.events, host.rows, scanner.counters(), host.collapseKeepAlives};
 }
 
 void ExpectSame(const Outcome& one, const Outcome& many, const std::string& what) {
@@ -201,8 +203,9 @@ TEST(MappedLog, CutShortWhileScannedEndsWhereItNowEnds) {
     testing::TempDir dir;
     const std::string path = dir.write("c.log", log);
     auto cutting = [&](RecordingHost& host, Scanner&) {
-        if (host.yields == 3)
+        if (host.yields == 3) {
             ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(cut)), 0);
+        }
     };
     Outcome got = Scan(s, 2, 64 << 10, RealFileSystem(), {"c.log"}, cutting,
                        WorkList::kMaxElements, false, dir.path().string());
@@ -243,6 +246,25 @@ TEST_F(ParallelScan, BatchesOfLinesGiveTheSameResults) {
     const Outcome full = textsAndProblems(Scan(plain, 1, 0, fs, {"a.log"}, {}, 20));
     ExpectSame(full, textsAndProblems(Scan(plain, 2, 64, fs, {"a.log"}, {}, 20, true)),
                "batches, full list");
+}
+
+// Surroundings that want no turns (the command line) get the collapse of a
+// long list on the calling thread, with no keepAlive() during it, and the
+// same results; a window gets its turns.
+TEST(CollapseTurns, OnlyForSurroundingsThatWantThem) {
+    std::string log;
+    for (int i = 0; i < 80000; ++i)
+        log += "x http://s" + std::to_string(i % 9000) + ".example/" + std::to_string(i % 7) + "\n";
+    MemoryFileSystem fs;
+    fs.add("/logs/long.log", log);
+    const Options s{true, true, false, false, false};
+    const Outcome window = Scan(s, 2, 0, fs, {"long.log"});
+    EXPECT_GE(window.collapseKeepAlives, 1);
+    const Outcome quiet =
+        Scan(s, 2, 0, fs, {"long.log"}, {}, WorkList::kMaxElements, false, "/logs", false);
+    EXPECT_EQ(quiet.collapseKeepAlives, 0);
+    ExpectSame(window, quiet, "no turns");
+    EXPECT_EQ(quiet.counters.duplicatesRemoved, 80000 - 9000 * 7);  // 63,000 pairs stay
 }
 
 // Stop pressed at a line: the reading ends there on every thread count,

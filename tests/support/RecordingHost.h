@@ -34,6 +34,8 @@ public:
     bool types = true;  // read by RunScan at the fill
     bool counting = true;
     bool batches = false;  // let the scan take lines a chunk at a time
+    bool turns = true;     // keepAlive() does something (a window)
+    int collapseKeepAlives = 0;  // keepAlive() calls while the collapse status showed
     std::function<void()> onYield;  // runs inside each yield, like an event handler
 
     std::vector<std::string> events;
@@ -61,6 +63,7 @@ public:
 
     void setStatusText(std::string_view text) override {
         events.push_back("status:" + std::string(text));
+        collapsing = text.substr(0, std::string_view(kCollapseStatus).size()) == kCollapseStatus;
     }
     void setProgressValue(const ScanProgress& p) override {
         value = p.value;
@@ -75,6 +78,11 @@ public:
             events.push_back("max:" + Format(p.maximum));
     }
     bool takesLinesInBatches() const override { return batches; }
+    bool wantsTurns() const override { return turns; }
+    void keepAlive() override {
+        if (collapsing)
+            ++collapseKeepAlives;
+    }
     void yield() override {
         ++yields;
         if (!quiet_)
@@ -96,6 +104,7 @@ public:
     }
 
 private:
+    bool collapsing = false;
     std::vector<std::string> EventsOf(std::string_view kind) const {
         std::vector<std::string> out;
         for (const auto& e : events) {
