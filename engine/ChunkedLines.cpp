@@ -103,21 +103,10 @@ void ChunkedLines::work(Chunk& chunk, std::unique_lock<std::mutex>& lock, Matche
     done_.notify_all();
 }
 
-bool ChunkedLines::takeInPlace(std::string_view& all, bool& ended, bool& failed) {
-    // The unfinished line after the last chunk lies just before the next
-    // bytes: a chunk starts there. A line longer than a block comes in
-    // takes that double, as reads do.
-    const std::size_t carried = carriedInPlace_.size();
-    const std::size_t want = std::max(block_, carried);
-    const char* start = carriedInPlace_.data();
+std::size_t ChunkedLines::gather(std::size_t want, std::ptrdiff_t first, bool& ended,
+                                 bool& failed, const std::function<std::ptrdiff_t(std::size_t)>& more) {
     std::size_t got = 0;
-    while (got < want) {
-        const char* at = nullptr;
-        const std::ptrdiff_t n = source_.take(at, want - got);
-        if (n == ByteSource::kNotInPlace) {
-            return false;  // only ever on the first take: the source copies
-        }
-        inPlace_ = InPlace::Yes;
+    for (std::ptrdiff_t n = first;; n = more(got)) {
         if (n < 0) {
             failed = true;
             readError_ = source_.error();
@@ -127,12 +116,31 @@ bool ChunkedLines::takeInPlace(std::string_view& all, bool& ended, bool& failed)
             ended = true;
             break;
         }
-        if (carried == 0 && got == 0) {
-            start = at;
-        }
         got += static_cast<std::size_t>(n);
         position_ += static_cast<std::uint64_t>(n);
+        if (got >= want) {
+            break;
+        }
     }
+    return got;
+}
+
+bool ChunkedLines::takeInPlace(std::string_view& all, bool& ended, bool& failed) {
+    // The unfinished line after the last chunk lies just before the next
+    // bytes: a chunk starts there. A line longer than a block comes in
+    // takes that double, as reads do.
+    const std::size_t carried = carriedInPlace_.size();
+    const std::size_t want = std::max(block_, carried);
+    const char* at = nullptr;
+    const std::ptrdiff_t first = source_.take(at, want);
+    if (first == ByteSource::kNotInPlace) {
+        return false;  // only ever on the first take: the source copies
+    }
+    inPlace_ = InPlace::Yes;
+    const char* const start = carried > 0 ? carriedInPlace_.data() : at;
+    const std::size_t got = gather(want, first, ended, failed, [&](std::size_t got) {
+        return source_.take(at, want - got);
+    });
     all = std::string_view(start, carried + got);
     allFrom_ = position_ - all.size();
     if (cutAt_ == ByteSource::kNotCut) {
@@ -164,47 +172,33 @@ bool ChunkedLines::readChunk() {
     return queueChunk(std::move(chunk), all, ended, failed);
 }
 
-bool ChunkedLines::readCopied(Chunk& chunkRef, std::string_view& all, bool& ended, bool& failed) {
-    Chunk* const chunk = &chunkRef;
+bool ChunkedLines::readCopied(Chunk& chunk, std::string_view& all, bool& ended, bool& failed) {
     // A line longer than a block comes in reads that double, so it is
     // copied a few times, not once per block. The carried bytes go just
     // before the place the reads start (ReadPlace).
     const std::size_t carried = carry_.size();
     const std::size_t want = std::max(block_, carried);
-    if (chunk->capacity < carried + want + kReadSlack) {
+    if (chunk.capacity < carried + want + kReadSlack) {
         // With room for a carried line of up to a sixteenth of a block, so
         // that the buffers go round the chunks without being made afresh
         // (every new page of one costs the kernel a fault).
         const std::size_t capacity = std::max(carried, want / 16) + want + kReadSlack;
         try {
-            chunk->bytes.reset(new char[capacity]);  // not zeroed
-            chunk->capacity = capacity;
+            chunk.bytes.reset(new char[capacity]);  // not zeroed
+            chunk.capacity = capacity;
         } catch (const std::exception&) {
             inputEnded_ = readFailed_ = true;
             readError_ = "Line too long to hold in memory";
             return false;
         }
     }
-    char* const target = ReadPlace(chunk->bytes.get() + carried, position_);
+    char* const target = ReadPlace(chunk.bytes.get() + carried, position_);
     char* const bytes = target - carried;
     if (carried > 0) {
         std::memcpy(bytes, carry_.data(), carried);
     }
-    std::size_t got = 0;
-    while (got < want) {
-        const std::ptrdiff_t n = source_.read(target + got, want - got);
-        if (n < 0) {
-            failed = true;
-            readError_ = source_.error();
-            break;
-        }
-        if (n == 0) {
-            ended = true;
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-        position_ += static_cast<std::uint64_t>(n);
-    }
+    auto read = [&](std::size_t got) { return source_.read(target + got, want - got); };
+    const std::size_t got = gather(want, read(0), ended, failed, read);
     all = std::string_view(bytes, carried + got);
     allFrom_ = position_ - all.size();
     return true;

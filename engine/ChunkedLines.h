@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -119,6 +120,11 @@ private:
     bool takeInPlace(std::string_view& all, bool& ended, bool& failed);
     bool readCopied(Chunk& chunk, std::string_view& all, bool& ended, bool& failed);
     bool queueChunk(std::unique_ptr<Chunk> chunk, std::string_view all, bool ended, bool failed);
+    // Reads (or takes) until `want` bytes came, the input ended or a read
+    // failed: `first` is what the first step gave, `more(got)` makes the
+    // next. Returns the bytes that came.
+    std::size_t gather(std::size_t want, std::ptrdiff_t first, bool& ended, bool& failed,
+                       const std::function<std::ptrdiff_t(std::size_t)>& more);
     bool nextChunk();  // the next chunk in order, matched; false at the end
     const MatchOptions& currentOptions(std::string_view ownDomain, const ReferrerRules& rules,
                                        const SpamList* spam);
