@@ -50,29 +50,11 @@ public:
     TurnTakingSource(ByteSource& inner, ScanObserver& observer, const ScanCounters& counters)
         : inner_(inner), observer_(observer), counters_(counters) {}
     std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
-        if (counters_.cancelRequested) {
-            stopped_ = true;
-            return 0;
-        }
-        const std::ptrdiff_t n = inner_.read(buffer, capacity);
-        if (n > 0 && (sinceTurn_ += static_cast<std::size_t>(n)) >= kTurnBytes) {
-            sinceTurn_ = 0;
-            observer_.keepAlive();
-        }
-        return n;
+        return step([&] { return inner_.read(buffer, capacity); });
     }
     std::string error() const override { return inner_.error(); }
     std::ptrdiff_t take(const char*& at, std::size_t want) override {
-        if (counters_.cancelRequested) {
-            stopped_ = true;
-            return 0;
-        }
-        const std::ptrdiff_t n = inner_.take(at, want);
-        if (n > 0 && (sinceTurn_ += static_cast<std::size_t>(n)) >= kTurnBytes) {
-            sinceTurn_ = 0;
-            observer_.keepAlive();
-        }
-        return n;
+        return step([&] { return inner_.take(at, want); });
     }
     void release(const char* upTo) override { inner_.release(upTo); }
     std::uint64_t cutAt() const override { return inner_.cutAt(); }
@@ -80,6 +62,21 @@ public:
     bool stopped() const { return stopped_; }
 
 private:
+    // One read or take of the inner source, unless a Stop came first.
+    template <typename Step>
+    std::ptrdiff_t step(Step inner) {
+        if (counters_.cancelRequested) {
+            stopped_ = true;
+            return 0;
+        }
+        const std::ptrdiff_t n = inner();
+        if (n > 0 && (sinceTurn_ += static_cast<std::size_t>(n)) >= kTurnBytes) {
+            sinceTurn_ = 0;
+            observer_.keepAlive();
+        }
+        return n;
+    }
+
     static constexpr std::size_t kTurnBytes = 1 << 20;
     ByteSource& inner_;
     ScanObserver& observer_;
