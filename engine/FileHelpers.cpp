@@ -1,6 +1,7 @@
 #include "FileHelpers.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <future>
 #include <memory>
@@ -23,7 +24,27 @@ struct CountedPart {
     std::int64_t ends = 0;
     bool open = false;
     bool any = false;     // bytes were read from `from` on
-    bool failed = false;  // no memory: nothing was counted
+    bool failed = false;  // no memory, or no bytes in place: nothing was counted
+
+    // Counts the next block read; the first byte of the first is the one
+    // before `from`, there only for a CR LF pair across.
+    void add(const char* data, const char* end) {
+        if (!started_) {
+            started_ = true;
+            previousCr_ = *data++ == kCr;
+            if (data == end) {
+                return;
+            }
+        }
+        ends += CountLineEnds(data, end, previousCr_);
+        previousCr_ = end[-1] == kCr;
+        open = end[-1] != kCr && end[-1] != kLf;
+        any = true;
+    }
+
+private:
+    bool started_ = false;
+    bool previousCr_ = false;
 };
 
 CountedPart CountFrom(PositionalFile& file, std::uint64_t from, std::size_t blockSize) {
@@ -35,8 +56,6 @@ CountedPart CountFrom(PositionalFile& file, std::uint64_t from, std::size_t bloc
     }
     // The byte before `from` is read first, only for a CR LF pair across.
     std::uint64_t at = from - 1;
-    bool previousCr = false;
-    bool first = true;
     for (;;) {
         char* const block = ReadPlace(space.get(), at);
         const std::ptrdiff_t n = file.readAt(block, blockSize, at);
@@ -44,19 +63,34 @@ CountedPart CountFrom(PositionalFile& file, std::uint64_t from, std::size_t bloc
             return part;  // the end, or a read error: what was counted
         }
         at += static_cast<std::uint64_t>(n);
-        const char* data = block;
-        const char* const end = data + n;
-        if (first) {
-            first = false;
-            previousCr = *data++ == kCr;
-            if (data == end) {
-                continue;
-            }
+        part.add(block, block + n);
+    }
+}
+
+// The same from a source that hands its bytes out in place (a mapped
+// file), opened afresh: the bytes before `from` are passed over untouched.
+// Fails (nothing counted) where the source only copies.
+CountedPart CountTakenFrom(ByteSource& source, std::uint64_t from, std::size_t blockSize) {
+    CountedPart part;
+    const char* at = nullptr;
+    for (std::uint64_t skipped = 0; skipped + 1 < from;) {
+        const std::uint64_t left = from - 1 - skipped;
+        const std::ptrdiff_t n = source.take(
+            at, static_cast<std::size_t>(std::min<std::uint64_t>(left, PTRDIFF_MAX)));
+        if (n <= 0) {
+            part.failed = n == ByteSource::kNotInPlace;
+            return part;
         }
-        part.ends += CountLineEnds(data, end, previousCr);
-        previousCr = end[-1] == kCr;
-        part.open = end[-1] != kCr && end[-1] != kLf;
-        part.any = true;
+        skipped += static_cast<std::uint64_t>(n);
+    }
+    for (;;) {
+        const std::ptrdiff_t n = source.take(at, blockSize);
+        if (n <= 0) {
+            part.failed = n == ByteSource::kNotInPlace;
+            return part;  // the end, or a read error: what was counted
+        }
+        part.add(at, at + n);
+        source.release(at + n);
     }
 }
 
@@ -79,9 +113,11 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
     // a CR LF pair, every CR, and a last line without a terminator.
     // A block the size of the file, up to a megabyte, left uninitialised: a
     // small file costs no megabyte. A file that grows, or reports no size
-    // (procfs), just takes more reads.
+    // (procfs), just takes more reads. A file whose bytes can be taken in
+    // place (mapped) is counted there, in blocks of the same size.
     const std::size_t blockSize = LineReader::BlockFor(st.size);
     const std::unique_ptr<char[]> space(new char[blockSize + kReadSlack]);
+    bool inPlace = true;
     std::int64_t lines = 0;
     bool previousCr = false;  // the byte before the block was CR
     bool open = false;        // bytes seen since the last line end
@@ -95,8 +131,18 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
         if (second.valid() && half - read < want) {
             want = static_cast<std::size_t>(half - read);
         }
-        char* const block = ReadPlace(space.get(), read);
-        const std::ptrdiff_t n = want == 0 ? 0 : source->read(block, want);
+        const char* block = ReadPlace(space.get(), read);
+        std::ptrdiff_t n = ByteSource::kNotInPlace;
+        if (want == 0) {
+            n = 0;
+        } else if (inPlace && (n = source->take(block, want)) == ByteSource::kNotInPlace) {
+            inPlace = false;
+        }
+        if (n == ByteSource::kNotInPlace) {
+            char* const into = ReadPlace(space.get(), read);
+            block = into;
+            n = source->read(into, want);
+        }
         if (n < 0) {
             break;  // a read error: the lines counted so far, of the first half
         }
@@ -120,16 +166,25 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
         read += static_cast<std::uint64_t>(n);
         if (first && st.size >= splitFrom && std::thread::hardware_concurrency() > 1) {
             std::string unused;
-            std::shared_ptr<PositionalFile> file = fs.openPositional(path, unused);
             half = std::max<std::uint64_t>(st.size / 2, read + 1);
-            if (file) {
-                try {
+            // The second half where it lies when the first is, else read
+            // at offsets.
+            std::shared_ptr<ByteSource> again =
+                inPlace ? std::shared_ptr<ByteSource>(fs.openRead(path, unused)) : nullptr;
+            std::shared_ptr<PositionalFile> file =
+                again ? nullptr : std::shared_ptr<PositionalFile>(fs.openPositional(path, unused));
+            try {
+                if (again) {
+                    second = std::async(std::launch::async, [again, half, blockSize] {
+                        return CountTakenFrom(*again, half, blockSize);
+                    });
+                } else if (file) {
                     second = std::async(std::launch::async, [file, half, blockSize] {
                         return CountFrom(*file, half, blockSize);
                     });
-                } catch (const std::system_error&) {
-                    // No thread to be had: this thread counts all of it.
                 }
+            } catch (const std::system_error&) {
+                // No thread to be had: this thread counts all of it.
             }
         }
         const char* data = block;
@@ -137,6 +192,9 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
         lines += CountLineEnds(data, end, previousCr);
         previousCr = end[-1] == kCr;
         open = end[-1] != kCr && end[-1] != kLf;
+        if (inPlace) {
+            source->release(end);
+        }
         if (afterBlock) {
             afterBlock();
         }
