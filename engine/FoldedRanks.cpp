@@ -503,7 +503,7 @@ std::vector<std::uint32_t> FoldedRanks(const std::vector<std::string_view>& text
     if (two) {
         const int callerCore = sched_getcpu();
         try {
-            helper = std::thread([&] {
+            helper = std::thread([&, callerCore] {
                 MoveOffCore(callerCore);
                 try {
                     prepare();
