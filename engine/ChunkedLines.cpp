@@ -142,7 +142,6 @@ bool ChunkedLines::takeInPlace(std::string_view& all, bool& ended, bool& failed)
         return source_.take(at, want - got);
     });
     all = std::string_view(start, carried + got);
-    allFrom_ = position_ - all.size();
     if (cutAt_ == ByteSource::kNotCut) {
         cutAt_ = source_.cutAt();
     }
@@ -200,14 +199,13 @@ bool ChunkedLines::readCopied(Chunk& chunk, std::string_view& all, bool& ended, 
     auto read = [&](std::size_t got) { return source_.read(target + got, want - got); };
     const std::size_t got = gather(want, read(0), ended, failed, read);
     all = std::string_view(bytes, carried + got);
-    allFrom_ = position_ - all.size();
     return true;
 }
 
 bool ChunkedLines::queueChunk(std::unique_ptr<Chunk> chunk, std::string_view all, bool ended,
                               bool failed) {
     chunk->text = all.data();
-    chunk->start = allFrom_;
+    chunk->start = position_ - all.size();  // `all` ends where the reading stands
     std::size_t whole;
     if (failed) {
         // What a LineReader keeps before a read error: lines with their

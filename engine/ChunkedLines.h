@@ -173,7 +173,6 @@ private:
     // bytes were taken in place (ByteSource::cutAt).
     std::uint64_t cutAt_ = ByteSource::kNotCut;
     bool endsAtCut(Chunk& chunk);
-    std::uint64_t allFrom_ = 0;  // where the bytes of the chunk being read stand in the input
     std::uint64_t position_ = 0;  // bytes read from the source
     bool inputEnded_ = false;
     bool readFailed_ = false;

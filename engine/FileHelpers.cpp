@@ -26,8 +26,12 @@ struct CountedPart {
     bool any = false;     // bytes were read from `from` on
     bool failed = false;  // no memory, or no bytes in place: nothing was counted
 
-    // Counts the next block read; the first byte of the first is the one
-    // before `from`, there only for a CR LF pair across.
+    // `fromStart`: the count starts at the file's first byte. Otherwise the
+    // first byte of the first block is the one before `from`, there only
+    // for a CR LF pair across.
+    explicit CountedPart(bool fromStart = false) : started_(fromStart) {}
+
+    // Counts the next block read.
     void add(const char* data, const char* end) {
         if (!started_) {
             started_ = true;
@@ -118,9 +122,7 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
     const std::size_t blockSize = LineReader::BlockFor(st.size);
     const std::unique_ptr<char[]> space(new char[blockSize + kReadSlack]);
     bool inPlace = true;
-    std::int64_t lines = 0;
-    bool previousCr = false;  // the byte before the block was CR
-    bool open = false;        // bytes seen since the last line end
+    CountedPart counted(true);
     // A big file's second half, counted on another thread from `half` on
     // while this thread reads up to it.
     std::future<CountedPart> second;
@@ -131,17 +133,16 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
         if (second.valid() && half - read < want) {
             want = static_cast<std::size_t>(half - read);
         }
-        const char* block = ReadPlace(space.get(), read);
-        std::ptrdiff_t n = ByteSource::kNotInPlace;
-        if (want == 0) {
-            n = 0;
-        } else if (inPlace && (n = source->take(block, want)) == ByteSource::kNotInPlace) {
-            inPlace = false;
-        }
-        if (n == ByteSource::kNotInPlace) {
-            char* const into = ReadPlace(space.get(), read);
-            block = into;
-            n = source->read(into, want);
+        const char* block = nullptr;
+        std::ptrdiff_t n = 0;
+        if (want > 0) {
+            n = inPlace ? source->take(block, want) : ByteSource::kNotInPlace;
+            if (n == ByteSource::kNotInPlace) {
+                inPlace = false;
+                char* const into = ReadPlace(space.get(), read);
+                block = into;
+                n = source->read(into, want);
+            }
         }
         if (n < 0) {
             break;  // a read error: the lines counted so far, of the first half
@@ -153,8 +154,8 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
                 if (rest.failed) {
                     continue;  // this thread reads the rest itself
                 }
-                lines += rest.ends;
-                open = rest.any ? rest.open : open;
+                counted.ends += rest.ends;
+                counted.open = rest.any ? rest.open : counted.open;
             }
             break;
         }
@@ -187,19 +188,15 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
                 // No thread to be had: this thread counts all of it.
             }
         }
-        const char* data = block;
-        const char* end = data + n;
-        lines += CountLineEnds(data, end, previousCr);
-        previousCr = end[-1] == kCr;
-        open = end[-1] != kCr && end[-1] != kLf;
+        counted.add(block, block + n);
         if (inPlace) {
-            source->release(end);
+            source->release(block + n);
         }
         if (afterBlock) {
             afterBlock();
         }
     }
-    return {lines + (open ? 1 : 0), false};
+    return {counted.ends + (counted.open ? 1 : 0), false};
 }
 
 }  // namespace

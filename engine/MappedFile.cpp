@@ -105,9 +105,7 @@ std::unique_ptr<MappedFile> MappedFile::Map(int fd, std::uint64_t size) {
     w.zerosFrom.store(0, std::memory_order_relaxed);
     w.end.store(reinterpret_cast<std::uintptr_t>(p) + mapped, std::memory_order_relaxed);
     w.begin.store(reinterpret_cast<std::uintptr_t>(p), std::memory_order_release);
-    auto* file = new MappedFile(static_cast<char*>(p), bytes, mapped, slot);
-    file->released_ = file->data_;
-    return std::unique_ptr<MappedFile>(file);
+    return std::unique_ptr<MappedFile>(new MappedFile(static_cast<char*>(p), bytes, mapped, slot));
 }
 
 MappedFile::~MappedFile() {

@@ -38,12 +38,12 @@ public:
 
 private:
     MappedFile(char* data, std::size_t size, std::size_t mappedSize, int slot)
-        : data_(data), size_(size), mappedSize_(mappedSize), slot_(slot) {}
+        : data_(data), size_(size), mappedSize_(mappedSize), slot_(slot), released_(data) {}
     char* data_;
     std::size_t size_;
     std::size_t mappedSize_;  // whole pages
     int slot_;                // in the handler's table
-    const char* released_ = nullptr;
+    const char* released_;  // release() has given back the pages before this
 };
 
 }  // namespace tallowby
