@@ -1,5 +1,8 @@
 #include "ScanCommand.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -26,12 +29,37 @@ namespace tallowby::cli {
 
 namespace {
 
+// A pipe holds 64 KB unless asked for more, and a writer that fills it waits
+// for the reader to empty it: a long output through a pipe went out in
+// 64 KB turns, each waking the reader and putting the writer to sleep. Asked
+// for the megabyte an unprivileged process may have by default, the pipe
+// lets the writing run ahead of the reading. A larger pipe is left as it
+// is; a refusal (limits) leaves it as it was.
+void WidenPipe(std::FILE* out) {
+#if defined(F_SETPIPE_SZ) && defined(F_GETPIPE_SZ)
+    constexpr int kWide = 1 << 20;
+    const int fd = fileno(out);
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) {
+        return;
+    }
+    const int size = fcntl(fd, F_GETPIPE_SZ);
+    if (size >= 0 && size < kWide) {
+        fcntl(fd, F_SETPIPE_SZ, kWide);
+    }
+#else
+    (void)out;
+#endif
+}
+
 // Output handed to stdio in large pieces: one fwrite per megabyte instead of
 // one stream operation per field, and a long cell in pieces as it is escaped.
 class BlockWriter {
 public:
     explicit BlockWriter(std::FILE* out)
-        : out_(out), text_([this](std::string_view bytes) { return put(bytes); }, kBlock) {}
+        : out_(out), text_([this](std::string_view bytes) { return put(bytes); }, kBlock) {
+        WidenPipe(out_);
+    }
     TextOutput& text() { return text_; }
     // Flushes stdio as well; false when any write failed.
     bool finish() {
