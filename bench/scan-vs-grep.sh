@@ -7,6 +7,7 @@
 # (ratios of medians).
 #
 #   bench/scan-vs-grep.sh [BUILD_DIR]        (default: build)
+#   ROUNDS=5 RUNS=3                          (turns taken, runs per turn)
 #   LOG_LINES=200000 bench/scan-vs-grep.sh   (a smaller log)
 #   BASELINE=/path/to/older/tallowby-scan    (also time an older build, one thread)
 source "$(dirname "$0")/common.sh"
@@ -26,24 +27,34 @@ if [ -n "${BASELINE:-}" ]; then
   commands+=(-n baseline "$BASELINE --threads 1 ${args[*]}")
 fi
 # grep must not write to /dev/null: it notices and stops at the first match.
-hyperfine --output=pipe --warmup 2 --runs "${RUNS:-10}" -N --export-csv "$tmp/times.csv" "${commands[@]}"
-# Columns of hyperfine's CSV: command, mean, stddev, median, ... The ratios
-# take the medians: on a shared machine a neighbour's burst moves a mean
-# far more than a median. The means are printed beside them.
-mean() { awk -F, -v n="$1" '$1 == n { print $2 }' "$tmp/times.csv"; }
-median() { awk -F, -v n="$1" '$1 == n { print $4 }' "$tmp/times.csv"; }
+# The commands take turns: ROUNDS rounds (default 5) of RUNS runs each
+# (default 3), every command in every round, so a neighbour that keeps the
+# machine busy for a while weighs on all of them rather than on the one whose
+# runs it met. A command's figure is the median of its round medians.
+rounds=${ROUNDS:-5}
+: >"$tmp/rounds.csv"
+for round in $(seq "$rounds"); do
+  hyperfine --output=pipe --warmup 1 --runs "${RUNS:-3}" -N --style none \
+    --export-csv "$tmp/round.csv" "${commands[@]}" >/dev/null
+  tail -n +2 "$tmp/round.csv" | sed "s/^/$round,/" >>"$tmp/rounds.csv"
+done
+# Columns after the round: command, mean, stddev, median, ... The ratios
+# take the medians: on a shared machine a neighbour's burst moves a mean far
+# more than a median. The means are printed beside them.
+mean() { awk -F, -v n="$1" '$2 == n { print $3 }' "$tmp/rounds.csv" | median; }
+median_of() { awk -F, -v n="$1" '$2 == n { print $5 }' "$tmp/rounds.csv" | median; }
 peak() {  # peak memory in MB of one scan with the given options
   /usr/bin/time -v -o "$tmp/rss" "$scan" "$@" "${args[@]}" >/dev/null
   awk -F': ' '/Maximum resident set size/ { printf "%.0f", $2 / 1024 }' "$tmp/rss"
 }
 base=""
 if [ -n "${BASELINE:-}" ]; then
-  base=$(awk -v o="$(median scan1)" -v b="$(median baseline)" 'BEGIN { printf "; --threads 1 / baseline %.2f (target <= 1.0)", o / b }')
+  base=$(awk -v o="$(median_of scan1)" -v b="$(median_of baseline)" 'BEGIN { printf "; --threads 1 / baseline %.2f (target <= 1.0)", o / b }')
 fi
-awk -v g="$(median grep)" -v s="$(median scan)" -v o="$(median scan1)" -v t="$(median scan2)" \
+awk -v g="$(median_of grep)" -v s="$(median_of scan)" -v o="$(median_of scan1)" -v t="$(median_of scan2)" \
     -v gm="$(mean grep)" -v sm="$(mean scan)" \
     -v m="$(peak)" -v m1="$(peak --threads 1)" -v b="$base" 'BEGIN {
-  printf "means: grep -ci %.3f s, tallowby-scan %.3f s (%.2f)\n", gm, sm, sm / gm
+  printf "means (median over rounds): grep -ci %.3f s, tallowby-scan %.3f s (%.2f)\n", gm, sm, sm / gm
   printf "medians: grep -ci: %.3f s   tallowby-scan: %.3f s   --threads 1: %.3f s   --threads 2: %.3f s\n", g, s, o, t
   printf "peak memory: %s MB (--threads 1: %s MB)\n", m, m1
   printf "scan/grep %.2f (target <= 1.0); 1 thread / 2 threads %.2f (target >= 1.7); peak %s MB (target <= 100)%s\n", s / g, o / t, m, b
