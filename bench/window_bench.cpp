@@ -50,6 +50,7 @@
 
 #include "WindowFakes.h"
 #include "engine/FileHelpers.h"
+#include "engine/HeapTuning.h"
 #include "engine/Scanner.h"
 #include "mainwindow/LogFileChooser.h"
 #include "mainwindow/SitesPanel.h"
@@ -553,6 +554,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    tallowby::ServeLargeBlocksFromTheHeap();  // as the desktop program does
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) {

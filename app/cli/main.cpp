@@ -8,6 +8,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ProgressLine.h"
 #include "cli/ScanCommand.h"
+#include "engine/HeapTuning.h"
 #include "engine/ShownText.h"
 
 int main(int argc, char** argv) {
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
         case Action::Scan:
             break;
     }
+    tallowby::ServeLargeBlocksFromTheHeap();
     CommandIo io;
     io.terminalWidth = TerminalWidth(STDERR_FILENO);
     io.progress = io.terminalWidth > 0;
