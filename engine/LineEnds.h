@@ -19,7 +19,10 @@ constexpr bool EndsLine(char c, bool afterCr) {
 }
 
 // The line ends in [p, end) by that rule; `previousCr` tells whether the
-// byte before p was a CR. 0 for an empty range.
-std::int64_t CountLineEnds(const char* p, const char* end, bool previousCr);
+// byte before p was a CR. 0 for an empty range. The widest steps the
+// processor has are taken, unless `steps` says Narrow (16 bytes; for tests).
+enum class CountSteps { Widest, Narrow };
+std::int64_t CountLineEnds(const char* p, const char* end, bool previousCr,
+                           CountSteps steps = CountSteps::Widest);
 
 }  // namespace tallowby
