@@ -22,9 +22,19 @@ bool IsCsvSpecial(char c) {
     return c == '"' || c == ',' || c == '\n' || c == '\r';
 }
 
+// What CSV makes of a field: whether it must be quoted, and how many quotes
+// it holds (each is written twice).
+struct CsvShape {
+    bool quoted = false;
+    std::size_t quotes = 0;
+};
+
 // A field is looked at sixteen bytes at a time, all four special bytes at
 // once: one pass over a referrer instead of one memchr per special byte.
-bool NeedsQuotes(std::string_view field) {
+// `countQuotes` off: stops at the first special byte (the count is then not
+// known).
+CsvShape ShapeOf(std::string_view field, bool countQuotes) {
+    CsvShape shape;
     const char* p = field.data();
     const char* const end = p + field.size();
 #ifdef __SSE2__
@@ -34,21 +44,62 @@ bool NeedsQuotes(std::string_view field) {
     const __m128i cr = _mm_set1_epi8('\r');
     for (; end - p >= 16; p += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i quotes = _mm_cmpeq_epi8(bytes, quote);
         const __m128i hits =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, comma)),
+            _mm_or_si128(_mm_or_si128(quotes, _mm_cmpeq_epi8(bytes, comma)),
                          _mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
         if (_mm_movemask_epi8(hits) != 0) {
-            return true;
+            shape.quoted = true;
+            if (!countQuotes) {
+                return shape;
+            }
+            shape.quotes += static_cast<std::size_t>(
+                __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(quotes))));
         }
     }
 #endif
     for (; p < end; ++p) {
         if (IsCsvSpecial(*p)) {
-            return true;
+            shape.quoted = true;
+            if (!countQuotes) {
+                return shape;
+            }
+            shape.quotes += *p == '"' ? 1 : 0;
         }
     }
-    return false;
+    return shape;
 }
+
+bool NeedsQuotes(std::string_view field) {
+    return ShapeOf(field, false).quoted;
+}
+
+// Writes `field` as CSV from `to`, which has room for it; returns the end.
+char* WriteCsvField(char* to, std::string_view field, const CsvShape& shape) {
+    if (!shape.quoted) {
+        std::memcpy(to, field.data(), field.size());
+        return to + field.size();
+    }
+    *to++ = '"';
+    const char* p = field.data();
+    const char* const end = p + field.size();
+    for (std::size_t left = shape.quotes; left > 0; --left) {
+        const char* q = static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)));
+        const auto n = static_cast<std::size_t>(q + 1 - p);
+        std::memcpy(to, p, n);
+        to += n;
+        *to++ = '"';
+        p = q + 1;
+    }
+    std::memcpy(to, p, static_cast<std::size_t>(end - p));
+    to += end - p;
+    *to++ = '"';
+    return to;
+}
+
+// A row whose cells are all shorter than this is written into the buffer
+// in one step; a longer one cell by cell, a long cell handed on in pieces.
+constexpr std::size_t kShortRow = 4096;
 
 // A byte a JSON string holds as it is, in a run of such bytes.
 bool IsPlainJson(unsigned char c) {
@@ -111,6 +162,27 @@ void AppendCsvField(std::string& out, std::string_view field) {
 }
 
 void AppendCsvRow(TextOutput& out, const ResultCells& row) {
+    if (row.typeCode.size() + row.clicks.size() + row.referrer.size() < kShortRow) {
+        const CsvShape type = ShapeOf(row.typeCode, true);
+        const CsvShape clicks = ShapeOf(row.clicks, true);
+        const CsvShape referrer = ShapeOf(row.referrer, true);
+        const auto size = [](std::string_view field, const CsvShape& shape) {
+            return field.size() + (shape.quoted ? shape.quotes + 2 : 0);
+        };
+        std::string& buffer = out.buffer();
+        const std::size_t at = buffer.size();
+        buffer.resize(at + size(row.typeCode, type) + size(row.clicks, clicks) +
+                      size(row.referrer, referrer) + 3);
+        char* to = buffer.data() + at;
+        to = WriteCsvField(to, row.typeCode, type);
+        *to++ = ',';
+        to = WriteCsvField(to, row.clicks, clicks);
+        *to++ = ',';
+        to = WriteCsvField(to, row.referrer, referrer);
+        *to = '\n';
+        out.spill();
+        return;
+    }
     AppendCsvField(out, row.typeCode);
     out.buffer() += ',';
     AppendCsvField(out, row.clicks);

@@ -43,10 +43,17 @@ TEST(CsvRow, HeaderAndRowEndWithLf) {
     AppendCsvHeader(out);
     AppendCsvRow(out, ReferrerEntry{"BOT", "0000012", "http://x.example/a,b"});
     AppendCsvRow(out, ReferrerEntry{"", "", "http://y.example/"});
+    // Quotes in every cell, and where a sixteen-byte step ends.
+    AppendCsvRow(out, ReferrerEntry{"\"", "1\r", "http://q.example/\"\" \"Agent (x\""});
+    // A row too long to be written in one step goes cell by cell: the same bytes.
+    const std::string a(5000, 'a');
+    AppendCsvRow(out, ReferrerEntry{"HTM", "0000001", "\"" + a + "\",\n" + a});
     EXPECT_EQ(out,
               "Type,Clicks,Referrer\n"
               "BOT,0000012,\"http://x.example/a,b\"\n"
-              ",,http://y.example/\n");
+              ",,http://y.example/\n"
+              "\"\"\"\",\"1\r\",\"http://q.example/\"\"\"\" \"\"Agent (x\"\"\"\n"
+              "HTM,0000001,\"\"\"" + a + "\"\",\n" + a + "\"\n");
 }
 
 TEST(JsonString, EscapesAndReplacesIllFormedUtf8) {
