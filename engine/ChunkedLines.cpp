@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "LineEnds.h"
+#include "ThreadPlacement.h"
 
 namespace tallowby {
 
@@ -40,9 +41,13 @@ ChunkedLines::ChunkedLines(ByteSource& source, unsigned threads, std::size_t blo
 void ChunkedLines::startHelpers() {
     // Only once there is a second chunk: an input of one chunk starts none.
     helpersStarted_ = true;
+    const int starterCore = CurrentCore();
     try {
         for (unsigned i = 1; i < threads_; ++i) {
-            helpers_.emplace_back([this] { helperLoop(); });
+            helpers_.emplace_back([this, starterCore] {
+                MoveOffCore(starterCore);
+                helperLoop();
+            });
         }
     } catch (const std::system_error&) {
         // Fewer helpers than asked: the scanning thread matches what they leave.

@@ -1,7 +1,5 @@
 #include "FoldedRanks.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <bit>
 #include <climits>
@@ -15,6 +13,7 @@
 #include <thread>
 
 #include "TextFold.h"
+#include "ThreadPlacement.h"
 
 namespace tallowby {
 
@@ -448,24 +447,6 @@ std::vector<std::uint32_t> RanksByComparing(const std::vector<std::string_view>&
     return rank;
 }
 
-// Moves the calling thread to another core than `core`, where it may run
-// on another. A new thread starts on the core the system finds least busy
-// by its recent past, which for a thread started by one that has waited
-// through a scan is that thread's own; nor does the system soon move one
-// of two busy threads to a core left idle. Both would share a core.
-void MoveOffCore(int core) {
-    cpu_set_t allowed;
-    if (core < 0 || core >= CPU_SETSIZE || sched_getaffinity(0, sizeof allowed, &allowed) != 0 ||
-        CPU_COUNT(&allowed) < 2 || !CPU_ISSET(core, &allowed)) {
-        return;
-    }
-    cpu_set_t others = allowed;
-    CPU_CLR(core, &others);
-    if (sched_setaffinity(0, sizeof others, &others) == 0) {
-        sched_setaffinity(0, sizeof allowed, &allowed);  // moved; free to go anywhere again
-    }
-}
-
 }  // namespace
 
 std::vector<std::uint32_t> FoldedRanks(const std::vector<std::string_view>& texts,
@@ -501,7 +482,7 @@ std::vector<std::uint32_t> FoldedRanks(const std::vector<std::string_view>& text
     std::thread helper;
     bool helperPrepares = false;
     if (two) {
-        const int callerCore = sched_getcpu();
+        const int callerCore = CurrentCore();
         try {
             helper = std::thread([&, callerCore] {
                 MoveOffCore(callerCore);

@@ -6,10 +6,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "MemoryFileSystem.h"
@@ -19,6 +21,7 @@
 #include "engine/FileSystem.h"
 #include "engine/Scanner.h"
 #include "engine/SpamList.h"
+#include "engine/ThreadPlacement.h"
 
 namespace tallowby {
 namespace {
@@ -336,6 +339,42 @@ TEST_F(ParallelScan, FullWorkListEndsTheFileWithAProblem) {
 
 // A line over the line limit fails the reading as LineReader does: the
 // lines before it are handed out, then the failure, whatever the chunks.
+// A helper leaves its starter's core at once, and is then free to run on
+// every core its starter may use; with one core allowed nothing changes.
+TEST(ThreadPlacement, HelperLeavesItsStartersCoreAndKeepsEveryCore) {
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    for (const bool oneCore : {false, true}) {
+        int core = -1;
+        for (int c = 0; c < CPU_SETSIZE && core < 0; ++c) {
+            core = CPU_ISSET(c, &all) ? c : -1;
+        }
+        if (!oneCore && CPU_COUNT(&all) < 2) {
+            continue;  // nowhere else to go
+        }
+        cpu_set_t start;
+        CPU_ZERO(&start);
+        CPU_SET(core, &start);
+        const cpu_set_t& given = oneCore ? start : all;
+        int ranOn = -1;
+        cpu_set_t after;
+        CPU_ZERO(&after);
+        std::thread helper([&] {
+            sched_setaffinity(0, sizeof given, &given);
+            MoveOffCore(core);
+            ranOn = CurrentCore();
+            sched_getaffinity(0, sizeof after, &after);
+        });
+        helper.join();
+        if (oneCore) {
+            EXPECT_EQ(ranOn, core);
+        } else {
+            EXPECT_NE(ranOn, core);
+        }
+        EXPECT_TRUE(CPU_EQUAL(&after, &given));
+    }
+}
+
 TEST(ChunkedLines, LineOverTheLimitFailsAfterTheLinesBeforeIt) {
     const std::string input = "a\r\nbb\r" + std::string(30, 'c') + "\ndd\n";
     for (unsigned threads : {1u, 2u, 4u}) {

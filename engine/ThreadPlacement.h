@@ -1,0 +1,17 @@
+#pragma once
+
+namespace tallowby {
+
+// The core the calling thread runs on now, or -1 when the system cannot say.
+int CurrentCore();
+
+// Moves the calling thread to another core than `core` (taken from its
+// starter with CurrentCore()), from where it may go anywhere again. A new
+// thread starts on the core the system finds least busy by its recent past,
+// which for a thread started by one that has only waited (or only just
+// begun) is often its starter's own; nor does the system soon move one of
+// two busy threads to a core left idle. Both would share a core for several
+// milliseconds while another idles. Does nothing with one core allowed.
+void MoveOffCore(int core);
+
+}  // namespace tallowby
