@@ -77,14 +77,17 @@ bool NeedsQuotes(std::string_view field) {
 // Writes `field` as CSV from `to`, which has room for it; returns the end.
 char* WriteCsvField(char* to, std::string_view field, const CsvShape& shape) {
     if (!shape.quoted) {
-        std::memcpy(to, field.data(), field.size());
+        if (!field.empty()) {  // an empty cell may have no bytes at all
+            std::memcpy(to, field.data(), field.size());
+        }
         return to + field.size();
     }
     *to++ = '"';
     const char* p = field.data();
     const char* const end = p + field.size();
     for (std::size_t left = shape.quotes; left > 0; --left) {
-        const char* q = static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)));
+        const char* q =
+            static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)));
         const auto n = static_cast<std::size_t>(q + 1 - p);
         std::memcpy(to, p, n);
         to += n;

@@ -53,7 +53,8 @@ TEST(CountLineEnds, EveryStepWidthCountsEveryEnd) {
                     const bool afterCr = data[i - 1] == '\r';
                     expected += data[i] == '\r' || (data[i] == '\n' && !afterCr);
                 }
-                EXPECT_EQ(CountLineEnds(data + from, data + from + size, previousCr, steps), expected)
+                EXPECT_EQ(CountLineEnds(data + from, data + from + size, previousCr, steps),
+                          expected)
                     << "from " << from << ", size " << size;
                 // Told that no CR came before, an LF first in the range is an end.
                 const std::int64_t lone = data[from] == '\n' && previousCr && size > 0;

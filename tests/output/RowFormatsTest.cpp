@@ -53,7 +53,8 @@ TEST(CsvRow, HeaderAndRowEndWithLf) {
               "BOT,0000012,\"http://x.example/a,b\"\n"
               ",,http://y.example/\n"
               "\"\"\"\",\"1\r\",\"http://q.example/\"\"\"\" \"\"Agent (x\"\"\"\n"
-              "HTM,0000001,\"\"\"" + a + "\"\",\n" + a + "\"\n");
+              "HTM,0000001,\"\"\"" +
+                  a + "\"\",\n" + a + "\"\n");
 }
 
 TEST(JsonString, EscapesAndReplacesIllFormedUtf8) {
