@@ -1,13 +1,13 @@
 #include "HeapTuning.h"
 
-#if defined(__GLIBC__)
+#if __has_include(<malloc.h>)
 #include <malloc.h>
 #endif
 
 namespace tallowby {
 
 void ServeLargeBlocksFromTheHeap() {
-#if defined(__GLIBC__)
+#if defined(M_MMAP_THRESHOLD)
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
 #endif
 }
