@@ -6,6 +6,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#if __has_include(<malloc.h>)
+#include <malloc.h>
+#endif
 #include <sched.h>
 #include <unistd.h>
 
@@ -20,6 +23,7 @@
 #include "engine/ChunkedLines.h"
 #include "engine/FileSystem.h"
 #include "engine/Scanner.h"
+#include "engine/HeapTuning.h"
 #include "engine/SpamList.h"
 #include "engine/ThreadPlacement.h"
 
@@ -374,6 +378,17 @@ TEST(ThreadPlacement, HelperLeavesItsStartersCoreAndKeepsEveryCore) {
         EXPECT_TRUE(CPU_EQUAL(&after, &given));
     }
 }
+
+#if defined(M_MMAP_THRESHOLD)
+// Once tuned, a block of a few megabytes comes from the heap, not from a
+// mapping of its own.
+TEST(HeapTuning, LargeBlocksComeFromTheHeap) {
+    ServeLargeBlocksFromTheHeap();
+    const auto mapped = mallinfo2().hblks;
+    std::vector<char> block(std::size_t{4} << 20, 'x');
+    EXPECT_EQ(mallinfo2().hblks, mapped);
+}
+#endif
 
 TEST(ChunkedLines, LineOverTheLimitFailsAfterTheLinesBeforeIt) {
     const std::string input = "a\r\nbb\r" + std::string(30, 'c') + "\ndd\n";
