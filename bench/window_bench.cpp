@@ -291,7 +291,8 @@ struct Rig {
 };
 
 // The engine's scan of one file with nothing around it, as tallowby-scan
-// --quiet runs it: no line count, no turns; the collapse included.
+// --quiet runs it: no line count, no turns, lines a chunk at a time; the
+// collapse included.
 class PlainHost : public ScanInput, public ScanObserver {
 public:
     explicit PlainHost(std::string path) : path_(std::move(path)) {}
@@ -303,6 +304,8 @@ public:
         return options;
     }
     bool countsLines(const std::string&) override { return false; }
+    bool takesLinesInBatches() const override { return true; }
+    bool wantsTurns() const override { return false; }
 
 private:
     std::string path_;

@@ -505,14 +505,15 @@ bool ChunkedLines::appendVariantOf(Chunk& chunk, std::uint32_t v, WorkList& list
 }
 
 ChunkedLines::Taken ChunkedLines::takeRest(std::string_view ownDomain, const ReferrerRules& rules,
-                                           const SpamList* spam, WorkList& list) {
+                                           const SpamList* spam, WorkList& list,
+                                           std::size_t limit) {
     Taken taken;
     if (direct_ || atEnd() || &currentOptions(ownDomain, rules, spam) != current_->options.get()) {
         return taken;
     }
     Chunk& chunk = *current_;
     const ChunkBatch& batch = chunk.batch;
-    const std::size_t lines = batch.lines();
+    const std::size_t lines = next_ + std::min(limit, batch.lines() - next_);
     markOfCurrent_ = chunk.mark;
     while (next_ < lines) {
         const std::size_t line = next_++;

@@ -73,13 +73,14 @@ public:
         std::size_t links = 0;  // appended to the list
         bool full = false;      // the last line's referrer found the list full
     };
-    // Hands out every line left in the current chunk at once and appends
-    // their referrers to `list`, as next(), kindWith() and appendTo() would
-    // line by line, when those options are the ones the chunk was matched
-    // with; otherwise (options changed since, or one thread) takes nothing.
-    // Stops after a line whose referrer found the list full.
+    // Hands out every line left in the current chunk (at most `limit`) at
+    // once and appends their referrers to `list`, as next(), kindWith() and
+    // appendTo() would line by line, when those options are the ones the
+    // chunk was matched with; otherwise (options changed since, or one
+    // thread) takes nothing. Stops after a line whose referrer found the
+    // list full.
     Taken takeRest(std::string_view ownDomain, const ReferrerRules& rules, const SpamList* spam,
-                   WorkList& list);
+                   WorkList& list, std::size_t limit = SIZE_MAX);
     // The value of *mark when the current line was read (0 without a mark).
     std::uint64_t mark() const { return direct_ ? (mark_ ? *mark_ : 0) : markOfCurrent_; }
 

@@ -7,6 +7,7 @@
 // list and shows the statistics; the command line prints).
 // All calls come from the thread that runs Scanner::run().
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -119,6 +120,16 @@ public:
     // with the final figure, and one yield, instead of once per position of
     // the list.
     virtual bool takesLinesInBatches() const { return false; }
+    // For surroundings that take turns only now and then (a window looks at
+    // its clock once every so many yields): how many of the next lines'
+    // yields would only be counted. The scan may then take up to that many
+    // lines at once (as many as were matched ahead), with lineOptions() read
+    // and the progress value set once for them, and passedQuietly(n) in
+    // place of their n yields. As nothing can change between two turns,
+    // nothing the surroundings show differs. 0 (the default): every line
+    // gets its yield. Not asked where takesLinesInBatches() is true.
+    virtual std::size_t quietLines() const { return 0; }
+    virtual void passedQuietly(std::size_t /*lines*/) {}
     // False for surroundings that do nothing in keepAlive() (the command
     // line): long work (the collapse) then runs on the calling thread, with
     // no keepAlive() during it, instead of on a thread of its own while the

@@ -213,11 +213,15 @@ void Scanner::scanLogFile(ScanInput& input, ScanObserver& observer, const std::s
             observer.setProgressValue(progress_);
             return;
         }
-        if (batches && !turns.stopped()) {
-            // The rest of a chunk matched ahead at once, with one turn after it.
+        // The rest of a chunk matched ahead at once, with one turn after it;
+        // or, for surroundings that would only count the next lines' yields,
+        // as many of them as that, with no turn.
+        const std::size_t quiet = batches ? 0 : observer.quietLines();
+        if ((batches || quiet > 0) && !turns.stopped()) {
             const LineOptions options = input.lineOptions();
             const ChunkedLines::Taken taken =
-                lines.takeRest(options.ownDomain, options.rules, options.spam, workList_);
+                lines.takeRest(options.ownDomain, options.rules, options.spam, workList_,
+                               batches ? SIZE_MAX : quiet);
             if (taken.lines > 0) {
                 counters_.linesScanned += static_cast<std::int64_t>(taken.lines);
                 counters_.spamHidden += static_cast<std::int64_t>(taken.spam);
@@ -227,7 +231,12 @@ void Scanner::scanLogFile(ScanInput& input, ScanObserver& observer, const std::s
                     return;
                 }
                 compressedShown_ = lines.mark();
-                stepProgress(observer, static_cast<std::int64_t>(taken.lines));
+                advanceProgress(observer, static_cast<std::int64_t>(taken.lines));
+                if (batches) {
+                    observer.yield();
+                } else {
+                    observer.passedQuietly(taken.lines);
+                }
                 continue;
             }
         }
@@ -256,6 +265,11 @@ void Scanner::scanLogFile(ScanInput& input, ScanObserver& observer, const std::s
 }
 
 void Scanner::stepProgress(ScanObserver& observer, std::int64_t lines) {
+    advanceProgress(observer, lines);
+    observer.yield();
+}
+
+void Scanner::advanceProgress(ScanObserver& observer, std::int64_t lines) {
     if (progressByBytes_) {
         progress_.done = static_cast<std::int64_t>(compressedShown_);
         progress_.value = std::min(0.01 + static_cast<double>(compressedShown_), progress_.maximum);
@@ -269,7 +283,6 @@ void Scanner::stepProgress(ScanObserver& observer, std::int64_t lines) {
         }
     }
     observer.setProgressValue(progress_);
-    observer.yield();
 }
 
 namespace {

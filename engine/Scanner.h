@@ -58,8 +58,10 @@ private:
     void scanSelectedFiles(ScanInput& input, ScanObserver& observer);
     void prepareFileProgress(ScanInput& input, ScanObserver& observer, const std::string& path);
     void scanLogFile(ScanInput& input, ScanObserver& observer, const std::string& path);
-    // After `lines` more lines of the current file (one, or a batch).
+    // After `lines` more lines of the current file (one, or a batch): the
+    // progress value, then a yield; advanceProgress() only the value.
     void stepProgress(ScanObserver& observer, std::int64_t lines = 1);
+    void advanceProgress(ScanObserver& observer, std::int64_t lines);
 
     FileSystem& fs_;
     ScanCounters counters_;

@@ -87,7 +87,8 @@ Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, FileSystem& 
              const std::vector<std::string>& files,
              std::function<void(RecordingHost&, Scanner&)> onYield = {},
              std::size_t limit = WorkList::kMaxElements, bool batches = false,
-             const std::string& folder = "/logs", bool turns = true) {
+             const std::string& folder = "/logs", bool turns = true, int turnEvery = 0,
+             bool tellsQuietLines = false) {
     static const SpamList spamList = SpamList::FromText("spam.example\n");
     RecordingHost host;
     host.directory = folder;
@@ -99,6 +100,8 @@ Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, FileSystem& 
     host.spam = s.spam ? &spamList : nullptr;
     host.select(files);
     host.batches = batches;
+    host.turnEvery = turnEvery;
+    host.tellsQuietLines = tellsQuietLines;
     Scanner scanner(fs);
     scanner.setThreads(threads, chunk);
     scanner.workList().setLimit(limit);
@@ -292,6 +295,46 @@ TEST_F(ParallelScan, StopEndsAtTheSameLine) {
                 for (std::size_t chunk : {std::size_t{3}, std::size_t{0}}) {
                     ExpectSame(one, Scan(s, threads, chunk, fs, files, stop),
                                "stop at " + std::to_string(stopAt) + (inPlace ? ", in place" : ""));
+                }
+            }
+        }
+    }
+}
+
+// Surroundings that take a turn only every so many yields (a window) and
+// say so: the scan takes the lines between turns at once, and every turn
+// sees what it saw with a yield after every line (the lines read, the
+// progress value, the status texts); a Stop or a new own domain at a turn
+// takes effect at the same line; rows and counters are the same.
+TEST_F(ParallelScan, LinesBetweenTurnsTakenAtOnceGiveTheSameTurns) {
+    static const SpamList other = SpamList::FromText("b.example\n");
+    const std::function<void(RecordingHost&, Scanner&)> actions[] = {
+        {},
+        [](RecordingHost& host, Scanner&) {
+            if (host.events.size() == 6) {
+                host.domain = "A.EXAMPLE";
+                host.spam = &other;
+            }
+        },
+        [](RecordingHost& host, Scanner& scanner) {
+            if (host.events.size() == 9)
+                scanner.requestStop();
+        },
+    };
+    for (const Options& s : {kSetups[0], kSetups[5]}) {
+        for (int every : {1, 5, 64}) {
+            for (std::size_t a = 0; a < std::size(actions); ++a) {
+                const Outcome each = Scan(s, 2, 7, fs, files, actions[a], WorkList::kMaxElements,
+                                          false, "/logs", true, every, false);
+                for (unsigned threads : {2u, 3u}) {
+                    for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{0}}) {
+                        ExpectSame(each,
+                                   Scan(s, threads, chunk, fs, files, actions[a],
+                                        WorkList::kMaxElements, false, "/logs", true, every, true),
+                                   "turn every " + std::to_string(every) + ", action " +
+                                       std::to_string(a) + ", " + std::to_string(threads) +
+                                       " threads, chunk " + std::to_string(chunk));
+                    }
                 }
             }
         }

@@ -37,6 +37,12 @@ public:
     bool turns = true;     // keepAlive() does something (a window)
     int collapseKeepAlives = 0;  // keepAlive() calls while the collapse status showed
     std::function<void()> onYield;  // runs inside each yield, like an event handler
+    // Above 0: like a window, a yield does something only every turnEvery-th
+    // time: it records "turn:<progress value>" and runs onYield; the others
+    // are only counted, and no per-line values or yields are recorded. With
+    // tellsQuietLines the scan is told which yields would only be counted.
+    int turnEvery = 0;
+    bool tellsQuietLines = false;
 
     std::vector<std::string> events;
     std::vector<ReferrerEntry> rows;
@@ -69,7 +75,7 @@ public:
         value = p.value;
         // The 0.01 of a new file comes before its maximum, by design.
         valueAboveMaximum = valueAboveMaximum || (value > 0.02 && value > maximum + 1e-9);
-        if (!quiet_)
+        if (!quiet_ && turnEvery == 0)
             events.push_back("value:" + Format(p.value));
     }
     void setProgressMaximum(const ScanProgress& p) override {
@@ -83,8 +89,26 @@ public:
         if (collapsing)
             ++collapseKeepAlives;
     }
+    std::size_t quietLines() const override {
+        return tellsQuietLines && turnEvery > 0
+                   ? static_cast<std::size_t>(turnEvery - 1 - sinceTurn_)
+                   : 0;
+    }
+    void passedQuietly(std::size_t lines) override {
+        yields += static_cast<int>(lines);
+        sinceTurn_ += static_cast<int>(lines);
+    }
     void yield() override {
         ++yields;
+        if (turnEvery > 0) {
+            if (++sinceTurn_ < turnEvery)
+                return;
+            sinceTurn_ = 0;
+            events.push_back("turn:" + Format(value));
+            if (onYield)
+                onYield();
+            return;
+        }
         if (!quiet_)
             events.push_back("yield");
         if (onYield)
@@ -105,6 +129,7 @@ public:
 
 private:
     bool collapsing = false;
+    int sinceTurn_ = 0;
     std::vector<std::string> EventsOf(std::string_view kind) const {
         std::vector<std::string> out;
         for (const auto& e : events) {
