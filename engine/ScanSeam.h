@@ -121,15 +121,16 @@ public:
     // the list.
     virtual bool takesLinesInBatches() const { return false; }
     // For surroundings that take turns only now and then (a window looks at
-    // its clock once every so many yields): how many of the next lines'
-    // yields would only be counted. The scan may then take up to that many
-    // lines at once (as many as were matched ahead), with lineOptions() read
-    // and the progress value set once for them, and passedQuietly(n) in
-    // place of their n yields. As nothing can change between two turns,
-    // nothing the surroundings show differs. 0 (the default): every line
-    // gets its yield. Not asked where takesLinesInBatches() is true.
-    virtual std::size_t quietLines() const { return 0; }
-    virtual void passedQuietly(std::size_t /*lines*/) {}
+    // its clock once every so many yields): how many of the next yields
+    // would only be counted. Where the scan can take that many steps at once
+    // (lines matched ahead, positions of the collapse), it does, with
+    // lineOptions() read and the progress value or the status text set once
+    // for them, and calls passedQuietly(n) in place of their n yields. As
+    // nothing can change between two turns, nothing the surroundings show
+    // differs. 0 (the default): a yield after every step. Not asked for the
+    // lines where takesLinesInBatches() is true.
+    virtual std::size_t quietYields() const { return 0; }
+    virtual void passedQuietly(std::size_t /*steps*/) {}
     // False for surroundings that do nothing in keepAlive() (the command
     // line): long work (the collapse) then runs on the calling thread, with
     // no keepAlive() during it, instead of on a thread of its own while the

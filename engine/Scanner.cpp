@@ -216,7 +216,7 @@ void Scanner::scanLogFile(ScanInput& input, ScanObserver& observer, const std::s
         // The rest of a chunk matched ahead at once, with one turn after it;
         // or, for surroundings that would only count the next lines' yields,
         // as many of them as that, with no turn.
-        const std::size_t quiet = batches ? 0 : observer.quietLines();
+        const std::size_t quiet = batches ? 0 : observer.quietYields();
         if ((batches || quiet > 0) && !turns.stopped()) {
             const LineOptions options = input.lineOptions();
             const ChunkedLines::Taken taken =
@@ -338,11 +338,16 @@ void ListKillDupes(WorkList& list, ScanCounters& counters, ScanObserver& observe
     }
     // The status line is refreshed once per position of the list as it was:
     // the first positions each remove the duplicates of one survivor, the
-    // rest find no entry left and only refresh.
+    // rest find no entry left and only refresh. Positions whose yields the
+    // surroundings would only count go at once: their texts are never seen.
     std::int64_t shown = -1;
-    for (std::size_t i = 0; i < positions; ++i) {
-        if (i < removed.size()) {
-            counters.duplicatesRemoved += removed[i];
+    for (std::size_t i = 0; i < positions;) {
+        const std::size_t quiet = std::min(observer.quietYields(), positions - i);
+        const std::size_t end = i + std::max<std::size_t>(quiet, 1);
+        for (; i < end; ++i) {
+            if (i < removed.size()) {
+                counters.duplicatesRemoved += removed[i];
+            }
         }
         if (counters.duplicatesRemoved != shown) {  // format only when the figure changes
             shown = counters.duplicatesRemoved;
@@ -351,7 +356,11 @@ void ListKillDupes(WorkList& list, ScanCounters& counters, ScanObserver& observe
             status += " removed)";
         }
         observer.setStatusText(status);
-        observer.yield();
+        if (quiet > 0) {
+            observer.passedQuietly(quiet);
+        } else {
+            observer.yield();
+        }
     }
 }
 

@@ -151,12 +151,12 @@ void WindowScanHost::yield() {
     RefreshOwnDomain();
 }
 
-std::size_t WindowScanHost::quietLines() const {
+std::size_t WindowScanHost::quietYields() const {
     return static_cast<std::size_t>(std::max(0, checkEvery_ - 1 - sinceCheck_));
 }
 
-void WindowScanHost::passedQuietly(std::size_t lines) {
-    sinceCheck_ += static_cast<int>(std::min<std::size_t>(lines, quietLines()));
+void WindowScanHost::passedQuietly(std::size_t steps) {
+    sinceCheck_ += static_cast<int>(std::min<std::size_t>(steps, quietYields()));
 }
 
 void WindowScanHost::Turn() {

@@ -94,9 +94,9 @@ public:
     void setProgressMaximum(const ScanProgress& progress) override;
     void yield() override;
     // The yields before the next look at the clock only count: the scan may
-    // take that many lines at once and report them here.
-    std::size_t quietLines() const override;
-    void passedQuietly(std::size_t lines) override;
+    // take that many steps at once and report them here.
+    std::size_t quietYields() const override;
+    void passedQuietly(std::size_t steps) override;
     void keepAlive() override;
     void fileProblem(const std::string& path, FileProblem problem,
                      std::string_view reason) override;

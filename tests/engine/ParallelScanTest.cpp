@@ -109,6 +109,9 @@ Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, FileSystem& 
         host.onYield = [&] { onYield(host, scanner); };
     }
     testing::RunScan(scanner, host);
+    if (turnEvery > 0) {
+        host.events.push_back("last:" + host.status);
+    }
     return {host.events, host.rows, scanner.counters(), host.collapseKeepAlives};
 }
 
@@ -302,10 +305,11 @@ TEST_F(ParallelScan, StopEndsAtTheSameLine) {
 }
 
 // Surroundings that take a turn only every so many yields (a window) and
-// say so: the scan takes the lines between turns at once, and every turn
-// sees what it saw with a yield after every line (the lines read, the
-// progress value, the status texts); a Stop or a new own domain at a turn
-// takes effect at the same line; rows and counters are the same.
+// say so: the scan takes the lines between turns at once, and the
+// collapse's positions, and every turn sees what it saw with a yield after
+// every step (the progress value, the status text), as does the end; a
+// Stop or a new own domain at a turn takes effect at the same line; rows
+// and counters are the same.
 TEST_F(ParallelScan, LinesBetweenTurnsTakenAtOnceGiveTheSameTurns) {
     static const SpamList other = SpamList::FromText("b.example\n");
     const std::function<void(RecordingHost&, Scanner&)> actions[] = {

@@ -38,15 +38,18 @@ public:
     int collapseKeepAlives = 0;  // keepAlive() calls while the collapse status showed
     std::function<void()> onYield;  // runs inside each yield, like an event handler
     // Above 0: like a window, a yield does something only every turnEvery-th
-    // time: it records "turn:<progress value>" and runs onYield; the others
-    // are only counted, and no per-line values or yields are recorded. With
-    // tellsQuietLines the scan is told which yields would only be counted.
+    // time: it records "turn:<progress value> <status text>" and runs
+    // onYield; the others are only counted, and no progress values, status
+    // texts or yields are recorded as they come (`status` holds the last). With
+    // tellsQuietLines the scan is told which yields would only be counted
+    // (quietYields()).
     int turnEvery = 0;
     bool tellsQuietLines = false;
 
     std::vector<std::string> events;
     std::vector<ReferrerEntry> rows;
     int yields = 0;  // counted before onYield runs
+    std::string status;  // the last status text
     double value = 0;
     double maximum = 0;
     bool valueAboveMaximum = false;
@@ -68,7 +71,9 @@ public:
     bool countsLines(const std::string&) override { return counting; }
 
     void setStatusText(std::string_view text) override {
-        events.push_back("status:" + std::string(text));
+        status.assign(text);
+        if (turnEvery == 0)
+            events.push_back("status:" + std::string(text));
         collapsing = text.substr(0, std::string_view(kCollapseStatus).size()) == kCollapseStatus;
     }
     void setProgressValue(const ScanProgress& p) override {
@@ -89,14 +94,14 @@ public:
         if (collapsing)
             ++collapseKeepAlives;
     }
-    std::size_t quietLines() const override {
+    std::size_t quietYields() const override {
         return tellsQuietLines && turnEvery > 0
                    ? static_cast<std::size_t>(turnEvery - 1 - sinceTurn_)
                    : 0;
     }
-    void passedQuietly(std::size_t lines) override {
-        yields += static_cast<int>(lines);
-        sinceTurn_ += static_cast<int>(lines);
+    void passedQuietly(std::size_t steps) override {
+        yields += static_cast<int>(steps);
+        sinceTurn_ += static_cast<int>(steps);
     }
     void yield() override {
         ++yields;
@@ -104,7 +109,7 @@ public:
             if (++sinceTurn_ < turnEvery)
                 return;
             sinceTurn_ = 0;
-            events.push_back("turn:" + Format(value));
+            events.push_back("turn:" + Format(value) + " " + status);
             if (onYield)
                 onYield();
             return;
