@@ -41,13 +41,10 @@ ChunkedLines::ChunkedLines(ByteSource& source, unsigned threads, std::size_t blo
 void ChunkedLines::startHelpers() {
     // Only once there is a second chunk: an input of one chunk starts none.
     helpersStarted_ = true;
-    const int starterCore = CurrentCore();
+    helpers_.reserve(threads_ - 1);  // a started thread is never left without a place
     try {
         for (unsigned i = 1; i < threads_; ++i) {
-            helpers_.emplace_back([this, starterCore] {
-                MoveOffCore(starterCore);
-                helperLoop();
-            });
+            helpers_.push_back(StartOffThisCore([this] { helperLoop(); }));
         }
     } catch (const std::system_error&) {
         // Fewer helpers than asked: the scanning thread matches what they leave.

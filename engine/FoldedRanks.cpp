@@ -482,10 +482,8 @@ std::vector<std::uint32_t> FoldedRanks(const std::vector<std::string_view>& text
     std::thread helper;
     bool helperPrepares = false;
     if (two) {
-        const int callerCore = CurrentCore();
         try {
-            helper = std::thread([&, callerCore] {
-                MoveOffCore(callerCore);
+            helper = StartOffThisCore([&] {
                 try {
                     prepare();
                     Sorter(items.get(), first.data(), pool).work();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <thread>
+#include <utility>
+
 namespace tallowby {
 
 // The core the calling thread runs on now, or -1 when the system cannot say.
@@ -13,5 +16,17 @@ int CurrentCore();
 // two busy threads to a core left idle. Both would share a core for several
 // milliseconds while another idles. Does nothing with one core allowed.
 void MoveOffCore(int core);
+
+// A thread that runs `work` after moving off the core of the thread that
+// starts it, which is how every helper of a scan starts. The starter's
+// core is taken here and handed over by value.
+template <typename Work>
+std::thread StartOffThisCore(Work work) {
+    const int starter = CurrentCore();
+    return std::thread([starter, work = std::move(work)]() mutable {
+        MoveOffCore(starter);
+        work();
+    });
+}
 
 }  // namespace tallowby

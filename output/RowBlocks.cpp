@@ -157,13 +157,9 @@ bool WriteRowBlocks(TextOutput& out, std::size_t rows, unsigned threads,
     BlockRelay relay(out, rows, 2 * (helpers + 1), format);
     std::vector<std::thread> pool;
     pool.reserve(helpers);
-    const int writerCore = CurrentCore();
     for (std::size_t i = 0; i < helpers; ++i) {
         try {
-            pool.emplace_back([&relay, writerCore] {
-                MoveOffCore(writerCore);
-                relay.help();
-            });
+            pool.push_back(StartOffThisCore([&relay] { relay.help(); }));
         } catch (const std::system_error&) {
             break;  // fewer helpers; the writing thread can do every block alone
         }
