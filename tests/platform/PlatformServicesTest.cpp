@@ -1,5 +1,7 @@
 #include <QDir>
+#include <QEvent>
 #include <QFile>
+#include <QList>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -94,35 +96,50 @@ private slots:
     }
 
     void TopmostWindowsRiseAgainAfterAnotherWindowShows() {
-        // Counts how often a window is raised above the others.
-        struct Raises : QObject {
-            int count = 0;
-            bool eventFilter(QObject*, QEvent* event) override {
-                count += event->type() == QEvent::ZOrderChange;
+        // The stacking as a window system keeps it: a window that is shown or
+        // raised goes to the top. How often a window is raised is not what a
+        // user sees; which window lies above which is.
+        struct Stacking : QObject {
+            QList<QObject*> bottomToTop;
+            bool eventFilter(QObject* watched, QEvent* event) override {
+                const bool toTop =
+                    event->type() == QEvent::Show || event->type() == QEvent::ZOrderChange;
+                if (toTop && bottomToTop.contains(watched)) {
+                    bottomToTop.removeOne(watched);
+                    bottomToTop.append(watched);
+                }
                 return false;
+            }
+            bool Above(QObject* upper, QObject* lower) const {
+                return bottomToTop.indexOf(upper) > bottomToTop.indexOf(lower);
             }
         };
         QWidget options;
         QWidget plain;
         QWidget main;
+        Stacking stacking;
+        stacking.bottomToTop = {&main, &options, &plain};
+        for (QWidget* window : {&options, &plain, &main}) {
+            window->installEventFilter(&stacking);
+        }
         for (QWidget* window : {&options, &plain}) {
             window->show();
             QVERIFY(QTest::qWaitForWindowExposed(window));
         }
         SetOnTop(&options, true);
-        Raises optionsRaised;
-        Raises plainRaised;
-        options.installEventFilter(&optionsRaised);
-        plain.installEventFilter(&plainRaised);
         main.showMaximized();
-        QTRY_COMPARE(optionsRaised.count, 1);
-        QCOMPARE(plainRaised.count, 0);
-        // Once it is out of the band, it stays where it is.
+        QTRY_VERIFY(stacking.Above(&options, &main));
+        // Only the topmost window rises over the main window.
+        QVERIFY(stacking.Above(&main, &plain));
+
+        // Once it is out of the band, a window shown later covers it.
         SetOnTop(&options, false);
         main.hide();
         main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
         QCoreApplication::processEvents();
-        QCOMPARE(optionsRaised.count, 1);
+        QVERIFY(stacking.Above(&main, &options));
+        QVERIFY(stacking.Above(&main, &plain));
     }
 
     void MessageBoxIsWideEnoughForItsTitle_data() {
