@@ -7,12 +7,11 @@ partial results are merged here, in the order of the inputs, by
 all the logs.
 
 Exit status: 0 and 1 as tallowby-scan (1: a log could not be read, the rest
-was written); 2: the command line was wrong; 3: a shard failed for good, or
-the cluster could not be reached: nothing was written.
+was written; or the spam list could not be read, and nothing was); 2: the
+command line was wrong; 3: a shard failed for good, or the cluster could not
+be reached: nothing was written.
 """
 
-import argparse
-import glob
 import logging
 import math
 import os
@@ -23,8 +22,9 @@ import tempfile
 import uuid
 import warnings
 
-EXIT_USAGE = 2
-EXIT_SHARD_FAILED = 3
+from tallowby_dask_cli import (EXIT_SHARD_FAILED, EXIT_USAGE, UsageError, check_options,
+                               expand_logs, output_options, parse_args,
+                               refuse_writing_over_inputs, scan_options)
 
 # Each shard costs a scanner start, a partial holding its distinct referrers
 # and a place in the merge, so by default there is one shard per worker
@@ -37,87 +37,6 @@ MAX_SHARD_BYTES = 512 << 20
 
 def default_shard_size(total, threads):
     return max(MIN_SHARD_BYTES, min(MAX_SHARD_BYTES, math.ceil(total / max(threads, 1))))
-
-
-class UsageError(Exception):
-    pass
-
-
-def parse_args(argv):
-    p = argparse.ArgumentParser(
-        prog="tallowby-dask",
-        description="Scan web-server logs for referrers on a Dask cluster; "
-        "the output equals one tallowby-scan run over all the logs in order.",
-    )
-    p.add_argument("--scheduler", metavar="ADDRESS",
-                   help="a running Dask scheduler (tcp://host:8786); without it, "
-                   "a local cluster of one worker per core, each running its scanners")
-    p.add_argument("--workers", type=int, metavar="N",
-                   help="workers of the local cluster (default: cores)")
-    p.add_argument("--processes", action="store_true",
-                   help="the local cluster's workers as processes of their own, each "
-                   "restartable alone (slower to start; default: threads of the driver)")
-    p.add_argument("--scanner", default="tallowby-scan", metavar="PATH",
-                   help="tallowby-scan as the workers find it (default: on PATH)")
-    p.add_argument("--merger", metavar="PATH",
-                   help="tallowby-scan here, for the merge (default: --scanner)")
-    p.add_argument("--shard-size", type=int, metavar="BYTES",
-                   help="cut files bigger than this into ranges (default: the logs' "
-                   "total over the worker threads, from 16 MB to 512 MB)")
-    p.add_argument("--merge-batch", type=int, default=32, metavar="N",
-                   help="with more than N shards, merge the partials of every N "
-                   "consecutive shards on a worker first (default 32)")
-    p.add_argument("--retries", type=int, default=2, metavar="N",
-                   help="runs of a failed shard after the first (default 2); a shard "
-                   "whose worker dies runs again elsewhere in any case")
-    p.add_argument("-d", "--domain", required=True)
-    for flag in ("--no-dupes", "--no-types", "--https", "--quoted"):
-        p.add_argument(flag, action="store_true")
-    p.add_argument("--format", choices=("csv", "json", "none"), default="csv")
-    p.add_argument("--html", metavar="FILE")
-    p.add_argument("--partial", metavar="FILE")
-    p.add_argument("-q", "--quiet", action="store_true")
-    p.add_argument("logs", nargs="+", metavar="LOG",
-                   help="log paths or glob patterns, in scan order")
-    try:
-        args = p.parse_args(argv)
-    except SystemExit as e:
-        raise UsageError() from e
-    if args.domain == "":
-        p.print_usage(sys.stderr)
-        raise UsageError("the own domain must not be empty")
-    if args.shard_size is not None and args.shard_size < 1:
-        raise UsageError("--shard-size must be at least 1")
-    if args.merge_batch < 2:
-        raise UsageError("--merge-batch must be at least 2")
-    return args
-
-
-def scan_options(args):
-    """The scan options every shard runs with."""
-    options = ["--domain", args.domain]
-    for flag in ("no_dupes", "no_types", "https", "quoted"):
-        if getattr(args, flag):
-            options.append("--" + flag.replace("_", "-"))
-    return options
-
-
-def expand_logs(patterns):
-    """Paths in scan order: each pattern's matches sorted, a plain path as is.
-    Paths are passed on as given, so the scanner names them as one scan
-    would; give absolute paths (or shared ones) for workers elsewhere."""
-    paths = []
-    for pattern in patterns:
-        if glob.has_magic(pattern):
-            matches = sorted(glob.glob(pattern))
-            if not matches:
-                raise UsageError(f"no log matches '{pattern}'")
-            paths.extend(matches)
-        else:
-            paths.append(pattern)
-    return paths
-
-
 
 
 def is_compressed(path):
@@ -177,9 +96,15 @@ def drop_folder(drop):
         return None
 
 
-def scan_shard(scanner, options, shard, drop=None, name=None):
-    """Runs on a worker: the partial result of one shard, with the scanner's
-    messages and exit status. The partial is left as `name` in the driver's
+def folder_here(folder):
+    """`folder` when this machine has it, else None (the worker's own)."""
+    return folder if folder is not None and os.path.isdir(folder) else None
+
+
+def scan_shard(scanner, options, shard, drop=None, name=None, driver_folder=None):
+    """Runs on a worker, in `driver_folder` where it has one of that name:
+    the partial result of one shard, with the scanner's messages and exit
+    status. The partial is left as `name` in the driver's
     folder when this worker sees it (its path is returned), else returned as
     bytes. Raises when the scanner fails, so Dask runs the shard again."""
     path, start, end = shard
@@ -194,8 +119,14 @@ def scan_shard(scanner, options, shard, drop=None, name=None):
         if start is not None:
             cmd += ["--range", f"{start}:{'' if end is None else end}"]
         cmd += ["--", path]
+        # Names relative to the driver's folder (logs, the spam list) are
+        # resolved in that folder where this worker has it: what an absolute
+        # name would reach, while the scanner's messages and the partial's
+        # record of the spam list keep the names as given. Without it, an
+        # absolute name could not be resolved here either.
         run = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.PIPE, check=False)
+                             stderr=subprocess.PIPE, check=False,
+                             cwd=folder_here(driver_folder))
         message = run.stderr.decode("utf-8", "replace")
         if run.returncode not in (0, 1) or not os.path.isfile(partial) \
                 or os.path.getsize(partial) == 0:
@@ -284,6 +215,7 @@ def run_shards(client, args, shards, drop):
         # its shards' partials travel as bytes.
         futures.append(client.submit(scan_shard, args.scanner, options, shard,
                                      None if batched else drop, f"{i:06d}.partial",
+                                     os.getcwd(),
                                      key=f"tallowby-shard-{i}-{uuid.uuid4().hex}",
                                      retries=args.retries, pure=False))
     batches = []
@@ -347,14 +279,8 @@ def merge(args, partials, workdir):
         with open(name, "wb") as f:
             f.write(data)
         files.append(name)
-    cmd = [args.merger or args.scanner, "--merge", *scan_options(args), "--format", args.format]
-    if args.html:
-        cmd += ["--html", args.html]
-    if args.partial:
-        cmd += ["--partial", args.partial]
-    if args.quiet:
-        cmd.append("--quiet")
-    cmd += ["--", *files]
+    cmd = [args.merger or args.scanner, "--merge", *scan_options(args), *output_options(args),
+           "--", *files]
     return subprocess.run(cmd, check=False).returncode
 
 
@@ -401,14 +327,31 @@ def main(argv=None):
     try:
         args = parse_args(sys.argv[1:] if argv is None else argv)
         paths = expand_logs(args.logs)
+        refuse_writing_over_inputs(args, paths)
     except UsageError as e:
         if str(e):
             print(f"tallowby-dask: {e}", file=sys.stderr)
         return EXIT_USAGE
-    if args.merger is None and shutil.which(args.scanner) is None:
-        print(f"tallowby-dask: {args.scanner}: not found here (give --merger)", file=sys.stderr)
+    merger = args.merger or args.scanner
+    if shutil.which(merger) is None:
+        print(f"tallowby-dask: {merger}: not found here (give --merger)", file=sys.stderr)
         return EXIT_USAGE
+    # Workers that see this folder leave their partials in it, so they
+    # need not travel; the token tells it from a folder of that name on
+    # another machine.
+    with tempfile.TemporaryDirectory(prefix="tallowby-dask-") as workdir:
+        refused = check_options(merger, args, workdir)
+        if refused is not None:
+            return refused
+        token = uuid.uuid4().hex
+        with open(os.path.join(workdir, "token"), "w", encoding="ascii") as f:
+            f.write(token)
+        return run(args, paths, (workdir, token))
 
+
+def run(args, paths, drop):
+    """Scans the logs on the cluster and merges the partials into the
+    outputs; `drop` (folder, token) as run_shards() takes it."""
     try:
         client, cluster = start_client(args)
     except Exception as e:  # noqa: BLE001 - any failure to reach the cluster
@@ -419,23 +362,16 @@ def main(argv=None):
         total = sum(os.path.getsize(p) for p in paths if os.path.isfile(p))
         shard_size = args.shard_size or default_shard_size(total, threads)
         shards = make_shards(paths, shard_size)
-        # Workers that see this folder leave their partials in it, so they
-        # need not travel; the token tells it from a folder of that name on
-        # another machine.
-        with tempfile.TemporaryDirectory(prefix="tallowby-dask-") as workdir:
-            token = uuid.uuid4().hex
-            with open(os.path.join(workdir, "token"), "w", encoding="ascii") as f:
-                f.write(token)
-            try:
-                partials = run_shards(client, args, shards, (workdir, token))
-            except RunFailed as e:
-                print(f"tallowby-dask: {e}; nothing was written", file=sys.stderr)
-                return EXIT_SHARD_FAILED
-            # The scanner's own messages (a log missing or unreadable), in order.
-            for _, message, _ in partials:
-                sys.stderr.write(message)
-            sys.stderr.flush()
-            return merge(args, partials, workdir)
+        try:
+            partials = run_shards(client, args, shards, drop)
+        except RunFailed as e:
+            print(f"tallowby-dask: {e}; nothing was written", file=sys.stderr)
+            return EXIT_SHARD_FAILED
+        # The scanner's own messages (a log missing or unreadable), in order.
+        for _, message, _ in partials:
+            sys.stderr.write(message)
+        sys.stderr.flush()
+        return merge(args, partials, drop[0])
     finally:
         client.close()
         if cluster is not None:
