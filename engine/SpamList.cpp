@@ -6,7 +6,7 @@
 
 #include "FileSystem.h"
 #include "LineReader.h"
-#include "Sites.h"
+#include "ReferrerHost.h"
 #include "TextFold.h"
 
 namespace tallowby {
@@ -223,7 +223,8 @@ bool SpamList::matchesHost(std::string_view host) const {
 }
 
 bool SpamList::matchesReferrer(std::string_view referrer) const {
-    return matchesHost(ReferrerHostSpan(referrer));
+    std::string scratch;
+    return matchesHost(BrowserHost(referrer, scratch));
 }
 
 }  // namespace tallowby

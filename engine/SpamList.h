@@ -35,7 +35,7 @@ public:
     // True when `host` (any letter case) is listed or a subdomain of a
     // listed host. An empty host never matches.
     bool matchesHost(std::string_view host) const;
-    // matchesHost of the referrer's host (ReferrerHostSpan in Sites.h).
+    // matchesHost of the host a browser opens for `referrer` (BrowserHost).
     bool matchesReferrer(std::string_view referrer) const;
 
     std::size_t size() const { return hosts_.size(); }

@@ -44,6 +44,11 @@ TEST(SpamList, MatchesListedHostsAndTheirSubdomainsOnly) {
         {"http://a.b.test/", false},
         {"http://comment/", false},
         {"http://spam.com@good.example/", false},  // user info is not the host
+        // Written to hide the host from a plain reading; browsers open spam.com.
+        {"http://spam.com\\@ham.example/c", true},
+        {"http://spam.com\\d", true},
+        {"http://%73pam.com/e", true},
+        {"http://www.spam.com%2E/f", true},
         {"http://", false},
     };
     for (const Case& c : cases) {
