@@ -1,5 +1,6 @@
 #include "ReferrerHost.h"
 
+#include "ShownText.h"  // Utf8Sequence
 #include "TextFold.h"
 
 namespace tallowby {
@@ -67,8 +68,8 @@ bool RefusedInHost(unsigned char c) {
 }
 
 // `out` := `host` with its "%XX" escapes decoded. False (and `out` left
-// undefined) when the result holds a byte browsers refuse in a host; an
-// escape that is not one leaves a "%", which they refuse too.
+// undefined) when the result holds a byte browsers refuse in a host or is
+// not UTF-8; an escape that is not one leaves a "%", which they refuse too.
 bool DecodeEscapes(std::string_view host, std::string& out) {
     out.clear();
     for (std::size_t i = 0; i < host.size(); ++i) {
@@ -82,6 +83,18 @@ bool DecodeEscapes(std::string_view host, std::string& out) {
             return false;
         }
         out += static_cast<char>(c);
+    }
+    for (std::size_t i = 0; i < out.size();) {
+        if (static_cast<unsigned char>(out[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t invalid = 0;
+        const std::size_t length = Utf8Sequence(std::string_view(out).substr(i), invalid);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
     }
     return true;
 }

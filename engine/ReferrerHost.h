@@ -20,8 +20,9 @@ namespace tallowby {
 // the host); then up to the first ":" (the port), except that a bracketed
 // IPv6 address "[...]" is kept whole with its brackets. "%XX" escapes are
 // decoded, unless the decoded host would hold a byte that browsers refuse
-// in a host name (a control byte, a space or one of "#%/:<>?@[\]^|"): such an
-// address opens nothing and its host is kept as written. ASCII letters are
+// in a host name (a control byte, a space or one of "#%/:<>?@[\]^|") or
+// bytes that are not UTF-8: such an address opens nothing and its host is
+// kept as written. ASCII letters are
 // folded to lower case and trailing dots dropped. May be empty.
 //
 // Returns a view into `referrer` when the host stands there as it is, else

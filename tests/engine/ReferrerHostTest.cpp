@@ -66,6 +66,7 @@ TEST(ReferrerHost, IsTheHostABrowserOpens) {
         {"http://spam.example%3A80/", "spam.example%3a80"},
         {"http://spam.example%2Fx/", "spam.example%2fx"},
         {"http://spam.example%00/", "spam.example%00"},
+        {"http://%FF%73pam.example/", "%ff%73pam.example"},  // not UTF-8
         {"http://sp%zzam.example/", "sp%zzam.example"},
         {"http://spam.example%2/", "spam.example%2"},
         {"http://[::1%41]/", "[::1%41]"},
