@@ -5,23 +5,12 @@
 #include <string_view>
 #include <vector>
 
-#include "Numbers.h"  // CountDigits, for the "Pages" and "Clicks" cells of sites
+#include "Numbers.h"       // CountDigits, for the "Pages" and "Clicks" cells of sites
+#include "ReferrerHost.h"  // the host each site stands for
 
 namespace tallowby {
 
 class WorkList;
-
-// The host part of a referrer as written (letter case kept): the text after
-// the first "://" (from the start when there is none) up to the first "/",
-// "?", "#", space, tab, double or single quote, ")" or the end; of that, what
-// follows the last "@" (user information is not part of the host); then up to
-// the first ":" (the port), except that a bracketed IPv6 address "[...]" is
-// kept whole with its brackets; trailing dots are dropped. May be empty. A
-// view into `referrer`.
-std::string_view ReferrerHostSpan(std::string_view referrer);
-
-// ReferrerHostSpan with ASCII letters folded to lower case.
-std::string ReferrerHost(std::string_view referrer);
 
 // One referring site: the rows of the work list whose referrers share a host.
 struct Site {
@@ -31,7 +20,7 @@ struct Site {
     std::int64_t entries = 0;  // work-list entries (distinct pages after a collapse)
 };
 
-// Groups the work list by ReferrerHost: one Site per distinct host, in the
+// Groups the work list by BrowserHost: one Site per distinct host, in the
 // work-list order of each site's first referrer. Pure: reads the list only
 // (which must not change during the call). An empty list gives no sites.
 std::vector<Site> GroupBySite(const WorkList& list);

@@ -82,7 +82,7 @@ void Form1::ShowScanResults() {
         return;  // a Stop (or the window's end) leaves the figures unreported
     }
     const ScanCounters& counters = scanner_.counters();
-    host.setStatusText(CompleteStatusText(counters));
+    host.setStatusText(CompleteStatusText(counters) + host.summaryNote());
     if (appSettings_.bDisplayStats) {
         host.ShowStatistics(kStatisticsTitle, StatisticsMessageText(counters));
     }

@@ -101,6 +101,10 @@ public:
     void fileProblem(const std::string& path, FileProblem problem,
                      std::string_view reason) override;
 
+    // What the summary says after its figures of the spam list this scan
+    // used (SkippedLinesNote): empty for none or a list that skipped nothing.
+    std::string summaryNote() const { return SkippedLinesNote(spamList_); }
+
     // The statistics message box, after the pending text has reached the
     // widgets; returns when it is closed.
     void ShowStatistics(std::string_view title, std::string_view text);

@@ -229,6 +229,7 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     results.summary.counters = scanner.counters();
     results.summary.counters.cancelRequested = false;
     results.summary.spamHidden = scanner.counters().spamHidden;
+    results.summaryNote = SkippedLinesNote(loadedSpam ? &*loadedSpam : nullptr);
     // Only the piece that finishes its file counts it as done, so the
     // pieces of one file count it once.
     if (options.range && results.summary.counters.filesDone > 0 &&
@@ -294,7 +295,8 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
     }
 
     if (!options.quiet) {
-        const std::string summary = CompleteStatusText(results.summary.counters) + "\n";
+        const std::string summary =
+            CompleteStatusText(results.summary.counters) + results.summaryNote + "\n";
         std::fputs(summary.c_str(), io.err);
     }
     std::fflush(io.err);

@@ -41,7 +41,8 @@ int RunMergeCommand(const ScanOptions& options, const CommandIo& io);
 // from the list, with the type codes that options.typeCodes asks for.
 struct ScanOutputs {
     const WorkList& list;
-    PartialSummary summary;  // counters and what a partial of it records
+    PartialSummary summary;        // counters and what a partial of it records
+    std::string summaryNote = {};  // said after the summary line's figures
 };
 
 // Writes the rows on io.out, the export page, the partial result and the

@@ -44,6 +44,11 @@ TEST(SpamList, MatchesListedHostsAndTheirSubdomainsOnly) {
         {"http://a.b.test/", false},
         {"http://comment/", false},
         {"http://spam.com@good.example/", false},  // user info is not the host
+        // Written to hide the host from a plain reading; browsers open spam.com.
+        {"http://spam.com\\@ham.example/c", true},
+        {"http://spam.com\\d", true},
+        {"http://%73pam.com/e", true},
+        {"http://www.spam.com%2E/f", true},
         {"http://", false},
     };
     for (const Case& c : cases) {
@@ -106,6 +111,20 @@ TEST(SpamList, AgreesWithAPlainSuffixSearchOnTheBuiltInList) {
     }
 }
 
+TEST(SpamList, HoldsEveryHostOfALongList) {
+    std::string text;
+    for (int i = 0; i < 40000; ++i) {
+        text += "h" + std::to_string(i) + std::string(i % 40, 'x') + ".example\n";
+    }
+    const SpamList list = SpamList::FromText(text + text);  // every host twice
+    EXPECT_EQ(list.size(), 40000u);
+    for (int i = 0; i < 40000; ++i) {
+        const std::string host = "h" + std::to_string(i) + std::string(i % 40, 'x') + ".example";
+        ASSERT_TRUE(list.matchesHost("www." + host)) << host;
+        ASSERT_FALSE(list.matchesHost("a" + host)) << host;
+    }
+}
+
 TEST(SpamList, LoadReadsAFileAndNamesWhyNot) {
     MemoryFileSystem fs;
     fs.add("/lists/spam.txt", "spam.example\r\nother.example");
@@ -118,6 +137,42 @@ TEST(SpamList, LoadReadsAFileAndNamesWhyNot) {
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(SpamList::Load(fs, "/lists/dir", error));
     EXPECT_EQ(error, "Is a directory");
+    fs.add("/lists/failing.txt", "spam.example\nother.example\n").failAfter = 5;
+    error.clear();
+    EXPECT_FALSE(SpamList::Load(fs, "/lists/failing.txt", error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(SpamList, SkipsLinesLongerThanAHostNameOnEveryReadPath) {
+    const std::string longest = std::string(249, 'a') + ".com";  // 253 bytes
+    const std::string longer = std::string(250, 'b') + ".com";
+    const std::string text = "  " + longest + " .\t..\r\n" +        // kept: blanks and dots drop
+                             longer + "\n" +                        // skipped
+                             std::string(249, 'c') + ".com x\n" +   // skipped
+                             "#" + std::string(1000, '#') + "\r" +  // a comment, not counted
+                             "   \n..\nSpam.Example.\r\n" + longer + "\n" + "last.example";
+    const auto check = [&](const SpamList& list, const std::string& how) {
+        EXPECT_EQ(list.size(), 3u) << how;
+        EXPECT_EQ(list.skippedLines(), 3u) << how;
+        EXPECT_TRUE(list.matchesHost(longest)) << how;
+        EXPECT_TRUE(list.matchesHost("www.spam.example")) << how;
+        EXPECT_TRUE(list.matchesHost("last.example")) << how;
+        EXPECT_FALSE(list.matchesHost(longer)) << how;
+        EXPECT_FALSE(list.matchesHost(std::string(249, 'c') + ".com x")) << how;
+    };
+    check(SpamList::FromText(text), "text");
+    for (std::size_t chunk : {1, 2, 3, 5, 7, 254, 1 << 20}) {
+        MemoryFileSystem fs;
+        fs.add("/spam.txt", text).maxChunk = chunk;
+        std::string error;
+        const std::optional<SpamList> loaded = SpamList::Load(fs, "/spam.txt", error);
+        ASSERT_TRUE(loaded) << error;
+        check(*loaded, "pieces of " + std::to_string(chunk));
+    }
+    EXPECT_EQ(SkippedLinesNote(nullptr), "");
+    EXPECT_EQ(SkippedLinesNote(&SpamList::Builtin()), "");
+    const SpamList skipped = SpamList::FromText(text);
+    EXPECT_EQ(SkippedLinesNote(&skipped), " : 3 spam-list lines skipped (longer than 253 bytes)");
 }
 
 TEST(SpamList, HiddenLinesCountAsScannedNotAsFound) {

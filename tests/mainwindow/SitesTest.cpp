@@ -144,7 +144,7 @@ private slots:
     void hideSpamOptionLeavesSpamOutAndSaysWhenItsListCannotBeRead() {
         struct Case {
             bool hide;
-            const char* list;  // strSpamList
+            const char* list;  // strSpamList; a bare name is a list written in the log folder
             qsizetype sites;
             const char* complete;
             qsizetype messages;
@@ -154,10 +154,19 @@ private slots:
             {true, "", 2, "4 links found : 1 duplicates removed : 3 unique links", 0},
             {true, "/no/such/list.txt", 2, "4 links found : 1 duplicates removed : 3 unique links",
              1},
+            {true, "overlong.hosts", 2,
+             "3 unique links : 1 spam-list lines skipped (longer than 253 bytes)", 0},
         };
         for (const Case& c : cases) {
             Rig rig(kReferrers);
-            rig.settings.values.insert(Address("strSpamList"), c.list);
+            QString list = QString::fromLatin1(c.list);
+            if (!list.isEmpty() && !list.startsWith(QLatin1Char('/'))) {
+                list = rig.folder.path() + QLatin1Char('/') + list;
+                QFile file(list);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write("0-0.fr\n" + QByteArray(300, 'x') + "\n");
+            }
+            rig.settings.values.insert(Address("strSpamList"), list);
             rig.load();
             Form2* options = rig.form->optionsDialog().Open();
             QCOMPARE(options->Check6()->text(), "Hide known referrer spam");
