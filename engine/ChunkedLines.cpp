@@ -214,6 +214,8 @@ bool ChunkedLines::queueChunk(std::unique_ptr<Chunk> chunk, std::string_view all
                               bool failed) {
     chunk->text = all.data();
     chunk->start = position_ - all.size();  // `all` ends where the reading stands
+    const std::size_t carried =
+        inPlace_ == InPlace::Yes ? carriedInPlace_.size() : carry_.size();
     std::size_t whole;
     if (failed) {
         // What a LineReader keeps before a read error: lines with their
@@ -224,7 +226,11 @@ bool ChunkedLines::queueChunk(std::unique_ptr<Chunk> chunk, std::string_view all
         whole = all.size();  // a last line needs no line end
         inputEnded_ = true;
     } else {
-        whole = LineReader::WholeLines(all);
+        // The bytes carried hold no line end, but for a CR that closes them:
+        // the search starts there.
+        const std::size_t from = carried > 0 ? carried - 1 : 0;
+        const std::size_t ends = LineReader::WholeLines(all.substr(from));
+        whole = ends == 0 ? 0 : from + ends;
         if (whole == 0) {
             // No line end in a block or more: a long line, gathered on its own.
             spare_.push_back(std::move(chunk));

@@ -102,6 +102,8 @@ bool LineReader::fill() {
         }
         inLong_ = true;
         data_ = long_.data();
+        end_ = long_.held();  // without the zeros it ends with, which are counted
+        crSearched_ = lfSearched_ = end_;
         return gatherLong();
     }
     const auto used = static_cast<std::size_t>(data_ - buffer_.data()) + end_;

@@ -35,6 +35,19 @@ bool AllZeros(const char* p, std::size_t n) {
     return std::memcmp(p, zeros, n) == 0;
 }
 
+// How many of the `n` bytes at `p` are zeros after the last other byte.
+std::size_t ZeroTail(const char* p, std::size_t n) {
+    constexpr std::size_t kStep = 4096;
+    std::size_t end = n;
+    while (end >= kStep && AllZeros(p + end - kStep, kStep)) {
+        end -= kStep;
+    }
+    while (end > 0 && p[end - 1] == '\0') {
+        --end;
+    }
+    return n - end;
+}
+
 }  // namespace
 
 std::string LineTooLongText(std::size_t maxLine) {
@@ -89,14 +102,18 @@ LongLine::LongLine(std::size_t block, std::size_t maxLine)
 
 bool LongLine::begin(std::string_view first, std::uint64_t position) {
     clear();
+    // Zeros at the end (the start of a hole, say) are counted, not copied.
+    const std::size_t zeros = ZeroTail(first.data(), first.size());
+    const std::size_t kept = first.size() - zeros;
     // The reads that follow land where the kernel copies fastest (ReadPlace):
     // memory starts on a page, so the place within a cache line is known now.
-    offset_ = static_cast<std::size_t>((position - first.size()) % (kReadSlack + 1));
-    if (!room(Plus(first.size(), block_))) {
+    offset_ = static_cast<std::size_t>((position - kept) % (kReadSlack + 1));
+    if (!room(Plus(kept, block_))) {
         return false;
     }
-    std::memcpy(memory_.data() + offset_, first.data(), first.size());
-    held_ = first.size();
+    std::memcpy(memory_.data() + offset_, first.data(), kept);
+    held_ = kept;
+    zeros_ = zeros;
     active_ = true;
     return true;
 }
