@@ -145,8 +145,8 @@ TEST(CountFileLines, BigFileCountedInTwoHalvesAsInOne) {
             std::fclose(f);
             for (FileSystem* files : {&RealFileSystem(), static_cast<FileSystem*>(&copied)}) {
                 int blocks = 0;
-                const ProgressMeasure measure =
-                    MeasureForProgress(path, *files, [&] { ++blocks; }, 1);
+                const ProgressMeasure measure = MeasureForProgress(
+                    path, *files, [&] { ++blocks; }, 1);
                 EXPECT_EQ(measure.units, testing::CountLines(content))
                     << meeting << last << (files == &copied ? " read" : " in place");
                 EXPECT_FALSE(measure.compressedBytes);
