@@ -42,7 +42,8 @@ for r in json.load(open(sys.argv[1]))["results"]:
 hyperfine --output=pipe -N -i --warmup 2 --runs "$runs" --style none --export-json "$tmp/times.json" \
   -n grep "grep -c x $hole" \
   -n scan "$scan -d mysite.example --quiet $hole" \
-  -n scan1 "$scan -d mysite.example --quiet --threads 1 $hole" >/dev/null
+  -n scan1 "$scan -d mysite.example --quiet --threads 1 $hole" >/dev/null 2>"$tmp/hyperfine.err" ||
+  { cat "$tmp/hyperfine.err" >&2; exit 1; }
 g=$(median grep)
 s=$(median scan)
 s1=$(median scan1)
@@ -50,7 +51,8 @@ s1=$(median scan1)
 hyperfine --output=pipe -N --warmup 1 --runs "$(( (runs + 2) / 3 ))" --style none --export-json "$tmp/times.json" \
   -n letters "$scan -d mysite.example --quiet $tmp/letters.log" \
   -n hole200 "$scan -d mysite.example --quiet $tmp/nul-hole.log" \
-  -n zeros200 "$scan -d mysite.example --quiet $tmp/nul.log" >/dev/null
+  -n zeros200 "$scan -d mysite.example --quiet $tmp/nul.log" >/dev/null 2>"$tmp/hyperfine.err" ||
+  { cat "$tmp/hyperfine.err" >&2; exit 1; }
 l=$(median letters)
 h=$(median hole200)
 z=$(median zeros200)
