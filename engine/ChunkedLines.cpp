@@ -32,7 +32,8 @@ ChunkedLines::ChunkedLines(ByteSource& source, unsigned threads, std::size_t blo
       // Teaching the matching threads the list's ids costs them more than
       // it saves the scanning thread while that thread has time to spare;
       // with a few threads or more its lookups would hold all of them up.
-      learning_(threads >= kLearningThreads) {
+      learning_(threads >= kLearningThreads),
+      long_(block_, maxLine_) {
     if (direct_) {
         reader_.emplace(source_, block_, maxLine_);
     }
@@ -105,8 +106,8 @@ void ChunkedLines::work(Chunk& chunk, std::unique_lock<std::mutex>& lock, Matche
     done_.notify_all();
 }
 
-std::size_t ChunkedLines::gather(std::size_t want, std::ptrdiff_t first, bool& ended,
-                                 bool& failed, const std::function<std::ptrdiff_t(std::size_t)>& more) {
+std::size_t ChunkedLines::gather(std::size_t want, std::ptrdiff_t first, bool& ended, bool& failed,
+                                 const std::function<std::ptrdiff_t(std::size_t)>& more) {
     std::size_t got = 0;
     for (std::ptrdiff_t n = first;; n = more(got)) {
         if (n < 0) {
@@ -140,9 +141,8 @@ bool ChunkedLines::takeInPlace(std::string_view& all, bool& ended, bool& failed)
     }
     inPlace_ = InPlace::Yes;
     const char* const start = carried > 0 ? carriedInPlace_.data() : at;
-    const std::size_t got = gather(want, first, ended, failed, [&](std::size_t got) {
-        return source_.take(at, want - got);
-    });
+    const std::size_t got = gather(want, first, ended, failed,
+                                   [&](std::size_t got) { return source_.take(at, want - got); });
     all = std::string_view(start, carried + got);
     if (cutAt_ == ByteSource::kNotCut) {
         cutAt_ = source_.cutAt();
@@ -153,14 +153,20 @@ bool ChunkedLines::takeInPlace(std::string_view& all, bool& ended, bool& failed)
     return true;
 }
 
-bool ChunkedLines::readChunk() {
-    std::unique_ptr<Chunk> chunk;
-    if (!spare_.empty()) {
-        chunk = std::move(spare_.back());
-        spare_.pop_back();
-    } else {
-        chunk = std::make_unique<Chunk>();
+std::unique_ptr<ChunkedLines::Chunk> ChunkedLines::spareChunk() {
+    if (spare_.empty()) {
+        return std::make_unique<Chunk>();
     }
+    std::unique_ptr<Chunk> chunk = std::move(spare_.back());
+    spare_.pop_back();
+    return chunk;
+}
+
+bool ChunkedLines::readChunk() {
+    if (long_.active()) {
+        return readLong();
+    }
+    std::unique_ptr<Chunk> chunk = spareChunk();
     std::string_view all;
     bool ended = false;
     bool failed = false;
@@ -208,6 +214,8 @@ bool ChunkedLines::queueChunk(std::unique_ptr<Chunk> chunk, std::string_view all
                               bool failed) {
     chunk->text = all.data();
     chunk->start = position_ - all.size();  // `all` ends where the reading stands
+    const std::size_t carried =
+        inPlace_ == InPlace::Yes ? carriedInPlace_.size() : carry_.size();
     std::size_t whole;
     if (failed) {
         // What a LineReader keeps before a read error: lines with their
@@ -218,12 +226,22 @@ bool ChunkedLines::queueChunk(std::unique_ptr<Chunk> chunk, std::string_view all
         whole = all.size();  // a last line needs no line end
         inputEnded_ = true;
     } else {
-        whole = LineReader::WholeLines(all);
-        if (whole == 0 && all.size() > maxLine_) {
-            // A line over the limit: the chunk's reader fails on it as a
-            // LineReader does, and nothing after it is read.
-            whole = all.size();
-            inputEnded_ = true;
+        // The bytes carried hold no line end, but for a CR that closes them:
+        // the search starts there.
+        const std::size_t from = carried > 0 ? carried - 1 : 0;
+        const std::size_t ends = LineReader::WholeLines(all.substr(from));
+        whole = ends == 0 ? 0 : from + ends;
+        if (whole == 0) {
+            // No line end in a block or more: a long line, gathered on its own.
+            spare_.push_back(std::move(chunk));
+            carry_.clear();
+            carriedInPlace_ = {};
+            longStart_ = position_ - all.size();
+            if (!long_.begin(all, position_)) {
+                inputEnded_ = readFailed_ = true;
+                readError_ = kLineTooLongForMemory;
+            }
+            return !inputEnded_;
         }
     }
     if (inPlace_ == InPlace::Yes) {
@@ -237,6 +255,111 @@ bool ChunkedLines::queueChunk(std::unique_ptr<Chunk> chunk, std::string_view all
         spare_.push_back(std::move(chunk));
         return !inputEnded_;
     }
+    chunk->inSource = inPlace_ == InPlace::Yes;
+    enqueue(std::move(chunk), whole);
+    return !inputEnded_;
+}
+
+bool ChunkedLines::readLong() {
+    const bool inPlace = inPlace_ == InPlace::Yes;
+    const LongLine::Step step = long_.step(source_, inPlace);
+    position_ += step.consumed;
+    if (step.inPlace != nullptr) {
+        // The stretch is copied or counted: once no chunk before it waits,
+        // its pages may go (the bytes after the line's end stay).
+        bool idle;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            idle = chunks_.empty() && !current_;
+        }
+        if (idle) {
+            source_.release(step.inPlace + (step.kind == LongLine::Step::Zeros ? step.got : 0));
+        }
+    }
+    if (inPlace && step.kind != LongLine::Step::Failed) {
+        // A file cut short while mapped ends where it now ends (endsAtCut()).
+        if (cutAt_ == ByteSource::kNotCut) {
+            cutAt_ = source_.cutAt();
+        }
+        if (cutAt_ != ByteSource::kNotCut && cutAt_ <= position_) {
+            long_.truncate(cutAt_ > longStart_ ? cutAt_ - longStart_ : 0);
+            inputEnded_ = true;
+            return queueLong(0, step, true);
+        }
+    }
+    switch (step.kind) {
+        case LongLine::Step::Zeros:
+            return true;
+        case LongLine::Step::Bytes: {
+            // Only the stretch can hold a line end, or the CR just before it.
+            const std::size_t from = step.from - 1;
+            const std::size_t ends =
+                LineReader::WholeLines(std::string_view(long_.data() + from, long_.held() - from));
+            return ends == 0 || queueLong(from + ends, step, false);
+        }
+        case LongLine::Step::End:
+            inputEnded_ = true;
+            return queueLong(0, step, true);
+        case LongLine::Step::Failed:
+            // What a LineReader keeps before a read error: a line its CR ended.
+            inputEnded_ = readFailed_ = true;
+            readError_ = source_.error();
+            return queueLong(long_.closedByCr() ? long_.held() : 0, step, false);
+        case LongLine::Step::TooLong:
+            inputEnded_ = readFailed_ = true;
+            readError_ = LineTooLongText(maxLine_);
+            break;
+        case LongLine::Step::NoMemory:
+            inputEnded_ = readFailed_ = true;
+            readError_ = kLineTooLongForMemory;
+            break;
+    }
+    long_.clear();
+    return false;
+}
+
+bool ChunkedLines::queueLong(std::size_t whole, const LongLine::Step& last, bool toTheEnd) {
+    if (toTheEnd) {
+        // The line runs to the end of the input: its zeros are written out.
+        if (long_.length() > maxLine_) {
+            readFailed_ = true;
+            readError_ = LineTooLongText(maxLine_);
+            long_.clear();
+            return false;
+        }
+        if (!long_.settle()) {
+            readFailed_ = true;
+            readError_ = kLineTooLongForMemory;
+            long_.clear();
+            return false;
+        }
+        whole = long_.held();
+    }
+    if (whole == 0) {
+        long_.clear();
+        return !inputEnded_;
+    }
+    // What follows the whole lines goes on as a chunk's start does: where
+    // the source handed it out, or copied.
+    const std::string_view rest(long_.data() + whole, long_.held() - whole);
+    if (inputEnded_) {
+        carriedInPlace_ = {};
+        carry_.clear();
+    } else if (inPlace_ == InPlace::Yes) {
+        carriedInPlace_ = std::string_view(last.inPlace + (whole - last.from), rest.size());
+    } else {
+        carry_.assign(rest);
+    }
+    std::unique_ptr<Chunk> chunk = spareChunk();
+    chunk->text = long_.data();
+    chunk->start = longStart_;
+    chunk->inSource = false;
+    chunk->longBytes = long_.handOver();
+    enqueue(std::move(chunk), whole);
+    return !inputEnded_;
+}
+
+void ChunkedLines::enqueue(std::unique_ptr<Chunk> chunk, std::size_t whole) {
     chunk->size = whole;
     chunk->mark = mark_ ? *mark_ : 0;
     chunk->state = Chunk::Waiting;
@@ -249,7 +372,6 @@ bool ChunkedLines::queueChunk(std::unique_ptr<Chunk> chunk, std::string_view all
         startHelpers();
     }
     queued_.notify_one();
-    return !inputEnded_;
 }
 
 void ChunkedLines::readAhead() {
@@ -275,9 +397,10 @@ void ChunkedLines::readAhead() {
 
 bool ChunkedLines::nextChunk() {
     if (current_) {
-        if (inPlace_ == InPlace::Yes) {
+        if (current_->inSource) {
             source_.release(current_->text + current_->size);
         }
+        current_->longBytes.reset();
         spare_.push_back(std::move(current_));
     }
     resplit_.reset();
@@ -307,6 +430,7 @@ bool ChunkedLines::nextChunk() {
     next_ = 0;
     current_->looked = false;
     if (inPlace_ == InPlace::Yes && endsAtCut(*current_)) {
+        current_->longBytes.reset();
         spare_.push_back(std::move(current_));
         return false;
     }

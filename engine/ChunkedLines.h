@@ -18,6 +18,7 @@
 #include "KnownIds.h"
 #include "LineMatch.h"
 #include "LineReader.h"
+#include "LongLine.h"
 #include "WorkList.h"
 
 namespace tallowby {
@@ -36,6 +37,8 @@ namespace tallowby {
 // handed out, their outcomes and the failures are those of a LineReader
 // over the same source matched line by line; only the reading runs ahead,
 // by a few chunks (and no further while a line longer than a block builds up).
+// Such a line is gathered as a LongLine and makes a chunk of its own memory
+// with the whole lines after it, whatever the source.
 //
 // With one thread there are no helpers, no chunks and no reading ahead: a
 // LineReader over the source, each line matched when asked.
@@ -88,7 +91,9 @@ private:
     struct Chunk {
         std::unique_ptr<char[]> bytes;
         std::size_t capacity = 0;
-        const char* text = nullptr;  // in `bytes`, where the lines start
+        GrowingMemory longBytes;     // a long line's, given back when the chunk is done
+        const char* text = nullptr;  // in `bytes`, `longBytes` or the source: where the lines start
+        bool inSource = false;       // `text` lies where the source handed it out in place
         std::size_t size = 0;        // whole lines, each with its line end
         std::uint64_t start = 0;     // where `text` stands in the input
         std::uint64_t mark = 0;
@@ -121,6 +126,13 @@ private:
     bool takeInPlace(std::string_view& all, bool& ended, bool& failed);
     bool readCopied(Chunk& chunk, std::string_view& all, bool& ended, bool& failed);
     bool queueChunk(std::unique_ptr<Chunk> chunk, std::string_view all, bool ended, bool failed);
+    // The next step of the long line; queues it with the whole lines after
+    // it once it has ended. False when the input has ended.
+    bool readLong();
+    // `whole`: the bytes of whole lines, or with `toTheEnd` all of them.
+    bool queueLong(std::size_t whole, const LongLine::Step& last, bool toTheEnd);
+    void enqueue(std::unique_ptr<Chunk> chunk, std::size_t whole);
+    std::unique_ptr<Chunk> spareChunk();
     // Reads (or takes) until `want` bytes came, the input ended or a read
     // failed: `first` is what the first step gave, `more(got)` makes the
     // next. Returns the bytes that came.
@@ -168,7 +180,9 @@ private:
     // The calling thread's side.
     std::vector<std::unique_ptr<Chunk>> spare_;
     enum class InPlace { Unknown, Yes, No } inPlace_ = InPlace::Unknown;
-    std::string carry_;           // the unfinished line after the last chunk read
+    std::string carry_;                // the unfinished line after the last chunk read
+    LongLine long_;                    // a line longer than a block, while it builds up
+    std::uint64_t longStart_ = 0;      // where it starts in the input
     std::string_view carriedInPlace_;  // the same where the source's bytes lie
     // Where the input ends when the file was found cut short while its
     // bytes were taken in place (ByteSource::cutAt).

@@ -80,6 +80,13 @@ public:
     }
     void release(const char* upTo) override { raw_->release(upTo); }
     std::uint64_t cutAt() const override { return raw_->cutAt(); }
+    // Once the head and what came with it are out, the rest is `raw`'s.
+    std::uint64_t skipZeros(std::uint64_t atMost) override {
+        if (offset_ != head_.size() || overhang_ > 0 || state_ != State::Open) {
+            return 0;
+        }
+        return raw_->skipZeros(atMost);
+    }
 
 private:
     std::unique_ptr<ByteSource> raw_;

@@ -45,6 +45,14 @@ struct CountedPart {
         open = end[-1] != kCr && end[-1] != kLf;
         any = true;
     }
+    // `n` zeros passed over unread (a hole of a sparse file): no line ends.
+    void addZeros(std::uint64_t n) {
+        if (n > 0) {
+            previousCr_ = false;
+            open = true;
+            any = true;
+        }
+    }
 
 private:
     bool started_ = false;
@@ -87,7 +95,10 @@ CountedPart CountTakenFrom(ByteSource& source, std::uint64_t from, std::size_t b
         }
         skipped += static_cast<std::uint64_t>(n);
     }
-    for (;;) {
+    for (bool first = true;; first = false) {
+        if (!first) {
+            part.addZeros(source.skipZeros(UINT64_MAX));
+        }
         const std::ptrdiff_t n = source.take(at, blockSize);
         if (n <= 0) {
             part.failed = n == ByteSource::kNotInPlace;
@@ -129,6 +140,13 @@ ProgressMeasure Measure(const std::string& path, FileSystem& fs,
     std::uint64_t half = 0;
     std::uint64_t read = 0;
     for (bool first = true;; first = false) {
+        if (!first) {
+            // A hole holds no line ends: passed over (up to the second half).
+            const std::uint64_t skipped =
+                source->skipZeros(second.valid() ? half - read : UINT64_MAX);
+            read += skipped;
+            counted.addZeros(skipped);
+        }
         std::size_t want = blockSize;
         if (second.valid() && half - read < want) {
             want = static_cast<std::size_t>(half - read);

@@ -102,8 +102,50 @@ public:
         }
     }
     std::string error() const override { return error_; }
+    // The file system's own record of the file's holes (SEEK_DATA), so a
+    // hole is passed over without its zeros being made and read.
+    std::uint64_t skipZeros(std::uint64_t atMost) override {
+        if (!holesKnown() || left_ == 0 || atMost == 0) {
+            return 0;
+        }
+        const off_t at = mapped_ ? static_cast<off_t>(limit_ - left_) : ::lseek(fd_, 0, SEEK_CUR);
+        if (at < 0) {
+            return 0;
+        }
+        std::uint64_t hole = 0;
+        const off_t data = ::lseek(fd_, at, SEEK_DATA);
+        if (data >= 0) {
+            hole = static_cast<std::uint64_t>(data - at);
+        } else if (errno == ENXIO) {
+            // A hole up to the end of the file. Past its end nothing is
+            // passed over: a mapped file cut short is told by its reads.
+            struct stat st {};
+            hole = ::fstat(fd_, &st) == 0 && st.st_size > at
+                       ? static_cast<std::uint64_t>(st.st_size - at)
+                       : 0;
+        }
+        hole = std::min({hole, atMost, left_});
+        // SEEK_DATA moved the offset of a file read by read(): it goes where the hole ends.
+        if (!mapped_ && ::lseek(fd_, at + static_cast<off_t>(hole), SEEK_SET) < 0) {
+            return 0;
+        }
+        if (left_ != kUnlimited) {
+            left_ -= hole;
+        }
+        return hole;
+    }
 
 private:
+    // Only a regular file has holes to ask about (a pipe or a device has none).
+    bool holesKnown() {
+        if (holes_ == Holes::Unknown) {
+            struct stat st {};
+            holes_ = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) ? Holes::Asked : Holes::None;
+        }
+        return holes_ == Holes::Asked;
+    }
+    enum class Holes { Unknown, Asked, None } holes_ = Holes::Unknown;
+
     // Smaller files are copied: there mapping saves next to nothing.
     static constexpr std::uint64_t kMapAtLeast = 1u << 20;
 

@@ -44,6 +44,11 @@ public:
     // as zeros); kNotCut until then.
     static constexpr std::uint64_t kNotCut = ~std::uint64_t{0};
     virtual std::uint64_t cutAt() const { return kNotCut; }
+    // Where the source knows, without reading them, that its next bytes are
+    // zeros (a hole in a sparse file): passes over up to `atMost` of them as
+    // a read would and returns how many. 0 where it knows of none (the
+    // default), having passed nothing.
+    virtual std::uint64_t skipZeros(std::uint64_t /*atMost*/) { return 0; }
 };
 
 // Where to put the bytes of a read from stream position `position`: the

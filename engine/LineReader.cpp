@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <string>
 
 #include "LineEnds.h"
@@ -14,7 +13,10 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 }
 
 LineReader::LineReader(ByteSource& source, std::size_t blockSize, std::size_t maxLine)
-    : source_(&source), blockSize_(std::max<std::size_t>(blockSize, 1)), maxLine_(maxLine) {
+    : source_(&source),
+      blockSize_(std::max<std::size_t>(blockSize, 1)),
+      maxLine_(maxLine),
+      long_(blockSize_, maxLine_) {
     // Room before the first read for its place (ReadPlace), and as much
     // again for the unfinished line moved to the front before each later one.
     buffer_.resize(blockSize_ + kReadSlack);
@@ -23,7 +25,11 @@ LineReader::LineReader(ByteSource& source, std::size_t blockSize, std::size_t ma
 }
 
 LineReader::LineReader(std::string_view bytes, std::size_t maxLine)
-    : source_(nullptr), blockSize_(bytes.size()), maxLine_(maxLine), data_(bytes.data()) {
+    : source_(nullptr),
+      blockSize_(bytes.size()),
+      maxLine_(maxLine),
+      data_(bytes.data()),
+      long_(0, maxLine) {
     end_ = bytes.size();
     bytesRead_ = bytes.size();
     eof_ = true;  // nothing more to read: fill() has nothing to do
@@ -59,15 +65,24 @@ bool LineReader::fill() {
     if (eof_ || failed_) {
         return false;
     }
+    if (inLong_ && begin_ == 0) {
+        return gatherLong();  // the long line has not ended yet
+    }
     if (begin_ > 0) {
         // Move the unfinished line to the front, so that the read after it
         // starts at its place (ReadPlace); cached positions move with it.
+        // After a long line, what followed it (less than a block) comes back
+        // from the long line's memory, which is then given back.
         std::size_t shift = begin_;
         char* const to = ReadPlace(buffer_.data() + (end_ - begin_), bytesRead_) - (end_ - begin_);
         std::memmove(to, data_ + begin_, end_ - begin_);
         data_ = to;
         end_ -= shift;
         begin_ = 0;
+        if (inLong_) {
+            inLong_ = false;
+            long_.clear();
+        }
         if (nextCr_ != kNone)
             nextCr_ = nextCr_ >= shift ? nextCr_ - shift : kNone;
         if (nextLf_ != kNone)
@@ -75,24 +90,21 @@ bool LineReader::fill() {
         crSearched_ = crSearched_ >= shift ? crSearched_ - shift : 0;
         lfSearched_ = lfSearched_ >= shift ? lfSearched_ - shift : 0;
     }
-    const auto origin = static_cast<std::size_t>(data_ - buffer_.data());
-    if (origin + end_ + kReadSlack >= buffer_.size()) {
-        // A line longer than the buffer: grow it, so lines up to the limit
-        // come back whole. The whole buffer is that one unfinished line.
+    if (end_ >= blockSize_) {
+        // A block or more of one unfinished line: it goes on as a long line.
         if (tooLong(end_)) {
             return false;
         }
-        const std::size_t enough = maxLine_ < kNone ? maxLine_ + 1 : maxLine_;
-        try {
-            buffer_.resize(std::max(end_ + 1, std::min(end_ * 2, enough)) + 2 * kReadSlack);
-            char* const to = ReadPlace(buffer_.data() + end_, bytesRead_) - end_;
-            std::memmove(to, buffer_.data() + origin, end_);
-            data_ = to;
-        } catch (const std::exception&) {  // bad_alloc, length_error
+        if (!long_.begin(std::string_view(data_, end_), bytesRead_)) {
             failed_ = true;
-            error_ = "Line too long to hold in memory";
+            error_ = kLineTooLongForMemory;
             return false;
         }
+        inLong_ = true;
+        data_ = long_.data();
+        end_ = long_.held();  // without the zeros it ends with, which are counted
+        crSearched_ = lfSearched_ = end_;
+        return gatherLong();
     }
     const auto used = static_cast<std::size_t>(data_ - buffer_.data()) + end_;
     std::ptrdiff_t n = source_->read(buffer_.data() + used, buffer_.size() - used);
@@ -108,6 +120,48 @@ bool LineReader::fill() {
     end_ += static_cast<std::size_t>(n);
     bytesRead_ += static_cast<std::size_t>(n);
     return true;
+}
+
+bool LineReader::gatherLong() {
+    for (;;) {
+        const LongLine::Step step = long_.step(*source_, false);
+        bytesRead_ += static_cast<std::size_t>(step.consumed);
+        switch (step.kind) {
+            case LongLine::Step::Zeros:
+                continue;
+            case LongLine::Step::Bytes:
+                // The bytes before the stretch hold no line end.
+                data_ = long_.data();
+                end_ = long_.held();
+                crSearched_ = lfSearched_ = step.from;
+                nextCr_ = nextLf_ = kNone;
+                return true;
+            case LongLine::Step::End:
+                eof_ = true;
+                if (tooLong(long_.size())) {
+                    return false;
+                }
+                if (!long_.settle()) {
+                    failed_ = true;
+                    error_ = kLineTooLongForMemory;
+                    return false;
+                }
+                data_ = long_.data();
+                end_ = long_.held();
+                return false;
+            case LongLine::Step::Failed:
+                failed_ = true;
+                error_ = source_->error();
+                return false;
+            case LongLine::Step::TooLong:
+                tooLong(long_.size());
+                return false;
+            case LongLine::Step::NoMemory:
+                failed_ = true;
+                error_ = kLineTooLongForMemory;
+                return false;
+        }
+    }
 }
 
 std::size_t LineReader::findNext(char c, std::size_t& cached, std::size_t& searched) {
@@ -128,7 +182,7 @@ bool LineReader::tooLong(std::size_t length) {
         return false;
     }
     failed_ = true;
-    error_ = "Line longer than " + std::to_string(maxLine_) + " bytes";
+    error_ = LineTooLongText(maxLine_);
     return true;
 }
 

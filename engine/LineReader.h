@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "FileSystem.h"
+#include "LongLine.h"
 
 namespace tallowby {
 
@@ -15,7 +16,9 @@ namespace tallowby {
 // without a terminator is still a line; an empty input has no lines. Lines up
 // to `maxLine` bytes are returned whole; a longer one ends the reading as a
 // failure, since no text log holds such a line (a disk image or a file of
-// zeros does) and holding it could exhaust memory.
+// zeros does) and holding it could exhaust memory. A line longer than a
+// block is gathered as a LongLine: one over the limit costs the limit and a
+// block at most, one of zeros nothing.
 class LineReader {
 public:
     static constexpr std::size_t kDefaultBlock = 1 << 20;
@@ -54,7 +57,8 @@ public:
     std::size_t bytesRead() const { return bytesRead_; }
 
 private:
-    bool fill();  // reads more; false at end of input or on error
+    bool fill();        // reads more; false at end of input or on error
+    bool gatherLong();  // fill() for a line longer than the block
     std::size_t findNext(char c, std::size_t& cached, std::size_t& searched);
 
     bool tooLong(std::size_t length);  // fails the reader when length > maxLine_
@@ -63,7 +67,9 @@ private:
     std::size_t blockSize_;
     std::size_t maxLine_;
     std::vector<char> buffer_;
-    const char* data_;       // the bytes read: buffer_'s, or those in memory
+    const char* data_;  // the bytes read: buffer_'s, long_'s, or those in memory
+    LongLine long_;
+    bool inLong_ = false;    // data_ lies in long_: a long line and what followed it
     std::size_t begin_ = 0;  // first unconsumed byte
     std::size_t end_ = 0;    // one past the last valid byte
     // Cached positions of the next CR and LF at or after begin_ (end_ = none).

@@ -58,6 +58,9 @@ public:
     }
     void release(const char* upTo) override { inner_.release(upTo); }
     std::uint64_t cutAt() const override { return inner_.cutAt(); }
+    std::uint64_t skipZeros(std::uint64_t atMost) override {
+        return counters_.cancelRequested ? 0 : inner_.skipZeros(atMost);
+    }
     // True once a Stop cut the file short.
     bool stopped() const { return stopped_; }
 

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "MemoryFileSystem.h"
 #include "ReferenceRules.h"
@@ -143,8 +145,8 @@ TEST(CountFileLines, BigFileCountedInTwoHalvesAsInOne) {
             std::fclose(f);
             for (FileSystem* files : {&RealFileSystem(), static_cast<FileSystem*>(&copied)}) {
                 int blocks = 0;
-                const ProgressMeasure measure =
-                    MeasureForProgress(path, *files, [&] { ++blocks; }, 1);
+                const ProgressMeasure measure = MeasureForProgress(
+                    path, *files, [&] { ++blocks; }, 1);
                 EXPECT_EQ(measure.units, testing::CountLines(content))
                     << meeting << last << (files == &copied ? " read" : " in place");
                 EXPECT_FALSE(measure.compressedBytes);
@@ -152,6 +154,46 @@ TEST(CountFileLines, BigFileCountedInTwoHalvesAsInOne) {
             }
         }
     }
+}
+
+// Holes (runs of zeros passed over unread, as a sparse file's) hold no
+// line ends, wherever they lie: after a CR, at the end, across the middle
+// where the two halves meet.
+TEST(CountFileLines, HolesCountAsTheZerosTheyAre) {
+    const std::size_t mb = std::size_t{1} << 20;
+    const auto zeros = [](std::size_t n) { return std::string(n, '\0'); };
+    const struct {
+        std::string content;
+        std::vector<std::pair<std::size_t, std::size_t>> holes;
+    } cases[] = {
+        {"a\n" + zeros(3 * mb) + "\r\nb", {{2, 2 + 3 * mb}}},
+        {"a\r" + zeros(3 * mb), {{2, 2 + 3 * mb}}},
+        {"a\r" + zeros(3 * mb) + "\nb\n", {{2 + mb, 2 + 2 * mb}}},
+        {zeros(5 * mb) + "\n" + zeros(mb), {{0, 5 * mb}, {5 * mb + 1, 6 * mb + 1}}},
+    };
+    for (const auto& c : cases) {
+        for (bool inPlace : {false, true}) {
+            for (std::uint64_t splitFrom : {std::uint64_t{1}, kCountSplitFrom}) {
+                testing::MemoryFileSystem mem;
+                auto& file = mem.add("/l", c.content);
+                file.holes = c.holes;
+                file.inPlace = inPlace;
+                EXPECT_EQ(MeasureForProgress("/l", mem, {}, splitFrom).units,
+                          testing::CountLines(c.content))
+                    << ::testing::PrintToString(c.content.substr(0, 3)) << " in place " << inPlace
+                    << " split from " << splitFrom;
+            }
+        }
+    }
+    TempDir dir;
+    const std::string path = dir.write("sparse.log", "a\r");
+    fs::resize_file(path, 3 * mb);
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    ASSERT_NE(f, nullptr);
+    std::fputs("\nb\n", f);
+    std::fclose(f);
+    fs::resize_file(path, 5 * mb);
+    EXPECT_EQ(CountFileLines(path), testing::CountLines(testing::ReadWhole(path)));
 }
 
 TEST(CountFileLines, ReadErrorGivesTheLinesCountedSoFar) {

@@ -1,17 +1,26 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "MemoryFileSystem.h"
+#include "ReferenceRules.h"
+#include "TempDir.h"
 #include "engine/ChunkedLines.h"
+#include "engine/Compression.h"
 #include "engine/LineReader.h"
 
 namespace tallowby {
 namespace {
 
+using testing::MemoryFileSystem;
+using testing::SplitLines;
 using testing::StringSource;
 
 std::vector<std::string> ReadAll(LineReader& reader) {
@@ -129,6 +138,168 @@ TEST(LineReader, ReturnsAVeryLongLineWhole) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].size(), longLine.size());
     EXPECT_EQ(lines[1], "end");
+}
+
+// Runs of NUL bytes longer than the block, some declared holes of a sparse
+// file (passed over unread), some not: each is a line's bytes like any other.
+struct ZeroCase {
+    std::string input;
+    std::vector<std::pair<std::size_t, std::size_t>> holes;
+};
+
+std::string Zeros(std::size_t n) {
+    return std::string(n, '\0');
+}
+
+const std::vector<ZeroCase>& ZeroCases() {
+    static const std::vector<ZeroCase> cases = {
+        {Zeros(100), {{0, 100}}},
+        {"a\n" + Zeros(100) + "\nb", {{2, 102}}},
+        {"a\n" + Zeros(100) + "\nb", {{10, 90}}},
+        {"x" + Zeros(100) + "\r" + Zeros(50) + "\r\ny", {{1, 101}, {102, 152}}},
+        {"x\r" + Zeros(100), {{2, 102}}},  // after a CR the zeros are the next line
+        {"x\r" + Zeros(100) + "\n" + Zeros(90) + "\r", {{2, 102}, {103, 193}}},
+        {Zeros(60) + "http://a.example/" + Zeros(60) + "\n\n", {{0, 60}, {77, 137}}},
+        {"q http://b.example/" + Zeros(100) + ") r" + Zeros(100), {{19, 119}, {122, 222}}},
+        {"z http://c.example/" + Zeros(120) + " " + std::string(70, 'w'), {{19, 139}}},
+    };
+    return cases;
+}
+
+// The lines of `input` up to the first longer than `maxLine`, and whether there is one.
+std::pair<std::vector<std::string>, bool> LinesWithin(const std::string& input,
+                                                      std::size_t maxLine) {
+    std::vector<std::string> lines = SplitLines(input);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].size() > maxLine) {
+            lines.resize(i);
+            return {lines, true};
+        }
+    }
+    return {lines, false};
+}
+
+TEST(LineReader, ZeroRunsAndHolesAreReadAsTheBytesTheyAre) {
+    for (const ZeroCase& c : ZeroCases()) {
+        for (bool holes : {false, true}) {
+            for (std::size_t maxLine : {LineReader::kMaxLine, std::size_t{80}}) {
+                const auto [expected, over] = LinesWithin(c.input, maxLine);
+                for (std::size_t block : {1, 3, 7, 64}) {
+                    for (std::size_t chunk : {1, 5, 1 << 20}) {
+                        MemoryFileSystem fs;
+                        MemoryFileSystem::File& file = fs.add("/f", c.input);
+                        file.maxChunk = chunk;
+                        file.holes = holes ? c.holes : decltype(c.holes){};
+                        std::string error;
+                        auto source = fs.openRead("/f", error);
+                        LineReader reader(*source, block, maxLine);
+                        const std::string what =
+                            ::testing::PrintToString(c.input) + " block " + std::to_string(block) +
+                            " chunk " + std::to_string(chunk) + " holes " + std::to_string(holes) +
+                            " limit " + std::to_string(maxLine);
+                        EXPECT_EQ(ReadAll(reader), expected) << what;
+                        EXPECT_EQ(reader.failed(), over) << what;
+                        if (over) {
+                            EXPECT_EQ(reader.error(), "Line longer than 80 bytes") << what;
+                        } else {
+                            EXPECT_EQ(reader.bytesRead(), c.input.size()) << what;
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Every line of `lines` taken, and the referrers of those that have one, sorted.
+std::pair<std::size_t, std::vector<std::string>> TakeAll(ChunkedLines& lines) {
+    WorkList list;
+    std::size_t count = 0;
+    while (lines.next()) {
+        ++count;
+        if (lines.kindWith("mysite.example", {}, nullptr) == LineKind::Link) {
+            lines.appendTo(list);
+        }
+    }
+    std::vector<std::string> referrers;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        referrers.emplace_back(list.at(i).referrer);
+    std::sort(referrers.begin(), referrers.end());
+    return {count, referrers};
+}
+
+TEST(ChunkedLines, ZeroRunsAndHolesAreMatchedAsTheBytesTheyAre) {
+    for (const ZeroCase& c : ZeroCases()) {
+        for (std::size_t maxLine : {LineReader::kMaxLine, std::size_t{80}}) {
+            const auto [expected, over] = LinesWithin(c.input, maxLine);
+            std::vector<std::string> referrers;
+            for (const std::string& line : expected) {
+                if (testing::ReferenceHasReferrer(line, "mysite.example"))
+                    referrers.push_back(testing::ReferenceExtract(line).referrer);
+            }
+            std::sort(referrers.begin(), referrers.end());
+            for (unsigned threads : {1u, 2u, 3u}) {
+                for (std::size_t block : {1, 3, 7, 64}) {
+                    for (bool inPlace : {false, true}) {
+                        MemoryFileSystem fs;
+                        MemoryFileSystem::File& file = fs.add("/f", c.input);
+                        file.maxChunk = 5;
+                        file.inPlace = inPlace;
+                        file.holes = c.holes;
+                        std::string error;
+                        auto source = fs.openRead("/f", error);
+                        ChunkedLines lines(*source, threads, block, maxLine,
+                                           MatchOptions("mysite.example", {}, nullptr));
+                        const auto [count, got] = TakeAll(lines);
+                        const std::string what = ::testing::PrintToString(c.input) + " threads " +
+                                                 std::to_string(threads) + " block " +
+                                                 std::to_string(block) + " in place " +
+                                                 std::to_string(inPlace) + " limit " +
+                                                 std::to_string(maxLine);
+                        EXPECT_EQ(count, expected.size()) << what;
+                        EXPECT_EQ(got, referrers) << what;
+                        EXPECT_EQ(lines.failed(), over) << what;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// A real sparse file: its holes are found by the file system's own record
+// of them, on every way the file is read.
+TEST(LineReader, HolesOfASparseFileReadAsZeros) {
+    testing::TempDir dir;
+    const std::string path = dir.write("sparse.log", "a http://a.example/ x\n");
+    std::filesystem::resize_file(path, 5 << 20);
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        out << "tail http://t.example/\r\n";
+    }
+    std::filesystem::resize_file(path, (9 << 20) + 3);
+    const std::string bytes = testing::ReadWhole(path);
+    ASSERT_EQ(bytes.size(), (9u << 20) + 3);
+    for (unsigned threads : {1u, 2u}) {
+        for (bool mapped : {true, false}) {
+            std::string error;
+            const int fd = mapped ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            std::unique_ptr<ByteSource> raw =  // a descriptor of its own is never mapped
+                mapped ? RealFileSystem().openRead(path, error) : DescriptorSource(fd);
+            ASSERT_TRUE(raw) << error;
+            Compression kind;
+            std::unique_ptr<ByteSource> source = OpenDecoded(std::move(raw), kind);
+            ChunkedLines lines(*source, threads, LineReader::kDefaultBlock, LineReader::kMaxLine,
+                               MatchOptions("mysite.example", {}, nullptr));
+            const auto [count, got] = TakeAll(lines);
+            EXPECT_EQ(count, SplitLines(bytes).size()) << threads << " " << mapped;
+            EXPECT_EQ(got, (std::vector<std::string>{"http://a.example/ ",
+                                                     std::string("http://t.example/")}))
+                << threads << " " << mapped;
+            EXPECT_FALSE(lines.failed()) << lines.error();
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
 }
 
 // A source that notes, for each read, how far the target's place in a cache

@@ -52,7 +52,8 @@ public:
         if (f.failAfter >= 0 && static_cast<std::ptrdiff_t>(pos_) >= f.failAfter) {
             return -1;
         }
-        std::size_t n = std::min({want, f.maxChunk, mapped_->size() - std::min(pos_, mapped_->size())});
+        std::size_t n =
+            std::min({want, f.maxChunk, mapped_->size() - std::min(pos_, mapped_->size())});
         if (f.failAfter >= 0) {
             n = std::min(n, static_cast<std::size_t>(f.failAfter) - pos_);
         }
@@ -66,9 +67,24 @@ public:
             (*mapped_)[released_] = '\n';  // lines of their own, should anyone read them again
         }
     }
+    std::uint64_t skipZeros(std::uint64_t atMost) override {
+        const MemoryFileSystem::File& f = *file_;
+        for (const auto& [first, second] : f.holes) {
+            if (first <= pos_ && pos_ < second && pos_ < f.content.size()) {
+                std::size_t n =
+                    std::min<std::uint64_t>(atMost, std::min(second, f.content.size()) - pos_);
+                if (f.failAfter >= 0) {
+                    const auto failAt = static_cast<std::size_t>(f.failAfter);
+                    n = failAt > pos_ ? std::min(n, failAt - pos_) : 0;
+                }
+                pos_ += n;
+                return n;
+            }
+        }
+        return 0;
+    }
     std::uint64_t cutAt() const override {
-        return mapped_ && file_->content.size() < mapped_->size() ? file_->content.size()
-                                                                 : kNotCut;
+        return mapped_ && file_->content.size() < mapped_->size() ? file_->content.size() : kNotCut;
     }
 
 private:

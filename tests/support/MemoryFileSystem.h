@@ -10,6 +10,8 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/FileSystem.h"
 
@@ -27,6 +29,9 @@ public:
         // are overwritten, so a reader that goes back to them reads garbage;
         // content rewritten shorter is reported cut short there.
         bool inPlace = false;
+        // Stretches [first, second) of zeros the source passes over unread
+        // (ByteSource::skipZeros), as a sparse file's holes.
+        std::vector<std::pair<std::size_t, std::size_t>> holes;
     };
 
     // Makes `path` a file holding `content`, without faults. A file already
