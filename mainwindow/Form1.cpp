@@ -353,6 +353,16 @@ void Form1::ConnectAfterLoad() {
     connect(frmBrowser_, &BrowserPane::statusTextChanged, panel2, &QLabel::setText);
     connect(frmBrowser_, &BrowserPane::connectingTextChanged, panels_[2], &StatusPanel::showText);
     connect(frmBrowser_, &BrowserPane::captionChanged, this, &QWidget::setWindowTitle);
+    // Visit and the About window's link: a desktop that cannot show the
+    // website says so, and the browser pane shows it instead.
+    connect(&services_.launcher, &WebsiteLauncher::openFailed, this,
+            [this](const QString& address, const QString& reason) {
+                services_.platform.messageBoxes.Show(
+                    QStringLiteral("Could not open ") + address +
+                    QStringLiteral(" in a web browser: ") + reason +
+                    QStringLiteral("\nIt is shown in the browser pane instead."));
+                frmBrowser_->openAddress(address);
+            });
 }
 
 void Form1::cmdOpts_Click() {

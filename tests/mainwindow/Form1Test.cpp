@@ -820,6 +820,40 @@ private slots:
         QCOMPARE(rig.ended, 1);
     }
 
+    void visitSaysWhenNoBrowserCanShowTheSiteAndShowsItInThePane() {
+        struct Case {
+            ShellResult open;
+            QString later;  // what the desktop's opener reports on giving up
+            QString reason;
+        };
+        const QString gaveUp = QStringLiteral("xdg-open found no program set up to open it");
+        const Case cases[] = {
+            {{false, "no program to open it was found"}, {}, "no program to open it was found"},
+            {{true, {}}, gaveUp, gaveUp},
+        };
+        for (const Case& c : cases) {
+            Rig rig;
+            rig.returningUser();
+            rig.load();
+            rig.show();
+            rig.shell.openResult = c.open;
+            QTest::mouseClick(rig.form->Command8(), Qt::LeftButton);
+            QCOMPARE(rig.shell.opened.size(), 1);
+            const QString website = rig.shell.opened.first();
+            if (!c.later.isEmpty()) {
+                QCoreApplication::processEvents();
+                QVERIFY(rig.boxes.shown.isEmpty());
+                rig.shell.laterFailure(c.later);
+            }
+            QCoreApplication::processEvents();
+            QCOMPARE(rig.boxes.shown,
+                     QStringList{"Could not open " + website + " in a web browser: " + c.reason +
+                                 "\nIt is shown in the browser pane instead."});
+            QCOMPARE(rig.form->frmBrowser()->text1()->text(), website);
+            QCOMPARE(rig.view->navigations.last(), QUrl(website));
+        }
+    }
+
     void closeWaitsForAShowingLauncher() {
         Rig rig;
         rig.returningUser();
