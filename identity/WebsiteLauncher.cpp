@@ -38,7 +38,7 @@ frmWebsite::frmWebsite(Shell& shell, QString& siteRequest, OpenFailed openFailed
         return;
     }
     const QString address = WebsiteAddress(TheProductIdentity().website);
-    // The launcher is gone long before a handler that gives up would say so.
+    // A handler that gives up says so later, perhaps after the launcher has gone.
     ShellFailure later;
     if (openFailed) {
         later = [openFailed, address](const QString& reason) { openFailed(address, reason); };

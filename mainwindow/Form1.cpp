@@ -357,11 +357,11 @@ void Form1::ConnectAfterLoad() {
     // website says so, and the browser pane shows it instead.
     connect(&services_.launcher, &WebsiteLauncher::openFailed, this,
             [this](const QString& address, const QString& reason) {
+                frmBrowser_->openAddress(address);
                 services_.platform.messageBoxes.Show(
                     QStringLiteral("Could not open ") + address +
                     QStringLiteral(" in a web browser: ") + reason +
                     QStringLiteral("\nIt is shown in the browser pane instead."));
-                frmBrowser_->openAddress(address);
             });
 }
 
