@@ -1,5 +1,6 @@
 #include "WebsiteLauncher.h"
 
+#include <QPointer>
 #include <QTimer>
 
 #include "ProductIdentity.h"
@@ -22,7 +23,7 @@ QString WebsiteAddress(const QString& website) {
     return QStringLiteral("http://") + website;
 }
 
-frmWebsite::frmWebsite(Shell& shell, QString& siteRequest, QWidget* parent)
+frmWebsite::frmWebsite(Shell& shell, QString& siteRequest, OpenFailed openFailed, QWidget* parent)
     : QWidget(parent, Qt::Window) {
     setWindowState(Qt::WindowMinimized);
     timer1_ = new QTimer(this);
@@ -36,7 +37,16 @@ frmWebsite::frmWebsite(Shell& shell, QString& siteRequest, QWidget* parent)
     if (siteRequest != kWebsiteRequest) {
         return;
     }
-    shell.OpenUrl(WebsiteAddress(TheProductIdentity().website));  // failures stay silent
+    const QString address = WebsiteAddress(TheProductIdentity().website);
+    // A handler that gives up says so later, perhaps after the launcher has gone.
+    ShellFailure later;
+    if (openFailed) {
+        later = [openFailed, address](const QString& reason) { openFailed(address, reason); };
+    }
+    const ShellResult opened = shell.OpenUrl(address, later);
+    if (!opened.ok && openFailed) {
+        openFailed(address, opened.error);
+    }
     siteRequest.clear();
 }
 
@@ -63,7 +73,23 @@ void WebsiteLauncher::OpenWebsite() {
 
 frmWebsite* WebsiteLauncher::Load() {
     const bool isNew = !slot_.isLoaded();
-    frmWebsite* launcher = slot_.Load([this] { return new frmWebsite(shell_, siteRequest); });
+    frmWebsite* launcher = slot_.Load([this] {
+        // A failure may be told after the launcher has gone, so it goes
+        // through this object, which lasts the run; and always from the
+        // event loop, never from inside the launcher's load step.
+        QPointer<WebsiteLauncher> self(this);
+        return new frmWebsite(shell_, siteRequest,
+                              [self](const QString& address, const QString& reason) {
+                                  QMetaObject::invokeMethod(
+                                      self,
+                                      [self, address, reason] {
+                                          if (self) {
+                                              emit self->openFailed(address, reason);
+                                          }
+                                      },
+                                      Qt::QueuedConnection);
+                              });
+    });
     if (isNew) {
         connect(launcher, &QObject::destroyed, this, &WebsiteLauncher::launcherClosed);
     }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 #include "platform/WindowSlot.h"
 
 class QTimer;
@@ -18,10 +20,15 @@ QString WebsiteAddress(const QString& website);
 // The launcher window: no content, shown (when at all) minimised. Its load
 // step opens the product website when `siteRequest` is exactly "Website"
 // and then empties it; Timer1 closes it one second after it was loaded.
+// When the address cannot be handed to the desktop, or its handler gives up
+// later, `openFailed` (if any) is told the address and the reason, at once
+// or later on the event loop.
 class frmWebsite : public QWidget {
     Q_OBJECT
 public:
-    frmWebsite(Shell& shell, QString& siteRequest, QWidget* parent = nullptr);
+    using OpenFailed = std::function<void(const QString& address, const QString& reason)>;
+    frmWebsite(Shell& shell, QString& siteRequest, OpenFailed openFailed = {},
+               QWidget* parent = nullptr);
 
     QTimer* Timer1() const { return timer1_; }
 
@@ -64,6 +71,9 @@ public:
 signals:
     // The launcher has unloaded itself (or was closed).
     void launcherClosed();
+    // The desktop could not open the website `address` in a browser, now or
+    // a moment after the launcher handed it over.
+    void openFailed(const QString& address, const QString& reason);
 
 private:
     Shell& shell_;

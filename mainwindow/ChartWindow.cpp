@@ -5,6 +5,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QFileDialog>
+#include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
 #include <QHorizontalBarSeries>
 #include <QLabel>
@@ -22,10 +23,31 @@ namespace tallowby {
 
 namespace {
 
+// The counts are drawn above the bars and the axes.
+constexpr qreal kLabelsAbove = 1000;
+
 QString DefaultSavePath(QWidget* parent) {
     return QFileDialog::getSaveFileName(parent, QStringLiteral("Save as PNG"),
                                         QStringLiteral("referring-sites.png"),
                                         QStringLiteral("PNG pictures (*.png)"));
+}
+
+// Where a bar's count is drawn, in the chart's own coordinates: inside the
+// bar, against its end, when the text fits there with kCountPadding on both
+// sides; otherwise just beyond the end, moved left only as far as needed to
+// keep it before `roomRight`, the edge of what the chart shows.
+constexpr qreal kCountPadding = 4;
+struct CountPlace {
+    qreal left = 0;
+    bool insideBar = false;
+};
+
+CountPlace PlaceCount(qreal barStart, qreal barEnd, qreal width, qreal roomRight) {
+    if (barEnd - barStart >= width + 2 * kCountPadding) {
+        return {barEnd - kCountPadding - width, true};
+    }
+    // Beyond the end of a short bar; pulled back only where the chart ends.
+    return {std::min(barEnd + kCountPadding, roomRight - width), false};
 }
 
 }  // namespace
@@ -74,11 +96,6 @@ void ChartWindow::setSites(const std::vector<Site>& sites) {
         }
         auto* series = new QHorizontalBarSeries;
         series->append(clicks);
-        series->setLabelsVisible(true);
-        series->setLabelsPosition(QAbstractBarSeries::LabelsInsideEnd);
-        series->setLabelsFormat(QStringLiteral("@value"));
-        series->setLabelsPrecision(18);  // whole counts, never in exponent form
-        clicks->setLabelColor(Qt::white);
         chart->addSeries(series);
         auto* axisY = new QBarCategoryAxis;
         axisY->append(hosts);
@@ -91,10 +108,40 @@ void ChartWindow::setSites(const std::vector<Site>& sites) {
         axisX->applyNiceNumbers();
         chart->addAxis(axisX, Qt::AlignBottom);
         series->attachAxis(axisX);
+        AddCountLabels(chart, series, clicks->labelFont(), axisX->labelsBrush().color());
     }
     QChart* old = chartView_->chart();
     chartView_->setChart(chart);
     delete old;
+}
+
+void ChartWindow::AddCountLabels(QChart* chart, QHorizontalBarSeries* series, const QFont& font,
+                                 const QColor& outsideColour) {
+    // The series' own labels sit at one place for every bar, and the plot
+    // area cuts what does not fit there; these are placed bar by bar. The
+    // bars run from the bottom up, the fewest clicks first.
+    std::vector<CountLabel> labels;
+    int bar = 0;
+    for (auto it = shown_.rbegin(); it != shown_.rend(); ++it, ++bar) {
+        auto* text = new QGraphicsSimpleTextItem(QString::number(it->clicks), chart);
+        text->setFont(font);
+        text->setZValue(kLabelsAbove);
+        labels.push_back({text, static_cast<qreal>(it->clicks), bar});
+    }
+    const QColor inside = Qt::white;
+    auto place = [chart, series, labels, inside, outsideColour] {
+        for (const CountLabel& label : labels) {
+            const QPointF base = chart->mapToPosition(QPointF(0, label.bar), series);
+            const QPointF end = chart->mapToPosition(QPointF(label.value, label.bar), series);
+            const QRectF box = label.text->boundingRect();
+            const CountPlace where =
+                PlaceCount(base.x(), end.x(), box.width(), chart->rect().right());
+            label.text->setBrush(where.insideBar ? inside : outsideColour);
+            label.text->setPos(where.left, end.y() - box.height() / 2);
+        }
+    };
+    connect(chart, &QChart::plotAreaChanged, chart, place);
+    place();
 }
 
 void ChartWindow::cmdSave_Click() {

@@ -9,7 +9,12 @@
 
 #include "engine/Sites.h"
 
+class QChart;
 class QChartView;
+class QColor;
+class QFont;
+class QGraphicsSimpleTextItem;
+class QHorizontalBarSeries;
 class QLabel;
 class QPushButton;
 
@@ -19,8 +24,9 @@ class MessageBoxes;
 
 // The "Referring Sites Chart" window: a horizontal bar chart of the sites
 // that sent the most clicks in the last scan, each bar labelled with its
-// count, and "Save as PNG…". Without any site it says so instead of drawing
-// empty axes. The window only draws what it is given (setSites).
+// count (inside a bar long enough to hold it, else beyond its end), and
+// "Save as PNG…". Without any site it says so instead of drawing empty axes.
+// The window only draws what it is given (setSites).
 class ChartWindow : public QWidget {
     Q_OBJECT
 public:
@@ -49,6 +55,15 @@ public slots:
     void cmdSave_Click();
 
 private:
+    struct CountLabel {
+        QGraphicsSimpleTextItem* text = nullptr;  // owned by the chart
+        qreal value = 0;
+        int bar = 0;  // the category, counted from the bottom
+    };
+    // One count per bar, placed again whenever the plot area changes.
+    void AddCountLabels(QChart* chart, QHorizontalBarSeries* series, const QFont& font,
+                        const QColor& outsideColour);
+
     MessageBoxes& messageBoxes_;
     SavePathChooser choosePath_;
     std::vector<Site> shown_;

@@ -68,7 +68,7 @@ QToolButton* MakeButton(QWidget* parent, const QString& caption, const QIcon& ic
     return button;
 }
 
-QLabel* MakePanel(QWidget* statusBar) {
+StatusPanel* MakePanel(QWidget* statusBar) {
     auto* panel = new StatusPanel(statusBar);
     panel->show();
     return panel;
@@ -85,6 +85,7 @@ void EndProgram() {
 Form1::Form1(Form1Services services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)), store_(services_.platform.settings) {
     store_.setOnSaveFailed([this](const QString& where) { ReportSettingsProblem(where); });
+    store_.setOnSaved([this] { SettingsSaved(); });
     BuildControls();
     Load();
 }
@@ -257,9 +258,8 @@ void Form1::AddStatusPanels() {
     panels_.append(MakePanel(statusBar()));
     panels_.append(MakePanel(statusBar()));
     if (!settingsProblem_.isEmpty()) {
-        statusPanel(2)->setText(settingsProblem_);
-        statusPanel(3)->setText(settingsProblem_);
-        statusPanel(3)->setToolTip(settingsProblem_);
+        panels_[1]->setText(settingsProblem_);
+        panels_[2]->holdNote(settingsProblem_);
     }
 }
 
@@ -268,16 +268,25 @@ void Form1::ReportSettingsProblem(const QString& where) {
     if (!where.isEmpty()) {
         settingsProblem_ += QStringLiteral(": ") + where;
     }
-    if (QLabel* panel3 = statusPanel(3)) {
-        panel3->setText(settingsProblem_);
-        panel3->setToolTip(settingsProblem_);
+    if (panels_.size() < 3) {
+        return;  // the panels show it once they exist
     }
+    panels_[2]->holdNote(settingsProblem_);
     if (settingsProblemReported_) {
         return;
     }
     settingsProblemReported_ = true;
-    if (QLabel* panel2 = statusPanel(2)) {
-        panel2->setText(settingsProblem_);
+    panels_[1]->setText(settingsProblem_);
+}
+
+void Form1::SettingsSaved() {
+    if (settingsProblem_.isEmpty()) {
+        return;
+    }
+    settingsProblem_.clear();
+    settingsProblemReported_ = false;
+    if (panels_.size() >= 3) {
+        panels_[2]->releaseNote();
     }
 }
 
@@ -325,7 +334,6 @@ void Form1::Load() {
 
 void Form1::ConnectAfterLoad() {
     QLabel* panel2 = statusPanel(2);
-    QLabel* panel3 = statusPanel(3);
     WindowScanHost::Window window;
     window.statusPanel2 = panel2;
     window.progressBar = progressBar1_;
@@ -343,8 +351,18 @@ void Form1::ConnectAfterLoad() {
     connect(command9_, &QToolButton::clicked, this,
             [this] { frmBrowser_->openSelected(sitesPanel_->selectedAddress()); });
     connect(frmBrowser_, &BrowserPane::statusTextChanged, panel2, &QLabel::setText);
-    connect(frmBrowser_, &BrowserPane::connectingTextChanged, panel3, &QLabel::setText);
+    connect(frmBrowser_, &BrowserPane::connectingTextChanged, panels_[2], &StatusPanel::showText);
     connect(frmBrowser_, &BrowserPane::captionChanged, this, &QWidget::setWindowTitle);
+    // Visit and the About window's link: a desktop that cannot show the
+    // website says so, and the browser pane shows it instead.
+    connect(&services_.launcher, &WebsiteLauncher::openFailed, this,
+            [this](const QString& address, const QString& reason) {
+                frmBrowser_->openAddress(address);
+                services_.platform.messageBoxes.Show(
+                    QStringLiteral("Could not open ") + address +
+                    QStringLiteral(" in a web browser: ") + reason +
+                    QStringLiteral("\nIt is shown in the browser pane instead."));
+            });
 }
 
 void Form1::cmdOpts_Click() {

@@ -33,6 +33,7 @@ class HelpWindowOpener;
 class OptionsDialogOpener;
 class ResultsList;
 class SitesPanel;
+class StatusPanel;
 class WebView;
 class WebsiteLauncher;
 class WindowScanHost;
@@ -189,12 +190,12 @@ private:
     ResultsList* lstResults_ = nullptr;
     BrowserPane* frmBrowser_ = nullptr;
     QProgressBar* progressBar1_ = nullptr;
-    QList<QLabel*> panels_;
-    // Said once per run in panel 2 when a setting could not be stored, and
-    // kept in panel 3 (said again at every failed save), where only the
-    // browser's short "connecting" texts pass; held until the panels exist
-    // when it happens during start-up.
+    QList<StatusPanel*> panels_;
+    // When a setting cannot be stored: said once in panel 2, and held in
+    // panel 3 (the browser's "connecting" texts wait behind it) until a save
+    // succeeds; kept until the panels exist when it happens during start-up.
     void ReportSettingsProblem(const QString& where);
+    void SettingsSaved();
     QString settingsProblem_;
     bool settingsProblemReported_ = false;
 

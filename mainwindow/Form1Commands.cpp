@@ -14,6 +14,7 @@
 
 #include "Form1.h"
 #include "SitesPanel.h"
+#include "StatusPanel.h"
 #include "WindowScanHost.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"
@@ -81,10 +82,13 @@ void Form1::ShowScanResults() {
     if (scanner_.counters().cancelRequested) {
         return;  // a Stop (or the window's end) leaves the figures unreported
     }
+    // Files that were not read whole are named after the figures.
     const ScanCounters& counters = scanner_.counters();
-    host.setStatusText(CompleteStatusText(counters) + host.summaryNote());
+    host.setStatusText(CompleteStatusText(counters) + host.summaryNote() +
+                       FailuresStatusText(host.failures()));
     if (appSettings_.bDisplayStats) {
-        host.ShowStatistics(kStatisticsTitle, StatisticsMessageText(counters));
+        host.ShowStatistics(kStatisticsTitle,
+                            StatisticsMessageText(counters) + FailuresMessageText(host.failures()));
     }
     if (frame1_->isHidden()) {
         host.Flush();

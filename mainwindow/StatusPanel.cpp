@@ -1,9 +1,18 @@
 #include "StatusPanel.h"
 
+#include <QColor>
 #include <QHelpEvent>
+#include <QPalette>
 #include <QToolTip>
 
 namespace tallowby {
+
+namespace {
+
+// A held note stands apart from the ordinary texts.
+const QColor kNoteColour(0xb0, 0x10, 0x10);
+
+}  // namespace
 
 StatusPanel::StatusPanel(QWidget* parent) : QLabel(parent) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -14,6 +23,35 @@ StatusPanel::StatusPanel(QWidget* parent) : QLabel(parent) {
 bool StatusPanel::isCut() const {
     const int room = contentsRect().width() - indent();
     return fontMetrics().horizontalAdvance(text()) > room;
+}
+
+void StatusPanel::holdNote(const QString& note) {
+    if (!holding_) {
+        behindNote_ = text();
+        holding_ = true;
+        QPalette marked = palette();
+        marked.setColor(QPalette::WindowText, kNoteColour);
+        setPalette(marked);
+    }
+    setText(note);
+}
+
+void StatusPanel::releaseNote() {
+    if (!holding_) {
+        return;
+    }
+    holding_ = false;
+    setPalette(QPalette());
+    setText(behindNote_);
+    behindNote_.clear();
+}
+
+void StatusPanel::showText(const QString& text) {
+    if (holding_) {
+        behindNote_ = text;
+    } else {
+        setText(text);
+    }
 }
 
 bool StatusPanel::event(QEvent* event) {

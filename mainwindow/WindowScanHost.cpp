@@ -10,6 +10,7 @@
 
 #include "LogFileChooser.h"
 #include "engine/FileHelpers.h"
+#include "engine/FileProblemText.h"
 #include "engine/FileSystem.h"
 #include "engine/Scanner.h"
 #include "engine/ShownText.h"
@@ -31,6 +32,7 @@ void WindowScanHost::setYieldRate(int intervalMs, int checkEvery) {
 
 void WindowScanHost::BeginScan() {
     abandoned_ = false;
+    failures_.clear();
     RefreshOwnDomain();
     spamList_ = nullptr;
     lineOptionsStale_ = true;
@@ -195,11 +197,12 @@ void WindowScanHost::ShowStatistics(std::string_view title, std::string_view tex
 
 void WindowScanHost::fileProblem(const std::string& path, FileProblem problem,
                                  std::string_view reason) {
-    (void)reason;
     if (problem == FileProblem::Missing) {
         return;  // a file that went away is skipped without a word
     }
-    setStatusText("Cannot read " + EscapeControlBytes(FileNamePart(path)));
+    std::string name = EscapeControlBytes(FileNamePart(path));
+    setStatusText("Cannot read " + name);
+    failures_.push_back({std::move(name), EscapeControlBytes(FileProblemText(problem, reason))});
 }
 
 }  // namespace tallowby

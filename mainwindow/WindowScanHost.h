@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ScanFailures.h"
 #include "engine/ScanSeam.h"
 #include "engine/SpamList.h"
 
@@ -109,6 +110,10 @@ public:
     // widgets; returns when it is closed.
     void ShowStatistics(std::string_view title, std::string_view text);
 
+    // The selected files this scan could not open or read to their end, in
+    // the order met (a missing file is not one of them).
+    const std::vector<FileFailure>& failures() const { return failures_; }
+
 private:
     // A turn of the event loop; with `show` false the widgets are brought
     // up to date only when a frame has passed since they last were.
@@ -131,6 +136,7 @@ private:
     QElapsedTimer sinceTurn_;
     QElapsedTimer sinceShown_;  // since the widgets were last brought up to date at a turn
     bool abandoned_ = false;
+    std::vector<FileFailure> failures_;
     std::optional<SpamList> fileSpamList_;
     const SpamList* spamList_ = nullptr;  // chosen for this scan; null until needed
 };

@@ -8,8 +8,8 @@
 #include <QToolButton>
 
 #include "platform/MessageBoxes.h"
-#include "results/EngineWebView.h"
 #include "platform/Twips.h"
+#include "results/EngineWebView.h"
 
 namespace tallowby {
 
@@ -19,7 +19,8 @@ const char kNoReferrerMessage[] = "You must select at least one referrer";
 const char kConnecting[] = "connecting ";
 
 QRect DesignRect(int left, int top, int width, int height) {
-    return {twips::ToPixels(left), twips::ToPixels(top), twips::ToPixels(width), twips::ToPixels(height)};
+    return {twips::ToPixels(left), twips::ToPixels(top), twips::ToPixels(width),
+            twips::ToPixels(height)};
 }
 
 QToolButton* MakeButton(QWidget* parent, const char* name, QStyle::StandardPixmap picture,
@@ -165,6 +166,12 @@ void BrowserPane::openSelected(const std::optional<QByteArray>& address) {
     if (!navigateToAddressBox()) {
         messageBoxes_.Show(QLatin1String(kNoReferrerMessage));
     }
+}
+
+void BrowserPane::openAddress(const QString& address) {
+    openedBytes_.clear();
+    text1_->setText(address);
+    navigateToAddressBox();
 }
 
 void BrowserPane::Command3_Click() {

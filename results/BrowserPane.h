@@ -35,6 +35,7 @@ class WebView;
 //   ResultsList::openRequested -> openReferrer
 //   "Open" (Command9) clicked  -> openSelected(list.selectedAddress())
 //   load step                  -> showStartPage()
+//   WebsiteLauncher::openFailed -> openAddress
 class BrowserPane : public QGroupBox {
     Q_OBJECT
 
@@ -82,6 +83,9 @@ public slots:
     // the rest is skipped and "You must select at least one referrer" shown.
     void openSelected(const std::optional<QByteArray>& address);
 
+    // An address the desktop could not open in a browser (the product
+    // website): the address box := `address`, then navigate there.
+    void openAddress(const QString& address);
     // Go and Enter in the address box: navigate to the box's text as typed.
     // Empty or malformed text is ignored.
     void Command3_Click();

@@ -47,8 +47,7 @@ QString ChooseTextEditor(Shell& shell) {
             return found;
         }
     }
-    const QString opener = shell.FindExecutable(QStringLiteral("xdg-open"));
-    return opener.isEmpty() ? QStringLiteral("xdg-open") : opener;
+    return {};
 }
 
 QString SelectedFilePath(const QString& directory, const QString& entry) {
@@ -60,15 +59,35 @@ QString SelectedFilePath(const QString& directory, const QString& entry) {
 
 bool OpenSelectedFile(const QString& directory, const QString& entry, Shell& shell,
                       MessageBoxes& messageBoxes) {
-    const QString editor = ChooseTextEditor(shell);
     const QString path = SelectedFilePath(directory, entry);
-    const ShellResult started = shell.StartDetached(editor, {path});
-    if (!started.ok) {
-        messageBoxes.Show(QStringLiteral("Could not start ") + editor + QStringLiteral(" on ") +
-                          path + QStringLiteral(": ") + started.error);
+    const QString editor = ChooseTextEditor(shell);
+    if (!editor.isEmpty()) {
+        const ShellResult started = shell.StartDetached(editor, {path});
+        if (!started.ok) {
+            messageBoxes.Show(QStringLiteral("Could not start ") + editor + QStringLiteral(" on ") +
+                              path + QStringLiteral(": ") + started.error);
+        }
+        return started.ok;
+    }
+    const QString opener = shell.FindExecutable(kDesktopOpener);
+    if (opener.isEmpty()) {
+        messageBoxes.Show(QStringLiteral("Could not open ") + path +
+                          QStringLiteral(": no text editor was found. Install one of ") +
+                          TextEditorCandidates().join(QStringLiteral(", ")) +
+                          QStringLiteral(", or the package xdg-utils for ") + kDesktopOpener +
+                          QLatin1Char('.'));
         return false;
     }
-    return true;
+    const QString cannotOpen = QStringLiteral("Could not open ") + path + QStringLiteral(": ");
+    const ShellResult started =
+        shell.StartWatched(opener, {path}, [&messageBoxes, cannotOpen](const QString& reason) {
+            messageBoxes.Show(cannotOpen + reason);
+        });
+    if (!started.ok) {
+        messageBoxes.Show(QStringLiteral("Could not start ") + opener + QStringLiteral(" on ") +
+                          path + QStringLiteral(": ") + started.error);
+    }
+    return started.ok;
 }
 
 }  // namespace tallowby

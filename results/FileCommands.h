@@ -20,8 +20,8 @@ bool ExportReferrers(const QString& directory, const WorkList& list, MessageBoxe
 
 // The desktop's plain-text editors tried, in this order, before xdg-open.
 QStringList TextEditorCandidates();
-// The editor to start: the full path of the first candidate found on PATH,
-// else xdg-open (its full path when found).
+// The editor to start: the full path of the first candidate found on PATH;
+// empty when there is none.
 QString ChooseTextEditor(Shell& shell);
 
 // The file "Open Selected File" opens: `directory`, "/" and `entry`; with no
@@ -30,8 +30,10 @@ QString SelectedFilePath(const QString& directory, const QString& entry);
 
 // "Open Selected File" (Command1): starts the editor detached on
 // SelectedFilePath(directory, entry), the path as one argument and never
-// through a shell. A failure to start shows a message naming the editor and
-// the path. Returns whether the editor started.
+// through a shell; without an editor, xdg-open on it, watched. A message
+// names the path and the reason when the editor or xdg-open cannot start,
+// when xdg-open later fails (no program set up for the file), and when
+// neither is installed. Returns whether a program started.
 bool OpenSelectedFile(const QString& directory, const QString& entry, Shell& shell,
                       MessageBoxes& messageBoxes);
 

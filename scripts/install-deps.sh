@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-webengine-dev qt6-charts-dev libgl-dev
   xvfb xauth x11-utils openbox hyperfine time
+  xdg-utils
   clang libclang-rt-14-dev
   python3-distributed
   libisal-dev libzstd-dev libbz2-dev liblzma-dev

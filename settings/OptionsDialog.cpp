@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 #include "SettingsStore.h"
 #include "platform/OnTop.h"
@@ -128,14 +129,28 @@ void Form2::BuildControls() {
 void Form2::Command1_Click() {
     // The domain goes in exactly as typed: blanks, capitals and any
     // "http://" stay; the hint label is the only guidance.
-    store_.SaveSetting(application_, kSectionData, kKeyYourWebsite, text1_->text());
-    store_.SaveSetting(application_, kSectionData, kKeyGetFileTypes, CheckText(check1_));
-    store_.SaveSetting(application_, kSectionData, kKeyRemoveDupes, CheckText(check2_));
-    store_.SaveSetting(application_, kSectionData, kKeyDisplayStats, CheckText(check3_));
-    store_.SaveSetting(application_, kSectionData, kKeyHttpsReferrers, CheckText(check4_));
-    store_.SaveSetting(application_, kSectionData, kKeyQuotedReferrers, CheckText(check5_));
-    store_.SaveSetting(application_, kSectionData, kKeyHideSpam, CheckText(check6_));
+    const std::pair<const QString&, QString> values[] = {
+        {kKeyYourWebsite, text1_->text()},        {kKeyGetFileTypes, CheckText(check1_)},
+        {kKeyRemoveDupes, CheckText(check2_)},    {kKeyDisplayStats, CheckText(check3_)},
+        {kKeyHttpsReferrers, CheckText(check4_)}, {kKeyQuotedReferrers, CheckText(check5_)},
+        {kKeyHideSpam, CheckText(check6_)},
+    };
+    bool stored = true;
+    for (const auto& [key, value] : values) {
+        stored = store_.SaveSetting(application_, kSectionData, key, value) && stored;
+    }
     LoadSettings(store_, application_, appSettings_);
+    if (!stored) {
+        // The store still holds (some of) the earlier values; the run goes
+        // on with what the user chose all the same.
+        appSettings_.strYourWebsite = text1_->text();
+        appSettings_.bGetFileTypes = check1_->isChecked();
+        appSettings_.bRemoveDupes = check2_->isChecked();
+        appSettings_.bDisplayStats = check3_->isChecked();
+        appSettings_.bHttpsReferrers = check4_->isChecked();
+        appSettings_.bQuotedReferrers = check5_->isChecked();
+        appSettings_.bHideSpam = check6_->isChecked();
+    }
     emit settingsSaved();
     close();
 }

@@ -24,7 +24,9 @@ class SettingsStore;
 // referrer-spam filter.
 // Its load step (the constructor) shows what `appSettings` holds now; "Ok"
 // saves every value under `application`, reloads `appSettings` from the
-// store, emits settingsSaved and closes. The close box saves nothing.
+// store, emits settingsSaved and closes. When a value could not be stored,
+// `appSettings` takes the dialog's values all the same, for the rest of the
+// run. The close box saves nothing.
 class Form2 : public QWidget {
     Q_OBJECT
 public:

@@ -12,6 +12,9 @@ QString SettingsStore::GetSetting(const QString& application, const QString& sec
 bool SettingsStore::SaveSetting(const QString& application, const QString& section,
                                 const QString& key, const QString& value) {
     if (backend_.Write(application, section, key, value)) {
+        if (onSaved_) {
+            onSaved_();
+        }
         return true;
     }
     if (onSaveFailed_) {

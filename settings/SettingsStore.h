@@ -42,17 +42,20 @@ public:
 
     // Stores `value`, replacing any earlier one. Returns false when it could
     // not be stored; the save-failure handler, if any, is then told where the
-    // values should have gone.
+    // values should have gone. After a save that succeeds the saved handler,
+    // if any, is called.
     bool SaveSetting(const QString& application, const QString& section, const QString& key,
                      const QString& value);
 
     void setOnSaveFailed(std::function<void(const QString& where)> handler) {
         onSaveFailed_ = std::move(handler);
     }
+    void setOnSaved(std::function<void()> handler) { onSaved_ = std::move(handler); }
 
 private:
     SettingsBackend& backend_;
     std::function<void(const QString&)> onSaveFailed_;
+    std::function<void()> onSaved_;
 };
 
 }  // namespace tallowby

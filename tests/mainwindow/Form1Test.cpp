@@ -146,14 +146,14 @@ private slots:
         auto read = [](const char* section, const char* key) { return Address(section, key); };
         QStringList events = journal;
         events.removeDuplicates();  // the Help window reads its setting again
-        QCOMPARE(events, (QStringList{"icons", "title Tallowby by Quenmoor", read("data", "path"),
-                                      read("data", "bRemoveDupes"), read("data", "bDisplayStats"),
-                                      read("data", "bGetFileTypes"), read("data", "strYourWebsite"),
-                                      read("data", "bHttpsReferrers"),
-                                      read("data", "bQuotedReferrers"), read("data", "bHideSpam"),
-                                      read("data", "strSpamList"),
-                                      "start page tallowby.example.org",
-                                      read("Settings", "showHelp"), "show Form8", "show Form2"}));
+        QCOMPARE(events,
+                 (QStringList{"icons", "title Tallowby by Quenmoor", read("data", "path"),
+                              read("data", "bRemoveDupes"), read("data", "bDisplayStats"),
+                              read("data", "bGetFileTypes"), read("data", "strYourWebsite"),
+                              read("data", "bHttpsReferrers"), read("data", "bQuotedReferrers"),
+                              read("data", "bHideSpam"), read("data", "strSpamList"),
+                              "start page tallowby.example.org", read("Settings", "showHelp"),
+                              "show Form8", "show Form2"}));
     }
 
     void storedSettingsDecideWhatOpens_data() {
@@ -338,16 +338,65 @@ private slots:
                                            "https://news.example/item?id=7 0000001"}));
     }
 
-    void compressedLogsAreReadAndStopEndsOneThatInflates() {
+    void optionsTakeEffectAndTheirNoteStaysWhileSettingsCannotBeSaved() {
         Rig rig;
         rig.returningUser();
         rig.settings.values.insert(Address("data", "bDisplayStats"), "0");
+        rig.settings.failWrites = true;  // a settings folder mounted read-only
+        rig.load();
+        WriteLog(rig.logs() + "/a.log",
+                 {Line("http://ref.one/"), Line("http://ref.one/"), Line("http://ref.two/")});
+        rig.show();
+        Form1& form = *rig.form;
+        rig.openDirectory(rig.logs());  // stores the folder, and cannot
+        const QString note = QStringLiteral("Settings cannot be saved: /memory/Tallowby");
+        QCOMPARE(rig.panel(3), note);
+
+        // The own domain becomes ref.two and the collapse goes off for this run.
+        QTest::mouseClick(form.cmdOpts(), Qt::LeftButton);
+        Form2* options = form.optionsDialog().window();
+        options->Text1()->selectAll();
+        QTest::keyClicks(options->Text1(), "ref.two");
+        QTest::mouseClick(options->Check2(), Qt::LeftButton, {},
+                          QPoint(8, options->Check2()->height() / 2));
+        QTest::mouseClick(options->Command1(), Qt::LeftButton);
+        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        const ResultsModel& rows = form.lstResults()->results();
+        QCOMPARE(rows.rowCount(), 2);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(QString::fromUtf8(rows.referrer(i)), QStringLiteral("http://ref.one/\" "));
+        }
+        QCOMPARE(QString::fromUtf8(rows.clicks(0)), QString());
+
+        // The browser's texts come and go; the note stays.
+        rig.view->status("Done");
+        QCOMPARE(rig.panel(2), QStringLiteral("Done"));
+        ResultsList* list = form.lstResults();
+        const QPoint row = list->visualRect(list->model()->index(0, 0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row);
+        QCOMPARE(rig.panel(3), note);
+
+        // Once a save succeeds it gives way to what came meanwhile.
+        rig.settings.failWrites = false;
+        QTest::mouseClick(form.cmdOpts(), Qt::LeftButton);
+        QTest::mouseClick(form.optionsDialog().window()->Command1(), Qt::LeftButton);
+        QCOMPARE(rig.panel(3), "connecting " + QString::fromUtf8(rows.referrer(0)));
+        QCOMPARE(rig.settings.values.value(Address("data", "strYourWebsite")), "ref.two");
+    }
+
+    void compressedLogsAreReadAndStopEndsOneThatInflates() {
+        Rig rig;
+        rig.returningUser();
         rig.load();
         const QByteArray two = Line("http://ref.one/") + Line("http://ref.two/");
         WriteLog(rig.logs() + "/access.log.2.gz", {Packed("gzip", two)});
         WriteLog(rig.logs() + "/access.log.3", {Packed("xz", Line("http://ref.one/"))});
         const QByteArray cut = Packed("gzip", two + two);  // its trailer cut short
         WriteLog(rig.logs() + "/access.log.4", {cut.left(cut.size() - 6)});
+        const QByteArray bz2 = Packed("bzip2", two);  // cut inside its only block
+        WriteLog(rig.logs() + "/access.log.5.bz2", {bz2.left(bz2.size() / 2)});
         const QString bomb = rig.logs() + QStringLiteral("/bomb");
         QDir().mkpath(bomb);
         WriteLog(bomb + "/zeros.gz", {Packed("gzip", QByteArray(16 << 20, '\0'))});
@@ -360,10 +409,20 @@ private slots:
         QCOMPARE(rows.rowCount(), 2);
         QCOMPARE(QString::fromUtf8(rows.clicks(0)), QStringLiteral("0000004"));
         QCOMPARE(QString::fromUtf8(rows.clicks(1)), QStringLiteral("0000003"));
-        // The cut-short file is not done, but its four lines count.
-        QCOMPARE(rig.panel(2), QStringLiteral("COMPLETE: 2 files done : 7 lines scanned : "
-                                              "7 links found : 5 duplicates removed : "
-                                              "2 unique links"));
+        // The cut-short files are not done, but their lines count; both are
+        // named after the figures.
+        QCOMPARE(rig.panel(2),
+                 QStringLiteral("COMPLETE: 2 files done : 7 lines scanned : "
+                                "7 links found : 5 duplicates removed : "
+                                "2 unique links : 2 files not read whole: "
+                                "access.log.4 (read error: truncated gzip data), "
+                                "access.log.5.bz2 (read error: truncated bzip2 data)"));
+        QCOMPARE(rig.boxes.shown,
+                 QStringList{"2 files done\r\n7 lines scanned\r\n7 links found\r\n"
+                             "5 duplicates removed\r\n2 unique links\r\n\r\n"
+                             "Not read whole:\r\n"
+                             "access.log.4: read error: truncated gzip data\r\n"
+                             "access.log.5.bz2: read error: truncated bzip2 data"});
 
         // One line of 16 MB: the window takes turns while it inflates, and
         // Stop pressed in one of them ends the scan inside that line.
@@ -759,6 +818,40 @@ private slots:
         QVERIFY(!form.optionsDialog().isLoaded());
         QVERIFY(!form.helpWindow().isLoaded());
         QCOMPARE(rig.ended, 1);
+    }
+
+    void visitSaysWhenNoBrowserCanShowTheSiteAndShowsItInThePane() {
+        struct Case {
+            ShellResult open;
+            QString later;  // what the desktop's opener reports on giving up
+            QString reason;
+        };
+        const QString gaveUp = QStringLiteral("xdg-open found no program set up to open it");
+        const Case cases[] = {
+            {{false, "no program to open it was found"}, {}, "no program to open it was found"},
+            {{true, {}}, gaveUp, gaveUp},
+        };
+        for (const Case& c : cases) {
+            Rig rig;
+            rig.returningUser();
+            rig.load();
+            rig.show();
+            rig.shell.openResult = c.open;
+            QTest::mouseClick(rig.form->Command8(), Qt::LeftButton);
+            QCOMPARE(rig.shell.opened.size(), 1);
+            const QString website = rig.shell.opened.first();
+            if (!c.later.isEmpty()) {
+                QCoreApplication::processEvents();
+                QVERIFY(rig.boxes.shown.isEmpty());
+                rig.shell.laterFailure(c.later);
+            }
+            QCoreApplication::processEvents();
+            QCOMPARE(rig.boxes.shown,
+                     QStringList{"Could not open " + website + " in a web browser: " + c.reason +
+                                 "\nIt is shown in the browser pane instead."});
+            QCOMPARE(rig.form->frmBrowser()->text1()->text(), website);
+            QCOMPARE(rig.view->navigations.last(), QUrl(website));
+        }
     }
 
     void closeWaitsForAShowingLauncher() {

@@ -9,6 +9,9 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QGraphicsRectItem>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QHeaderView>
 #include <QHorizontalBarSeries>
 #include <QImage>
@@ -229,6 +232,93 @@ private slots:
         chart->cmdSave()->click();
         QCOMPARE(rig.boxes.shown.size(), 1);
         QVERIFY(rig.boxes.shown.first().startsWith("Cannot save "));
+    }
+
+    void chartLabelsShowEveryCountWholeAndLegible() {
+        // One site far ahead: the others' bars are too short to hold their counts.
+        const QList<std::pair<QByteArray, int>> counts = {
+            {"big", 10535}, {"mid", 333}, {"small", 22}, {"tiny", 7}};
+        QList<QByteArray> referrers;
+        for (const auto& [site, clicks] : counts) {
+            for (int click = 0; click < clicks; ++click) {
+                referrers << "http://" + site + ".example/";
+            }
+        }
+        Rig rig(referrers);
+        rig.load();
+        rig.sites().mnuActionChart()->trigger();
+        rig.scan();
+        ChartWindow* chart = rig.sites().chartWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(chart));
+        QCoreApplication::processEvents();
+        QChartView* view = chart->chartView();
+        const QRectF visible = view->mapToScene(view->viewport()->rect()).boundingRect();
+
+        // What the view shows: the bars, and the texts with the colour they are drawn in.
+        const QColor barColour =
+            qobject_cast<QHorizontalBarSeries*>(view->chart()->series().value(0))
+                ->barSets()
+                .value(0)
+                ->color();
+        QList<QRectF> bars;
+        QList<QGraphicsItem*> labels;
+        QHash<QGraphicsItem*, std::pair<QString, QColor>> drawn;
+        for (QGraphicsItem* item : view->scene()->items()) {
+            if (auto* rect = qgraphicsitem_cast<QGraphicsRectItem*>(item);
+                rect && rect->isVisible() && rect->brush().color() == barColour) {
+                bars << rect->sceneBoundingRect();
+            } else if (auto* text = qgraphicsitem_cast<QGraphicsSimpleTextItem*>(item)) {
+                drawn.insert(item, {text->text(), text->brush().color()});
+            } else if (auto* rich = qgraphicsitem_cast<QGraphicsTextItem*>(item)) {
+                drawn.insert(item, {rich->toPlainText(), rich->defaultTextColor()});
+            }
+        }
+        QCOMPARE(bars.size(), counts.size());
+        for (const auto& [site, clicks] : counts) {
+            const QString number = QString::number(clicks);
+            QList<QGraphicsItem*> found;
+            for (auto it = drawn.cbegin(); it != drawn.cend(); ++it) {
+                if (it->first == number && it.key()->isVisible()) {
+                    found << it.key();
+                }
+            }
+            QVERIFY2(found.size() == 1, qPrintable(number));
+            labels << found.first();
+        }
+        for (QGraphicsItem* label : labels) {
+            const QString number = drawn.value(label).first;
+            const QRectF box = label->sceneBoundingRect();
+            // The whole text lies where it can be seen, cut by nothing.
+            QVERIFY2(visible.contains(box), qPrintable(number));
+            for (QGraphicsItem* up = label->parentItem(); up; up = up->parentItem()) {
+                if (up->flags() & QGraphicsItem::ItemClipsChildrenToShape) {
+                    QVERIFY2(up->mapToScene(up->shape()).boundingRect().contains(box),
+                             qPrintable(number));
+                }
+            }
+            // Its own bar (the one level with it) holds it whole or not at all.
+            const QRectF* bar = nullptr;
+            for (const QRectF& candidate : bars) {
+                if (!bar || std::abs(candidate.center().y() - box.center().y()) <
+                                std::abs(bar->center().y() - box.center().y())) {
+                    bar = &candidate;
+                }
+            }
+            QVERIFY2(bar->contains(box) || !bar->intersects(box), qPrintable(number));
+        }
+        // Each count stands out from what lies behind it.
+        for (QGraphicsItem* label : labels) {
+            label->hide();
+        }
+        const QImage behind = view->grab().toImage();
+        for (QGraphicsItem* label : labels) {
+            label->show();
+            const auto& [number, colour] = drawn.value(label);
+            const QColor under =
+                behind.pixelColor(view->mapFromScene(label->sceneBoundingRect().center()));
+            QVERIFY2(std::abs(colour.lightnessF() - under.lightnessF()) > 0.35,
+                     qPrintable(number + " on " + under.name()));
+        }
     }
 };
 

@@ -160,18 +160,59 @@ private slots:
         QVERIFY(boxes.shown.isEmpty());
     }
 
-    void openSelectedFileFallsBackToXdgOpenAndReportsAFailedStart() {
-        RecordingShell shell;
-        shell.onPath = {QStringLiteral("xdg-open")};
-        shell.startResult = {false, QStringLiteral("No such file or directory")};
-        RecordingMessageBoxes boxes;
-        QVERIFY(!OpenSelectedFile(QStringLiteral("/logs"), QString(), shell, boxes));
-        // No current entry: the directory's own path, ending in "/".
-        QCOMPARE(shell.started[0].second, QStringList{QStringLiteral("/logs/")});
-        QCOMPARE(shell.started[0].first, QStringLiteral("/usr/bin/xdg-open"));
-        QCOMPARE(boxes.shown.size(), 1);
-        QVERIFY(boxes.shown[0].contains(QStringLiteral("/usr/bin/xdg-open")));
-        QVERIFY(boxes.shown[0].contains(QStringLiteral("/logs/")));
+    void openSelectedFileWithoutAnEditorSaysWhatWentWrong() {
+        // No editor on PATH: xdg-open, watched, or a word on what to install.
+        struct Case {
+            const char* name;
+            QStringList onPath;
+            ShellResult start;
+            QString later;  // what xdg-open reports on ending in failure
+            bool started;
+            QStringList says;
+        };
+        const QString none = QStringLiteral("nothing-looked-for");
+        const Case cases[] = {
+            {"opens", {"xdg-open"}, {true, {}}, {}, true, {}},
+            {"cannot start",
+             {"xdg-open"},
+             {false, "execv: No such file or directory"},
+             {},
+             false,
+             {"Could not start /usr/bin/xdg-open on /logs/: execv: No such file or directory"}},
+            {"no program for the file",
+             {"xdg-open"},
+             {true, {}},
+             "xdg-open found no program set up to open it",
+             true,
+             {"Could not open /logs/: xdg-open found no program set up to open it"}},
+            {"nothing installed",
+             {none},
+             {true, {}},
+             {},
+             false,
+             {"Could not open /logs/: no text editor was found. Install one of "
+              "gnome-text-editor, gedit, kate, kwrite, mousepad, pluma, xed, featherpad, "
+              "leafpad, or the package xdg-utils for xdg-open."}},
+        };
+        for (const Case& c : cases) {
+            RecordingShell shell;
+            shell.onPath = c.onPath;
+            shell.startResult = c.start;
+            RecordingMessageBoxes boxes;
+            // No current entry: the directory's own path, ending in "/".
+            QCOMPARE(OpenSelectedFile(QStringLiteral("/logs"), QString(), shell, boxes), c.started);
+            if (c.onPath != QStringList{none}) {
+                QCOMPARE(shell.started.value(0).first, QStringLiteral("/usr/bin/xdg-open"));
+                QCOMPARE(shell.started.value(0).second, QStringList{QStringLiteral("/logs/")});
+            } else {
+                QVERIFY(shell.started.isEmpty());
+            }
+            if (!c.later.isEmpty()) {
+                QVERIFY2(boxes.shown.isEmpty(), c.name);
+                shell.laterFailure(c.later);
+            }
+            QVERIFY2(boxes.shown == c.says, qPrintable(boxes.shown.join('|')));
+        }
 
         QCOMPARE(SelectedFilePath(QStringLiteral("/"), QStringLiteral("access.log")),
                  QStringLiteral("/access.log"));

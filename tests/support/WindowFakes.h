@@ -31,16 +31,23 @@ public:
 };
 
 // Records what it opens and starts. Finds every program on PATH, or only
-// those in `onPath` when it names any.
+// those in `onPath` when it names any. What a watched program would report
+// on failing is kept in `laterFailure` for the test to call.
 class RecordingShell : public Shell {
 public:
-    ShellResult OpenUrl(const QString& address) override {
+    ShellResult OpenUrl(const QString& address, ShellFailure failed) override {
         opened.append(address);
-        return {true, {}};
+        laterFailure = std::move(failed);
+        return openResult;
     }
     ShellResult StartDetached(const QString& program, const QStringList& arguments) override {
         started.append({program, arguments});
         return startResult;
+    }
+    ShellResult StartWatched(const QString& program, const QStringList& arguments,
+                             ShellFailure failed) override {
+        laterFailure = std::move(failed);
+        return StartDetached(program, arguments);
     }
     QString FindExecutable(const QString& name) override {
         return onPath.isEmpty() || onPath.contains(name) ? QStringLiteral("/usr/bin/") + name
@@ -49,6 +56,8 @@ public:
 
     QStringList onPath;
     ShellResult startResult{true, {}};
+    ShellResult openResult{true, {}};
+    ShellFailure laterFailure;
     QStringList opened;
     QList<std::pair<QString, QStringList>> started;
 };

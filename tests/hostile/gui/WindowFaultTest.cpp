@@ -32,6 +32,7 @@
 
 #include "FakeWebView.h"
 #include "QtTestMain.h"
+#include "RunProgram.h"
 #include "WindowFakes.h"
 #include "identity/WebsiteLauncher.h"
 #include "identity/WindowIcons.h"
@@ -259,6 +260,30 @@ private slots:
         QCOMPARE(form.scanner().counters().linksFound, 5);
         QCOMPARE(form.lstResults()->results().rowCount(), 1);
         QCOMPARE(rig.clicksSum(), 5);
+    }
+
+    void manyDamagedLogsAreNamedUpToTwentyAndCounted() {
+        QTemporaryDir dir;
+        const std::string packed = testing::Packed("gzip", "GET http://ref.example/ x\r\n");
+        for (int i = 0; i < 22; ++i) {
+            Write(dir.path() + QStringLiteral("/cut%1.gz").arg(i, 2, 10, QLatin1Char('0')),
+                  QByteArray::fromStdString(packed.substr(0, packed.size() - 4)));
+        }
+        Rig rig;
+        rig.returningUser();
+        rig.load(dir.path());
+        Form1& form = *rig.form;
+        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        const QString status = form.statusPanel(2)->text();
+        QVERIFY2(status.contains(" : 22 files not read whole: cut00.gz (read error: "),
+                 qPrintable(status));
+        QVERIFY2(status.endsWith("cut19.gz (read error: truncated gzip data), and 2 more files"),
+                 qPrintable(status));
+        const QString box = rig.boxes.shown.value(0);
+        QCOMPARE(box.count(".gz: read error: truncated gzip data\r\n"), 20);
+        QVERIFY2(box.endsWith("\r\ncut19.gz: read error: truncated gzip data\r\nand 2 more files"),
+                 qPrintable(box));
     }
 
     void namesThatAreNotUtf8AreListedAndScannedByTheirBytes() {
