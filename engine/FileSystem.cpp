@@ -123,6 +123,8 @@ public:
             hole = ::fstat(fd_, &st) == 0 && st.st_size > at
                        ? static_cast<std::uint64_t>(st.st_size - at)
                        : 0;
+        } else {
+            holes_ = Holes::None;  // the file system cannot tell: never asked again
         }
         hole = std::min({hole, atMost, left_});
         // SEEK_DATA moved the offset of a file read by read(): it goes where the hole ends.
