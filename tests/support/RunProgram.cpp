@@ -1,6 +1,7 @@
 #include "RunProgram.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,7 +53,9 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     }
     ProgramResult result;
     int status = 0;
-    if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
+    struct rusage usage {};
+    if (pid > 0 && ::wait4(pid, &status, 0, &usage) == pid) {
+        result.peakKilobytes = usage.ru_maxrss;
         if (WIFEXITED(status)) {
             result.exitStatus = WEXITSTATUS(status);
         } else if (WIFSIGNALED(status)) {

@@ -10,8 +10,9 @@
 namespace tallowby::testing {
 
 struct ProgramResult {
-    int exitStatus = -1;  // -1 when the program did not exit normally
-    int signal = 0;       // the signal that ended it, if one did
+    int exitStatus = -1;     // -1 when the program did not exit normally
+    int signal = 0;          // the signal that ended it, if one did
+    long peakKilobytes = 0;  // its peak resident memory, as the kernel counted it
     std::string out;
     std::string err;
 };
