@@ -102,6 +102,11 @@ public:
 private:
     template <typename T>
     bool number(int width, T& v) {
+        if (held_ - at_ >= static_cast<std::size_t>(width)) {
+            v = static_cast<T>(LittleEndian(block_.get() + at_, width));
+            at_ += static_cast<std::size_t>(width);
+            return true;
+        }
         char bytes[8];
         for (int i = 0; i < width; ++i) {
             if (at_ == held_ && !fill()) {
