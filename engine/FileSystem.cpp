@@ -387,11 +387,10 @@ FileStatus DescriptorStatus(int fd) {
     return StatusOf(st);
 }
 
-std::ptrdiff_t FindSameFile(FileSystem& fs, const std::string& target,
+std::ptrdiff_t FindSameFile(const FileStatus& out, FileSystem& fs,
                             const std::vector<std::string>& inputs) {
     // Only a regular file is replaced by a write; a device or FIFO is
     // written through and loses nothing.
-    const FileStatus out = fs.status(target);
     if (out.kind != FileKind::Regular || !out.identified) {
         return -1;
     }

@@ -110,12 +110,18 @@ public:
     virtual std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) = 0;
 };
 
-// Of `inputs`, the index of the first that names the regular file `target`
-// names (by device and inode, so any spelling and any link of it), which
-// writing `target` would replace; -1 when none does, when `target` names no
-// regular file, or when the file system cannot tell files apart.
-std::ptrdiff_t FindSameFile(FileSystem& fs, const std::string& target,
+// Of `inputs` in `fs`, the index of the first that names the regular file
+// whose status is `target` (by device and inode, so any spelling and any
+// link of it), which writing the target would replace; -1 when none does,
+// when the target is no regular file, or when the file system cannot tell
+// files apart.
+std::ptrdiff_t FindSameFile(const FileStatus& target, FileSystem& fs,
                             const std::vector<std::string>& inputs);
+// The same for the path `target` in `fs`.
+inline std::ptrdiff_t FindSameFile(FileSystem& fs, const std::string& target,
+                                   const std::vector<std::string>& inputs) {
+    return FindSameFile(fs.status(target), fs, inputs);
+}
 
 // The real file system. Shared and stateless.
 FileSystem& RealFileSystem();

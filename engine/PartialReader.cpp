@@ -73,8 +73,9 @@ public:
         : file_(file), offset_(offset), end_(end) {}
 
     std::uint64_t left() const { return end_ - offset_ + (held_ - at_); }
-    // The reason of the last false: a read error, or the body ending first
-    // (`runsOver` then tells the caller which structure ran over).
+    // After a false: true when the body ended first (the caller knows
+    // which of its structures ran over), false when a read failed, which
+    // error() then tells.
     bool runsOver() const { return error_.empty(); }
     const std::string& error() const { return error_; }
 
@@ -146,9 +147,14 @@ bool CheckEnds(PositionalFile& file, std::uint64_t size, std::uint32_t& stored,
                std::string& error) {
     char head[sizeof kMagic + 4];
     const auto magicSeen = static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof kMagic));
-    if (size == 0 || !ReadExactly(file, head, magicSeen, 0, error) ||
-        std::memcmp(head, kMagic, magicSeen) != 0) {
-        return error.empty() || error == "truncated" ? Fail(error, "not a partial result") : false;
+    if (size == 0) {
+        return Fail(error, "not a partial result");
+    }
+    if (!ReadExactly(file, head, magicSeen, 0, error)) {
+        return false;
+    }
+    if (std::memcmp(head, kMagic, magicSeen) != 0) {
+        return Fail(error, "not a partial result");
     }
     if (size < sizeof head) {
         return Fail(error, "truncated");

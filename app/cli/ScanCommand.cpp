@@ -180,6 +180,9 @@ void Complain(std::FILE* err, const std::string& what, const std::string& reason
 }
 
 bool OutputsSpareInputs(const ScanOptions& options, FileSystem& fs, const CommandIo& io) {
+    // The outputs are written where their paths point ("-" too); the
+    // inputs are read from `fs`, in which "-" may be standard input.
+    FileSystem& written = io.fs ? *io.fs : RealFileSystem();
     std::vector<std::string> inputs = options.files;
     if (options.spamListPath && !options.merge) {
         inputs.push_back(*options.spamListPath);
@@ -190,7 +193,7 @@ bool OutputsSpareInputs(const ScanOptions& options, FileSystem& fs, const Comman
         if (!path) {
             continue;
         }
-        const std::ptrdiff_t same = FindSameFile(fs, *path, inputs);
+        const std::ptrdiff_t same = FindSameFile(written.status(*path), fs, inputs);
         if (same >= 0) {
             const std::string& input = inputs[static_cast<std::size_t>(same)];
             Complain(io.err, *path,

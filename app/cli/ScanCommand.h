@@ -52,9 +52,10 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
                      const CommandIo& io, int status);
 
 // True when no output file (--html, --partial) names one of the files the
-// command reads: its logs, standard input's file, the spam list or, with
-// --merge, its partials (through any spelling or link). Otherwise names
-// both on io.err and returns false: nothing must be read or written then.
+// command reads from `fs`: its logs, standard input's file, the spam list
+// or, with --merge, its partials (through any spelling or link). Otherwise
+// names both on io.err and returns false: nothing must be read or written
+// then.
 bool OutputsSpareInputs(const ScanOptions& options, FileSystem& fs, const CommandIo& io);
 
 // The scan options as a partial result records them.
