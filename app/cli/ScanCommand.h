@@ -34,8 +34,8 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io);
 // is damaged, or was made with other options (than the first one, or than
 // the scan options given) is named on `err` and ends the run with
 // kExitUsage before anything is written, as does an output file that is
-// one of the partials. kExitFileProblem when an input of
-// a partial could not be read, or an output could not be written.
+// one of the partials. kExitFileProblem when an input of a partial could
+// not be read, or an output could not be written.
 int RunMergeCommand(const ScanOptions& options, const CommandIo& io);
 
 // What a scan or a merge leaves for output: the rows are written straight
