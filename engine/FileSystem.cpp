@@ -317,24 +317,32 @@ std::uint64_t ReadLimit(int fd) {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
+FileStatus StatusOf(const struct stat& st) {
+    FileStatus result;
+    if (S_ISREG(st.st_mode)) {
+        result.kind = FileKind::Regular;
+        result.size = static_cast<std::uint64_t>(st.st_size);
+    } else if (S_ISDIR(st.st_mode)) {
+        result.kind = FileKind::Directory;
+    } else {
+        result.kind = FileKind::Other;
+    }
+    result.identified = true;
+    result.device = static_cast<std::uint64_t>(st.st_dev);
+    result.inode = static_cast<std::uint64_t>(st.st_ino);
+    return result;
+}
+
 class Real final : public FileSystem {
 public:
     FileStatus status(const std::string& path) override {
-        FileStatus result;
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0) {
+            FileStatus result;
             result.error = ErrnoText(errno);
             return result;
         }
-        if (S_ISREG(st.st_mode)) {
-            result.kind = FileKind::Regular;
-            result.size = static_cast<std::uint64_t>(st.st_size);
-        } else if (S_ISDIR(st.st_mode)) {
-            result.kind = FileKind::Directory;
-        } else {
-            result.kind = FileKind::Other;
-        }
-        return result;
+        return StatusOf(st);
     }
 
     std::unique_ptr<ByteSource> openRead(const std::string& path, std::string& error) override {
@@ -411,6 +419,32 @@ FileSystem& RealFileSystem() {
 
 std::unique_ptr<ByteSource> DescriptorSource(int fd) {
     return std::make_unique<FdSource>(fd, false);
+}
+
+FileStatus DescriptorStatus(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        FileStatus result;
+        result.error = ErrnoText(errno);
+        return result;
+    }
+    return StatusOf(st);
+}
+
+std::ptrdiff_t FindSameFile(const FileStatus& out, FileSystem& fs,
+                            const std::vector<std::string>& inputs) {
+    // Only a regular file is replaced by a write; a device or FIFO is
+    // written through and loses nothing.
+    if (out.kind != FileKind::Regular || !out.identified) {
+        return -1;
+    }
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const FileStatus in = fs.status(inputs[i]);
+        if (in.identified && in.device == out.device && in.inode == out.inode) {
+            return static_cast<std::ptrdiff_t>(i);
+        }
+    }
+    return -1;
 }
 
 std::uint64_t ReadLimitOf(int fd) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tallowby {
 
@@ -15,6 +16,12 @@ struct FileStatus {
     FileKind kind = FileKind::Missing;
     std::uint64_t size = 0;  // bytes, for regular files
     std::string error;       // the system's text when kind is Missing because of an error
+    // Which file it is (device and inode), where the file system can tell:
+    // two names of one file (another spelling, a symbolic or a hard link)
+    // have the same. `identified` is false where it cannot.
+    bool identified = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 };
 
 // A stream of bytes opened for reading. Closed when destroyed.
@@ -108,11 +115,26 @@ public:
     virtual std::unique_ptr<ByteSink> openReplace(const std::string& path, std::string& error) = 0;
 };
 
+// Of `inputs` in `fs`, the index of the first that names the regular file
+// whose status is `target` (by device and inode, so any spelling and any
+// link of it), which writing the target would replace; -1 when none does,
+// when the target is no regular file, or when the file system cannot tell
+// files apart.
+std::ptrdiff_t FindSameFile(const FileStatus& target, FileSystem& fs,
+                            const std::vector<std::string>& inputs);
+// The same for the path `target` in `fs`.
+inline std::ptrdiff_t FindSameFile(FileSystem& fs, const std::string& target,
+                                   const std::vector<std::string>& inputs) {
+    return FindSameFile(fs.status(target), fs, inputs);
+}
+
 // The real file system. Shared and stateless.
 FileSystem& RealFileSystem();
 
 // A source over a file descriptor that stays open (standard input).
 std::unique_ptr<ByteSource> DescriptorSource(int fd);
+// The status of the file open as `fd`, as FileSystem::status() gives it.
+FileStatus DescriptorStatus(int fd);
 
 // How far a scan reads the file open as `fd`: its size now for a file on a
 // disk (a log that keeps growing still comes to an end); everything for

@@ -14,7 +14,7 @@ namespace tallowby {
 
 // A partial result: what the scan of some inputs leaves for a later merge
 // with the scans of other inputs. The file layout is described in
-// docs/partial-format.md; this is the only code that reads or writes it.
+// docs/partial-format.md; nothing else reads or writes it.
 
 // The format version this program writes and reads.
 inline constexpr std::uint32_t kPartialVersion = 1;
@@ -44,9 +44,9 @@ struct PartialEntry {
     std::uint64_t code = 0;
 };
 
-// A partial as read and checked: its bytes and the entries that point into
-// them, in work-list order (ascending text, letter case ignored; equal texts
-// in ascending position).
+// A partial as read and checked: the texts of its entries and the entries
+// that point into them, in work-list order (ascending text, letter case
+// ignored; equal texts in ascending position).
 struct Partial {
     Partial() = default;
     // A copy's entries point into its own bytes, so it outlives the original.
@@ -56,7 +56,7 @@ struct Partial {
     Partial& operator=(Partial&&) noexcept = default;
 
     PartialSummary summary;
-    std::string bytes;
+    std::vector<char> bytes;  // the texts, one after the other; moved, they stay in place
     std::vector<PartialEntry> entries;
     // How many entries its scan appended: the positions lie below it.
     std::int64_t arrivals = 0;
@@ -66,9 +66,12 @@ struct Partial {
 // `summary` (whose `collapsed` must match the list's).
 std::string EncodePartial(const PartialSummary& summary, const WorkList& list);
 
-// Checks and parses `bytes`. On failure returns false with `error` saying
-// why ("not a partial result", "truncated", "corrupt: ...", "format version
-// N ..."); `out` is then unspecified.
+// Checks and parses `bytes`: the head (magic, version) and the tail (end
+// mark) first, then the checksum of the body, then its content: the
+// entries, and that the counters agree with each other and with the
+// entries. On failure returns false with `error` saying why ("not a partial
+// result", "truncated", "corrupt (...)", "format version N ..."); `out` is
+// then unspecified.
 bool DecodePartial(std::string bytes, Partial& out, std::string& error);
 
 struct PartialFileResult {
@@ -80,7 +83,11 @@ struct PartialFileResult {
 // a failure leaves an earlier file whole. Never throws.
 PartialFileResult WritePartial(FileSystem& fs, const std::string& path,
                                const PartialSummary& summary, const WorkList& list);
-// Reads and checks the partial at `path`. Never throws.
+// Reads and checks the partial at `path` as DecodePartial() does, reading
+// its ends before its body and keeping nothing of the body until its
+// checksum is right: a file of any size that is no partial costs neither
+// time nor memory, and one that is takes about its own size in memory.
+// Never throws.
 PartialFileResult ReadPartial(FileSystem& fs, const std::string& path, Partial& out);
 
 }  // namespace tallowby

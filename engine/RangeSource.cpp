@@ -194,13 +194,13 @@ std::unique_ptr<ByteSource> RangeFileSystem::openRead(const std::string& path, s
     }
     // A compressed file's bytes have no line starts to cut at: all its lines
     // count as beginning at offset 0, so the piece that holds offset 0 reads
-    // the whole file and every other piece reads nothing. The pieces of a
-    // file still give each line exactly once.
+    // the whole file and every other piece, an empty one from 0 too, reads
+    // nothing. The pieces of a file still give each line exactly once.
     char head[kSniffBytes];
     const std::ptrdiff_t got = file->readAt(head, sizeof head, 0);
-    if (got > 0 &&
-        SniffCompression(std::string_view(head, static_cast<std::size_t>(got))) != Compression::None) {
-        if (start_ == 0) {
+    if (got > 0 && SniffCompression(std::string_view(head, static_cast<std::size_t>(got))) !=
+                       Compression::None) {
+        if (PieceHoldsStart(start_, end_)) {
             return inner_.openRead(path, error);
         }
         return std::make_unique<NothingSource>();

@@ -21,6 +21,20 @@ std::unique_ptr<PositionalFile> OpenPositionalFile(const std::string& path, std:
 std::unique_ptr<ByteSource> RangeSource(std::unique_ptr<PositionalFile> file, std::uint64_t start,
                                         std::uint64_t end);
 
+// Whether the piece [start, end) holds a file's first byte: it starts at 0
+// and is not empty. An empty piece holds nothing, not even the start of an
+// empty file.
+inline bool PieceHoldsStart(std::uint64_t start, std::uint64_t end) {
+    return start == 0 && end > 0;
+}
+
+// Whether the piece [start, end) finishes a file of `size` bytes: it holds
+// the file's last byte or, for an empty file, its start. Of pieces cut one
+// after the other, exactly one does, so the pieces count the file once.
+inline bool PieceFinishesFile(std::uint64_t size, std::uint64_t start, std::uint64_t end) {
+    return size == 0 ? PieceHoldsStart(start, end) : start < size && end >= size;
+}
+
 }  // namespace tallowby
 
 namespace tallowby {
@@ -28,7 +42,7 @@ namespace tallowby {
 // A file system in which the one path `path` reads as RangeSource of its
 // lines in `range` of the real file; everything else goes to `inner`. A
 // compressed file (told by its first bytes) is read whole, through `inner`,
-// by the piece that starts at 0, and reads as empty in any other piece.
+// by the piece that holds its start, and reads as empty in any other piece.
 class RangeFileSystem final : public FileSystem {
 public:
     RangeFileSystem(FileSystem& inner, std::string path, std::uint64_t start, std::uint64_t end)

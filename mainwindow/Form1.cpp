@@ -217,7 +217,8 @@ void Form1::BuildResultsFrame() {
     lstResults_->setGeometry(twips::ToPixels(geometry_.lstResults));
 
     connect(cmdHtml_, &QToolButton::clicked, this, [this] {
-        ExportReferrers(chooser_->filePath(), scanner_.workList(), services_.platform.messageBoxes);
+        ExportReferrers(chooser_->filePath(), scanner_.workList(), chooser_->selectedFilePaths(),
+                        services_.platform.messageBoxes);
     });
 }
 

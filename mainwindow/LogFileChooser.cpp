@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "DirectoryListing.h"
+#include "engine/FileHelpers.h"
 #include "platform/MessageBoxes.h"
 #include "settings/SettingsStore.h"
 
@@ -176,6 +177,17 @@ bool LogFileChooser::fileSelected(int index) const {
 void LogFileChooser::setFileSelected(int index, bool selected) {
     selection_.select(files_.index(index),
                       selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+}
+
+std::vector<std::string> LogFileChooser::selectedFilePaths() const {
+    const std::string directory = QFile::encodeName(filePath_).toStdString();
+    std::vector<std::string> paths;
+    for (int i = 0; i < fileCount(); ++i) {
+        if (fileSelected(i)) {
+            paths.push_back(JoinPath(directory, fileNameBytes(i).toStdString()));
+        }
+    }
+    return paths;
 }
 
 QString LogFileChooser::currentFileName() const {

@@ -9,6 +9,8 @@
 #include <QStringListModel>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace tallowby {
 
@@ -82,6 +84,8 @@ public:
     QByteArray fileNameBytes(int index) const;
     bool fileSelected(int index) const;
     void setFileSelected(int index, bool selected);
+    // The paths of the selected entries, as bytes, as a scan opens them.
+    std::vector<std::string> selectedFilePaths() const;
     // The entry with the focus; empty when there is none.
     QString currentFileName() const;
 

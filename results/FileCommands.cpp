@@ -9,15 +9,24 @@
 
 namespace tallowby {
 
-bool ExportReferrers(const QString& directory, const WorkList& list, MessageBoxes& messageBoxes,
+bool ExportReferrers(const QString& directory, const WorkList& list,
+                     const std::vector<std::string>& logs, MessageBoxes& messageBoxes,
                      FileSystem& fs) {
     // File names are bytes on this platform: QFile's encoding round-trips
     // any name the chooser could show.
     const std::string path = ExportPagePath(QFile::encodeName(directory).toStdString());
+    const QString shownPath = QString::fromStdString(EscapeControlBytes(path));
+    const std::ptrdiff_t log = FindSameFile(fs, path, logs);
+    if (log >= 0) {
+        messageBoxes.Show(
+            QStringLiteral("Could not save ") + shownPath +
+            QStringLiteral(": it would replace the selected log ") +
+            QString::fromStdString(EscapeControlBytes(logs[static_cast<std::size_t>(log)])));
+        return false;
+    }
     const ExportResult result = WriteExportPage(fs, path, list);
     if (!result.ok) {
-        QString text =
-            QStringLiteral("Could not save ") + QString::fromStdString(EscapeControlBytes(path));
+        QString text = QStringLiteral("Could not save ") + shownPath;
         if (!result.error.empty()) {
             text += QStringLiteral(": ") + QString::fromLocal8Bit(result.error.c_str());
         }

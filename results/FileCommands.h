@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
 #include "engine/FileSystem.h"
 #include "engine/WorkList.h"
 
@@ -14,8 +17,11 @@ class Shell;
 // "Export" (cmdHtml): writes `list` as it stands to "referers.html" in
 // `directory` (the log directory) and confirms with "saved as " and the
 // path. On failure the earlier file stays whole and a message names the path
-// and the reason. Returns whether the file was written. Changes no list.
-bool ExportReferrers(const QString& directory, const WorkList& list, MessageBoxes& messageBoxes,
+// and the reason. When "referers.html" is one of `logs` (the selected log
+// files, by any name or link), nothing is written and a message names both.
+// Returns whether the file was written. Changes no list.
+bool ExportReferrers(const QString& directory, const WorkList& list,
+                     const std::vector<std::string>& logs, MessageBoxes& messageBoxes,
                      FileSystem& fs = RealFileSystem());
 
 // The desktop's plain-text editors tried, in this order, before xdg-open.

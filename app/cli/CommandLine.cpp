@@ -348,9 +348,10 @@ std::string HelpText() {
         "  1  a file was missing, not a regular file or unreadable, or output\n"
         "     could not be written; the other files were still scanned; or the\n"
         "     --spam-list FILE could not be read (nothing is scanned then)\n"
-        "  2  the command line was wrong (for example no --domain), or a partial\n"
-        "     given to --merge was unreadable, damaged or made with other options;\n"
-        "     then nothing was written\n");
+        "  2  the command line was wrong (for example no --domain, or an output\n"
+        "     file that is one of the input files), or a partial given to --merge\n"
+        "     was unreadable, damaged or made with other options; then nothing was\n"
+        "     written\n");
 }
 
 std::string VersionText() {

@@ -40,6 +40,9 @@ std::string OptionValue(const std::vector<std::string>& options, const std::stri
 
 int RunMergeCommand(const ScanOptions& options, const CommandIo& io) {
     FileSystem& fs = io.fs ? *io.fs : RealFileSystem();
+    if (!OutputsSpareInputs(options, fs, io)) {
+        return kExitUsage;
+    }
     PartialMerger merger;
     std::vector<std::string> want;
     std::string wantFrom = "the command line";

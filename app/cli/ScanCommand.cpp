@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/CliHost.h"
 #include "cli/ProgressLine.h"
@@ -165,12 +167,8 @@ void WriteRows(const ScanOptions& options, const WorkList& list, const ScanCount
     }
 }
 
-// True when the piece of `path` that `range` names finishes the file: it
-// holds the file's last byte (or, for an empty file, starts at 0). Of
-// pieces cut one after the other, exactly one does.
 bool RangeFinishesFile(FileSystem& fs, const std::string& path, const ByteRange& range) {
-    const std::uint64_t size = fs.status(path).size;
-    return range.end >= size && (range.start < size || range.start == 0);
+    return PieceFinishesFile(fs.status(path).size, range.start, range.end);
 }
 
 }  // namespace
@@ -181,11 +179,42 @@ void Complain(std::FILE* err, const std::string& what, const std::string& reason
     std::fputs(line.c_str(), err);
 }
 
+bool OutputsSpareInputs(const ScanOptions& options, FileSystem& fs, const CommandIo& io) {
+    // The outputs are written where their paths point ("-" too); the
+    // inputs are read from `fs`, in which "-" may be standard input.
+    FileSystem& written = io.fs ? *io.fs : RealFileSystem();
+    std::vector<std::string> inputs = options.files;
+    if (options.spamListPath && !options.merge) {
+        inputs.push_back(*options.spamListPath);
+    }
+    const std::pair<const char*, const std::optional<std::string>&> outputs[] = {
+        {"--html", options.htmlPath}, {"--partial", options.partialPath}};
+    for (const auto& [option, path] : outputs) {
+        if (!path) {
+            continue;
+        }
+        const std::ptrdiff_t same = FindSameFile(written.status(*path), fs, inputs);
+        if (same >= 0) {
+            const std::string& input = inputs[static_cast<std::size_t>(same)];
+            Complain(io.err, *path,
+                     std::string(option) + " would replace the input " +
+                         (input == kStdinName ? "- (standard input)" : input) +
+                         "; nothing was read or written");
+            std::fflush(io.err);
+            return false;
+        }
+    }
+    return true;
+}
+
 int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     if (options.merge) {
         return RunMergeCommand(options, io);
     }
     StdinFileSystem stdinFs(io.fs ? *io.fs : RealFileSystem(), io.stdinFd);
+    if (!OutputsSpareInputs(options, stdinFs, io)) {
+        return kExitUsage;
+    }
     std::optional<RangeFileSystem> ranged;
     if (options.range) {
         ranged.emplace(stdinFs, options.files.front(), options.range->start, options.range->end);

@@ -33,8 +33,9 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io);
 // what one scan of all their inputs writes. A partial that cannot be read,
 // is damaged, or was made with other options (than the first one, or than
 // the scan options given) is named on `err` and ends the run with
-// kExitUsage before anything is written. kExitFileProblem when an input of
-// a partial could not be read, or an output could not be written.
+// kExitUsage before anything is written, as does an output file that is
+// one of the partials. kExitFileProblem when an input of a partial could
+// not be read, or an output could not be written.
 int RunMergeCommand(const ScanOptions& options, const CommandIo& io);
 
 // What a scan or a merge leaves for output: the rows are written straight
@@ -50,6 +51,13 @@ struct ScanOutputs {
 // an output could not be written (named on io.err).
 int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, FileSystem& fs,
                      const CommandIo& io, int status);
+
+// True when no output file (--html, --partial) names one of the files the
+// command reads from `fs`: its logs, standard input's file, the spam list
+// or, with --merge, its partials (through any spelling or link). Otherwise
+// names both on io.err and returns false: nothing must be read or written
+// then.
+bool OutputsSpareInputs(const ScanOptions& options, FileSystem& fs, const CommandIo& io);
 
 // The scan options as a partial result records them.
 std::vector<std::string> PartialOptionsOf(const ScanOptions& options);

@@ -4,8 +4,14 @@ namespace tallowby::cli {
 
 FileStatus StdinFileSystem::status(const std::string& path) {
     if (path == kStdinName) {
+        // Read as an ordinary file whatever it is; which file it is counts
+        // when standard input comes from one an output would replace.
+        const FileStatus real = DescriptorStatus(fd_);
         FileStatus st;
         st.kind = FileKind::Regular;
+        st.identified = real.identified;
+        st.device = real.device;
+        st.inode = real.inode;
         return st;
     }
     return inner_.status(path);

@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 
+#include "PartialBytes.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 
@@ -199,6 +200,107 @@ TEST_F(PartialCli, PiecesOfACompressedLogMergeIntoOneScan) {
     }
 }
 
+// An empty piece holds no line, and not the start of a file either: it
+// neither reads a compressed file nor counts an empty one as done.
+TEST_F(PartialCli, EmptyPiecesInATilingHoldNothing) {
+    const std::string text = ReadFile(data_ + "/today.log");
+    WriteFile(temp_ / "today.log.gz", Packed("gzip", text));
+    WriteFile(temp_ / "empty.log", "");
+    for (const char* name : {"today.log.gz", "empty.log"}) {
+        SCOPED_TRACE(name);
+        const std::string log = (temp_ / name).string();
+        ExpectMergeEqualsScan(log, OptionCombinations()[0], {"0", "0", ""});
+        ExpectMergeEqualsScan(log, OptionCombinations()[15], {"0", "0", "0", "1", ""});
+    }
+}
+
+// Whatever a scan read, its partial is taken back: merged alone, it prints
+// what the scan printed.
+TEST_F(PartialCli, EveryPartialAScanWritesIsAccepted) {
+    const std::string text = ReadFile(data_ + "/today.log");
+    const std::string packed = Packed("zstd", text);
+    WriteFile(temp_ / "cut.gz", Packed("gzip", text).substr(0, 300));
+    struct Case {
+        const char* what;
+        std::vector<std::string> files;
+        std::string input;  // standard input
+    } cases[] = {
+        {"standard input", {"-"}, text},
+        {"compressed standard input", {data_ + "/today.log", "-"}, packed},
+        {"a log cut short", {"cut.gz", data_ + "/combined.log"}, ""},
+        {"a missing log", {"missing.log", data_ + "/today.log"}, ""},
+    };
+    for (const Case& c : cases) {
+        for (const auto& options : OptionCombinations()) {
+            SCOPED_TRACE(std::string(c.what) + " " + ::testing::PrintToString(options));
+            std::vector<std::string> scan = options;
+            scan.insert(scan.end(), {"--partial", "p"});
+            scan.insert(scan.end(), c.files.begin(), c.files.end());
+            const ProgramResult one = RunProgram(kProgram, scan, temp_.string(), c.input);
+            std::vector<std::string> merge = {"--merge", "p"};
+            for (const std::string& o : options) {
+                if (o == "--format" || o == "json" || o == "--by-site") {
+                    merge.push_back(o);
+                }
+            }
+            const ProgramResult merged = Run(merge);
+            EXPECT_EQ(merged.exitStatus, one.exitStatus) << merged.err;
+            EXPECT_EQ(merged.out, one.out);
+            const std::string summary = one.err.substr(one.err.rfind("COMPLETE: "));
+            EXPECT_EQ(merged.err.substr(merged.err.rfind("COMPLETE: ")), summary);
+        }
+    }
+}
+
+// An output onto one of the files a command reads would destroy it: refused
+// before anything is read, however the file is named.
+TEST_F(PartialCli, AnOutputOntoAnInputIsRefusedAndTheInputKept) {
+    const std::string log = ReadFile(data_ + "/today.log");
+    WriteFile(temp_ / "a.log", log);
+    WriteFile(temp_ / "spam.hosts", "spam.example\n");
+    fs::create_symlink("a.log", temp_ / "link.log");
+    fs::create_hard_link(temp_ / "a.log", temp_ / "hard.log");
+    ASSERT_EQ(Run({"-d", "x", "-q", "--partial", "p1", "a.log"}).exitStatus, 0);
+    ASSERT_EQ(Run({"-d", "x", "-q", "--partial", "p2", "b.log"}).exitStatus, 1);
+    const std::string partial = ReadFile(temp_ / "p1");
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+        bool fromStdin = false;
+    } cases[] = {
+        {{"-d", "x", "--partial", "a.log", "a.log"},
+         "a.log: --partial would replace the input a.log"},
+        {{"-d", "x", "--partial", "./a.log", "b.log", "a.log"},
+         "./a.log: --partial would replace the input a.log"},
+        {{"-d", "x", "--html", "link.log", "a.log"},
+         "link.log: --html would replace the input a.log"},
+        {{"-d", "x", "--html", "out.html", "--partial", "hard.log", "a.log"},
+         "hard.log: --partial would replace the input a.log"},
+        {{"-d", "x", "--html", "a.log", "-"},
+         "a.log: --html would replace the input - (standard input)",
+         true},
+        {{"-d", "x", "--html", "spam.hosts", "--spam-list", "spam.hosts", "a.log"},
+         "spam.hosts: --html would replace the input spam.hosts"},
+        {{"--merge", "--partial", "p1", "p2", "p1"}, "p1: --partial would replace the input p1"},
+        {{"--merge", "--html", "p2", "p1", "p2"}, "p2: --html would replace the input p2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        ProgramRun run;
+        run.workDir = temp_.string();
+        if (c.fromStdin) {
+            run.stdinPath = (temp_ / "a.log").string();
+        }
+        const ProgramResult r = RunProgram(kProgram, c.args, run);
+        EXPECT_EQ(r.exitStatus, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "tallowby-scan: " + c.message + "; nothing was read or written\n");
+        EXPECT_EQ(ReadFile(temp_ / "a.log"), log);
+        EXPECT_EQ(ReadFile(temp_ / "p1"), partial);
+        EXPECT_FALSE(fs::exists(temp_ / "out.html"));
+    }
+}
+
 TEST_F(PartialCli, PartialLeavesTheUsualOutputAsItWas) {
     for (const auto& options : {OptionCombinations()[0], OptionCombinations()[6]}) {
         std::vector<std::string> args = options;
@@ -226,6 +328,9 @@ TEST_F(PartialCli, DamagedOrMismatchedPartialsEndTheMergeWritingNothing) {
     std::string newer = good;
     newer[8] = 9;
     WriteFile(temp_ / "newer", newer);
+    PlainPartial crafted;  // no lines, no links, 2^56 duplicates removed
+    crafted.counters = {0, 0, 0, std::uint64_t{1} << 56, 0};
+    WriteFile(temp_ / "crafted", PlainPartialBytes(crafted));
     struct Case {
         std::vector<std::string> args;
         std::string message;
@@ -236,6 +341,7 @@ TEST_F(PartialCli, DamagedOrMismatchedPartialsEndTheMergeWritingNothing) {
         {{"newer"},
          "newer: cannot merge: format version 9 is not supported (this program reads version 1)"},
         {{log}, log + ": cannot merge: not a partial result"},
+        {{"crafted"}, "crafted: cannot merge: corrupt (the counters contradict each other)"},
         {{"good", "https"},
          "https: made with other options than good (https=1 against https=0); nothing was "
          "merged"},

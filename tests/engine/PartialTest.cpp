@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "MemoryFileSystem.h"
+#include "PartialBytes.h"
 #include "RecordingHost.h"
 #include "engine/PartialMerger.h"
 #include "engine/Scanner.h"
@@ -16,15 +17,21 @@ namespace tallowby {
 namespace {
 
 using testing::MemoryFileSystem;
+using testing::PlainCrc32;
+using testing::PlainEntry;
+using testing::PlainPartial;
+using testing::PlainPartialBytes;
 using testing::RecordingHost;
+using testing::Resealed;
 
 struct Options {
     bool dupes, https, quoted;
 };
 
 // Equal referrers within and across pieces (three equal lines in a row
-// among them, stored as a run), letter-case twins arriving in both orders, a crawler's address, https and quoted referrers, lines of the
-// own domain and lines without any address; CR, LF and CR LF ends.
+// among them, stored as a run), letter-case twins arriving in both orders, a crawler's address,
+// https and quoted referrers, lines of the own domain and lines without any address; CR, LF and CR
+// LF ends.
 const char* const kLines[] = {
     "a \"GET /x.pdf\" \"http://b.example/\" \"UA (X11)\"\n",
     "b \"GET /\" \"https://S.example/q?a=1\" \"curl\"\r\n",
@@ -234,10 +241,14 @@ TEST(PartialMerge, MatchesAPlainModelForTextsThatBeginOneAnotherOrDifferInCase) 
                 lines.push_back({text, type, bot, static_cast<std::int64_t>(lines.size())});
                 list.append(text, type, bot);
             }
+            PartialSummary summary;
+            summary.counters.linesScanned = summary.counters.linksFound =
+                static_cast<std::int64_t>(list.size());
             if (collapsed) {
                 list.collapse();
+                summary.counters.duplicatesRemoved =
+                    summary.counters.linksFound - static_cast<std::int64_t>(list.size());
             }
-            PartialSummary summary;
             summary.collapsed = collapsed;
             std::string error;
             ASSERT_TRUE(DecodePartial(EncodePartial(summary, list), p, error)) << error;
@@ -269,27 +280,6 @@ TEST(PartialMerge, MatchesAPlainModelForTextsThatBeginOneAnotherOrDifferInCase) 
         merger.finish();
         EXPECT_EQ(OutcomeOf(merger.workList(), {}).items, want) << "trial " << trial;
     }
-}
-
-// A CRC-32 written out bit by bit, as the format's documentation gives it.
-std::uint32_t PlainCrc32(std::string_view bytes) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const char c : bytes) {
-        crc ^= static_cast<unsigned char>(c);
-        for (int k = 0; k < 8; ++k) {
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-        }
-    }
-    return ~crc;
-}
-
-// Puts a fresh checksum on `bytes`, so only the change made to them shows.
-std::string Resealed(std::string bytes) {
-    const std::uint32_t crc = PlainCrc32(std::string_view(bytes).substr(0, bytes.size() - 12));
-    for (int i = 0; i < 4; ++i) {
-        bytes[bytes.size() - 12 + i] = static_cast<char>((crc >> (8 * i)) & 0xff);
-    }
-    return bytes;
 }
 
 std::string SmallPartial() {
@@ -365,6 +355,52 @@ TEST(PartialDecode, SaysWhatIsWrong) {
         std::string error;
         EXPECT_FALSE(DecodePartial(bytes, p, error)) << c.what;
         EXPECT_EQ(error, c.error) << c.what;
+    }
+}
+
+// A checksum guards against damage, not against a file made to deceive:
+// the counters must hang together, and with the entries.
+TEST(PartialDecode, RefusesCountersThatContradictEachOtherOrTheEntries) {
+    // Two referrers, one seen twice: as entries of their own, or collapsed
+    // with their clicks.
+    const std::vector<PlainEntry> plain = {{1, 0, 31, 0, "http://a.example/"},
+                                           {0, 0, 31, 0, "http://b.example/"},
+                                           {2, 0, 31, 0, "http://b.example/"}};
+    const std::vector<PlainEntry> collapsed = {{1, 1, 31, 0, "http://a.example/"},
+                                               {0, 2, 31, 0, "http://b.example/"}};
+    const char* const contradict = "corrupt (the counters contradict each other)";
+    const char* const mismatch = "corrupt (the counters do not match the entries)";
+    struct Case {
+        const char* what;
+        bool collapse;
+        std::vector<std::uint64_t> counters;  // files, lines, links, duplicates, spam
+        const char* error;                    // null: accepted
+    } cases[] = {
+        {"a real scan", false, {1, 5, 3, 0, 0}, nullptr},
+        {"a real scan, collapsed", true, {1, 5, 3, 1, 0}, nullptr},
+        {"spam among the lines", true, {1, 5, 3, 1, 2}, nullptr},
+        {"more duplicates than links", false, {0, 0, 0, std::uint64_t{1} << 56, 0}, contradict},
+        {"more links than lines", false, {1, 2, 3, 0, 0}, contradict},
+        {"links and spam beyond the lines", true, {1, 4, 3, 1, 2}, contradict},
+        {"fewer links than entries", false, {1, 5, 2, 0, 0}, mismatch},
+        {"more links than entries", false, {1, 5, 4, 0, 0}, mismatch},
+        {"duplicates without a collapse", false, {1, 5, 3, 1, 0}, mismatch},
+        {"fewer links than clicks", true, {1, 5, 2, 0, 0}, mismatch},
+        {"more links than clicks", true, {1, 5, 4, 2, 0}, mismatch},
+        {"duplicates beyond the entries", true, {1, 5, 3, 2, 0}, mismatch},
+    };
+    for (const Case& c : cases) {
+        PlainPartial crafted;
+        crafted.flags = c.collapse ? 1 : 0;
+        crafted.counters = c.counters;
+        crafted.entries = c.collapse ? collapsed : plain;
+        Partial p;
+        std::string error;
+        EXPECT_EQ(DecodePartial(PlainPartialBytes(crafted), p, error), c.error == nullptr)
+            << c.what;
+        if (c.error != nullptr) {
+            EXPECT_EQ(error, c.error) << c.what;
+        }
     }
 }
 

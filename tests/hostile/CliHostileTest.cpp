@@ -181,5 +181,42 @@ TEST(CliHostile, ASpamListLineOfHundredsOfMegabytesIsSkippedInLittleMemory) {
     EXPECT_LT(run.peakKilobytes, plain.peakKilobytes + 32 * 1024);
 }
 
+// A file made with a hole (no disk, no time to make) that reads as `size`
+// bytes: `head` at its start, `tail` at its end, zeros between.
+std::string SparseFile(const std::string& path, std::uint64_t size, const std::string& head,
+                       const std::string& tail) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
+    EXPECT_EQ(::pwrite(fd, head.data(), head.size(), 0), static_cast<ssize_t>(head.size()));
+    EXPECT_EQ(::pwrite(fd, tail.data(), tail.size(), static_cast<off_t>(size - tail.size())),
+              static_cast<ssize_t>(tail.size()));
+    ::close(fd);
+    return path;
+}
+
+// A merge judges a file by its ends before its body, and checks the body's
+// checksum before it keeps any of it: gigabytes that are no partial result
+// cost it no memory.
+TEST(CliHostile, MergeRefusesHugeFilesThatAreNoPartialWithoutHoldingThem) {
+    TempDir dir;
+    constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+    const std::string version1("\x01\x00\x00\x00", 4);
+    struct Case {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {SparseFile(dir.file("zeros"), 4 * kGiB, "", ""), "not a partial result"},
+        {SparseFile(dir.file("ends"), kGiB / 2, "TLBYPART" + version1, "TLBYEND\n"),
+         "corrupt (checksum mismatch)"},
+    };
+    for (const Case& c : cases) {
+        const ProgramResult run = RunWithDeadline(kProgram, {"--merge", c.path}, kDeadline);
+        EXPECT_EQ(run.exitStatus, 2);
+        EXPECT_EQ(run.err, "tallowby-scan: " + c.path + ": cannot merge: " + c.reason + "\n");
+        EXPECT_LT(run.peakKilobytes, 64 * 1024) << c.path;
+    }
+}
+
 }  // namespace
 }  // namespace tallowby::testing

@@ -69,7 +69,7 @@ private slots:
             list.collapse();
         }
         RecordingMessageBoxes boxes;
-        QVERIFY(ExportReferrers(dir.path(), list, boxes));
+        QVERIFY(ExportReferrers(dir.path(), list, {}, boxes));
         const QString path = dir.path() + QStringLiteral("/referers.html");
         QCOMPARE(ReadAll(path), expected);
         QCOMPARE(boxes.shown, QStringList{QStringLiteral("saved as ") + path});
@@ -82,16 +82,16 @@ private slots:
         RecordingMessageBoxes boxes;
         WorkList list;
         Fill(list, {"http://one/", "http://two/", "http://three/"});
-        QVERIFY(ExportReferrers(dir.path(), list, boxes));
+        QVERIFY(ExportReferrers(dir.path(), list, {}, boxes));
         QCOMPARE(ReadAll(path).count("<br>\r\n"), 3);
 
         list.clear();
         Fill(list, {"http://x/"});
-        QVERIFY(ExportReferrers(dir.path(), list, boxes));
+        QVERIFY(ExportReferrers(dir.path(), list, {}, boxes));
         QCOMPARE(ReadAll(path), QByteArray("<a href='http://x/'>http://x/</a><br>\r\n"));
 
         list.clear();
-        QVERIFY(ExportReferrers(dir.path(), list, boxes));
+        QVERIFY(ExportReferrers(dir.path(), list, {}, boxes));
         QCOMPARE(ReadAll(path), QByteArray());
         QCOMPARE(boxes.shown.size(), 3);
         QCOMPARE(boxes.shown.last(), QStringLiteral("saved as ") + path);
@@ -102,7 +102,7 @@ private slots:
         WorkList list;
         Fill(list, {"http://e/'><script>alert(1)</script>", "http://e/\"onmouseover=\"x"});
         RecordingMessageBoxes boxes;
-        QVERIFY(ExportReferrers(dir.path(), list, boxes));
+        QVERIFY(ExportReferrers(dir.path(), list, {}, boxes));
         QCOMPARE(ReadAll(dir.path() + QStringLiteral("/referers.html")),
                  QByteArray("<a href='http://e/&quot;onmouseover=&quot;x'>"
                             "http://e/&quot;onmouseover=&quot;x</a><br>\r\n"
@@ -126,7 +126,7 @@ private slots:
         RecordingMessageBoxes boxes;
         WorkList list;
         Fill(list, {"http://earlier/"});
-        QVERIFY(ExportReferrers(dir.path(), list, boxes));
+        QVERIFY(ExportReferrers(dir.path(), list, {}, boxes));
         const QByteArray earlier = ReadAll(path);
 
         Fill(list, {"http://later/", "http://more/"});
@@ -135,7 +135,7 @@ private slots:
         faulty.writeLimit = 20;  // part of the page reaches the temporary file
         faulty.reason = reason.toStdString();
         boxes.shown.clear();
-        QVERIFY(!ExportReferrers(dir.path(), list, boxes, faulty));
+        QVERIFY(!ExportReferrers(dir.path(), list, {}, boxes, faulty));
         QCOMPARE(ReadAll(path), earlier);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("referers.html")});

@@ -333,6 +333,43 @@ private slots:
         QCOMPARE(form.statusPanel(2)->text(), shown);
     }
 
+    void exportOntoASelectedLogIsRefusedAndTheLogKept_data() {
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<QString>("log");
+        // A log that happens to carry the page's name, and a link of that
+        // name to another log: both selected, both scanned.
+        QTest::newRow("a log named referers.html") << false << QStringLiteral("referers.html");
+        QTest::newRow("referers.html a link to a log") << true << QStringLiteral("access.log");
+    }
+    void exportOntoASelectedLogIsRefusedAndTheLogKept() {
+        QFETCH(bool, link);
+        QFETCH(QString, log);
+        QTemporaryDir dir;
+        const QByteArray lines = "GET http://one.example/ x\r\nGET http://two.example/ x\r\n";
+        Write(dir.path() + "/access.log", lines);
+        const QString page = dir.path() + "/referers.html";
+        if (link) {
+            QVERIFY(QFile::link("access.log", page));
+        } else {
+            Write(page, lines);
+        }
+        Rig rig;
+        rig.returningUser();
+        rig.load(dir.path());
+        Form1& form = *rig.form;
+        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        QCOMPARE(form.scanner().counters().filesDone, 2);
+        QTest::mouseClick(form.cmdHtml(), Qt::LeftButton);
+        QCOMPARE(rig.boxes.shown.last(), "Could not save " + page +
+                                             ": it would replace the selected log " + dir.path() +
+                                             "/" + log);
+        QFile kept(page);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), lines);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);  // no page beside it
+    }
+
     void monkeyKeepsTheWindowAliveAndItsListsConsistent() {
         Rig rig;
         rig.returningUser();
