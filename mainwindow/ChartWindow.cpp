@@ -16,6 +16,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/MessageBoxes.h"
 
@@ -33,21 +34,23 @@ QString DefaultSavePath(QWidget* parent) {
 }
 
 // Where a bar's count is drawn, in the chart's own coordinates: inside the
-// bar, against its end, when the text fits there with kCountPadding on both
-// sides; otherwise just beyond the end, moved left only as far as needed to
-// keep it before `roomRight`, the edge of what the chart shows.
+// bar, against its end, when the text fits there whole, with kCountPadding
+// on both sides; otherwise just beyond the end, moved left only as far as
+// needed to keep it before `roomRight`, the edge of what the chart shows.
 constexpr qreal kCountPadding = 4;
 struct CountPlace {
     qreal left = 0;
     bool insideBar = false;
 };
 
-CountPlace PlaceCount(qreal barStart, qreal barEnd, qreal width, qreal roomRight) {
-    if (barEnd - barStart >= width + 2 * kCountPadding) {
-        return {barEnd - kCountPadding - width, true};
+CountPlace PlaceCount(qreal barStart, qreal barEnd, qreal barThickness, const QSizeF& text,
+                      qreal roomRight) {
+    if (barEnd - barStart >= text.width() + 2 * kCountPadding && barThickness >= text.height()) {
+        return {barEnd - kCountPadding - text.width(), true};
     }
-    // Beyond the end of a short bar; pulled back only where the chart ends.
-    return {std::min(barEnd + kCountPadding, roomRight - width), false};
+    // Beyond the end of a short (or thin) bar; pulled back only where the
+    // chart ends.
+    return {std::min(barEnd + kCountPadding, roomRight - text.width()), false};
 }
 
 }  // namespace
@@ -133,9 +136,13 @@ void ChartWindow::AddCountLabels(QChart* chart, QHorizontalBarSeries* series, co
         for (const CountLabel& label : labels) {
             const QPointF base = chart->mapToPosition(QPointF(0, label.bar), series);
             const QPointF end = chart->mapToPosition(QPointF(label.value, label.bar), series);
+            // A bar takes barWidth() of its category's height.
+            const qreal thickness = std::abs(
+                chart->mapToPosition(QPointF(0, label.bar + series->barWidth() / 2), series).y() -
+                chart->mapToPosition(QPointF(0, label.bar - series->barWidth() / 2), series).y());
             const QRectF box = label.text->boundingRect();
             const CountPlace where =
-                PlaceCount(base.x(), end.x(), box.width(), chart->rect().right());
+                PlaceCount(base.x(), end.x(), thickness, box.size(), chart->rect().right());
             label.text->setBrush(where.insideBar ? inside : outsideColour);
             label.text->setPos(where.left, end.y() - box.height() / 2);
         }
