@@ -1,6 +1,7 @@
 #include "CliHost.h"
 
 #include "cli/StdinFileSystem.h"
+#include "engine/FileProblemText.h"
 #include "engine/ShownText.h"
 
 namespace tallowby::cli {
@@ -50,17 +51,7 @@ void CliHost::fileProblem(const std::string& path, FileProblem problem, std::str
     }
     // Names and reasons come from the file system and may hold anything.
     std::string message = "tallowby-scan: " + EscapeControlBytes(DisplayName(path)) + ": ";
-    switch (problem) {
-        case FileProblem::Missing:
-            break;
-        case FileProblem::Unreadable:
-            message += "cannot open: ";
-            break;
-        case FileProblem::ReadFailed:
-            message += "read error: ";
-            break;
-    }
-    message += EscapeControlBytes(reason);
+    message += FileProblemText(problem, EscapeControlBytes(reason));
     message += '\n';
     std::fputs(message.c_str(), err_);
     std::fflush(err_);
