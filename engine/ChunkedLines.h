@@ -38,7 +38,8 @@ namespace tallowby {
 // over the same source matched line by line; only the reading runs ahead,
 // by a few chunks (and no further while a line longer than a block builds up).
 // Such a line is gathered as a LongLine and makes a chunk of its own memory
-// with the whole lines after it, whatever the source.
+// with the whole lines after it, whatever the source. (The reading side is
+// in ChunkReading.cpp.)
 //
 // With one thread there are no helpers, no chunks and no reading ahead: a
 // LineReader over the source, each line matched when asked.
