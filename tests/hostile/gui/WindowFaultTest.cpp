@@ -111,6 +111,15 @@ QByteArray Garbage(std::uint32_t seed, int size) {
     return bytes;
 }
 
+// A returning user opens `folder`, selects every log in it and presses Scan.
+Form1& ScanEveryLogIn(Rig& rig, const QString& folder) {
+    rig.returningUser();
+    rig.load(folder);
+    QTest::mouseClick(rig.form->cmdSelAll(), Qt::LeftButton);
+    QTest::mouseClick(rig.form->cmdGo(), Qt::LeftButton);
+    return *rig.form;
+}
+
 }  // namespace
 
 class WindowFaultTest : public QObject {
@@ -270,11 +279,7 @@ private slots:
                   QByteArray::fromStdString(packed.substr(0, packed.size() - 4)));
         }
         Rig rig;
-        rig.returningUser();
-        rig.load(dir.path());
-        Form1& form = *rig.form;
-        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
-        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        Form1& form = ScanEveryLogIn(rig, dir.path());
         const QString status = form.statusPanel(2)->text();
         QVERIFY2(status.contains(" : 22 files not read whole: cut00.gz (read error: "),
                  qPrintable(status));
@@ -316,11 +321,7 @@ private slots:
         const QByteArray referrer = "http://long.example/" + QByteArray(3 << 20, 'a') + " ";
         Write(dir.path() + "/long.log", "GET " + referrer + "x\r\n");
         Rig rig;
-        rig.returningUser();
-        rig.load(dir.path());
-        Form1& form = *rig.form;
-        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
-        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        Form1& form = ScanEveryLogIn(rig, dir.path());
         ResultsList* list = form.lstResults();
         const QModelIndex cell = list->results().index(0, ResultsModel::ReferrerColumn);
         const QString shown = cell.data().toString();
@@ -354,11 +355,7 @@ private slots:
             Write(page, lines);
         }
         Rig rig;
-        rig.returningUser();
-        rig.load(dir.path());
-        Form1& form = *rig.form;
-        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
-        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        Form1& form = ScanEveryLogIn(rig, dir.path());
         QCOMPARE(form.scanner().counters().filesDone, 2);
         QTest::mouseClick(form.cmdHtml(), Qt::LeftButton);
         QCOMPARE(rig.boxes.shown.last(), "Could not save " + page +
