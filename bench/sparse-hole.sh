@@ -38,21 +38,27 @@ median() { python3 -c 'import json, sys
 for r in json.load(open(sys.argv[1]))["results"]:
     if r["command"] == sys.argv[2]: print(r["median"])' "$tmp/times.json" "$1"; }
 
+# timed WARMUP RUNS NAME COMMAND [NAME COMMAND...]: hyperfine's runs of each
+# command into $tmp/times.json, read back with median.
+timed() {
+  local warmup=$1 n=$2 args=()
+  shift 2
+  while [ $# -gt 0 ]; do args+=(-n "$1" "$2"); shift 2; done
+  hyperfine --output=pipe -N -i --warmup "$warmup" --runs "$n" --style none --export-json "$tmp/times.json" \
+    "${args[@]}" >/dev/null 2>"$tmp/hyperfine.err" || { cat "$tmp/hyperfine.err" >&2; exit 1; }
+}
+
 # grep must not write to /dev/null: it notices and stops at the first match.
-hyperfine --output=pipe -N -i --warmup 2 --runs "$runs" --style none --export-json "$tmp/times.json" \
-  -n grep "grep -c x $hole" \
-  -n scan "$scan -d mysite.example --quiet $hole" \
-  -n scan1 "$scan -d mysite.example --quiet --threads 1 $hole" >/dev/null 2>"$tmp/hyperfine.err" ||
-  { cat "$tmp/hyperfine.err" >&2; exit 1; }
+timed 2 "$runs" grep "grep -c x $hole" \
+  scan "$scan -d mysite.example --quiet $hole" \
+  scan1 "$scan -d mysite.example --quiet --threads 1 $hole"
 g=$(median grep)
 s=$(median scan)
 s1=$(median scan1)
 
-hyperfine --output=pipe -N --warmup 1 --runs "$(( (runs + 2) / 3 ))" --style none --export-json "$tmp/times.json" \
-  -n letters "$scan -d mysite.example --quiet $tmp/letters.log" \
-  -n hole200 "$scan -d mysite.example --quiet $tmp/nul-hole.log" \
-  -n zeros200 "$scan -d mysite.example --quiet $tmp/nul.log" >/dev/null 2>"$tmp/hyperfine.err" ||
-  { cat "$tmp/hyperfine.err" >&2; exit 1; }
+timed 1 "$(( (runs + 2) / 3 ))" letters "$scan -d mysite.example --quiet $tmp/letters.log" \
+  hole200 "$scan -d mysite.example --quiet $tmp/nul-hole.log" \
+  zeros200 "$scan -d mysite.example --quiet $tmp/nul.log"
 l=$(median letters)
 h=$(median hole200)
 z=$(median zeros200)

@@ -154,33 +154,6 @@ TEST(CliHostile, TerminalEscapesInFileNamesAreShownAsHex) {
                            "tallowby-scan: " + shown + "\\x1b[2J: No such file or directory\n");
 }
 
-TEST(CliHostile, ASpamListLineOfHundredsOfMegabytesIsSkippedInLittleMemory) {
-    TempDir dir;
-    const std::string log = dir.write("a.log",
-                                      "GET http://spam.example/ x\nGET http://ham.example/ x\n"
-                                      "GET http://www.other.example/ x\n");
-    const std::string small = dir.write("small.hosts", "spam.example\n");
-    // A hole of 256 MB reads as one line of zero bytes and takes no disk.
-    const std::string big = dir.write("big.hosts", "spam.example\n");
-    ASSERT_EQ(::truncate(big.c_str(), 13 + (off_t{256} << 20)), 0);
-    const int fd = ::open(big.c_str(), O_WRONLY | O_APPEND);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::write(fd, "\nother.example\n", 15), 15);
-    ::close(fd);
-
-    const ProgramResult plain =
-        RunWithDeadline(kProgram, {"-d", "mysite.example", "--spam-list", small, log}, kDeadline);
-    const ProgramResult run =
-        RunWithDeadline(kProgram, {"-d", "mysite.example", "--spam-list", big, log}, kDeadline);
-    ASSERT_EQ(run.signal, 0);
-    EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(run.out, "Type,Clicks,Referrer\nHTM,0000001,http://ham.example/ \n");
-    EXPECT_EQ(run.err,
-              "COMPLETE: 1 files done : 3 lines scanned : 1 links found : 0 duplicates removed : "
-              "1 unique links : 1 spam-list lines skipped (longer than 253 bytes)\n");
-    EXPECT_LT(run.peakKilobytes, plain.peakKilobytes + 32 * 1024);
-}
-
 // A file made with a hole (no disk, no time to make) that reads as `size`
 // bytes: `head` at its start, `tail` at its end, zeros between.
 std::string SparseFile(const std::string& path, std::uint64_t size, const std::string& head,
@@ -193,6 +166,29 @@ std::string SparseFile(const std::string& path, std::uint64_t size, const std::s
               static_cast<ssize_t>(tail.size()));
     ::close(fd);
     return path;
+}
+
+TEST(CliHostile, ASpamListLineOfHundredsOfMegabytesIsSkippedInLittleMemory) {
+    TempDir dir;
+    const std::string log = dir.write("a.log",
+                                      "GET http://spam.example/ x\nGET http://ham.example/ x\n"
+                                      "GET http://www.other.example/ x\n");
+    const std::string small = dir.write("small.hosts", "spam.example\n");
+    // A hole of 256 MB reads as one line of zero bytes and takes no disk.
+    const std::string big = SparseFile(dir.file("big.hosts"), 13 + (std::uint64_t{256} << 20) + 15,
+                                       "spam.example\n", "\nother.example\n");
+
+    const ProgramResult plain =
+        RunWithDeadline(kProgram, {"-d", "mysite.example", "--spam-list", small, log}, kDeadline);
+    const ProgramResult run =
+        RunWithDeadline(kProgram, {"-d", "mysite.example", "--spam-list", big, log}, kDeadline);
+    ASSERT_EQ(run.signal, 0);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, "Type,Clicks,Referrer\nHTM,0000001,http://ham.example/ \n");
+    EXPECT_EQ(run.err,
+              "COMPLETE: 1 files done : 3 lines scanned : 1 links found : 0 duplicates removed : "
+              "1 unique links : 1 spam-list lines skipped (longer than 253 bytes)\n");
+    EXPECT_LT(run.peakKilobytes, plain.peakKilobytes + 32 * 1024);
 }
 
 // A merge judges a file by its ends before its body, and checks the body's
