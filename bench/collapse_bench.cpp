@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/FoldedRanks.h"
-#include "engine/Scanner.h"
+#include "engine/scan/Scanner.h"
+#include "engine/tally/FoldedRanks.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/ChunkBatch.h"
-#include "engine/KnownIds.h"
-#include "engine/LineMatch.h"
-#include "engine/LineReader.h"
+#include "engine/match/LineMatch.h"
+#include "engine/read/LineReader.h"
+#include "engine/scan/ChunkBatch.h"
+#include "engine/tally/KnownIds.h"
 
 namespace {
 
@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
     const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::string domain = argc > 2 ? argv[2] : "mysite.example";
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
-    const std::size_t block = argc > 4 ? std::strtoul(argv[4], nullptr, 10) : LineReader::kDefaultBlock;
+    const std::size_t block =
+        argc > 4 ? std::strtoul(argv[4], nullptr, 10) : LineReader::kDefaultBlock;
     std::vector<std::string_view> chunks;
     for (std::string_view rest = log; !rest.empty();) {
         std::size_t whole = LineReader::WholeLines(rest.substr(0, block));
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
         }
         best = std::min(best, ThreadSeconds() - start);
     }
-    std::printf("%zu chunks, %zu lines, %zu distinct texts per chunk summed: %.1f ms (%.0f ns a line)\n",
-                chunks.size(), lines, texts, best * 1e3, best * 1e9 / static_cast<double>(lines));
+    std::printf(
+        "%zu chunks, %zu lines, %zu distinct texts per chunk summed: %.1f ms (%.0f ns a line)\n",
+        chunks.size(), lines, texts, best * 1e3, best * 1e9 / static_cast<double>(lines));
 }

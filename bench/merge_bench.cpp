@@ -16,7 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/PartialMerger.h"
+#include "engine/scan/ListFiles.h"
+#include "engine/tally/PartialMerger.h"
 
 namespace {
 

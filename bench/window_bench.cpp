@@ -49,9 +49,9 @@
 #include <vector>
 
 #include "WindowFakes.h"
-#include "engine/FileHelpers.h"
-#include "engine/HeapTuning.h"
-#include "engine/Scanner.h"
+#include "engine/read/FileHelpers.h"
+#include "engine/scan/HeapTuning.h"
+#include "engine/scan/Scanner.h"
 #include "mainwindow/LogFileChooser.h"
 #include "mainwindow/SitesPanel.h"
 #include "mainwindow/WindowScanHost.h"

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "engine/Sites.h"
+#include "engine/classify/Sites.h"
 
 class QChart;
 class QChartView;

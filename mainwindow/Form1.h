@@ -11,7 +11,7 @@
 #include "DirectoryListing.h"
 #include "LayoutControls.h"
 #include "LogFileChooser.h"
-#include "engine/Scanner.h"
+#include "engine/scan/Scanner.h"
 #include "platform/PlatformServices.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsStore.h"

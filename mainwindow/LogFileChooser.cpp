@@ -4,7 +4,7 @@
 #include <QFileInfo>
 
 #include "DirectoryListing.h"
-#include "engine/FileHelpers.h"
+#include "engine/read/FileHelpers.h"
 #include "platform/MessageBoxes.h"
 #include "settings/SettingsStore.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/Scanner.h"
+#include "engine/scan/Scanner.h"
 #include "platform/Twips.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"

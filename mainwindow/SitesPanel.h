@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ChartWindow.h"
-#include "engine/Sites.h"
+#include "engine/classify/Sites.h"
 #include "platform/WindowSlot.h"
 
 class QAction;

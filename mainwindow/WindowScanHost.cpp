@@ -9,12 +9,13 @@
 #include <cmath>
 
 #include "LogFileChooser.h"
-#include "engine/FileHelpers.h"
-#include "engine/FileProblemText.h"
-#include "engine/FileSystem.h"
-#include "engine/Scanner.h"
-#include "engine/ShownText.h"
-#include "engine/WorkList.h"
+#include "engine/match/ShownText.h"
+#include "engine/read/FileHelpers.h"
+#include "engine/read/FileSystem.h"
+#include "engine/scan/FileProblemText.h"
+#include "engine/scan/ListFiles.h"
+#include "engine/scan/Scanner.h"
+#include "engine/tally/WorkList.h"
 #include "platform/MessageBoxes.h"
 #include "settings/AppSettings.h"
 
@@ -109,7 +110,7 @@ const SpamList* WindowScanHost::spamList() {
         if (!path.isEmpty()) {
             std::string error;
             fileSpamList_ =
-                SpamList::Load(RealFileSystem(), QFile::encodeName(path).toStdString(), error);
+                LoadSpamList(RealFileSystem(), QFile::encodeName(path).toStdString(), error);
             if (fileSpamList_) {
                 spamList_ = &*fileSpamList_;
             } else {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "ScanFailures.h"
-#include "engine/ScanSeam.h"
-#include "engine/SpamList.h"
+#include "engine/classify/SpamList.h"
+#include "engine/scan/ScanSeam.h"
 
 class QLabel;
 class QProgressBar;

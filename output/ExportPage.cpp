@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "engine/FileHelpers.h"
-#include "engine/Rules.h"
+#include "engine/match/Rules.h"
+#include "engine/read/FileHelpers.h"
 #include "output/TextOutput.h"
 
 namespace tallowby {

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/FileSystem.h"
-#include "engine/WorkList.h"
+#include "engine/read/FileSystem.h"
+#include "engine/tally/WorkList.h"
 #include "output/TextOutput.h"
 
 namespace tallowby {

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/Scanner.h"
-#include "engine/ThreadPlacement.h"
+#include "engine/scan/Scanner.h"
+#include "engine/tally/ThreadPlacement.h"
 
 namespace tallowby {
 

@@ -8,9 +8,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "engine/Numbers.h"
-#include "engine/Scanner.h"
-#include "engine/ShownText.h"
+#include "engine/match/ShownText.h"
+#include "engine/scan/Scanner.h"
+#include "engine/tally/Numbers.h"
 
 namespace tallowby {
 

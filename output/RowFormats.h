@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/ScanTypes.h"
-#include "engine/WorkList.h"
+#include "engine/tally/ScanTypes.h"
+#include "engine/tally/WorkList.h"
 #include "output/RowBlocks.h"
 #include "output/TextOutput.h"
 

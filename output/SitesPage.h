@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/FileSystem.h"
-#include "engine/Sites.h"
+#include "engine/classify/Sites.h"
+#include "engine/read/FileSystem.h"
 #include "output/ExportPage.h"
 
 namespace tallowby {

@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "engine/ShownText.h"
+#include "engine/match/ShownText.h"
 #include "output/ExportPage.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Shell.h"

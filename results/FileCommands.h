@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/FileSystem.h"
-#include "engine/WorkList.h"
+#include "engine/read/FileSystem.h"
+#include "engine/tally/WorkList.h"
 
 namespace tallowby {
 

@@ -10,9 +10,9 @@
 #include <thread>
 #include <utility>
 
-#include "engine/FoldedRanks.h"
-#include "engine/Scanner.h"
-#include "engine/TextFold.h"
+#include "engine/match/TextFold.h"
+#include "engine/scan/Scanner.h"
+#include "engine/tally/FoldedRanks.h"
 
 namespace tallowby {
 

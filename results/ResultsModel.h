@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/Numbers.h"
-#include "engine/ScanTypes.h"
-#include "engine/WorkList.h"
+#include "engine/tally/Numbers.h"
+#include "engine/tally/ScanTypes.h"
+#include "engine/tally/WorkList.h"
 
 namespace tallowby {
 

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "engine/ScanOptionNames.h"
+#include "engine/scan/ScanOptionNames.h"
 
 namespace tallowby {
 
@@ -13,7 +13,7 @@ class SettingsBackend;
 // Sections and keys of the settings store. Letter case matters.
 inline const QString kSectionData = QStringLiteral("data");
 inline const QString kSectionSettings = QStringLiteral("Settings");
-// The scan options' keys come from their table (engine/ScanOptionNames.h).
+// The scan options' keys come from their table (engine/scan/ScanOptionNames.h).
 inline QString SettingsKey(const ScanOptionName& option) {
     return QString::fromLatin1(option.settingsKey.data(), qsizetype(option.settingsKey.size()));
 }

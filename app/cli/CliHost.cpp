@@ -1,8 +1,8 @@
 #include "CliHost.h"
 
 #include "cli/StdinFileSystem.h"
-#include "engine/FileProblemText.h"
-#include "engine/ShownText.h"
+#include "engine/match/ShownText.h"
+#include "engine/scan/FileProblemText.h"
 
 namespace tallowby::cli {
 

@@ -6,8 +6,8 @@
 
 #include "cli/CommandLine.h"
 #include "cli/ProgressLine.h"
-#include "engine/ScanSeam.h"
-#include "engine/ScanTypes.h"
+#include "engine/scan/ScanSeam.h"
+#include "engine/tally/ScanTypes.h"
 
 namespace tallowby::cli {
 

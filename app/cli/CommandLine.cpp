@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "cli/BuildInfo.h"
-#include "engine/ScanOptionNames.h"
+#include "engine/scan/ScanOptionNames.h"
 
 namespace tallowby::cli {
 

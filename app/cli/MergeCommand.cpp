@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "cli/ScanCommand.h"
-#include "engine/PartialMerger.h"
-#include "engine/ScanOptionNames.h"
+#include "engine/scan/ListFiles.h"
+#include "engine/scan/ScanOptionNames.h"
+#include "engine/tally/PartialMerger.h"
 
 namespace tallowby::cli {
 

@@ -3,7 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "engine/ShownText.h"
+#include "engine/match/ShownText.h"
 
 namespace tallowby::cli {
 

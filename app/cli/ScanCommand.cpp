@@ -15,13 +15,14 @@
 #include "cli/CliHost.h"
 #include "cli/ProgressLine.h"
 #include "cli/StdinFileSystem.h"
-#include "engine/Numbers.h"
-#include "engine/RangeSource.h"
-#include "engine/ScanOptionNames.h"
-#include "engine/Scanner.h"
-#include "engine/ShownText.h"
-#include "engine/Sites.h"
-#include "engine/SpamList.h"
+#include "engine/classify/Sites.h"
+#include "engine/classify/SpamList.h"
+#include "engine/match/ShownText.h"
+#include "engine/read/RangeSource.h"
+#include "engine/scan/ListFiles.h"
+#include "engine/scan/ScanOptionNames.h"
+#include "engine/scan/Scanner.h"
+#include "engine/tally/Numbers.h"
 #include "output/ExportPage.h"
 #include "output/RowBlocks.h"
 #include "output/RowFormats.h"
@@ -232,7 +233,7 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
         // Checked before any reading: a scan without the asked-for filter
         // would print spam as if it were not.
         std::string error;
-        loadedSpam = SpamList::Load(fs, *options.spamListPath, error);
+        loadedSpam = LoadSpamList(fs, *options.spamListPath, error);
         if (!loadedSpam) {
             Complain(io.err, *options.spamListPath, "cannot read the spam list: " + error);
             std::fflush(io.err);

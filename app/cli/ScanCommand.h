@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
-#include "engine/FileSystem.h"
-#include "engine/Partial.h"
-#include "engine/ScanTypes.h"
-#include "engine/WorkList.h"
+#include "engine/read/FileSystem.h"
+#include "engine/tally/Partial.h"
+#include "engine/tally/ScanTypes.h"
+#include "engine/tally/WorkList.h"
 
 namespace tallowby::cli {
 

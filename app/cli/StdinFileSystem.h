@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/FileSystem.h"
+#include "engine/read/FileSystem.h"
 
 namespace tallowby::cli {
 

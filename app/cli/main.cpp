@@ -8,8 +8,8 @@
 #include "cli/CommandLine.h"
 #include "cli/ProgressLine.h"
 #include "cli/ScanCommand.h"
-#include "engine/HeapTuning.h"
-#include "engine/ShownText.h"
+#include "engine/match/ShownText.h"
+#include "engine/scan/HeapTuning.h"
 
 int main(int argc, char** argv) {
     using namespace tallowby::cli;

@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "DesktopProgram.h"
-#include "engine/HeapTuning.h"
+#include "engine/scan/HeapTuning.h"
 
 int main(int argc, char** argv) {
     // The browser pane's engine shares OpenGL contexts with the widgets; Qt

@@ -14,8 +14,8 @@
 
 #include "FuzzSupport.h"
 #include "MemoryFileSystem.h"
-#include "engine/Rules.h"
-#include "engine/WorkList.h"
+#include "engine/match/Rules.h"
+#include "engine/tally/WorkList.h"
 #include "output/ExportPage.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include "FuzzSupport.h"
 #include "MemoryFileSystem.h"
 #include "ReferenceRules.h"
-#include "engine/FileHelpers.h"
-#include "engine/LineReader.h"
+#include "engine/read/FileHelpers.h"
+#include "engine/read/LineReader.h"
 
 namespace {
 

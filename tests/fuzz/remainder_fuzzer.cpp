@@ -13,7 +13,7 @@
 
 #include "FuzzSupport.h"
 #include "ReferenceRules.h"
-#include "engine/Rules.h"
+#include "engine/match/Rules.h"
 
 namespace {
 

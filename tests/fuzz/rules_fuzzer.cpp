@@ -12,7 +12,7 @@
 
 #include "FuzzSupport.h"
 #include "ReferenceRules.h"
-#include "engine/Rules.h"
+#include "engine/match/Rules.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include "MemoryFileSystem.h"
 #include "RecordingHost.h"
 #include "ReferenceRules.h"
-#include "engine/Rules.h"
-#include "engine/Scanner.h"
-#include "engine/TextFold.h"
+#include "engine/match/Rules.h"
+#include "engine/match/TextFold.h"
+#include "engine/scan/Scanner.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "MemoryFileSystem.h"
 #include "RecordingHost.h"
-#include "engine/Scanner.h"
+#include "engine/scan/Scanner.h"
 
 namespace tallowby::testing {
 namespace {

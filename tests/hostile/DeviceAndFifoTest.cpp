@@ -15,8 +15,8 @@
 #include "FaultyFileSystem.h"
 #include "RecordingHost.h"
 #include "TempDir.h"
-#include "engine/FileHelpers.h"
-#include "engine/Scanner.h"
+#include "engine/read/FileHelpers.h"
+#include "engine/scan/Scanner.h"
 
 namespace tallowby::testing {
 namespace {

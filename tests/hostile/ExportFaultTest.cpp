@@ -15,7 +15,7 @@
 #include "FaultyFileSystem.h"
 #include "TempDir.h"
 #include "cli/ScanCommand.h"
-#include "engine/WorkList.h"
+#include "engine/tally/WorkList.h"
 #include "output/ExportPage.h"
 
 namespace tallowby::testing {

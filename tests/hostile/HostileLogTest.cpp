@@ -17,10 +17,10 @@
 #include "RecordingHost.h"
 #include "ReferenceRules.h"
 #include "TempDir.h"
-#include "engine/FileHelpers.h"
-#include "engine/LineReader.h"
-#include "engine/Rules.h"
-#include "engine/Scanner.h"
+#include "engine/match/Rules.h"
+#include "engine/read/FileHelpers.h"
+#include "engine/read/LineReader.h"
+#include "engine/scan/Scanner.h"
 
 namespace tallowby::testing {
 namespace {

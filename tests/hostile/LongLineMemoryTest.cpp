@@ -21,9 +21,9 @@
 
 #include "RunProgram.h"
 #include "TempDir.h"
-#include "engine/ChunkedLines.h"
-#include "engine/Compression.h"
-#include "engine/LineReader.h"
+#include "engine/read/Compression.h"
+#include "engine/read/LineReader.h"
+#include "engine/scan/ChunkedLines.h"
 
 namespace tallowby {
 namespace {

@@ -16,9 +16,9 @@
 
 #include "RecordingHost.h"
 #include "TempDir.h"
-#include "engine/FileSystem.h"
-#include "engine/Scanner.h"
-#include "engine/ShownText.h"
+#include "engine/match/ShownText.h"
+#include "engine/read/FileSystem.h"
+#include "engine/scan/Scanner.h"
 
 namespace tallowby::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/WorkList.h"
+#include "engine/tally/WorkList.h"
 #include "output/ExportPage.h"
 #include "output/TextOutput.h"
 

@@ -12,8 +12,8 @@
 #include "FaultyFileSystem.h"
 #include "QtTestMain.h"
 #include "WindowFakes.h"
-#include "engine/FileSystem.h"
-#include "engine/WorkList.h"
+#include "engine/read/FileSystem.h"
+#include "engine/tally/WorkList.h"
 #include "results/FileCommands.h"
 
 using namespace tallowby;

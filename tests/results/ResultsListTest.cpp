@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "QtTestMain.h"
-#include "engine/Scanner.h"
-#include "engine/TextFold.h"
-#include "engine/WorkList.h"
+#include "engine/match/TextFold.h"
+#include "engine/scan/Scanner.h"
+#include "engine/tally/WorkList.h"
 #include "results/ResultsList.h"
 
 using tallowby::AppendWorkListRows;

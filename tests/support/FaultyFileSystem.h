@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/FileSystem.h"
+#include "engine/read/FileSystem.h"
 
 namespace tallowby::testing {
 

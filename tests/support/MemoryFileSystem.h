@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/FileSystem.h"
+#include "engine/read/FileSystem.h"
 
 namespace tallowby::testing {
 

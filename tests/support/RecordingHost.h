@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/ScanSeam.h"
-#include "engine/Scanner.h"
+#include "engine/scan/ScanSeam.h"
+#include "engine/scan/Scanner.h"
 
 namespace tallowby::testing {
 
@@ -33,9 +33,9 @@ public:
     bool dupes = true;
     bool types = true;  // read by RunScan at the fill
     bool counting = true;
-    bool batches = false;  // let the scan take lines a chunk at a time
-    bool turns = true;     // keepAlive() does something (a window)
-    int collapseKeepAlives = 0;  // keepAlive() calls while the collapse status showed
+    bool batches = false;           // let the scan take lines a chunk at a time
+    bool turns = true;              // keepAlive() does something (a window)
+    int collapseKeepAlives = 0;     // keepAlive() calls while the collapse status showed
     std::function<void()> onYield;  // runs inside each yield, like an event handler
     // Above 0: like a window, a yield does something only every turnEvery-th
     // time: it records "turn:<progress value> <status text>" and runs
@@ -48,7 +48,7 @@ public:
 
     std::vector<std::string> events;
     std::vector<ReferrerEntry> rows;
-    int yields = 0;  // counted before onYield runs
+    int yields = 0;      // counted before onYield runs
     std::string status;  // the last status text
     double value = 0;
     double maximum = 0;

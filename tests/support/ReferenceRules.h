@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/Rules.h"
+#include "engine/match/Rules.h"
 
 namespace tallowby::testing {
 

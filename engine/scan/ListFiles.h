@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "engine/classify/SpamList.h"
+#include "engine/read/FileSystem.h"
+#include "engine/tally/Partial.h"
+
+namespace tallowby {
+
+// The files a scan reads and writes besides its logs: a spam list, and the
+// partial results a scan leaves and a merge reads. Each goes through the
+// file seam.
+
+// Reads the spam list at `path` through `fs` (SpamList::FromBlocks). On
+// failure returns nullopt and sets `error` to the reason. A file with no host
+// in it is a valid, empty list.
+std::optional<SpamList> LoadSpamList(FileSystem& fs, const std::string& path, std::string& error);
+
+struct PartialFileResult {
+    bool ok = false;
+    std::string error;  // the reason; the caller names the path
+};
+
+// Writes the partial to `path` through a temporary file renamed over it, so
+// a failure leaves an earlier file whole. Never throws.
+PartialFileResult WritePartial(FileSystem& fs, const std::string& path,
+                               const PartialSummary& summary, const WorkList& list);
+// Reads and checks the partial at `path` as DecodePartialAt() does: a file
+// of any size that is no partial costs neither time nor memory. Never throws.
+PartialFileResult ReadPartial(FileSystem& fs, const std::string& path, Partial& out);
+
+}  // namespace tallowby
