@@ -13,6 +13,7 @@ packages=(
   python3-distributed
   libisal-dev libzstd-dev libbz2-dev liblzma-dev
   gzip bzip2 xz-utils zstd
+  dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
 )
 
 missing=()

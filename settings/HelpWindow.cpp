@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -42,8 +43,18 @@ Qt::CheckState StateFromNumber(int number) {
 
 }  // namespace
 
+QString HelpFilePathFor(const QString& programFolder) {
+    const QString beside = programFolder + QStringLiteral("/Help.rtf");
+    const QString installed = QDir::cleanPath(
+        programFolder + QStringLiteral("/" TALLOWBY_INSTALLED_HELP_FOLDER "/Help.rtf"));
+    const auto exists = [](const QString& path) {
+        return FileExists(QFile::encodeName(path).toStdString());
+    };
+    return !exists(beside) && exists(installed) ? installed : beside;
+}
+
 QString HelpFilePath() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/Help.rtf");
+    return HelpFilePathFor(QCoreApplication::applicationDirPath());
 }
 
 Form8::Form8(SettingsStore& store, QString application, const QString& helpFilePath,

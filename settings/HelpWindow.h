@@ -14,7 +14,13 @@ namespace tallowby {
 
 class SettingsStore;
 
-// Where the read-me lies: "Help.rtf" in the program's own folder.
+// Where the read-me of a program in `programFolder` lies: "Help.rtf" beside
+// the program (the build tree) or, where there is none, in the installed
+// data folder (/usr/share/tallowby for /usr/bin: the system keeps only
+// programs in /usr/bin). The path beside the program when neither exists.
+QString HelpFilePathFor(const QString& programFolder);
+
+// HelpFilePathFor() this program's own folder.
 QString HelpFilePath();
 
 // The Readme/Help window. Its load step (the constructor) fills the text

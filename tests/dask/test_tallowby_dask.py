@@ -201,6 +201,20 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(taken, {f: helped[f] for f in helped if f not in cli.NOT_TAKEN})
         self.assertLessEqual(set(cli.NOT_TAKEN), set(helped))
 
+    def test_help_ends_well_and_a_wrong_command_line_does_not(self):
+        table = [  # arguments, exit status, whether the usage is on standard output
+            (["--help"], 0, True),
+            (["-h", "-d", "mysite.example", "a.log"], 0, True),
+            ([], 2, False),
+            (["-d", "mysite.example", "--no-such-option", "a.log"], 2, False),
+        ]
+        for arguments, status, usage_out in table:
+            with self.subTest(arguments=arguments):
+                got = run([DRIVER, *arguments])
+                self.assertEqual(got.returncode, status, got.stderr)
+                self.assertEqual(got.stdout.startswith(b"usage: tallowby-dask"), usage_out)
+                self.assertEqual(got.stderr.startswith(b"usage: tallowby-dask"), not usage_out)
+
     def test_log_arguments_in_scan_order(self):
         folder = tempfile.mkdtemp(prefix="tallowby-dask-names-")
         self.addCleanup(shutil.rmtree, folder)

@@ -1,5 +1,7 @@
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextEdit>
 
@@ -122,6 +124,32 @@ private slots:
         QPointer<Form8> watch(window);
         opener_->Unload();
         QVERIFY(watch.isNull());
+    }
+
+    // Beside the program in the build tree; installed (a package puts the
+    // programs in usr/bin), in the package's data folder.
+    void FindsTheReadMeBesideTheProgramElseInstalled_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("found");
+        const QString beside = QStringLiteral("usr/bin/Help.rtf");
+        const QString installed = QStringLiteral("usr/share/tallowby/Help.rtf");
+        QTest::newRow("beside") << QStringList{beside} << beside;
+        QTest::newRow("installed") << QStringList{installed} << installed;
+        QTest::newRow("both") << QStringList{installed, beside} << beside;
+        QTest::newRow("neither") << QStringList{} << beside;
+        QTest::newRow("a folder beside") << QStringList{beside + "/x", installed} << installed;
+    }
+    void FindsTheReadMeBesideTheProgramElseInstalled() {
+        QFETCH(QStringList, files);
+        QFETCH(QString, found);
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("usr/bin")));
+        for (const QString& file : files) {
+            QVERIFY(QDir(root.path()).mkpath(QFileInfo(file).path()));
+            QFile help(root.filePath(file));
+            QVERIFY(help.open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(HelpFilePathFor(root.filePath(QStringLiteral("usr/bin"))), root.filePath(found));
     }
 
 private:

@@ -103,6 +103,8 @@ def parse_args(argv):
     try:
         args = p.parse_args(argv)
     except SystemExit as e:
+        if e.code == 0:  # --help, which argparse has printed: the run ends well
+            raise
         raise UsageError() from e
     if args.shard_size is not None and args.shard_size < 1:
         raise UsageError("--shard-size must be at least 1")
