@@ -392,10 +392,13 @@ public:
                     // The file that is replaced keeps its owner where the
                     // system lets us give it (its group at least), then its
                     // mode: a change of owner clears set-id bits.
-                    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-                        (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+                    // Neither is a failure of the write: the file is still
+                    // the user's own, with the mode new files get.
+                    if (::fchown(fd, st.st_uid, st.st_gid) != 0 &&
+                        ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
                     }
-                    (void)::fchmod(fd, st.st_mode & 07777);
+                    if (::fchmod(fd, st.st_mode & 07777) != 0) {
+                    }
                 }
                 return std::make_unique<ReplaceSink>(fd, std::move(temp), target);
             }
