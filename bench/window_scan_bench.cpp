@@ -168,6 +168,12 @@ public:
         };
     }
 
+    ~Driver() override {
+        if (presser_.joinable()) {
+            presser_.join();  // a run that failed half-way
+        }
+    }
+
     void Start() {
         if (!pointer_.usable() || !watch_.usable()) {
             Fail("no X display with the test extension");
@@ -338,7 +344,6 @@ private:
     Form1& form_;
     Options options_;
     ScreenPointer pointer_;
-    MapWatch watch_;
     GapMeter gaps_;
     Seen seen_;
     Clock::time_point clickedAt_{};
@@ -351,6 +356,8 @@ private:
     std::vector<double> window_;
     std::vector<double> command_;
     std::vector<double> longest_;
+    // Last: its thread calls back into what is above.
+    MapWatch watch_;
 };
 
 // The scan options of the benchmark, in the program's own settings store.
