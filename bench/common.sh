@@ -7,6 +7,7 @@ build=$(cd "${1:-$root/build}" && pwd)
 scan=$build/app/tallowby-scan
 gen=$build/bench/loggen
 window_bench=$build/bench/window_bench
+window_scan_bench=$build/bench/window_scan_bench
 tmp=$(mktemp -d "${BENCH_TMP:-/tmp}/tallowby-bench.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 export LC_ALL=C

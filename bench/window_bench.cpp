@@ -2,17 +2,13 @@
 // Scanner, LogFileChooser and ResultsList (status label, progress bar and
 // list shown in a window), with the steps of the window's Scan command after
 // the reading (one fill, two turns around the first paint, the "COMPLETE: "
-// text and the "Scan Finished" box, which only notes the time), and prints
-// figures, the main one on the last line. Runs on any display (the scripts
-// use Xvfb with a window manager). Collapse and type codes on, own domain
-// mysite.example: the same work as `tallowby-scan -d mysite.example`.
+// text; the "Scan Finished" box is tests/support's recording stand-in), and
+// prints figures of the parts of a scan, the main one on the last line. Runs
+// on any display (the scripts use the offscreen platform). Collapse and type
+// codes on, own domain mysite.example: the same work as
+// `tallowby-scan -d mysite.example`. The whole scan as a user sees it, from
+// the click to the box on the screen, is window_scan_bench's.
 //
-//   window_bench scan LOG --cli PATH [--runs N]
-//       window scan (Scan to the "Scan Finished" box) against tallowby-scan on LOG, in
-//       alternating runs; the longest gap between two processed events; how
-//       long a Stop posted half-way through takes to end the reading; and
-//       the window's own work: its time less that of the engine's scan alone
-//       (no line count, no turns) in the same process.
 //   window_bench distinct LOG
 //       reading time against collapse + fill + first paint of the list, then
 //       a header click on each column: how long each sort takes and the
@@ -25,31 +21,23 @@
 //       how the progress bar moves through LOG, and what counting its lines
 //       costs against the whole scan.
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
-#include <QMap>
 #include <QMenu>
-#include <QProcess>
 #include <QProgressBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <memory>
-#include <thread>
 #include <vector>
 
+#include "GapMeter.h"
 #include "WindowFakes.h"
-#include "engine/read/FileHelpers.h"
 #include "engine/scan/HeapTuning.h"
 #include "engine/scan/Scanner.h"
 #include "mainwindow/LogFileChooser.h"
@@ -60,76 +48,9 @@
 #include "settings/SettingsStore.h"
 
 using namespace tallowby;
+using namespace tallowby::bench;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// CPU time of the process (all its threads) in ms: steadier than the clock
-// on a machine that others share, though it leaves out the display server.
-double CpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// Notes when the "Scan Finished" box would show; shows nothing.
-class NoBoxes : public MessageBoxes {
-public:
-    Clock::time_point statisticsAt{};
-    double statisticsCpu = 0;
-    void Show(const QString&, const QString& title) override {
-        if (title == QLatin1String(kStatisticsTitle)) {
-            statisticsAt = Clock::now();
-            statisticsCpu = CpuMs();
-        }
-    }
-};
-
-// A zero-interval timer: it fires on every turn of the event loop, so the
-// longest time between two firings is the longest time the window went
-// without processing events.
-class GapMeter : public QObject {
-public:
-    GapMeter() {
-        timer_.setInterval(0);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            const Clock::time_point now = Clock::now();
-            if (started_ && now - last_ > longest_) {
-                longest_ = now - last_;
-                longestEnd_ = now;
-            }
-            started_ = true;
-            last_ = now;
-            ++turns_;
-        });
-    }
-    // The first gap runs from here to the first firing.
-    void start() {
-        longest_ = {};
-        started_ = true;
-        last_ = Clock::now();
-        turns_ = 0;
-        timer_.start();
-    }
-    void stop() { timer_.stop(); }
-    double longestMs() const { return Ms(longest_); }
-    // When the longest gap ended.
-    Clock::time_point longestEnd() const { return longestEnd_; }
-    long turns() const { return turns_; }
-
-private:
-    QTimer timer_;
-    Clock::time_point last_;
-    Clock::duration longest_{};
-    Clock::time_point longestEnd_{};
-    bool started_ = false;
-    long turns_ = 0;
-};
 
 // Notes when the list's viewport paints.
 class PaintWatch : public QObject {
@@ -152,7 +73,6 @@ public:
 
     Clock::time_point collapseAt{};
     Clock::time_point completeAt{};
-    Clock::time_point cancelledAt{};
     Clock::time_point countStart{};
     Clock::duration counting{};
 
@@ -160,7 +80,7 @@ public:
     Clock::time_point fillEnd{};
 
     void reset() {
-        collapseAt = completeAt = cancelledAt = countStart = fillStart = fillEnd = {};
+        collapseAt = completeAt = countStart = fillStart = fillEnd = {};
         counting = {};
     }
     // Called once per position of the collapse: the marks cost the window a
@@ -172,8 +92,6 @@ public:
             }
         } else if (text.rfind("COMPLETE: ", 0) == 0) {
             completeAt = Clock::now();
-        } else if (text == kCancelledStatus && cancelledAt == Clock::time_point{}) {
-            cancelledAt = Clock::now();
         }
         WindowScanHost::setStatusText(text);
     }
@@ -193,7 +111,7 @@ public:
 struct Rig {
     testing::MemorySettings backend;
     SettingsStore store{backend};
-    NoBoxes boxes;
+    testing::RecordingMessageBoxes boxes;
     AppSettings settings;
     LogFileChooser chooser{store, QStringLiteral("Tallowby"), boxes,
                            [] { return QStringList{QStringLiteral("/")}; }};
@@ -204,7 +122,6 @@ struct Rig {
     std::unique_ptr<MarkingHost> host;
     Scanner scanner;
     PaintWatch paints;
-    double startCpu = 0;  // of the last scan()
 
     explicit Rig(const QString& log) {
         settings.strYourWebsite = QStringLiteral("mysite.example");
@@ -256,10 +173,8 @@ struct Rig {
         list->hide();
         Settle();
         host->reset();
-        boxes.statisticsAt = {};
         paints.painted = false;
         const Clock::time_point start = Clock::now();
-        startCpu = CpuMs();
         list->results().clear();
         host->BeginScan();
         scanner.run(*host, *host);
@@ -289,119 +204,6 @@ struct Rig {
         return paints.painted;
     }
 };
-
-// The engine's scan of one file with nothing around it, as tallowby-scan
-// --quiet runs it: no line count, no turns, lines a chunk at a time; the
-// collapse included.
-class PlainHost : public ScanInput, public ScanObserver {
-public:
-    explicit PlainHost(std::string path) : path_(std::move(path)) {}
-    std::int64_t fileCount() override { return 1; }
-    std::string fileName(std::int64_t) override { return path_; }
-    LineOptions lineOptions() override {
-        LineOptions options;
-        options.ownDomain = "mysite.example";
-        return options;
-    }
-    bool countsLines(const std::string&) override { return false; }
-    bool takesLinesInBatches() const override { return true; }
-    bool wantsTurns() const override { return false; }
-
-private:
-    std::string path_;
-};
-
-// Wall and CPU ms.
-std::pair<double, double> TimeEngine(const QString& log) {
-    PlainHost host(QFile::encodeName(log).toStdString());
-    Scanner scanner;
-    const Clock::time_point start = Clock::now();
-    const double startCpu = CpuMs();
-    scanner.run(host, host);
-    return {Ms(Clock::now() - start), CpuMs() - startCpu};
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double TimeCli(const QString& cli, const QString& log) {
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    const Clock::time_point start = Clock::now();
-    process.start(cli, {QStringLiteral("-d"), QStringLiteral("mysite.example"),
-                        QStringLiteral("--quiet"), log});
-    process.waitForFinished(-1);
-    return Ms(Clock::now() - start);
-}
-
-int Scan(const QString& log, const QString& cli, int runs) {
-    Rig rig(log);
-    GapMeter gaps;
-    std::vector<double> window;
-    std::vector<double> command;
-    std::vector<double> longest;
-    std::vector<double> own;  // the window less the engine alone, run by run
-    std::vector<double> ownCpu;
-    TimeCli(cli, log);  // both warm
-    rig.scan();
-    for (int run = 0; run < runs; ++run) {
-        command.push_back(TimeCli(cli, log));
-        gaps.start();
-        const Clock::time_point start = rig.scan();
-        gaps.stop();
-        window.push_back(Ms(rig.boxes.statisticsAt - start));
-        longest.push_back(gaps.longestMs());
-        const auto [engine, engineCpu] = TimeEngine(log);
-        own.push_back(window.back() - engine);
-        ownCpu.push_back(rig.boxes.statisticsCpu - rig.startCpu - engineCpu);
-        std::printf(
-            "run %d: window %.0f ms (longest gap %.1f ms ending at %.0f ms, %ld turns; counting "
-            "lines %.0f ms, collapse from %.0f ms, fill %.0f-%.0f ms), tallowby-scan %.0f ms, "
-            "engine alone %.0f ms\n",
-            run + 1, window.back(), longest.back(), Ms(gaps.longestEnd() - start), gaps.turns(),
-            Ms(rig.host->counting), Ms(rig.host->collapseAt - start),
-            Ms(rig.host->fillStart - start), Ms(rig.host->fillEnd - start), command.back(), engine);
-        std::fflush(stdout);
-    }
-
-    // Stop, "pressed" half-way through: the click is posted from another
-    // thread at a set moment, as the windowing system would deliver it.
-    const auto delay = std::chrono::milliseconds(static_cast<long>(Median(window) / 2));
-    std::atomic<long long> postedAt{0};
-    std::thread presser([&] {
-        std::this_thread::sleep_for(delay + std::chrono::milliseconds(50));
-        postedAt = Clock::now().time_since_epoch().count();
-        QMetaObject::invokeMethod(
-            qApp, [&] { rig.scanner.requestStop(); }, Qt::QueuedConnection);
-    });
-    gaps.start();
-    rig.scan();  // the presser's clock started just before
-    gaps.stop();
-    presser.join();
-    const Clock::time_point posted{Clock::duration(postedAt.load())};
-    const double stopMs =
-        rig.host->cancelledAt == Clock::time_point{} ? -1 : Ms(rig.host->cancelledAt - posted);
-
-    const double w = Median(window);
-    const double c = Median(command);
-    std::printf("window scan (median of %d): %.0f ms; tallowby-scan: %.0f ms\n", runs, w, c);
-    // What stays when the engine gets faster: the window's own work (the
-    // line count for the bar, the turns, the fill, the report).
-    std::printf(
-        "the window's own work (window less the engine alone in this process): %.0f ms, "
-        "%.0f ms of CPU\n",
-        Median(own), Median(ownCpu));
-    std::printf("longest gap between processed events: %.1f ms (worst run)\n",
-                *std::max_element(longest.begin(), longest.end()));
-    std::printf("Stop posted half-way: reading ended %.1f ms later (gap in that run %.1f ms)\n",
-                stopMs, gaps.longestMs());
-    std::printf("window/tallowby-scan: %.2f (target <= 1.2); longest gap %.1f ms (target <= 50)\n",
-                w / c, *std::max_element(longest.begin(), longest.end()));
-    return 0;
-}
 
 int Distinct(const QString& log) {
     Rig rig(log);
@@ -546,8 +348,7 @@ int Progress(const QString& log) {
 
 int Usage() {
     std::fputs(
-        "usage: window_bench scan LOG --cli PATH [--runs N]\n"
-        "       window_bench distinct LOG\n"
+        "usage: window_bench distinct LOG\n"
         "       window_bench progress LOG\n"
         "       window_bench sites LOG\n",
         stderr);
@@ -560,25 +361,11 @@ int main(int argc, char** argv) {
     tallowby::ServeLargeBlocksFromTheHeap();  // as the desktop program does
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 3) {
+    if (args.size() != 3) {
         return Usage();
     }
     const QString mode = args[1];
     const QString log = QFileInfo(args[2]).absoluteFilePath();
-    QString cli;
-    int runs = 5;
-    for (int i = 3; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--cli")) {
-            cli = args[i + 1];
-        } else if (args[i] == QLatin1String("--runs")) {
-            runs = std::max(1, args[i + 1].toInt());
-        } else {
-            return Usage();
-        }
-    }
-    if (mode == QLatin1String("scan") && !cli.isEmpty()) {
-        return Scan(log, cli, runs);
-    }
     if (mode == QLatin1String("distinct")) {
         return Distinct(log);
     }

@@ -21,6 +21,12 @@
 
 namespace tallowby {
 
+namespace {
+
+constexpr qint64 kNsPerMs = 1000000;
+
+}  // namespace
+
 WindowScanHost::WindowScanHost(Window window) : window_(std::move(window)) {
     sinceTurn_.start();
     sinceShown_.start();
@@ -39,6 +45,7 @@ void WindowScanHost::BeginScan() {
     lineOptionsStale_ = true;
     sinceCheck_ = 0;
     sinceTurn_.restart();
+    showEveryNs_ = 0;  // the first turn shows the new scan
 }
 
 void WindowScanHost::RefreshOwnDomain() {
@@ -170,8 +177,15 @@ void WindowScanHost::TakeTurn(bool show) {
     if (abandoned_) {
         return;  // the windows are gone or going; nobody is left to answer
     }
-    if (show || intervalMs_ == 0 || sinceShown_.elapsed() >= std::max(intervalMs_, kFrameMs)) {
+    if (show || intervalMs_ == 0 || sinceShown_.nsecsElapsed() >= showEveryNs_) {
+        // A progress bar repaints as its value is set: the time of the
+        // update is the time of showing it.
+        QElapsedTimer showing;
+        showing.start();
         Flush();
+        showEveryNs_ = std::clamp(showing.nsecsElapsed() * kShowShare,
+                                  qint64{std::max(intervalMs_, kFrameMs)} * kNsPerMs,
+                                  qint64{std::max(intervalMs_, kShowAtLeastEveryMs)} * kNsPerMs);
         sinceShown_.restart();
     }
     const bool listBusy = window_.scanner != nullptr && window_.scanner->collapsing();

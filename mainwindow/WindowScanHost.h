@@ -53,9 +53,17 @@ public:
     // turns the status text and the progress bar are brought up to date at
     // most once per frame of the display (kFrameMs), or at every one when
     // `intervalMs` is 0: a repaint costs several turns' worth of work and
-    // would not be seen any sooner.
+    // would not be seen any sooner. After a time that took long, the next
+    // waits kShowShare times as long, up to kShowAtLeastEveryMs: where the
+    // window is drawn through OpenGL in software (the browser pane makes it
+    // drawn through OpenGL, and a display without a graphics processor does
+    // that in software), moving the bar redraws the whole window, tens of
+    // milliseconds each time, and showing the progress would otherwise take
+    // most of the scan's time.
     void setYieldRate(int intervalMs, int checkEvery);
     static constexpr int kFrameMs = 16;
+    static constexpr int kShowShare = 10;
+    static constexpr int kShowAtLeastEveryMs = 250;
 
     // Before a scan: the own domain is read afresh and the clock restarts.
     void BeginScan();
@@ -135,6 +143,7 @@ private:
     int sinceCheck_ = 0;
     QElapsedTimer sinceTurn_;
     QElapsedTimer sinceShown_;  // since the widgets were last brought up to date at a turn
+    qint64 showEveryNs_ = 0;    // how long the next time waits after the last
     bool abandoned_ = false;
     std::vector<FileFailure> failures_;
     std::optional<SpamList> fileSpamList_;

@@ -7,7 +7,7 @@ packages=(
   g++ cmake make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-webengine-dev qt6-charts-dev libgl-dev
-  xvfb xauth x11-utils openbox hyperfine time
+  xvfb xauth x11-utils openbox libxtst-dev hyperfine time
   xdg-utils
   clang libclang-rt-14-dev
   python3-distributed
