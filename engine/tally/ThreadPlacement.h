@@ -15,7 +15,9 @@ int CurrentCore();
 // begun) is often its starter's own; nor does the system soon move one of
 // two busy threads to a core left idle. Both would share a core for several
 // milliseconds while another idles. Does nothing with one core allowed.
-void MoveOffCore(int core);
+// Returns the core the thread ran on once moved, before it was free again
+// (where it ran when nothing was done).
+int MoveOffCore(int core);
 
 // A thread that runs `work` after moving off the core of the thread that
 // starts it, which is how every helper of a scan starts. The starter's
