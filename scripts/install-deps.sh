@@ -13,6 +13,7 @@ packages=(
   python3-distributed
   libisal-dev libzstd-dev libbz2-dev liblzma-dev
   gzip bzip2 xz-utils zstd
+  qemu-user
 )
 
 missing=()
