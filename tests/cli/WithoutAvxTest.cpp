@@ -33,25 +33,27 @@ std::string Emulator() {
     return {};
 }
 
-// "" when `native` and `emulated` are the same, else the first line where
-// they part, from each (the outputs may be long).
+// "" when `native` and `emulated` are the same, else the line where they
+// part, from each (the outputs may be long).
 std::string Parting(const std::string& native, const std::string& emulated) {
-    if (native == emulated) {
-        return {};
-    }
-    const auto at = std::mismatch(native.begin(), native.end(), emulated.begin(), emulated.end());
-    auto line = [](const std::string& text, std::size_t from) {
-        const std::size_t start = text.rfind('\n', from == 0 ? 0 : from - 1);
-        const std::size_t begin = start == std::string::npos || from == 0 ? 0 : start + 1;
+    const auto from = static_cast<std::size_t>(
+        std::mismatch(native.begin(), native.end(), emulated.begin(), emulated.end()).first -
+        native.begin());
+    // The same in both up to `from`; npos + 1 is 0.
+    const std::size_t begin = from == 0 ? 0 : native.rfind('\n', from - 1) + 1;
+    auto line = [&](const std::string& text) {
         return text.substr(begin, text.find('\n', from) - begin);
     };
-    const auto from = static_cast<std::size_t>(at.first - native.begin());
-    return "natively: " + line(native, from) + "\nemulated: " + line(emulated, from);
+    return native == emulated ? "" : "natively: " + line(native) + "\nemulated: " + line(emulated);
 }
 
 class WithoutAvx : public ::testing::Test {
 protected:
     void SetUp() override {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        GTEST_SKIP() << "built with a sanitizer, whose shadow memory the emulator takes minutes "
+                        "to map: these scans run in the ordinary build";
+#endif
         if (emulator_.empty()) {
             GTEST_SKIP() << "qemu-x86_64 (Debian package qemu-user) is not on PATH: "
                             "the scans on a processor without AVX cannot run";
