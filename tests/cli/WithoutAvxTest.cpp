@@ -14,6 +14,15 @@
 #include "RunProgram.h"
 #include "TempDir.h"
 
+// GCC tells of a sanitizer in a macro, clang through __has_feature.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TALLOWBY_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TALLOWBY_SANITIZED 1
+#endif
+#endif
+
 namespace tallowby::testing {
 namespace {
 
@@ -50,7 +59,7 @@ std::string Parting(const std::string& native, const std::string& emulated) {
 class WithoutAvx : public ::testing::Test {
 protected:
     void SetUp() override {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(TALLOWBY_SANITIZED)
         GTEST_SKIP() << "built with a sanitizer, whose shadow memory the emulator takes minutes "
                         "to map: these scans run in the ordinary build";
 #endif
