@@ -14,6 +14,7 @@ packages=(
   libisal-dev libzstd-dev libbz2-dev liblzma-dev
   gzip bzip2 xz-utils zstd
   dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
+  qemu-user
 )
 
 missing=()

@@ -105,10 +105,12 @@ std::int64_t CountLineEnds(const char* p, const char* end, bool previousCr, Coun
     }
 #if defined(TALLOWBY_COUNT_STEPS)
     static const bool wide = HasAvx2();
-    if (steps == CountSteps::Widest && wide) {
+    if (steps == CountSteps::Wide || (steps == CountSteps::Widest && wide)) {
         p = CountWide(p, end, lines);
     }
-    p = CountNarrow(p, end, lines);
+    if (steps != CountSteps::Plain) {
+        p = CountNarrow(p, end, lines);
+    }
 #else
     (void)steps;
 #endif

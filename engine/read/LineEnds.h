@@ -20,8 +20,11 @@ constexpr bool EndsLine(char c, bool afterCr) {
 
 // The line ends in [p, end) by that rule; `previousCr` tells whether the
 // byte before p was a CR. 0 for an empty range. The widest steps the
-// processor has are taken, unless `steps` says Narrow (16 bytes; for tests).
-enum class CountSteps { Widest, Narrow };
+// processor has are taken, unless `steps` names one, so that tests run each
+// on any machine: Wide (32 bytes; only where the processor has AVX2),
+// Narrow (16 bytes) or Plain (a byte at a time, as every step's tail is
+// counted). Without vector steps (not x86-64) every kind counts as Plain.
+enum class CountSteps { Widest, Wide, Narrow, Plain };
 std::int64_t CountLineEnds(const char* p, const char* end, bool previousCr,
                            CountSteps steps = CountSteps::Widest);
 

@@ -16,7 +16,6 @@
 #include "TempDir.h"
 #include "engine/read/FileHelpers.h"
 #include "engine/read/FileSystem.h"
-#include "engine/read/LineEnds.h"
 
 namespace tallowby {
 namespace {
@@ -32,39 +31,6 @@ int OpenDescriptors() {
         ++n;
     }
     return n;
-}
-
-// Every width of step, from every alignment, over runs long enough for the
-// per-lane sums to be added up more than once, with the CR of a CR LF pair
-// on either side of a step's edge and before the range.
-TEST(CountLineEnds, EveryStepWidthCountsEveryEnd) {
-    std::string text;
-    std::uint32_t seed = 12345;
-    for (int i = 0; i < 20000; ++i) {
-        seed = seed * 1103515245 + 12345;
-        const unsigned pick = (seed >> 16) % 8;
-        text += pick == 0 ? '\r' : pick == 1 ? '\n' : pick == 2 ? '\0' : 'x';
-    }
-    const char* const data = text.data();
-    for (const CountSteps steps : {CountSteps::Widest, CountSteps::Narrow}) {
-        for (std::size_t from : {1, 2, 15, 16, 17, 31, 32, 33, 100}) {
-            for (std::size_t size : {0, 1, 15, 16, 31, 32, 33, 64, 8191, 8192, 8193, 19000}) {
-                const bool previousCr = data[from - 1] == '\r';
-                std::int64_t expected = 0;
-                for (std::size_t i = from; i < from + size; ++i) {
-                    const bool afterCr = data[i - 1] == '\r';
-                    expected += data[i] == '\r' || (data[i] == '\n' && !afterCr);
-                }
-                EXPECT_EQ(CountLineEnds(data + from, data + from + size, previousCr, steps),
-                          expected)
-                    << "from " << from << ", size " << size;
-                // Told that no CR came before, an LF first in the range is an end.
-                const std::int64_t lone = data[from] == '\n' && previousCr && size > 0;
-                EXPECT_EQ(CountLineEnds(data + from, data + from + size, false, steps),
-                          expected + lone);
-            }
-        }
-    }
 }
 
 TEST(CountFileLines, CountsLinesByTheReadersRule) {
