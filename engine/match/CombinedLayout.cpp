@@ -5,8 +5,12 @@
 namespace tallowby {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(char c) {
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
 
 // "-" and nothing both stand for a value the request did not have.
 std::string_view Value(std::string_view field) {
@@ -85,7 +89,8 @@ public:
             if (!q) {
                 return false;
             }
-            const std::size_t close = static_cast<std::size_t>(static_cast<const char*>(q) - s_.data());
+            const std::size_t close =
+                static_cast<std::size_t>(static_cast<const char*>(q) - s_.data());
             std::size_t backslashes = 0;
             while (close - backslashes > at_ + 1 && s_[close - backslashes - 1] == '\\') {
                 ++backslashes;

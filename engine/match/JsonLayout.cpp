@@ -15,16 +15,11 @@ Key KeyOf(std::string_view key) {
         std::string_view name;
         Key key;
     } kKeys[] = {
-        {"referer", Key::Referrer},
-        {"referrer", Key::Referrer},
-        {"http_referer", Key::Referrer},
-        {"http_referrer", Key::Referrer},
-        {"request_Referer", Key::Referrer},
-        {"Referer", Key::Referrer},
-        {"cs-referer", Key::Referrer},
-        {"user_agent", Key::Agent},
-        {"http_user_agent", Key::Agent},
-        {"request_User-Agent", Key::Agent},
+        {"referer", Key::Referrer},         {"referrer", Key::Referrer},
+        {"http_referer", Key::Referrer},    {"http_referrer", Key::Referrer},
+        {"request_Referer", Key::Referrer}, {"Referer", Key::Referrer},
+        {"cs-referer", Key::Referrer},      {"user_agent", Key::Agent},
+        {"http_user_agent", Key::Agent},    {"request_User-Agent", Key::Agent},
         {"request", Key::Request},  // an object holding "headers" in one server's logs
     };
     for (const auto& k : kKeys) {
@@ -144,7 +139,9 @@ bool IsMapped(const unsigned char* s) {
     return s[0] == kMapLead && (s[1] == 0x9E || s[1] == 0x9F) && (s[2] & 0xC0) == 0x80;
 }
 
-std::string_view Value(std::string_view v) { return v == "-" ? std::string_view{} : v; }
+std::string_view Value(std::string_view v) {
+    return v == "-" ? std::string_view{} : v;
+}
 
 }  // namespace
 

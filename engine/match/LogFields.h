@@ -51,8 +51,8 @@ struct LineFields {
 // as far as the reader needs them. A file starts with none (count 0); the
 // value is small and plain, to be copied to whoever reads the file's lines.
 struct W3cFields {
-    std::uint32_t count = 0;     // the fields a line has; 0: no directive naming any
-    std::int32_t referrer = -1;  // where cs(Referer), cs(Referrer) or cs-referer is, or -1
+    std::uint32_t count = 0;      // the fields a line has; 0: no directive naming any
+    std::int32_t referrer = -1;   // where cs(Referer), cs(Referrer) or cs-referer is, or -1
     std::int32_t userAgent = -1;  // where cs(User-Agent) is, or -1
     bool operator==(const W3cFields&) const = default;
 

@@ -5,7 +5,9 @@
 namespace tallowby {
 namespace {
 
-bool IsLetter(char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+bool IsLetter(char c) {
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
 
 bool SameLetters(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
