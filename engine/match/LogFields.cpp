@@ -42,8 +42,11 @@ LineFields FieldReader::read(std::string_view line, W3cFields& w3c) {
         line.remove_suffix(1);
     }
     LineFields out;
-    const std::size_t first = line.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
+    std::size_t first = 0;
+    while (first < line.size() && (line[first] == ' ' || line[first] == '\t')) {
+        ++first;
+    }
+    if (first == line.size()) {
         return out;
     }
     if (line[first] == '{') {
