@@ -179,22 +179,17 @@ bool ReadS3(Cursor& c, LineFields& out) {
 bool ReadCombined(std::string_view line, LineFields& out) {
     // The bracketed time follows two fields (bucket owner and bucket),
     // three (host, ident, user) or four (a virtual host first), each
-    // followed by one space.
-    const void* open = std::memchr(line.data(), '[', line.size());
-    if (!open) {
-        return false;
-    }
-    const std::size_t date = static_cast<std::size_t>(static_cast<const char*>(open) - line.data());
+    // followed by one space. One walk finds it and counts them.
     int fields = 0;
-    for (std::size_t i = 0; i < date; ++i) {
-        if (line[i] == ' ') {
-            if (i == 0 || line[i - 1] == ' ') {
+    std::size_t date = 0;
+    for (; date < line.size() && line[date] != '['; ++date) {
+        if (line[date] == ' ') {
+            if (date == 0 || line[date - 1] == ' ' || ++fields > 4) {
                 return false;
             }
-            ++fields;
         }
     }
-    if (date == 0 || line[date - 1] != ' ' || fields < 2 || fields > 4) {
+    if (fields < 2 || date == line.size() || line[date - 1] != ' ') {
         return false;
     }
     Cursor c(line, date);

@@ -194,17 +194,25 @@ std::string_view JsonLayout::unmapped(std::string_view decoded, std::string& int
     return into;
 }
 
+JsonLayout::JsonLayout() : parser_(FieldReader::kMaxJsonLine) {}
+
 bool JsonLayout::read(std::string_view text, LineFields& out) {
+    if (text.size() > FieldReader::kMaxJsonLine) {
+        return false;
+    }
     copy(text, false);
     const Parse first = parse(text.size(), false, out);
     if (first != Parse::NotUtf8) {
         return first == Parse::Read;
     }
-    copy(text, true);
     std::size_t size = 0;
     for (char c : text) {
         size += static_cast<unsigned char>(c) < 0x80 ? 1 : 3;
     }
+    if (size > FieldReader::kMaxJsonLine) {
+        return false;
+    }
+    copy(text, true);
     return parse(size, true, out) == Parse::Read;
 }
 

@@ -14,7 +14,10 @@ namespace tallowby {
 // a padded copy of the line that the reader keeps from one line to the next.
 class JsonLayout {
 public:
-    // The fields of `text` (a line from its "{"). True with `out` filled
+    JsonLayout();
+
+    // The fields of `text` (a line from its "{", of at most
+    // FieldReader::kMaxJsonLine bytes, else rejected). True with `out` filled
     // (layout Json) when the parser accepts the line as one object with
     // nothing after it; false, `out` untouched, otherwise. Values that are
     // read are checked; the parser skips the others without judging them.

@@ -82,7 +82,19 @@ public:
     // replaces `w3c` from the next line on), else Unknown; then the combined
     // family; then, when `w3c` names fields, a W3C line of exactly that many
     // fields. Anything else is Unknown. Never fails; any bytes are read.
+    //
+    // JSON lines: the referrer is the top-level string under "referer",
+    // "referrer", "http_referer", "http_referrer", "request_Referer",
+    // "Referer" or "cs-referer", or the first string of the array under
+    // "request" -> "headers" -> "Referer"; such a key elsewhere does not
+    // count. Of several such keys the first in the line wins, a repeated
+    // one included. A value other than a string is no referrer. Bytes that
+    // are not UTF-8 are read as they stand. A JSON line of more than
+    // kMaxJsonLine bytes is Unknown: the parser's working space grows with
+    // the line, and no server writes such lines.
     LineFields read(std::string_view line, W3cFields& w3c);
+
+    static constexpr std::size_t kMaxJsonLine = std::size_t{1} << 20;
 
 private:
     std::unique_ptr<JsonLayout> json_;

@@ -242,6 +242,12 @@ TEST(LogFields, ReadsJsonLinesTopLevelKeysOnly) {
         {R"({"referer":"http://t.example/"} {"a":1})", L::Unknown, false, "", ""},
         {R"({"referer":"http://t.example/\ud800"})", L::Unknown, false, "", ""},
         {R"({referer:"http://t.example/"})", L::Unknown, false, "", ""},
+        {R"({"referer":"http://t.example/","pad":")" +
+             std::string(FieldReader::kMaxJsonLine - 40, 'x') + "\"}",
+         L::Json, true, "http://t.example/", ""},
+        {R"({"referer":"http://t.example/","pad":")" +
+             std::string(FieldReader::kMaxJsonLine - 39, 'x') + "\"}",
+         L::Unknown, false, "", ""},
     });
 }
 
