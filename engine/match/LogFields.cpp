@@ -50,6 +50,9 @@ LineFields FieldReader::read(std::string_view line, W3cFields& w3c) {
         return out;
     }
     if (line[first] == '{') {
+        if (!json_) {
+            json_ = std::make_unique<JsonLayout>();
+        }
         json_->read(line.substr(first), out);
         return out;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -53,7 +54,7 @@ struct LineFields {
 struct W3cFields {
     std::uint32_t count = 0;      // the fields a line has; 0: no directive naming any
     std::int32_t referrer = -1;   // where cs(Referer), cs(Referrer) or cs-referer is, or -1
-    std::int32_t userAgent = -1;  // where cs(User-Agent) is, or -1
+    std::int32_t userAgent = -1;  // where cs(User-Agent) or cs-user-agent is, or -1
     bool operator==(const W3cFields&) const = default;
 
     // The fields named by `line` when it is a "#Fields:" directive (names
@@ -66,7 +67,7 @@ struct W3cFields {
 // space of the JSON parser, so one reader serves one thread; the W3C state
 // of each file is the caller's (W3cFields), so that the lines of one file
 // may be read by several readers when each is given the state in force
-// where its lines start.
+// where its lines start. A reader moved from may be read with again.
 class FieldReader {
 public:
     FieldReader();
@@ -82,6 +83,19 @@ public:
     // replaces `w3c` from the next line on), else Unknown; then the combined
     // family; then, when `w3c` names fields, a W3C line of exactly that many
     // fields. Anything else is Unknown. Never fails; any bytes are read.
+    //
+    // The combined family: two (bucket owner, bucket: S3), three (host,
+    // ident, user) or four (a virtual host first) fields, each followed by
+    // one space, then the time as [10/Oct/2000:13:55:36 -0700]; then for
+    // S3 its eleven fields to "referer" "user-agent", else "request" status
+    // bytes, the end (Common; blanks may follow) or "referer", then the end
+    // or "user-agent", then the end or a space and anything. A quoted field
+    // runs to the first quote that no backslash escapes; the status is
+    // three digits, sizes are digits or "-".
+    //
+    // W3C lines: values separated by tabs when the line holds one, else by
+    // spaces, one separator between two values; a value starting with a
+    // quote runs to a quote followed by a separator or the end.
     //
     // JSON lines: the referrer is the top-level string under "referer",
     // "referrer", "http_referer", "http_referrer", "request_Referer",
