@@ -87,7 +87,7 @@ public:
     // The combined family: two (bucket owner, bucket: S3), three (host,
     // ident, user) or four (a virtual host first) fields, each followed by
     // one space, then the time as [10/Oct/2000:13:55:36 -0700]; then for
-    // S3 its eleven fields to "referer" "user-agent", else "request" status
+    // S3 its twelve fields to "referer" "user-agent", else "request" status
     // bytes, the end (Common; blanks may follow) or "referer", then the end
     // or "user-agent", then the end or a space and anything. A quoted field
     // runs to the first quote that no backslash escapes; the status is
