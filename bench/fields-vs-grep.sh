@@ -27,6 +27,7 @@ awk -F'"' '{
     $4 == "-" ? "" : $4, $6
 }' "$log" >"$json"
 echo "log: $lines lines, combined $(( $(stat -c %s "$log") / 1000000 )) MB, JSON $(( $(stat -c %s "$json") / 1000000 )) MB; nproc $(nproc); load $(cut -d' ' -f1-3 /proc/loadavg)"
+"$fields" --cut-only "$log"
 "$fields" "$log"
 "$fields" "$json"
 
