@@ -67,8 +67,12 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     return result;
 }
 
-std::string Packed(const std::string& tool, const std::string& text) {
-    const ProgramResult r = RunProgram("/usr/bin/" + tool, {"-c"}, "/", text);
+std::string Packed(const std::string& tool, const std::string& text, const std::string& option) {
+    std::vector<std::string> args = {"-c"};
+    if (!option.empty()) {
+        args.push_back(option);
+    }
+    const ProgramResult r = RunProgram("/usr/bin/" + tool, args, "/", text);
     if (r.exitStatus != 0) {
         // Without the tool no compressed input can be made: no test can pass.
         std::fprintf(stderr, "/usr/bin/%s -c failed (status %d): %s\n", tool.c_str(), r.exitStatus,

@@ -47,9 +47,10 @@ inline ProgramResult RunWithDeadline(const std::string& program,
     return RunProgram(program, args, run);
 }
 
-// `text` compressed by /usr/bin/<tool> -c (gzip, bzip2, xz, zstd). A tool
-// that fails ends the test program with its message: nothing compressed can
-// be tested without it.
-std::string Packed(const std::string& tool, const std::string& text);
+// `text` compressed by /usr/bin/<tool> -c (gzip, bzip2, xz, zstd), with
+// `option` (such as "-1") when given. A tool that fails ends the test
+// program with its message: nothing compressed can be tested without it.
+std::string Packed(const std::string& tool, const std::string& text,
+                   const std::string& option = {});
 
 }  // namespace tallowby::testing
