@@ -6,41 +6,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "RunProgram.h"
-#include "TempDir.h"
+#include "CliTest.h"
 
 namespace tallowby::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kProgram = TALLOWBY_SCAN_BINARY;
-
-std::string DataDir() {
-    const char* dir = std::getenv("TALLOWBY_TEST_DATA");
-    return dir ? dir : "";
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in) << "cannot read " << path;
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // A file under tests/data/expected.
 std::string Expected(const std::string& name) {
-    return ReadFile(fs::path(DataDir()) / "expected" / name);
-}
-
-ProgramResult Scan(const std::vector<std::string>& args, const std::string& input = {}) {
-    return RunProgram(kProgram, args, DataDir(), input);
+    const std::string path = DataDir() + "/expected/" + name;
+    EXPECT_TRUE(fs::exists(path)) << "cannot read " << path;
+    return ReadWhole(path);
 }
 
 const char* const kUsage =
@@ -48,11 +28,12 @@ const char* const kUsage =
     "                     [--html FILE] [--quiet] FILE...\n"
     "Try 'tallowby-scan --help' for more information.\n";
 
-class CliEndToEnd : public ::testing::Test {
+class CliEndToEnd : public CliTest {
 protected:
-    void SetUp() override { ASSERT_FALSE(DataDir().empty()) << "TALLOWBY_TEST_DATA is not set"; }
-    TempDir dir_;
-    const fs::path temp_ = dir_.path();
+    // The program run among the test logs.
+    ProgramResult Scan(const std::vector<std::string>& args, const std::string& input = {}) {
+        return RunProgram(kProgram, args, data_, input);
+    }
 };
 
 TEST_F(CliEndToEnd, OutputMatchesRowsWorkedOutByHand) {
@@ -133,11 +114,9 @@ TEST_F(CliEndToEnd, TodaysLogOptionsLeaveTheDefaultsAsTheyWere) {
         {{"--https", "--quoted"}, "today.log", "today-https-quoted.csv"},
     };
     for (const Case& c : cases) {
-        std::vector<std::string> args = {"-d", "mysite.example", "--quiet"};
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back(c.log);
         SCOPED_TRACE(c.out);
-        const ProgramResult r = Scan(args);
+        const ProgramResult r =
+            Scan(Joined({"-d", "mysite.example", "--quiet"}, c.options, {c.log}));
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.out, Expected(c.out));
     }
@@ -146,7 +125,7 @@ TEST_F(CliEndToEnd, TodaysLogOptionsLeaveTheDefaultsAsTheyWere) {
     EXPECT_EQ(
         Scan({"-d", "mysite.example", "--quiet", "--html", page.string(), "today.log"}).exitStatus,
         0);
-    EXPECT_EQ(ReadFile(page), Expected("today.html"));
+    EXPECT_EQ(ReadWhole(page.string()), Expected("today.html"));
 
     // --quoted alone: quoted fields end at their quote; https:// stays unseen.
     const ProgramResult r = Scan({"-d", "mysite.example", "--quoted", "today.log"});
@@ -165,7 +144,7 @@ TEST_F(CliEndToEnd, TodaysLogOptionsLeaveTheDefaultsAsTheyWere) {
 // However many threads match the lines, the output is the one worked out
 // by hand, from a file as from standard input.
 TEST_F(CliEndToEnd, EveryThreadCountWritesTheSameOutput) {
-    const std::string mixed = ReadFile(fs::path(DataDir()) / "mixed.log");
+    const std::string mixed = ReadWhole(data_ + "/mixed.log");
     for (const char* threads : {"1", "2", "3", "16"}) {
         SCOPED_TRACE(threads);
         ProgramResult r = Scan({"-d", "mysite.example", "--quiet", "--threads", threads, "--https",
@@ -227,7 +206,7 @@ TEST_F(CliEndToEnd, LongOutputThroughAPipeIsWhole) {
 }
 
 TEST_F(CliEndToEnd, StandardInputIsReadOnceInItsPlace) {
-    const std::string mixed = ReadFile(fs::path(DataDir()) / "mixed.log");
+    const std::string mixed = ReadWhole(data_ + "/mixed.log");
     ProgramResult r = Scan({"-d", "mysite.example", "-"}, mixed);
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.out, Expected("mixed.csv"));
@@ -245,23 +224,20 @@ TEST_F(CliEndToEnd, StandardInputIsReadOnceInItsPlace) {
               "HTM,0000004,http://pipe.example/x|y \n");
     EXPECT_EQ(r.err, "");
 
-    r = Scan({"-d", "mysite.example", "-", "-"}, mixed);
-    EXPECT_EQ(r.exitStatus, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              std::string("tallowby-scan: standard input (-) can be read only once\n") + kUsage);
+    ExpectRefused(
+        Scan({"-d", "mysite.example", "-", "-"}, mixed),
+        std::string("tallowby-scan: standard input (-) can be read only once\n") + kUsage);
 }
 
 // The compressed copies are made here by the formats' own tools; each must
 // scan to the rows of the plain log, from a file of any name or from
 // standard input.
 TEST_F(CliEndToEnd, CompressedLogsScanToTheRowsOfThePlainOne) {
-    const std::string mixed = ReadFile(fs::path(DataDir()) / "mixed.log");
+    const std::string mixed = ReadWhole(data_ + "/mixed.log");
     for (const char* tool : {"gzip", "bzip2", "xz", "zstd"}) {
         SCOPED_TRACE(tool);
         const std::string packed = Packed(tool, mixed);
-        const fs::path file = temp_ / "rotated.1";
-        std::ofstream(file, std::ios::binary) << packed;
+        const fs::path file = dir_.write("rotated.1", packed);
 
         ProgramResult r = Scan({"-d", "mysite.example", file.string()});
         EXPECT_EQ(r.exitStatus, 0);
@@ -273,7 +249,7 @@ TEST_F(CliEndToEnd, CompressedLogsScanToTheRowsOfThePlainOne) {
         EXPECT_EQ(r.out, Expected("mixed.csv"));
 
         // Cut short: reported, exit 1, what was decoded and the next file kept.
-        std::ofstream(file, std::ios::binary) << packed.substr(0, packed.size() - 6);
+        dir_.write("rotated.1", packed.substr(0, packed.size() - 6));
         r = Scan({"-d", "mysite.example", "--quiet", file.string(), "w3c.log"});
         EXPECT_EQ(r.exitStatus, 1);
         std::istringstream w3cRows(Expected("w3c.csv"));
@@ -318,18 +294,15 @@ TEST_F(CliEndToEnd, HtmlPageIsWrittenBesideTheRows) {
     const fs::path page = temp_ / "referers.html";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.log);
-        std::vector<std::string> args = {"-d", "mysite.example", "--quiet", "--html",
-                                         page.string()};
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back(c.log);
-        const ProgramResult r = Scan(args);
+        const ProgramResult r = Scan(Joined(
+            {"-d", "mysite.example", "--quiet", "--html", page.string()}, c.options, {c.log}));
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.err, "");
-        EXPECT_EQ(ReadFile(page), Expected(c.page));
+        EXPECT_EQ(ReadWhole(page.string()), Expected(c.page));
     }
     // A later, shorter export replaces the page; an empty one empties it.
     ASSERT_EQ(Scan({"-d", "mysite.example", "--html", page.string(), "empty.log"}).exitStatus, 0);
-    EXPECT_EQ(ReadFile(page), "");
+    EXPECT_EQ(ReadWhole(page.string()), "");
     EXPECT_EQ(std::distance(fs::directory_iterator(temp_), fs::directory_iterator()), 1);
 }
 
@@ -342,7 +315,7 @@ TEST_F(CliEndToEnd, UnwritableOutputsAreReportedAfterTheScan) {
                          Expected("w3c.err"));
 
     r = RunProgram("/bin/sh", {"-c", "exec \"$0\" -d mysite.example w3c.log >/dev/full", kProgram},
-                   DataDir());
+                   data_);
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(r.err,
               "tallowby-scan: standard output: No space left on device\n" + Expected("w3c.err"));
@@ -364,10 +337,7 @@ TEST_F(CliEndToEnd, CommandLineMistakesExitWithStatusTwo) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        const ProgramResult r = Scan(c.args);
-        EXPECT_EQ(r.exitStatus, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, std::string("tallowby-scan: ") + c.message + "\n" + kUsage);
+        ExpectRefused(Scan(c.args), std::string("tallowby-scan: ") + c.message + "\n" + kUsage);
     }
 }
 
@@ -391,8 +361,7 @@ TEST_F(CliEndToEnd, HelpAndVersion) {
 // blog.test, not0-0.fr, a subdomain of the listed spam host 0-0.fr, and an
 // https:// line that only --https would see. Rows worked out by hand.
 TEST_F(CliEndToEnd, SitesAndSpamHiding) {
-    const fs::path list = temp_ / "list.txt";
-    std::ofstream(list) << "# mine\nNews.Example\n";
+    const fs::path list = dir_.write("list.txt", "# mine\nNews.Example\n");
     struct Case {
         std::vector<std::string> options;
         const char* out;
@@ -427,11 +396,8 @@ TEST_F(CliEndToEnd, SitesAndSpamHiding) {
          "3 links found : 0 duplicates removed : 3 unique links\n"},
     };
     for (const Case& c : cases) {
-        std::vector<std::string> args = {"-d", "mysite.example"};
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back("sites.log");
-        SCOPED_TRACE(args[2]);
-        const ProgramResult r = Scan(args);
+        SCOPED_TRACE(c.options[0]);
+        const ProgramResult r = Scan(Joined({"-d", "mysite.example"}, c.options, {"sites.log"}));
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.err, scanned + c.err);
@@ -440,7 +406,7 @@ TEST_F(CliEndToEnd, SitesAndSpamHiding) {
     const fs::path page = temp_ / "sites.html";
     Scan({"-d", "mysite.example", "-q", "--by-site", "--https", "--html", page.string(),
           "sites.log"});
-    EXPECT_EQ(ReadFile(page),
+    EXPECT_EQ(ReadWhole(page.string()),
               "<a href='http://blog.test'>blog.test</a><br>\r\n"
               "<a href='http://news.example'>news.example</a><br>\r\n"
               "<a href='http://not0-0.fr'>not0-0.fr</a><br>\r\n"
