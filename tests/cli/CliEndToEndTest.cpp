@@ -229,6 +229,51 @@ TEST_F(CliEndToEnd, StandardInputIsReadOnceInItsPlace) {
         std::string("tallowby-scan: standard input (-) can be read only once\n") + kUsage);
 }
 
+// `err` without the progress line's drawings and erasures ("\r", text, "\x1b[K").
+std::string WithoutProgress(std::string err) {
+    for (std::size_t at = err.find('\r'); at != std::string::npos; at = err.find('\r', at)) {
+        const std::size_t end = err.find("\x1b[K", at);
+        if (end == std::string::npos) {
+            break;
+        }
+        err.erase(at, end + 3 - at);
+    }
+    return err;
+}
+
+// Under a terminal a progress line counts each file's lines before reading
+// it; standard input can be read once only, so it is read for its rows alone.
+TEST_F(CliEndToEnd, UnderATerminalStandardInputAndFilesScanWhole) {
+    ProgramRun run;
+    run.workDir = data_;
+    run.errOnTerminal = true;
+    run.stdinPath = "/dev/null";
+    ASSERT_EQ(RunProgram("/bin/sh", {"-c", "test -t 2"}, run).exitStatus, 0) << "no terminal";
+    struct Case {
+        std::vector<std::string> files;
+        const char* input;  // standard input, from tests/data
+        const char* out;
+        const char* err;
+        int status;
+    } cases[] = {
+        {{"-"}, "mixed.log", "mixed.csv", "mixed.err", 0},
+        {{"-", "missing.log", "expected", "w3c.log"},
+         "combined.log",
+         "several.csv",
+         "several.err",
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.out);
+        run.stdinPath = data_ + "/" + c.input;
+        const ProgramResult r =
+            RunProgram(kProgram, Joined({"-d", "mysite.example"}, c.files), run);
+        EXPECT_EQ(r.exitStatus, c.status);
+        EXPECT_EQ(r.out, Expected(c.out));
+        EXPECT_EQ(WithoutProgress(r.err), Expected(c.err));
+    }
+}
+
 // The compressed copies are made here by the formats' own tools; each must
 // scan to the rows of the plain log, from a file of any name or from
 // standard input.

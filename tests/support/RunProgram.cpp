@@ -1,10 +1,12 @@
 #include "RunProgram.h"
 
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +29,12 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     argv.push_back(nullptr);
 
     std::fflush(nullptr);
-    const pid_t pid = ::fork();
+    int terminal = -1;  // this side of the child's standard error, when that is a terminal
+    struct winsize columns = {};
+    columns.ws_row = 24;
+    columns.ws_col = 80;
+    const pid_t pid =
+        run.errOnTerminal ? ::forkpty(&terminal, nullptr, nullptr, &columns) : ::fork();
     if (pid == 0) {
         // Non-blocking only for the open: a FIFO without a writer must not
         // hold the child here, before the program could show what it does.
@@ -40,7 +47,13 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
         ::fcntl(in, F_SETFL, ::fcntl(in, F_GETFL) & ~O_NONBLOCK);
         ::dup2(in, 0);
         ::dup2(out, 1);
-        ::dup2(err, 2);
+        struct termios mode = {};
+        if (!run.errOnTerminal) {
+            ::dup2(err, 2);
+        } else if (::tcgetattr(2, &mode) == 0) {
+            ::cfmakeraw(&mode);  // no CR put before each LF
+            ::tcsetattr(2, TCSANOW, &mode);
+        }
         for (const std::string& variable : run.environment) {
             ::putenv(const_cast<char*>(variable.c_str()));  // the child's own copy of the list
         }
@@ -52,6 +65,20 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
         ::_exit(127);
     }
     ProgramResult result;
+    std::string fromTerminal;
+    if (terminal >= 0) {
+        // Until the child's side is closed (EIO): by then it has exited.
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+            if (n > 0) {
+                fromTerminal.append(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                break;
+            }
+        }
+        ::close(terminal);
+    }
     int status = 0;
     struct rusage usage = {};
     if (pid > 0 && ::wait4(pid, &status, 0, &usage) == pid) {
@@ -63,7 +90,7 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
         }
     }
     result.out = ReadWhole(outPath);
-    result.err = ReadWhole(errPath);
+    result.err = run.errOnTerminal ? fromTerminal : ReadWhole(errPath);
     return result;
 }
 

@@ -23,6 +23,9 @@ struct ProgramRun {
     std::string stdinPath;                 // a path opened as standard input (may be a FIFO)
     unsigned deadlineSeconds = 0;          // when not 0, the program is killed (SIGALRM) after this
     std::vector<std::string> environment;  // "NAME=value" set on top of the test's own
+    // Standard error is a terminal of 80 columns (passing bytes as written),
+    // read until the program closes it; standard input and output stay as above.
+    bool errOnTerminal = false;
 };
 
 // Runs `program` with `args` as `run` says. Output goes through files, so the
