@@ -236,14 +236,12 @@ private slots:
 
     void scanOfChosenFilesShowsStatisticsAndResults() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
+        rig.openAsReturningUser();
         WriteLog(rig.logs() + "/a.log", {Line("http://ref.one/page"), Line("http://ref.two/"),
                                          Line("http://mysite.example/own"), Line("-")});
         WriteLog(rig.logs() + "/b.log", {Line("http://ref.one/page"), Line("http://ref.three/")});
         WriteLog(rig.logs() + "/c.log", {Line("http://ref.one/page")});
         WriteLog(rig.logs() + "/skipped.log", {Line("http://not.read/")});
-        rig.show();
         Form1& form = *rig.form;
 
         rig.openDirectory(rig.logs());
@@ -309,8 +307,7 @@ private slots:
                   Line("https://news.example/item?id=7")});
         rig.show();
         Form1& form = *rig.form;
-        rig.openDirectory(rig.logs());
-        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        rig.selectEveryLog();
         const ResultsModel& rows = form.lstResults()->results();
         auto referrers = [&rows] {
             QStringList texts;
@@ -388,8 +385,7 @@ private slots:
 
     void compressedLogsAreReadAndStopEndsOneThatInflates() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
+        rig.openAsReturningUser();
         const QByteArray two = Line("http://ref.one/") + Line("http://ref.two/");
         WriteLog(rig.logs() + "/access.log.2.gz", {Packed("gzip", two)});
         WriteLog(rig.logs() + "/access.log.3", {Packed("xz", Line("http://ref.one/"))});
@@ -400,10 +396,8 @@ private slots:
         const QString bomb = rig.logs() + QStringLiteral("/bomb");
         QDir().mkpath(bomb);
         WriteLog(bomb + "/zeros.gz", {Packed("gzip", QByteArray(16 << 20, '\0'))});
-        rig.show();
         Form1& form = *rig.form;
-        rig.openDirectory(rig.logs());
-        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        rig.selectEveryLog();
         QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
         const ResultsModel& rows = form.lstResults()->results();
         QCOMPARE(rows.rowCount(), 2);
@@ -454,8 +448,7 @@ private slots:
         WriteLog(rig.logs() + "/3.log", Repeated("http://third.example/", 5));
         rig.show();
         Form1& form = *rig.form;
-        rig.openDirectory(rig.logs());
-        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        rig.selectEveryLog();
         const ScanCounters& counters = form.scanner().counters();
         rig.during([&] { return counters.linesScanned >= 8; },
                    [&] { QTest::mouseClick(form.cmdStop(), Qt::LeftButton); });
@@ -483,9 +476,7 @@ private slots:
 
     void headerAndRowClicks() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
-        rig.show();
+        rig.openAsReturningUser();
         Form1& form = *rig.form;
         form.ToggleResultsView();
         ResultsList* list = form.lstResults();
@@ -501,8 +492,7 @@ private slots:
         WriteLog(rig.logs() + "/a.log", Repeated("http://two.example/", 2) +
                                             Repeated("http://ten.example/", 10) +
                                             Repeated("http://nine.example/", 9));
-        rig.openDirectory(rig.logs());
-        form.chooser().cmdSelAll_Click();
+        rig.selectEveryLog();
         QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
         const ResultsModel& rows = list->results();
         QCOMPARE(rows.rowCount(), 3);
@@ -743,11 +733,9 @@ private slots:
         };
         for (const Row& row : rows) {
             Rig rig;
-            rig.returningUser();
-            rig.load();
+            rig.openAsReturningUser();
             WriteLog(rig.logs() + "/a.log", Repeated("http://other.example/", 2));
             WriteLog(rig.logs() + "/b.log", Repeated("http://ref.example/", 3));
-            rig.show();
             Form1& form = *rig.form;
             rig.openDirectory(rig.logs());
             rig.selectFiles({"b.log"});  // b.log selected and the current entry
@@ -784,9 +772,7 @@ private slots:
         QFETCH(int, length);
         QFETCH(bool, tip);
         Rig rig;
-        rig.returningUser();
-        rig.load();
-        rig.show();
+        rig.openAsReturningUser();
         QLabel* label = rig.form->statusPanel(panel);
         const QString text = "http://" + QString(length, QLatin1Char('a'));
         label->setText(text);
@@ -798,9 +784,7 @@ private slots:
 
     void menuItemsRunTheButtonsCommands() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
-        rig.show();
+        rig.openAsReturningUser();
         Form1& form = *rig.form;
         form.MnuOptionsItem()->trigger();
         QVERIFY(form.optionsDialog().isLoaded());
@@ -833,9 +817,7 @@ private slots:
         };
         for (const Case& c : cases) {
             Rig rig;
-            rig.returningUser();
-            rig.load();
-            rig.show();
+            rig.openAsReturningUser();
             rig.shell.openResult = c.open;
             QTest::mouseClick(rig.form->Command8(), Qt::LeftButton);
             QCOMPARE(rig.shell.opened.size(), 1);
@@ -856,9 +838,7 @@ private slots:
 
     void closeWaitsForAShowingLauncher() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
-        rig.show();
+        rig.openAsReturningUser();
         rig.launcher.OpenWebsite();
         rig.launcher.ShowLauncher();
         rig.form->close();
@@ -869,13 +849,10 @@ private slots:
 
     void closeDuringAScanStopsItFirst() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
+        rig.openAsReturningUser();
         WriteLog(rig.logs() + "/big.log", Repeated("http://ref.example/", 2000));
-        rig.show();
         Form1& form = *rig.form;
-        rig.openDirectory(rig.logs());
-        form.chooser().cmdSelAll_Click();
+        rig.selectEveryLog();
         form.cmdOpts_Click();
         const ScanCounters& counters = form.scanner().counters();
         rig.during([&] { return counters.linesScanned >= 10; }, [&] { form.close(); });
@@ -892,13 +869,10 @@ private slots:
 
     void exitDuringAScanEndsAtOnce() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
+        rig.openAsReturningUser();
         WriteLog(rig.logs() + "/big.log", Repeated("http://ref.example/", 2000));
-        rig.show();
         Form1& form = *rig.form;
-        rig.openDirectory(rig.logs());
-        form.chooser().cmdSelAll_Click();
+        rig.selectEveryLog();
         const ScanCounters& counters = form.scanner().counters();
         rig.during([&] { return counters.linesScanned >= 10; },
                    [&] { form.mnuFileExit()->trigger(); });

@@ -52,8 +52,7 @@ void Prepare(Rig& rig, const QByteArray& log, ScanKind kind) {
     file.write(log);
     file.close();
     rig.show();
-    rig.openDirectory(rig.logs());
-    QTest::mouseClick(rig.form->cmdSelAll(), Qt::LeftButton);
+    rig.selectEveryLog();
     rig.form->scanHost().setYieldRate(0, 64);
     if (!kind.collapse) {
         // A first scan and a click on "Referrer": the next rows come sorted,

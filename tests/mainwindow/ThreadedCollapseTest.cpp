@@ -42,9 +42,8 @@ private slots:
         file.write(testing::BigLog(kLongLog));
         file.close();
         rig.show();
-        rig.openDirectory(rig.logs());
+        rig.selectEveryLog();
         Form1& form = *rig.form;
-        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
         form.scanHost().setYieldRate(0, 64);
 
         int turnsWhileCollapsing = 0;
