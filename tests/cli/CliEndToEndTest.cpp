@@ -23,6 +23,18 @@ std::string Expected(const std::string& name) {
     return ReadWhole(path);
 }
 
+// `err` without the progress line's drawings and erasures ("\r", text, "\x1b[K").
+std::string WithoutProgress(std::string err) {
+    for (std::size_t at = err.find('\r'); at != std::string::npos; at = err.find('\r', at)) {
+        const std::size_t end = err.find("\x1b[K", at);
+        if (end == std::string::npos) {
+            break;
+        }
+        err.erase(at, end + 3 - at);
+    }
+    return err;
+}
+
 const char* const kUsage =
     "usage: tallowby-scan --domain DOMAIN [--no-dupes] [--no-types] [--format csv|json]\n"
     "                     [--html FILE] [--quiet] FILE...\n"
@@ -36,63 +48,63 @@ protected:
     }
 };
 
+// Each case twice: with standard error a file, and a terminal, where a
+// progress line counts each file's lines before reading it (standard input,
+// which can be read once only, is read for its rows alone).
 TEST_F(CliEndToEnd, OutputMatchesRowsWorkedOutByHand) {
     struct Case {
-        const char* name;
         std::vector<std::string> args;
         const char* out;  // files under expected/
         const char* err;
         int status;
+        const char* input = nullptr;  // standard input, a log under tests/data
     };
+    const std::string mine = "mysite.example";
     const std::vector<Case> cases = {
-        {"LF combined log, last line without line end",
-         {"-d", "mysite.example", "combined.log"},
-         "combined.csv",
-         "combined.err",
-         0},
-        {"long option with =",
-         {"--domain=mysite.example", "combined.log"},
-         "combined.csv",
-         "combined.err",
-         0},
-        {"no collapse, no types",
-         {"--no-dupes", "--no-types", "--domain", "mysite.example", "combined.log"},
+        // LF, the last line without a line end; the domain given three ways
+        {{"-d", mine, "combined.log"}, "combined.csv", "combined.err", 0},
+        {{"--domain=mysite.example", "combined.log"}, "combined.csv", "combined.err", 0},
+        {{"--no-dupes", "--no-types", "--domain", mine, "combined.log"},
          "combined-nodupes-notypes.csv",
          "combined-nodupes.err",
          0},
-        {"CRLF W3C-style log", {"-d", "mysite.example", "w3c.log"}, "w3c.csv", "w3c.err", 0},
-        {"CR, LF and CRLF mixed; a bar in a referrer",
-         {"-d", "mysite.example", "mixed.log"},
-         "mixed.csv",
-         "mixed.err",
-         0},
-        {"a bar without the collapse is no count",
-         {"-dmysite.example", "--no-dupes", "mixed.log"},
+        {{"-d", mine, "w3c.log"}, "w3c.csv", "w3c.err", 0},  // CRLF, W3C style
+        // CR, LF and CRLF mixed; a bar in a referrer, no count without the collapse
+        {{"-d", mine, "mixed.log"}, "mixed.csv", "mixed.err", 0},
+        {{"-dmysite.example", "--no-dupes", "mixed.log"},
          "mixed-nodupes.csv",
          "mixed-nodupes.err",
          0},
-        {"markup, tabs, commas and invalid UTF-8 as read",
-         {"-d", "mysite.example", "hostile.log"},
-         "hostile.csv",
-         "hostile.err",
-         0},
-        {"JSON",
-         {"-d", "mysite.example", "--format", "json", "hostile.log"},
-         "hostile.json",
-         "hostile.err",
-         0},
-        {"missing file and directory reported, the others scanned",
-         {"-d", "mysite.example", "combined.log", "missing.log", "expected", "w3c.log"},
+        // markup, tabs, commas and invalid UTF-8 as read
+        {{"-d", mine, "hostile.log"}, "hostile.csv", "hostile.err", 0},
+        {{"-d", mine, "--format", "json", "hostile.log"}, "hostile.json", "hostile.err", 0},
+        // a missing file and a folder reported, the others scanned
+        {{"-d", mine, "combined.log", "missing.log", "expected", "w3c.log"},
          "several.csv",
          "several.err",
          1},
+        // standard input, alone and among files
+        {{"-d", mine, "-"}, "mixed.csv", "mixed.err", 0, "mixed.log"},
+        {{"-d", mine, "-", "missing.log", "expected", "w3c.log"},
+         "several.csv",
+         "several.err",
+         1,
+         "combined.log"},
     };
+    ProgramRun run;
+    run.workDir = data_;
+    run.errOnTerminal = true;
+    ASSERT_EQ(RunProgram("/bin/sh", {"-c", "test -t 2"}, run).exitStatus, 0) << "no terminal";
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const ProgramResult r = Scan(c.args);
-        EXPECT_EQ(r.exitStatus, c.status);
-        EXPECT_EQ(r.out, Expected(c.out));
-        EXPECT_EQ(r.err, Expected(c.err));
+        for (const bool terminal : {false, true}) {
+            SCOPED_TRACE(::testing::PrintToString(c.args) + (terminal ? " under a terminal" : ""));
+            run.errOnTerminal = terminal;
+            run.stdinPath = c.input ? data_ + "/" + c.input : "/dev/null";
+            const ProgramResult r = RunProgram(kProgram, c.args, run);
+            EXPECT_EQ(r.exitStatus, c.status);
+            EXPECT_EQ(r.out, Expected(c.out));
+            EXPECT_EQ(terminal ? WithoutProgress(r.err) : r.err, Expected(c.err));
+        }
     }
 }
 
@@ -207,13 +219,10 @@ TEST_F(CliEndToEnd, LongOutputThroughAPipeIsWhole) {
 
 TEST_F(CliEndToEnd, StandardInputIsReadOnceInItsPlace) {
     const std::string mixed = ReadWhole(data_ + "/mixed.log");
-    ProgramResult r = Scan({"-d", "mysite.example", "-"}, mixed);
-    EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.out, Expected("mixed.csv"));
-    EXPECT_EQ(r.err, Expected("mixed.err"));
-
-    // Between two files, as the second of three.
-    r = Scan({"-d", "mysite.example", "--quiet", "empty.log", "-", "mixed.log"}, mixed);
+    // Alone it is a row of OutputMatchesRowsWorkedOutByHand; here between
+    // two files, as the second of three.
+    const ProgramResult r =
+        Scan({"-d", "mysite.example", "--quiet", "empty.log", "-", "mixed.log"}, mixed);
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.out,
               "Type,Clicks,Referrer\n"
@@ -227,51 +236,6 @@ TEST_F(CliEndToEnd, StandardInputIsReadOnceInItsPlace) {
     ExpectRefused(
         Scan({"-d", "mysite.example", "-", "-"}, mixed),
         std::string("tallowby-scan: standard input (-) can be read only once\n") + kUsage);
-}
-
-// `err` without the progress line's drawings and erasures ("\r", text, "\x1b[K").
-std::string WithoutProgress(std::string err) {
-    for (std::size_t at = err.find('\r'); at != std::string::npos; at = err.find('\r', at)) {
-        const std::size_t end = err.find("\x1b[K", at);
-        if (end == std::string::npos) {
-            break;
-        }
-        err.erase(at, end + 3 - at);
-    }
-    return err;
-}
-
-// Under a terminal a progress line counts each file's lines before reading
-// it; standard input can be read once only, so it is read for its rows alone.
-TEST_F(CliEndToEnd, UnderATerminalStandardInputAndFilesScanWhole) {
-    ProgramRun run;
-    run.workDir = data_;
-    run.errOnTerminal = true;
-    run.stdinPath = "/dev/null";
-    ASSERT_EQ(RunProgram("/bin/sh", {"-c", "test -t 2"}, run).exitStatus, 0) << "no terminal";
-    struct Case {
-        std::vector<std::string> files;
-        const char* input;  // standard input, from tests/data
-        const char* out;
-        const char* err;
-        int status;
-    } cases[] = {
-        {{"-"}, "mixed.log", "mixed.csv", "mixed.err", 0},
-        {{"-", "missing.log", "expected", "w3c.log"},
-         "combined.log",
-         "several.csv",
-         "several.err",
-         1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.out);
-        run.stdinPath = data_ + "/" + c.input;
-        const ProgramResult r =
-            RunProgram(kProgram, Joined({"-d", "mysite.example"}, c.files), run);
-        EXPECT_EQ(r.exitStatus, c.status);
-        EXPECT_EQ(r.out, Expected(c.out));
-        EXPECT_EQ(WithoutProgress(r.err), Expected(c.err));
-    }
 }
 
 // The compressed copies are made here by the formats' own tools; each must
