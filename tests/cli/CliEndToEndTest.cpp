@@ -1,10 +1,6 @@
 // Runs tallowby-scan on the small logs under tests/data and compares its whole
 // standard output and standard error with files worked out by hand.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -179,42 +175,20 @@ TEST_F(CliEndToEnd, LongOutputThroughAPipeIsWhole) {
         log += "1.2.3.4 - - \"GET /a.html\" 200 1 \"http://referrer" + std::to_string(i) +
                ".example/some/long/path/to/page.html\" \"Agent\"\n";
     }
-    const std::string path = dir_.write("long.log", log);
-    const std::vector<std::string> args = {kProgram, "-d", "mysite.example", "--quiet", path};
-    const std::string viaFile = RunProgram(kProgram, {args.begin() + 1, args.end()}, "/").out;
+    const std::vector<std::string> args = {"-d", "mysite.example", "--quiet",
+                                           dir_.write("long.log", log)};
+    ProgramRun run;
+    const std::string viaFile = RunProgram(kProgram, args, run).out;
     ASSERT_GT(viaFile.size(), std::size_t{256} << 10);
-
-    int ends[2];
-    ASSERT_EQ(pipe(ends), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, ends[0]);
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, kProgram.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(ends[1]);
-    std::string viaPipe;
-    char buffer[4096];  // read slowly: the writer runs ahead
-    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) != 0;) {
-        ASSERT_GT(n, 0);
-        viaPipe.append(buffer, static_cast<std::size_t>(n));
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(viaPipe, viaFile);
+    run.outThroughPipe = true;
+    const ProgramResult viaPipe = RunProgram(kProgram, args, run);
+    EXPECT_EQ(viaPipe.exitStatus, 0);
+    EXPECT_EQ(viaPipe.out, viaFile);
     std::ifstream maxSize("/proc/sys/fs/pipe-max-size");
     long allowed = 0;
     if (maxSize >> allowed && allowed >= (1 << 20)) {
-        EXPECT_GE(fcntl(ends[0], F_GETPIPE_SZ), 1 << 20);
+        EXPECT_GE(viaPipe.pipeBytes, 1 << 20);
     }
-    close(ends[0]);
 }
 
 TEST_F(CliEndToEnd, StandardInputIsReadOnceInItsPlace) {

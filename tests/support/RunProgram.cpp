@@ -28,6 +28,11 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     }
     argv.push_back(nullptr);
 
+    ProgramResult result;
+    int ends[2] = {-1, -1};  // of the pipe for standard output, when it goes through one
+    if (run.outThroughPipe && ::pipe2(ends, O_CLOEXEC) != 0) {
+        return result;
+    }
     std::fflush(nullptr);
     int terminal = -1;  // this side of the child's standard error, when that is a terminal
     struct winsize columns = {};
@@ -46,7 +51,7 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
         }
         ::fcntl(in, F_SETFL, ::fcntl(in, F_GETFL) & ~O_NONBLOCK);
         ::dup2(in, 0);
-        ::dup2(out, 1);
+        ::dup2(run.outThroughPipe ? ends[1] : out, 1);
         struct termios mode = {};
         if (!run.errOnTerminal) {
             ::dup2(err, 2);
@@ -64,20 +69,25 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
-    ProgramResult result;
-    std::string fromTerminal;
-    if (terminal >= 0) {
-        // Until the child's side is closed (EIO): by then it has exited.
+    // The terminal or pipe, read until the child's side is closed (EOF, or
+    // EIO from a terminal): by then the program has ended.
+    const int reading = run.outThroughPipe ? ends[0] : terminal;
+    std::string read;
+    if (reading >= 0) {
+        if (ends[1] >= 0) {
+            ::close(ends[1]);
+        }
         char buffer[4096];
         for (;;) {
-            const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+            const ssize_t n = ::read(reading, buffer, sizeof buffer);
             if (n > 0) {
-                fromTerminal.append(buffer, static_cast<std::size_t>(n));
+                read.append(buffer, static_cast<std::size_t>(n));
             } else if (n == 0 || errno != EINTR) {
                 break;
             }
         }
-        ::close(terminal);
+        result.pipeBytes = run.outThroughPipe ? ::fcntl(reading, F_GETPIPE_SZ) : 0;
+        ::close(reading);
     }
     int status = 0;
     struct rusage usage = {};
@@ -89,8 +99,8 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
             result.signal = WTERMSIG(status);
         }
     }
-    result.out = ReadWhole(outPath);
-    result.err = run.errOnTerminal ? fromTerminal : ReadWhole(errPath);
+    result.out = run.outThroughPipe ? read : ReadWhole(outPath);
+    result.err = run.errOnTerminal ? read : ReadWhole(errPath);
     return result;
 }
 

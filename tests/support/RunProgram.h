@@ -15,6 +15,7 @@ struct ProgramResult {
     long peakKilobytes = 0;  // the most memory it held at once (resident set)
     std::string out;
     std::string err;
+    int pipeBytes = 0;  // with ProgramRun::outThroughPipe, what the pipe held at most at the end
 };
 
 struct ProgramRun {
@@ -24,8 +25,10 @@ struct ProgramRun {
     unsigned deadlineSeconds = 0;          // when not 0, the program is killed (SIGALRM) after this
     std::vector<std::string> environment;  // "NAME=value" set on top of the test's own
     // Standard error is a terminal of 80 columns (passing bytes as written),
-    // read until the program closes it; standard input and output stay as above.
+    // or standard output a pipe, read 4 KB at a time until the program closes
+    // it. Not both at once.
     bool errOnTerminal = false;
+    bool outThroughPipe = false;
 };
 
 // Runs `program` with `args` as `run` says. Output goes through files, so the
