@@ -134,10 +134,7 @@ private slots:
         };
         Rig rig;
         QStringList& journal = rig.settings.reads;
-        QFile help(rig.folder.path() + "/no-Help.rtf");  // a read-me after all
-        QVERIFY(help.open(QIODevice::WriteOnly));
-        help.write("{\\rtf1 Help}");
-        help.close();
+        WriteLog(rig.folder.path() + "/no-Help.rtf", {"{\\rtf1 Help}"});  // a read-me after all
         Journal watcher(journal);
         qApp->installEventFilter(&watcher);
         rig.view = new JournalView(journal);
@@ -161,23 +158,17 @@ private slots:
         QTest::addColumn<QString>("domain");
         QTest::addColumn<bool>("helpOpens");
         QTest::addColumn<bool>("optionsOpen");
-        QTest::newRow("help 1") << "1"
-                                << "mysite.example" << true << false;
-        QTest::newRow("help 0") << "0"
-                                << "mysite.example" << false << false;
-        QTest::newRow("help empty") << ""
-                                    << "mysite.example" << false << false;
-        QTest::newRow("help blank 1") << " 1"
-                                      << "mysite.example" << false << false;
-        QTest::newRow("help 01") << "01"
-                                 << "mysite.example" << false << false;
-        QTest::newRow("help true") << "true"
-                                   << "mysite.example" << false << false;
+        const QString mine = QStringLiteral("mysite.example");
+        QTest::newRow("help 1") << "1" << mine << true << false;
+        QTest::newRow("help 0") << "0" << mine << false << false;
+        QTest::newRow("help empty") << "" << mine << false << false;
+        QTest::newRow("help blank 1") << " 1" << mine << false << false;
+        QTest::newRow("help 01") << "01" << mine << false << false;
+        QTest::newRow("help true") << "true" << mine << false << false;
         QTest::newRow("placeholder") << "0" << strPlaceholderDomain << false << true;
         QTest::newRow("placeholder in capitals")
             << "0" << strPlaceholderDomain.toUpper() << false << false;
-        QTest::newRow("empty domain") << "0"
-                                      << "" << false << false;
+        QTest::newRow("empty domain") << "0" << QStringLiteral("") << false << false;
     }
     void storedSettingsDecideWhatOpens() {
         QFETCH(QString, showHelp);

@@ -37,10 +37,7 @@ private slots:
         rig.returningUser();
         rig.settings.values.insert(Address("data", "bRemoveDupes"), "1");
         rig.load();
-        QFile file(rig.logs() + "/long.log");
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(testing::BigLog(kLongLog));
-        file.close();
+        testing::WriteLog(rig.logs() + "/long.log", {testing::BigLog(kLongLog)});
         rig.show();
         rig.selectEveryLog();
         Form1& form = *rig.form;
