@@ -129,12 +129,6 @@ TEST_F(CliEndToEnd, TodaysLogOptionsLeaveTheDefaultsAsTheyWere) {
         EXPECT_EQ(r.out, Expected(c.out));
     }
 
-    const fs::path page = temp_ / "referers.html";
-    EXPECT_EQ(
-        Scan({"-d", "mysite.example", "--quiet", "--html", page.string(), "today.log"}).exitStatus,
-        0);
-    EXPECT_EQ(ReadWhole(page.string()), Expected("today.html"));
-
     // --quoted alone: quoted fields end at their quote; https:// stays unseen.
     const ProgramResult r = Scan({"-d", "mysite.example", "--quoted", "today.log"});
     EXPECT_EQ(r.out,
@@ -271,6 +265,7 @@ TEST_F(CliEndToEnd, HtmlPageIsWrittenBesideTheRows) {
     };
     const Case cases[] = {
         {{}, "combined.log", "combined.html"},
+        {{}, "today.log", "today.html"},
         {{}, "hostile.log", "hostile.html"},
         {{"--no-dupes"}, "mixed.log", "mixed-nodupes.html"},
     };

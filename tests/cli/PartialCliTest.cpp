@@ -55,26 +55,21 @@ protected:
     // compares output, summary and page with one scan of the whole log.
     void ExpectMergeEqualsScan(const std::string& log, const std::vector<std::string>& options,
                                const std::vector<std::string>& cuts, std::size_t nested = 0) {
-        auto with = [&options](std::vector<std::string> args) {
-            args.insert(args.begin(), options.begin(), options.end());
-            return args;
-        };
-        const ProgramResult one = Run(with({"--html", "one.html", log}));
+        const ProgramResult one = Run(Joined(options, {"--html", "one.html", log}));
         ASSERT_EQ(one.exitStatus, 0) << one.err;
         std::vector<std::string> partials;
         for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
             partials.push_back("p" + std::to_string(i));
             const ProgramResult r =
-                Run(with({"--range", cuts[i] + ":" + cuts[i + 1], "--quiet", "--format", "none",
-                          "--partial", partials.back(), log}));
+                Run(Joined(options, {"--range", cuts[i] + ":" + cuts[i + 1], "--quiet", "--format",
+                                     "none", "--partial", partials.back(), log}));
             ASSERT_EQ(r.exitStatus, 0) << r.err;
             ASSERT_EQ(r.out, "");
         }
         if (nested > 1) {
-            std::vector<std::string> first = {"--merge", "--quiet",   "--format",
-                                              "none",    "--partial", "nested"};
-            first.insert(first.end(), partials.begin(), partials.begin() + nested);
-            ASSERT_EQ(Run(first).exitStatus, 0);
+            const std::vector<std::string> first(partials.begin(), partials.begin() + nested);
+            const std::vector<std::string> merge = {"--merge", "--quiet", "--format", "none"};
+            ASSERT_EQ(Run(Joined(merge, {"--partial", "nested"}, first)).exitStatus, 0);
             partials.erase(partials.begin(), partials.begin() + nested);
             partials.insert(partials.begin(), "nested");
         }

@@ -35,9 +35,7 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     }
     std::fflush(nullptr);
     int terminal = -1;  // this side of the child's standard error, when that is a terminal
-    struct winsize columns = {};
-    columns.ws_row = 24;
-    columns.ws_col = 80;
+    struct winsize columns = {24, 80, 0, 0};  // rows, columns
     const pid_t pid =
         run.errOnTerminal ? ::forkpty(&terminal, nullptr, nullptr, &columns) : ::fork();
     if (pid == 0) {
