@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "CliTest.h"
@@ -12,23 +13,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file under tests/data/expected.
-std::string Expected(const std::string& name) {
-    const std::string path = DataDir() + "/expected/" + name;
-    EXPECT_TRUE(fs::exists(path)) << "cannot read " << path;
-    return ReadWhole(path);
-}
-
 // `err` without the progress line's drawings and erasures ("\r", text, "\x1b[K").
-std::string WithoutProgress(std::string err) {
-    for (std::size_t at = err.find('\r'); at != std::string::npos; at = err.find('\r', at)) {
-        const std::size_t end = err.find("\x1b[K", at);
-        if (end == std::string::npos) {
-            break;
-        }
-        err.erase(at, end + 3 - at);
-    }
-    return err;
+std::string WithoutProgress(const std::string& err) {
+    return std::regex_replace(err, std::regex("\r[^\r\x1b]*\x1b\\[K"), "");
 }
 
 const char* const kUsage =
@@ -38,6 +25,12 @@ const char* const kUsage =
 
 class CliEndToEnd : public CliTest {
 protected:
+    // A file under tests/data/expected.
+    std::string Expected(const std::string& name) const {
+        const std::string path = data_ + "/expected/" + name;
+        EXPECT_TRUE(fs::exists(path)) << "cannot read " << path;
+        return ReadWhole(path);
+    }
     // The program run among the test logs.
     ProgramResult Scan(const std::vector<std::string>& args, const std::string& input = {}) {
         return RunProgram(kProgram, args, data_, input);

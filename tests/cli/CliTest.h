@@ -17,12 +17,6 @@ namespace tallowby::testing {
 
 inline const std::string kProgram = TALLOWBY_SCAN_BINARY;
 
-// The folder of the test logs, from TALLOWBY_TEST_DATA; empty when unset.
-inline std::string DataDir() {
-    const char* dir = std::getenv("TALLOWBY_TEST_DATA");
-    return dir ? dir : "";
-}
-
 // `first`, `then` and `last` one after the other: a command line from its
 // fixed start, a case's options and the files.
 inline std::vector<std::string> Joined(std::vector<std::string> first,
@@ -52,7 +46,8 @@ protected:
     // The whole content of a file in the test's own folder.
     std::string TempFile(const std::string& name) const { return ReadWhole(dir_.file(name)); }
 
-    const std::string data_ = DataDir();
+    const char* const dataDir_ = std::getenv("TALLOWBY_TEST_DATA");
+    const std::string data_ = dataDir_ ? dataDir_ : "";  // the test logs
     TempDir dir_;
     const std::filesystem::path temp_ = dir_.path();
 };

@@ -266,11 +266,9 @@ TEST_F(PartialCli, AnOutputOntoAnInputIsRefusedAndTheInputKept) {
 
 TEST_F(PartialCli, PartialLeavesTheUsualOutputAsItWas) {
     for (const auto& options : {OptionCombinations()[0], OptionCombinations()[6]}) {
-        std::vector<std::string> args = options;
-        args.push_back(data_ + "/today.log");
+        const std::vector<std::string> args = Joined(options, {data_ + "/today.log"});
         const ProgramResult plain = Run(args);
-        args.insert(args.end(), {"--partial", "today.partial"});
-        const ProgramResult with = Run(args);
+        const ProgramResult with = Run(Joined(args, {"--partial", "today.partial"}));
         EXPECT_EQ(with.exitStatus, plain.exitStatus);
         EXPECT_EQ(with.out, plain.out);
         EXPECT_EQ(with.err, plain.err);

@@ -16,10 +16,6 @@ namespace {
 const QString kApp = QStringLiteral("Tallowby");
 const QString kShowHelpAddress = QStringLiteral("Tallowby|Settings|showHelp");
 
-void ProcessDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 }  // namespace
 
 class HelpWindowTest : public QObject {
@@ -36,7 +32,7 @@ private slots:
     }
     void cleanup() {
         opener_.reset();
-        ProcessDeletes();
+        testing::ProcessDeletes();
     }
 
     void FirstRunShowsTheReadMeOnTopAndTicked() {
@@ -115,7 +111,7 @@ private slots:
         QCOMPARE(opener_->Open(), window);
         QTest::mouseClick(window->Check1(), Qt::LeftButton);
         QVERIFY(window->close());
-        ProcessDeletes();
+        testing::ProcessDeletes();
         QVERIFY(!opener_->isLoaded());
         window = opener_->Open();
         QCOMPARE(window->Check1()->checkState(), Qt::Unchecked);

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -76,13 +77,9 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
             ::close(ends[1]);
         }
         char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(reading, buffer, sizeof buffer);
-            if (n > 0) {
-                read.append(buffer, static_cast<std::size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                break;
-            }
+        for (ssize_t n;
+             (n = ::read(reading, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);) {
+            read.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
         }
         result.pipeBytes = run.outThroughPipe ? ::fcntl(reading, F_GETPIPE_SZ) : 0;
         ::close(reading);
