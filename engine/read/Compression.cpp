@@ -16,6 +16,18 @@ bool StartsWith(std::string_view head, std::string_view magic) {
     return head.substr(0, magic.size()) == magic;
 }
 
+// "BZh", the block size '1' to '9', then the magic of a block or, for an
+// empty stream, of its end. A head that ends sooner (the file does) need
+// only begin one of them, so a bzip2 file cut short is reported as such.
+bool LooksLikeBzip2(std::string_view head) {
+    if (head.size() < 4 || !StartsWith(head, "BZh") || head[3] < '1' || head[3] > '9') {
+        return false;
+    }
+    const std::string_view next = head.substr(4, 6);
+    return StartsWith("\x31\x41\x59\x26\x53\x59", next) ||  // a block: the digits of pi
+           StartsWith("\x17\x72\x45\x38\x50\x90", next);    // the end: those of its square root
+}
+
 // A plain stream whose first bytes were read to sniff it: those bytes come
 // back first, in the same read as the bytes that follow them.
 class PrefixedSource final : public ByteSource {
@@ -115,7 +127,7 @@ Compression SniffCompression(std::string_view head) {
     if (StartsWith(head, "\x1f\x8b")) {
         return Compression::Gzip;
     }
-    if (head.size() >= 4 && StartsWith(head, "BZh") && head[3] >= '1' && head[3] <= '9') {
+    if (LooksLikeBzip2(head)) {
         return Compression::Bzip2;
     }
     if (StartsWith(head, std::string_view("\xfd\x37zXZ\0", 6))) {

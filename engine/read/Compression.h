@@ -9,11 +9,14 @@
 
 namespace tallowby {
 
-// How many first bytes SniffCompression needs to tell every format apart.
-inline constexpr std::size_t kSniffBytes = 6;
+// How many first bytes SniffCompression needs to tell every format apart
+// (bzip2's: "BZh", a block size, then a block's six-byte magic).
+inline constexpr std::size_t kSniffBytes = 10;
 
-// The format whose magic number `head` starts with; None for anything else,
-// including a `head` too short to hold one.
+// The format whose magic number `head` (the first kSniffBytes bytes, or the
+// whole file when it is shorter) starts with; None for anything else,
+// including a `head` too short to hold one. A text that only begins like
+// bzip2 ("BZh5 ...") is None.
 Compression SniffCompression(std::string_view head);
 
 // Reads the first bytes of `raw` and returns the source the scan reads:

@@ -1,46 +1,21 @@
 // Runs tallowby-scan on the small logs under tests/data and compares its whole
 // standard output and standard error with files worked out by hand.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
-#include "RunProgram.h"
-#include "TempDir.h"
+#include "CliTest.h"
 
 namespace tallowby::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kProgram = TALLOWBY_SCAN_BINARY;
-
-std::string DataDir() {
-    const char* dir = std::getenv("TALLOWBY_TEST_DATA");
-    return dir ? dir : "";
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in) << "cannot read " << path;
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// A file under tests/data/expected.
-std::string Expected(const std::string& name) {
-    return ReadFile(fs::path(DataDir()) / "expected" / name);
-}
-
-ProgramResult Scan(const std::vector<std::string>& args, const std::string& input = {}) {
-    return RunProgram(kProgram, args, DataDir(), input);
+// `err` without the progress line's drawings and erasures ("\r", text, "\x1b[K").
+std::string WithoutProgress(const std::string& err) {
+    return std::regex_replace(err, std::regex("\r[^\r\x1b]*\x1b\\[K"), "");
 }
 
 const char* const kUsage =
@@ -48,70 +23,77 @@ const char* const kUsage =
     "                     [--html FILE] [--quiet] FILE...\n"
     "Try 'tallowby-scan --help' for more information.\n";
 
-class CliEndToEnd : public ::testing::Test {
+class CliEndToEnd : public CliTest {
 protected:
-    void SetUp() override { ASSERT_FALSE(DataDir().empty()) << "TALLOWBY_TEST_DATA is not set"; }
-    TempDir dir_;
-    const fs::path temp_ = dir_.path();
+    // A file under tests/data/expected.
+    std::string Expected(const std::string& name) const {
+        const std::string path = data_ + "/expected/" + name;
+        EXPECT_TRUE(fs::exists(path)) << "cannot read " << path;
+        return ReadWhole(path);
+    }
+    // The program run among the test logs.
+    ProgramResult Scan(const std::vector<std::string>& args, const std::string& input = {}) {
+        return RunProgram(kProgram, args, data_, input);
+    }
 };
 
+// Each case twice: with standard error a file, and a terminal, where a
+// progress line counts each file's lines before reading it (standard input,
+// which can be read once only, is read for its rows alone).
 TEST_F(CliEndToEnd, OutputMatchesRowsWorkedOutByHand) {
     struct Case {
-        const char* name;
         std::vector<std::string> args;
         const char* out;  // files under expected/
         const char* err;
         int status;
+        const char* input = nullptr;  // standard input, a log under tests/data
     };
+    const std::string mine = "mysite.example";
     const std::vector<Case> cases = {
-        {"LF combined log, last line without line end",
-         {"-d", "mysite.example", "combined.log"},
-         "combined.csv",
-         "combined.err",
-         0},
-        {"long option with =",
-         {"--domain=mysite.example", "combined.log"},
-         "combined.csv",
-         "combined.err",
-         0},
-        {"no collapse, no types",
-         {"--no-dupes", "--no-types", "--domain", "mysite.example", "combined.log"},
+        // LF, the last line without a line end; the domain given three ways
+        {{"-d", mine, "combined.log"}, "combined.csv", "combined.err", 0},
+        {{"--domain=mysite.example", "combined.log"}, "combined.csv", "combined.err", 0},
+        {{"--no-dupes", "--no-types", "--domain", mine, "combined.log"},
          "combined-nodupes-notypes.csv",
          "combined-nodupes.err",
          0},
-        {"CRLF W3C-style log", {"-d", "mysite.example", "w3c.log"}, "w3c.csv", "w3c.err", 0},
-        {"CR, LF and CRLF mixed; a bar in a referrer",
-         {"-d", "mysite.example", "mixed.log"},
-         "mixed.csv",
-         "mixed.err",
-         0},
-        {"a bar without the collapse is no count",
-         {"-dmysite.example", "--no-dupes", "mixed.log"},
+        {{"-d", mine, "w3c.log"}, "w3c.csv", "w3c.err", 0},  // CRLF, W3C style
+        // CR, LF and CRLF mixed; a bar in a referrer, no count without the collapse
+        {{"-d", mine, "mixed.log"}, "mixed.csv", "mixed.err", 0},
+        {{"-dmysite.example", "--no-dupes", "mixed.log"},
          "mixed-nodupes.csv",
          "mixed-nodupes.err",
          0},
-        {"markup, tabs, commas and invalid UTF-8 as read",
-         {"-d", "mysite.example", "hostile.log"},
-         "hostile.csv",
-         "hostile.err",
-         0},
-        {"JSON",
-         {"-d", "mysite.example", "--format", "json", "hostile.log"},
-         "hostile.json",
-         "hostile.err",
-         0},
-        {"missing file and directory reported, the others scanned",
-         {"-d", "mysite.example", "combined.log", "missing.log", "expected", "w3c.log"},
+        // markup, tabs, commas and invalid UTF-8 as read
+        {{"-d", mine, "hostile.log"}, "hostile.csv", "hostile.err", 0},
+        {{"-d", mine, "--format", "json", "hostile.log"}, "hostile.json", "hostile.err", 0},
+        // a missing file and a folder reported, the others scanned
+        {{"-d", mine, "combined.log", "missing.log", "expected", "w3c.log"},
          "several.csv",
          "several.err",
          1},
+        // standard input, alone and among files
+        {{"-d", mine, "-"}, "mixed.csv", "mixed.err", 0, "mixed.log"},
+        {{"-d", mine, "-", "missing.log", "expected", "w3c.log"},
+         "several.csv",
+         "several.err",
+         1,
+         "combined.log"},
     };
+    ProgramRun run;
+    run.workDir = data_;
+    run.errOnTerminal = true;
+    ASSERT_EQ(RunProgram("/bin/sh", {"-c", "test -t 2"}, run).exitStatus, 0) << "no terminal";
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const ProgramResult r = Scan(c.args);
-        EXPECT_EQ(r.exitStatus, c.status);
-        EXPECT_EQ(r.out, Expected(c.out));
-        EXPECT_EQ(r.err, Expected(c.err));
+        for (const bool terminal : {false, true}) {
+            SCOPED_TRACE(::testing::PrintToString(c.args) + (terminal ? " under a terminal" : ""));
+            run.errOnTerminal = terminal;
+            run.stdinPath = c.input ? data_ + "/" + c.input : "/dev/null";
+            const ProgramResult r = RunProgram(kProgram, c.args, run);
+            EXPECT_EQ(r.exitStatus, c.status);
+            EXPECT_EQ(r.out, Expected(c.out));
+            EXPECT_EQ(terminal ? WithoutProgress(r.err) : r.err, Expected(c.err));
+        }
     }
 }
 
@@ -133,20 +115,12 @@ TEST_F(CliEndToEnd, TodaysLogOptionsLeaveTheDefaultsAsTheyWere) {
         {{"--https", "--quoted"}, "today.log", "today-https-quoted.csv"},
     };
     for (const Case& c : cases) {
-        std::vector<std::string> args = {"-d", "mysite.example", "--quiet"};
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back(c.log);
         SCOPED_TRACE(c.out);
-        const ProgramResult r = Scan(args);
+        const ProgramResult r =
+            Scan(Joined({"-d", "mysite.example", "--quiet"}, c.options, {c.log}));
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.out, Expected(c.out));
     }
-
-    const fs::path page = temp_ / "referers.html";
-    EXPECT_EQ(
-        Scan({"-d", "mysite.example", "--quiet", "--html", page.string(), "today.log"}).exitStatus,
-        0);
-    EXPECT_EQ(ReadFile(page), Expected("today.html"));
 
     // --quoted alone: quoted fields end at their quote; https:// stays unseen.
     const ProgramResult r = Scan({"-d", "mysite.example", "--quoted", "today.log"});
@@ -165,7 +139,7 @@ TEST_F(CliEndToEnd, TodaysLogOptionsLeaveTheDefaultsAsTheyWere) {
 // However many threads match the lines, the output is the one worked out
 // by hand, from a file as from standard input.
 TEST_F(CliEndToEnd, EveryThreadCountWritesTheSameOutput) {
-    const std::string mixed = ReadFile(fs::path(DataDir()) / "mixed.log");
+    const std::string mixed = ReadWhole(data_ + "/mixed.log");
     for (const char* threads : {"1", "2", "3", "16"}) {
         SCOPED_TRACE(threads);
         ProgramResult r = Scan({"-d", "mysite.example", "--quiet", "--threads", threads, "--https",
@@ -188,53 +162,28 @@ TEST_F(CliEndToEnd, LongOutputThroughAPipeIsWhole) {
         log += "1.2.3.4 - - \"GET /a.html\" 200 1 \"http://referrer" + std::to_string(i) +
                ".example/some/long/path/to/page.html\" \"Agent\"\n";
     }
-    const std::string path = dir_.write("long.log", log);
-    const std::vector<std::string> args = {kProgram, "-d", "mysite.example", "--quiet", path};
-    const std::string viaFile = RunProgram(kProgram, {args.begin() + 1, args.end()}, "/").out;
+    const std::vector<std::string> args = {"-d", "mysite.example", "--quiet",
+                                           dir_.write("long.log", log)};
+    ProgramRun run;
+    const std::string viaFile = RunProgram(kProgram, args, run).out;
     ASSERT_GT(viaFile.size(), std::size_t{256} << 10);
-
-    int ends[2];
-    ASSERT_EQ(pipe(ends), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, ends[0]);
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, kProgram.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(ends[1]);
-    std::string viaPipe;
-    char buffer[4096];  // read slowly: the writer runs ahead
-    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) != 0;) {
-        ASSERT_GT(n, 0);
-        viaPipe.append(buffer, static_cast<std::size_t>(n));
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(viaPipe, viaFile);
+    run.outThroughPipe = true;
+    const ProgramResult viaPipe = RunProgram(kProgram, args, run);
+    EXPECT_EQ(viaPipe.exitStatus, 0);
+    EXPECT_EQ(viaPipe.out, viaFile);
     std::ifstream maxSize("/proc/sys/fs/pipe-max-size");
     long allowed = 0;
     if (maxSize >> allowed && allowed >= (1 << 20)) {
-        EXPECT_GE(fcntl(ends[0], F_GETPIPE_SZ), 1 << 20);
+        EXPECT_GE(viaPipe.pipeBytes, 1 << 20);
     }
-    close(ends[0]);
 }
 
 TEST_F(CliEndToEnd, StandardInputIsReadOnceInItsPlace) {
-    const std::string mixed = ReadFile(fs::path(DataDir()) / "mixed.log");
-    ProgramResult r = Scan({"-d", "mysite.example", "-"}, mixed);
-    EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.out, Expected("mixed.csv"));
-    EXPECT_EQ(r.err, Expected("mixed.err"));
-
-    // Between two files, as the second of three.
-    r = Scan({"-d", "mysite.example", "--quiet", "empty.log", "-", "mixed.log"}, mixed);
+    const std::string mixed = ReadWhole(data_ + "/mixed.log");
+    // Alone it is a row of OutputMatchesRowsWorkedOutByHand; here between
+    // two files, as the second of three.
+    const ProgramResult r =
+        Scan({"-d", "mysite.example", "--quiet", "empty.log", "-", "mixed.log"}, mixed);
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.out,
               "Type,Clicks,Referrer\n"
@@ -245,23 +194,20 @@ TEST_F(CliEndToEnd, StandardInputIsReadOnceInItsPlace) {
               "HTM,0000004,http://pipe.example/x|y \n");
     EXPECT_EQ(r.err, "");
 
-    r = Scan({"-d", "mysite.example", "-", "-"}, mixed);
-    EXPECT_EQ(r.exitStatus, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              std::string("tallowby-scan: standard input (-) can be read only once\n") + kUsage);
+    ExpectRefused(
+        Scan({"-d", "mysite.example", "-", "-"}, mixed),
+        std::string("tallowby-scan: standard input (-) can be read only once\n") + kUsage);
 }
 
 // The compressed copies are made here by the formats' own tools; each must
 // scan to the rows of the plain log, from a file of any name or from
 // standard input.
 TEST_F(CliEndToEnd, CompressedLogsScanToTheRowsOfThePlainOne) {
-    const std::string mixed = ReadFile(fs::path(DataDir()) / "mixed.log");
+    const std::string mixed = ReadWhole(data_ + "/mixed.log");
     for (const char* tool : {"gzip", "bzip2", "xz", "zstd"}) {
         SCOPED_TRACE(tool);
         const std::string packed = Packed(tool, mixed);
-        const fs::path file = temp_ / "rotated.1";
-        std::ofstream(file, std::ios::binary) << packed;
+        const fs::path file = dir_.write("rotated.1", packed);
 
         ProgramResult r = Scan({"-d", "mysite.example", file.string()});
         EXPECT_EQ(r.exitStatus, 0);
@@ -273,7 +219,7 @@ TEST_F(CliEndToEnd, CompressedLogsScanToTheRowsOfThePlainOne) {
         EXPECT_EQ(r.out, Expected("mixed.csv"));
 
         // Cut short: reported, exit 1, what was decoded and the next file kept.
-        std::ofstream(file, std::ios::binary) << packed.substr(0, packed.size() - 6);
+        dir_.write("rotated.1", packed.substr(0, packed.size() - 6));
         r = Scan({"-d", "mysite.example", "--quiet", file.string(), "w3c.log"});
         EXPECT_EQ(r.exitStatus, 1);
         std::istringstream w3cRows(Expected("w3c.csv"));
@@ -312,24 +258,22 @@ TEST_F(CliEndToEnd, HtmlPageIsWrittenBesideTheRows) {
     };
     const Case cases[] = {
         {{}, "combined.log", "combined.html"},
+        {{}, "today.log", "today.html"},
         {{}, "hostile.log", "hostile.html"},
         {{"--no-dupes"}, "mixed.log", "mixed-nodupes.html"},
     };
     const fs::path page = temp_ / "referers.html";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.log);
-        std::vector<std::string> args = {"-d", "mysite.example", "--quiet", "--html",
-                                         page.string()};
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back(c.log);
-        const ProgramResult r = Scan(args);
+        const ProgramResult r = Scan(Joined(
+            {"-d", "mysite.example", "--quiet", "--html", page.string()}, c.options, {c.log}));
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.err, "");
-        EXPECT_EQ(ReadFile(page), Expected(c.page));
+        EXPECT_EQ(ReadWhole(page.string()), Expected(c.page));
     }
     // A later, shorter export replaces the page; an empty one empties it.
     ASSERT_EQ(Scan({"-d", "mysite.example", "--html", page.string(), "empty.log"}).exitStatus, 0);
-    EXPECT_EQ(ReadFile(page), "");
+    EXPECT_EQ(ReadWhole(page.string()), "");
     EXPECT_EQ(std::distance(fs::directory_iterator(temp_), fs::directory_iterator()), 1);
 }
 
@@ -342,7 +286,7 @@ TEST_F(CliEndToEnd, UnwritableOutputsAreReportedAfterTheScan) {
                          Expected("w3c.err"));
 
     r = RunProgram("/bin/sh", {"-c", "exec \"$0\" -d mysite.example w3c.log >/dev/full", kProgram},
-                   DataDir());
+                   data_);
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(r.err,
               "tallowby-scan: standard output: No space left on device\n" + Expected("w3c.err"));
@@ -364,10 +308,7 @@ TEST_F(CliEndToEnd, CommandLineMistakesExitWithStatusTwo) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        const ProgramResult r = Scan(c.args);
-        EXPECT_EQ(r.exitStatus, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, std::string("tallowby-scan: ") + c.message + "\n" + kUsage);
+        ExpectRefused(Scan(c.args), std::string("tallowby-scan: ") + c.message + "\n" + kUsage);
     }
 }
 
@@ -391,8 +332,7 @@ TEST_F(CliEndToEnd, HelpAndVersion) {
 // blog.test, not0-0.fr, a subdomain of the listed spam host 0-0.fr, and an
 // https:// line that only --https would see. Rows worked out by hand.
 TEST_F(CliEndToEnd, SitesAndSpamHiding) {
-    const fs::path list = temp_ / "list.txt";
-    std::ofstream(list) << "# mine\nNews.Example\n";
+    const fs::path list = dir_.write("list.txt", "# mine\nNews.Example\n");
     struct Case {
         std::vector<std::string> options;
         const char* out;
@@ -427,11 +367,8 @@ TEST_F(CliEndToEnd, SitesAndSpamHiding) {
          "3 links found : 0 duplicates removed : 3 unique links\n"},
     };
     for (const Case& c : cases) {
-        std::vector<std::string> args = {"-d", "mysite.example"};
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back("sites.log");
-        SCOPED_TRACE(args[2]);
-        const ProgramResult r = Scan(args);
+        SCOPED_TRACE(c.options[0]);
+        const ProgramResult r = Scan(Joined({"-d", "mysite.example"}, c.options, {"sites.log"}));
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.err, scanned + c.err);
@@ -440,7 +377,7 @@ TEST_F(CliEndToEnd, SitesAndSpamHiding) {
     const fs::path page = temp_ / "sites.html";
     Scan({"-d", "mysite.example", "-q", "--by-site", "--https", "--html", page.string(),
           "sites.log"});
-    EXPECT_EQ(ReadFile(page),
+    EXPECT_EQ(ReadWhole(page.string()),
               "<a href='http://blog.test'>blog.test</a><br>\r\n"
               "<a href='http://news.example'>news.example</a><br>\r\n"
               "<a href='http://not0-0.fr'>not0-0.fr</a><br>\r\n"

@@ -1,35 +1,14 @@
 // tallowby-scan --partial, --range and --merge: pieces of logs scanned apart
 // and merged must print, page and count exactly what one scan prints.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
+#include "CliTest.h"
 #include "PartialBytes.h"
-#include "RunProgram.h"
-#include "TempDir.h"
 
 namespace tallowby::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kProgram = TALLOWBY_SCAN_BINARY;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // A log of `lines` lines drawn from a few referrers in several letter cases,
 // with https and quoted fields, crawlers, the own domain, a spam host, lines
@@ -57,63 +36,60 @@ std::string GeneratedLog(int lines, unsigned seed) {
     return log;
 }
 
-class PartialCli : public ::testing::Test {
+// The output options among `options`: a merge takes them from its command
+// line, the scan options from the partials.
+std::vector<std::string> OutputOptionsOf(const std::vector<std::string>& options) {
+    std::vector<std::string> output;
+    for (const std::string& o : options) {
+        if (o == "--format" || o == "json" || o == "--by-site") {
+            output.push_back(o);
+        }
+    }
+    return output;
+}
+
+class PartialCli : public CliTest {
 protected:
-    void SetUp() override {
-        const char* data = std::getenv("TALLOWBY_TEST_DATA");
-        ASSERT_NE(data, nullptr);
-        data_ = data;
-    }
-
-    ProgramResult Run(const std::vector<std::string>& args) {
-        return RunProgram(kProgram, args, temp_.string());
-    }
-
     // Scans the pieces [cuts[i], cuts[i+1]) of `log` apart, merges their
     // partials (the first `nested` of them merged first, when > 1) and
     // compares output, summary and page with one scan of the whole log.
     void ExpectMergeEqualsScan(const std::string& log, const std::vector<std::string>& options,
                                const std::vector<std::string>& cuts, std::size_t nested = 0) {
-        auto with = [&options](std::vector<std::string> args) {
-            args.insert(args.begin(), options.begin(), options.end());
-            return args;
-        };
-        const ProgramResult one = Run(with({"--html", "one.html", log}));
+        const ProgramResult one = Run(Joined(options, {"--html", "one.html", log}));
         ASSERT_EQ(one.exitStatus, 0) << one.err;
         std::vector<std::string> partials;
         for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
             partials.push_back("p" + std::to_string(i));
             const ProgramResult r =
-                Run(with({"--range", cuts[i] + ":" + cuts[i + 1], "--quiet", "--format", "none",
-                          "--partial", partials.back(), log}));
+                Run(Joined(options, {"--range", cuts[i] + ":" + cuts[i + 1], "--quiet", "--format",
+                                     "none", "--partial", partials.back(), log}));
             ASSERT_EQ(r.exitStatus, 0) << r.err;
             ASSERT_EQ(r.out, "");
         }
         if (nested > 1) {
-            std::vector<std::string> first = {"--merge", "--quiet",   "--format",
-                                              "none",    "--partial", "nested"};
-            first.insert(first.end(), partials.begin(), partials.begin() + nested);
-            ASSERT_EQ(Run(first).exitStatus, 0);
+            const std::vector<std::string> first(partials.begin(), partials.begin() + nested);
+            const std::vector<std::string> merge = {"--merge", "--quiet", "--format", "none"};
+            ASSERT_EQ(Run(Joined(merge, {"--partial", "nested"}, first)).exitStatus, 0);
             partials.erase(partials.begin(), partials.begin() + nested);
             partials.insert(partials.begin(), "nested");
         }
-        std::vector<std::string> merge = {"--merge", "--html", "merged.html"};
-        for (const std::string& o : options) {
-            if (o == "--format" || o == "json" || o == "--by-site") {
-                merge.push_back(o);  // an output option; the scan options come from the partials
-            }
-        }
-        merge.insert(merge.end(), partials.begin(), partials.end());
-        const ProgramResult merged = Run(merge);
+        const ProgramResult merged =
+            Run(Joined({"--merge", "--html", "merged.html"}, OutputOptionsOf(options), partials));
         EXPECT_EQ(merged.exitStatus, 0);
         EXPECT_EQ(merged.out, one.out);
         EXPECT_EQ(merged.err, one.err);
-        EXPECT_EQ(ReadFile(temp_ / "merged.html"), ReadFile(temp_ / "one.html"));
+        EXPECT_EQ(TempFile("merged.html"), TempFile("one.html"));
     }
 
-    std::string data_;
-    TempDir dir_;
-    const fs::path temp_ = dir_.path();
+    // A merge of the partials `args` that stops, saying `message` and
+    // writing nothing.
+    void ExpectMergeRefused(const std::vector<std::string>& args, const std::string& message) {
+        SCOPED_TRACE(message);
+        ExpectRefused(Run(Joined({"--merge", "--html", "page.html", "--partial", "out"}, args)),
+                      "tallowby-scan: " + message + "\n");
+        EXPECT_FALSE(fs::exists(temp_ / "page.html"));
+        EXPECT_FALSE(fs::exists(temp_ / "out"));
+    }
 };
 
 // Every combination of the scan options, the two output formats among them.
@@ -145,7 +121,7 @@ std::vector<std::vector<std::string>> OptionCombinations() {
 
 TEST_F(PartialCli, PiecesCutAtEveryLineMergeIntoOneScan) {
     const std::string log = data_ + "/today.log";
-    const std::string text = ReadFile(log);
+    const std::string text = ReadWhole(log);
     std::vector<std::string> starts = {"0"};
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\n') {
@@ -161,8 +137,7 @@ TEST_F(PartialCli, PiecesCutAtEveryLineMergeIntoOneScan) {
 }
 
 TEST_F(PartialCli, PiecesCutAtRandomOffsetsMergeIntoOneScanForEveryOption) {
-    const std::string log = (temp_ / "big.log").string();
-    WriteFile(log, GeneratedLog(2000, 7));
+    const std::string log = dir_.write("big.log", GeneratedLog(2000, 7));
     const std::uint64_t size = fs::file_size(log);
     std::mt19937_64 random(11);
     for (const auto& options : OptionCombinations()) {
@@ -185,12 +160,11 @@ TEST_F(PartialCli, PiecesCutAtRandomOffsetsMergeIntoOneScanForEveryOption) {
 // A compressed log has no line starts in its bytes: the piece holding
 // offset 0 scans it whole, the others nothing, and the merge is one scan.
 TEST_F(PartialCli, PiecesOfACompressedLogMergeIntoOneScan) {
-    const std::string text = ReadFile(data_ + "/today.log");
+    const std::string text = ReadWhole(data_ + "/today.log");
     for (const char* tool : {"gzip", "xz"}) {
         SCOPED_TRACE(tool);
         const std::string packed = Packed(tool, text);
-        const std::string log = (temp_ / "today.log.1").string();
-        WriteFile(log, packed);
+        const std::string log = dir_.write("today.log.1", packed);
         const std::string size = std::to_string(packed.size());
         const std::string middle = std::to_string(packed.size() / 2);
         for (const auto& options : {OptionCombinations()[0], OptionCombinations()[15]}) {
@@ -203,12 +177,12 @@ TEST_F(PartialCli, PiecesOfACompressedLogMergeIntoOneScan) {
 // An empty piece holds no line, and not the start of a file either: it
 // neither reads a compressed file nor counts an empty one as done.
 TEST_F(PartialCli, EmptyPiecesInATilingHoldNothing) {
-    const std::string text = ReadFile(data_ + "/today.log");
-    WriteFile(temp_ / "today.log.gz", Packed("gzip", text));
-    WriteFile(temp_ / "empty.log", "");
+    const std::string text = ReadWhole(data_ + "/today.log");
+    dir_.write("today.log.gz", Packed("gzip", text));
+    dir_.write("empty.log", "");
     for (const char* name : {"today.log.gz", "empty.log"}) {
         SCOPED_TRACE(name);
-        const std::string log = (temp_ / name).string();
+        const std::string log = dir_.file(name);
         ExpectMergeEqualsScan(log, OptionCombinations()[0], {"0", "0", ""});
         ExpectMergeEqualsScan(log, OptionCombinations()[15], {"0", "0", "0", "1", ""});
     }
@@ -217,9 +191,9 @@ TEST_F(PartialCli, EmptyPiecesInATilingHoldNothing) {
 // Whatever a scan read, its partial is taken back: merged alone, it prints
 // what the scan printed.
 TEST_F(PartialCli, EveryPartialAScanWritesIsAccepted) {
-    const std::string text = ReadFile(data_ + "/today.log");
+    const std::string text = ReadWhole(data_ + "/today.log");
     const std::string packed = Packed("zstd", text);
-    WriteFile(temp_ / "cut.gz", Packed("gzip", text).substr(0, 300));
+    dir_.write("cut.gz", Packed("gzip", text).substr(0, 300));
     struct Case {
         const char* what;
         std::vector<std::string> files;
@@ -233,17 +207,8 @@ TEST_F(PartialCli, EveryPartialAScanWritesIsAccepted) {
     for (const Case& c : cases) {
         for (const auto& options : OptionCombinations()) {
             SCOPED_TRACE(std::string(c.what) + " " + ::testing::PrintToString(options));
-            std::vector<std::string> scan = options;
-            scan.insert(scan.end(), {"--partial", "p"});
-            scan.insert(scan.end(), c.files.begin(), c.files.end());
-            const ProgramResult one = RunProgram(kProgram, scan, temp_.string(), c.input);
-            std::vector<std::string> merge = {"--merge", "p"};
-            for (const std::string& o : options) {
-                if (o == "--format" || o == "json" || o == "--by-site") {
-                    merge.push_back(o);
-                }
-            }
-            const ProgramResult merged = Run(merge);
+            const ProgramResult one = Run(Joined(options, {"--partial", "p"}, c.files), c.input);
+            const ProgramResult merged = Run(Joined({"--merge", "p"}, OutputOptionsOf(options)));
             EXPECT_EQ(merged.exitStatus, one.exitStatus) << merged.err;
             EXPECT_EQ(merged.out, one.out);
             const std::string summary = one.err.substr(one.err.rfind("COMPLETE: "));
@@ -255,14 +220,14 @@ TEST_F(PartialCli, EveryPartialAScanWritesIsAccepted) {
 // An output onto one of the files a command reads would destroy it: refused
 // before anything is read, however the file is named.
 TEST_F(PartialCli, AnOutputOntoAnInputIsRefusedAndTheInputKept) {
-    const std::string log = ReadFile(data_ + "/today.log");
-    WriteFile(temp_ / "a.log", log);
-    WriteFile(temp_ / "spam.hosts", "spam.example\n");
+    const std::string log = ReadWhole(data_ + "/today.log");
+    dir_.write("a.log", log);
+    dir_.write("spam.hosts", "spam.example\n");
     fs::create_symlink("a.log", temp_ / "link.log");
     fs::create_hard_link(temp_ / "a.log", temp_ / "hard.log");
     ASSERT_EQ(Run({"-d", "x", "-q", "--partial", "p1", "a.log"}).exitStatus, 0);
     ASSERT_EQ(Run({"-d", "x", "-q", "--partial", "p2", "b.log"}).exitStatus, 1);
-    const std::string partial = ReadFile(temp_ / "p1");
+    const std::string partial = TempFile("p1");
     struct Case {
         std::vector<std::string> args;
         std::string message;
@@ -291,23 +256,19 @@ TEST_F(PartialCli, AnOutputOntoAnInputIsRefusedAndTheInputKept) {
         if (c.fromStdin) {
             run.stdinPath = (temp_ / "a.log").string();
         }
-        const ProgramResult r = RunProgram(kProgram, c.args, run);
-        EXPECT_EQ(r.exitStatus, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "tallowby-scan: " + c.message + "; nothing was read or written\n");
-        EXPECT_EQ(ReadFile(temp_ / "a.log"), log);
-        EXPECT_EQ(ReadFile(temp_ / "p1"), partial);
+        ExpectRefused(RunProgram(kProgram, c.args, run),
+                      "tallowby-scan: " + c.message + "; nothing was read or written\n");
+        EXPECT_EQ(TempFile("a.log"), log);
+        EXPECT_EQ(TempFile("p1"), partial);
         EXPECT_FALSE(fs::exists(temp_ / "out.html"));
     }
 }
 
 TEST_F(PartialCli, PartialLeavesTheUsualOutputAsItWas) {
     for (const auto& options : {OptionCombinations()[0], OptionCombinations()[6]}) {
-        std::vector<std::string> args = options;
-        args.push_back(data_ + "/today.log");
+        const std::vector<std::string> args = Joined(options, {data_ + "/today.log"});
         const ProgramResult plain = Run(args);
-        args.insert(args.end(), {"--partial", "today.partial"});
-        const ProgramResult with = Run(args);
+        const ProgramResult with = Run(Joined(args, {"--partial", "today.partial"}));
         EXPECT_EQ(with.exitStatus, plain.exitStatus);
         EXPECT_EQ(with.out, plain.out);
         EXPECT_EQ(with.err, plain.err);
@@ -318,19 +279,17 @@ TEST_F(PartialCli, PartialLeavesTheUsualOutputAsItWas) {
 TEST_F(PartialCli, DamagedOrMismatchedPartialsEndTheMergeWritingNothing) {
     const std::string log = data_ + "/today.log";
     ASSERT_EQ(Run({"-d", "mysite.example", "-q", "--partial", "good", log}).exitStatus, 0);
-    ASSERT_EQ(Run({"-d", "mysite.example", "-q", "--https", "--partial", "https", log}).exitStatus,
-              0);
-    const std::string good = ReadFile(temp_ / "good");
-    WriteFile(temp_ / "cut", good.substr(0, good.size() / 2));
+    const std::string good = TempFile("good");
+    dir_.write("cut", good.substr(0, good.size() / 2));
     std::string flipped = good;
     flipped[good.size() / 2] ^= 1;
-    WriteFile(temp_ / "flipped", flipped);
+    dir_.write("flipped", flipped);
     std::string newer = good;
     newer[8] = 9;
-    WriteFile(temp_ / "newer", newer);
+    dir_.write("newer", newer);
     PlainPartial crafted;  // no lines, no links, 2^56 duplicates removed
     crafted.counters = {0, 0, 0, std::uint64_t{1} << 56, 0};
-    WriteFile(temp_ / "crafted", PlainPartialBytes(crafted));
+    dir_.write("crafted", PlainPartialBytes(crafted));
     struct Case {
         std::vector<std::string> args;
         std::string message;
@@ -342,24 +301,47 @@ TEST_F(PartialCli, DamagedOrMismatchedPartialsEndTheMergeWritingNothing) {
          "newer: cannot merge: format version 9 is not supported (this program reads version 1)"},
         {{log}, log + ": cannot merge: not a partial result"},
         {{"crafted"}, "crafted: cannot merge: corrupt (the counters contradict each other)"},
-        {{"good", "https"},
-         "https: made with other options than good (https=1 against https=0); nothing was "
-         "merged"},
-        {{"-d", "mysite.example", "--no-dupes", "good"},
-         "good: made with other options than the command line (dupes=1 against dupes=0); "
-         "nothing was merged"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
-        std::vector<std::string> args = {"--merge", "--html", "page.html", "--partial", "out"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        const ProgramResult r = Run(args);
-        EXPECT_EQ(r.exitStatus, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "tallowby-scan: " + c.message + "\n");
-        EXPECT_FALSE(fs::exists(temp_ / "page.html"));
-        EXPECT_FALSE(fs::exists(temp_ / "out"));
+        ExpectMergeRefused(c.args, c.message);
     }
+}
+
+// Every scan option is recorded in a partial: partials made with and
+// without it, or a partial and a command line that differ in it, are not
+// merged.
+TEST_F(PartialCli, EveryScanOptionIsRecordedAndADifferenceRefused) {
+    const std::string log = data_ + "/today.log";
+    dir_.write("spam.hosts", "spam.example\n");
+    ASSERT_EQ(Run({"-d", "mysite.example", "-q", "--partial", "good", log}).exitStatus, 0);
+    const std::vector<std::string> mine = {"-d", "mysite.example"};
+    struct Case {
+        std::string name;  // of the partial made with the option
+        std::vector<std::string> options;
+        std::string with;     // what it records
+        std::string without;  // what "good" records
+    } cases[] = {
+        {"other", {"-d", "other.example"}, "domain=other.example", "domain=mysite.example"},
+        {"nodupes", Joined(mine, {"--no-dupes"}), "dupes=0", "dupes=1"},
+        {"notypes", Joined(mine, {"--no-types"}), "types=0", "types=1"},
+        {"https", Joined(mine, {"--https"}), "https=1", "https=0"},
+        {"quoted", Joined(mine, {"--quoted"}), "quoted=1", "quoted=0"},
+        {"spam", Joined(mine, {"--hide-spam"}), "spam=built-in", "(none)"},
+        {"list", Joined(mine, {"--spam-list", "spam.hosts"}), "spam=spam.hosts", "(none)"},
+    };
+    const std::string refused = ": made with other options than ";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(Run(Joined(c.options, {"-q", "--partial", c.name, log})).exitStatus, 0);
+        ExpectMergeRefused({"good", c.name}, c.name + refused + "good (" + c.with + " against " +
+                                                 c.without + "); nothing was merged");
+        ExpectMergeRefused(Joined(c.options, {"good"}), "good" + refused + "the command line (" +
+                                                            c.without + " against " + c.with +
+                                                            "); nothing was merged");
+    }
+    ExpectMergeRefused({"spam", "list"}, "list" + refused +
+                                             "spam (spam=spam.hosts against spam=built-in); "
+                                             "nothing was merged");
 }
 
 TEST_F(PartialCli, AnUnreadInputOfAPartialMakesTheMergeFail) {

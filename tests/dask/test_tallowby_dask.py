@@ -272,8 +272,10 @@ class PartialFormat(unittest.TestCase):
         table = [  # first bytes, cut into pieces
             (b"plain log line\n", True),
             (b"\x1f\x8b\x08\x00", False),            # gzip
-            (b"BZh9", False),                          # bzip2
+            (b"BZh91AY&SY", False),                    # bzip2
+            (b"BZh11AY&SY", False),                    # bzip2, block size 1
             (b"BZh0", True),                           # not bzip2: no block size 0
+            (b"BZh5 GET /", True),                     # a text that starts like bzip2
             (b"\xfd7zXZ\x00", False),                  # xz
             (b"\x28\xb5\x2f\xfd", False),              # zstd
             (b"\x5a\x2a\x4d\x18", False),              # zstd skippable frame

@@ -14,13 +14,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "TempDir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
@@ -186,11 +186,6 @@ void Run(const std::string& input) {
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(current.data()), current.size());
 }
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -222,7 +217,7 @@ int main(int argc, char** argv) {
     std::sort(files.begin(), files.end());
     std::vector<std::string> seeds;
     for (const fs::path& file : files) {
-        seeds.push_back(ReadFile(file));
+        seeds.push_back(tallowby::testing::ReadWhole(file.string()));
         Run(seeds.back());
     }
     Generator generator(seed, seeds);

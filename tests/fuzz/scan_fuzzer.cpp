@@ -31,8 +31,12 @@ using testing::SplitLines;
 // must still end soundly, but the line-by-line checks do not apply.
 bool StartsLikeCompressed(std::string_view s) {
     const auto starts = [&](std::string_view magic) { return s.substr(0, magic.size()) == magic; };
-    return starts("\x1f\x8b") || (starts("BZh") && s.size() > 3 && s[3] >= '1' && s[3] <= '9') ||
-           starts(std::string_view("\xfd\x37zXZ\0", 6)) || starts("\x28\xb5\x2f\xfd") ||
+    // bzip2: "BZh", a block size, then (as far as the input goes) a block's or the end's magic
+    const bool bzip2 = starts("BZh") && s.size() > 3 && s[3] >= '1' && s[3] <= '9' &&
+                       (std::string_view("1AY&SY").starts_with(s.substr(4, 6)) ||
+                        std::string_view("\x17\x72\x45\x38\x50\x90").starts_with(s.substr(4, 6)));
+    return starts("\x1f\x8b") || bzip2 || starts(std::string_view("\xfd\x37zXZ\0", 6)) ||
+           starts("\x28\xb5\x2f\xfd") ||
            (s.size() >= 4 && (static_cast<unsigned char>(s[0]) & 0xF0) == 0x50 &&
             s.substr(1, 3) == "\x2a\x4d\x18");
 }

@@ -8,14 +8,6 @@
 
 using namespace tallowby;
 
-namespace {
-
-void ProcessDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-}  // namespace
-
 class ProductIdentityTest : public QObject {
     Q_OBJECT
 private slots:
@@ -98,7 +90,7 @@ private slots:
         QCOMPARE(launcher.siteRequest, QStringLiteral("Website"));  // left for nobody
 
         launcher.window()->Timer1_Timer();
-        ProcessDeletes();
+        testing::ProcessDeletes();
         QVERIFY(!launcher.isLoaded());
         QCOMPARE(closed.count(), 1);
         launcher.OpenWebsite();
@@ -111,7 +103,7 @@ private slots:
         launcher.Load();
         QVERIFY(shell.opened.isEmpty());
         launcher.window()->Timer1_Timer();
-        ProcessDeletes();
+        testing::ProcessDeletes();
         launcher.siteRequest = QStringLiteral("website");  // the request is case-sensitive
         launcher.Load();
         QVERIFY(shell.opened.isEmpty());

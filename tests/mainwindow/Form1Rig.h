@@ -96,6 +96,13 @@ struct Rig {
         form->resize(width, height);
     }
 
+    // The window as a returning user finds it: loaded and shown.
+    void openAsReturningUser() {
+        returningUser();
+        load();
+        show();
+    }
+
     QStringList messages() const { return boxes.shown; }
 
     QString panel(int number) const { return form->statusPanel(number)->text(); }
@@ -117,6 +124,12 @@ struct Rig {
             }
         }
         QFAIL(qPrintable(QStringLiteral("no entry for ") + path));
+    }
+
+    // Opens the logs folder and presses "Select All Files", as the user does.
+    void selectEveryLog() {
+        openDirectory(logs());
+        QTest::mouseClick(form->cmdSelAll(), Qt::LeftButton);
     }
 
     // Ctrl-clicks the named entries of the file list.

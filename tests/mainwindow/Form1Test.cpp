@@ -134,10 +134,7 @@ private slots:
         };
         Rig rig;
         QStringList& journal = rig.settings.reads;
-        QFile help(rig.folder.path() + "/no-Help.rtf");  // a read-me after all
-        QVERIFY(help.open(QIODevice::WriteOnly));
-        help.write("{\\rtf1 Help}");
-        help.close();
+        WriteLog(rig.folder.path() + "/no-Help.rtf", {"{\\rtf1 Help}"});  // a read-me after all
         Journal watcher(journal);
         qApp->installEventFilter(&watcher);
         rig.view = new JournalView(journal);
@@ -161,23 +158,17 @@ private slots:
         QTest::addColumn<QString>("domain");
         QTest::addColumn<bool>("helpOpens");
         QTest::addColumn<bool>("optionsOpen");
-        QTest::newRow("help 1") << "1"
-                                << "mysite.example" << true << false;
-        QTest::newRow("help 0") << "0"
-                                << "mysite.example" << false << false;
-        QTest::newRow("help empty") << ""
-                                    << "mysite.example" << false << false;
-        QTest::newRow("help blank 1") << " 1"
-                                      << "mysite.example" << false << false;
-        QTest::newRow("help 01") << "01"
-                                 << "mysite.example" << false << false;
-        QTest::newRow("help true") << "true"
-                                   << "mysite.example" << false << false;
+        const QString mine = QStringLiteral("mysite.example");
+        QTest::newRow("help 1") << "1" << mine << true << false;
+        QTest::newRow("help 0") << "0" << mine << false << false;
+        QTest::newRow("help empty") << "" << mine << false << false;
+        QTest::newRow("help blank 1") << " 1" << mine << false << false;
+        QTest::newRow("help 01") << "01" << mine << false << false;
+        QTest::newRow("help true") << "true" << mine << false << false;
         QTest::newRow("placeholder") << "0" << strPlaceholderDomain << false << true;
         QTest::newRow("placeholder in capitals")
             << "0" << strPlaceholderDomain.toUpper() << false << false;
-        QTest::newRow("empty domain") << "0"
-                                      << "" << false << false;
+        QTest::newRow("empty domain") << "0" << QStringLiteral("") << false << false;
     }
     void storedSettingsDecideWhatOpens() {
         QFETCH(QString, showHelp);
@@ -236,14 +227,12 @@ private slots:
 
     void scanOfChosenFilesShowsStatisticsAndResults() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
+        rig.openAsReturningUser();
         WriteLog(rig.logs() + "/a.log", {Line("http://ref.one/page"), Line("http://ref.two/"),
                                          Line("http://mysite.example/own"), Line("-")});
         WriteLog(rig.logs() + "/b.log", {Line("http://ref.one/page"), Line("http://ref.three/")});
         WriteLog(rig.logs() + "/c.log", {Line("http://ref.one/page")});
         WriteLog(rig.logs() + "/skipped.log", {Line("http://not.read/")});
-        rig.show();
         Form1& form = *rig.form;
 
         rig.openDirectory(rig.logs());
@@ -309,8 +298,7 @@ private slots:
                   Line("https://news.example/item?id=7")});
         rig.show();
         Form1& form = *rig.form;
-        rig.openDirectory(rig.logs());
-        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        rig.selectEveryLog();
         const ResultsModel& rows = form.lstResults()->results();
         auto referrers = [&rows] {
             QStringList texts;
@@ -388,8 +376,7 @@ private slots:
 
     void compressedLogsAreReadAndStopEndsOneThatInflates() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
+        rig.openAsReturningUser();
         const QByteArray two = Line("http://ref.one/") + Line("http://ref.two/");
         WriteLog(rig.logs() + "/access.log.2.gz", {Packed("gzip", two)});
         WriteLog(rig.logs() + "/access.log.3", {Packed("xz", Line("http://ref.one/"))});
@@ -400,10 +387,8 @@ private slots:
         const QString bomb = rig.logs() + QStringLiteral("/bomb");
         QDir().mkpath(bomb);
         WriteLog(bomb + "/zeros.gz", {Packed("gzip", QByteArray(16 << 20, '\0'))});
-        rig.show();
         Form1& form = *rig.form;
-        rig.openDirectory(rig.logs());
-        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        rig.selectEveryLog();
         QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
         const ResultsModel& rows = form.lstResults()->results();
         QCOMPARE(rows.rowCount(), 2);
@@ -454,8 +439,7 @@ private slots:
         WriteLog(rig.logs() + "/3.log", Repeated("http://third.example/", 5));
         rig.show();
         Form1& form = *rig.form;
-        rig.openDirectory(rig.logs());
-        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
+        rig.selectEveryLog();
         const ScanCounters& counters = form.scanner().counters();
         rig.during([&] { return counters.linesScanned >= 8; },
                    [&] { QTest::mouseClick(form.cmdStop(), Qt::LeftButton); });
@@ -483,9 +467,7 @@ private slots:
 
     void headerAndRowClicks() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
-        rig.show();
+        rig.openAsReturningUser();
         Form1& form = *rig.form;
         form.ToggleResultsView();
         ResultsList* list = form.lstResults();
@@ -501,8 +483,7 @@ private slots:
         WriteLog(rig.logs() + "/a.log", Repeated("http://two.example/", 2) +
                                             Repeated("http://ten.example/", 10) +
                                             Repeated("http://nine.example/", 9));
-        rig.openDirectory(rig.logs());
-        form.chooser().cmdSelAll_Click();
+        rig.selectEveryLog();
         QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
         const ResultsModel& rows = list->results();
         QCOMPARE(rows.rowCount(), 3);
@@ -743,11 +724,9 @@ private slots:
         };
         for (const Row& row : rows) {
             Rig rig;
-            rig.returningUser();
-            rig.load();
+            rig.openAsReturningUser();
             WriteLog(rig.logs() + "/a.log", Repeated("http://other.example/", 2));
             WriteLog(rig.logs() + "/b.log", Repeated("http://ref.example/", 3));
-            rig.show();
             Form1& form = *rig.form;
             rig.openDirectory(rig.logs());
             rig.selectFiles({"b.log"});  // b.log selected and the current entry
@@ -784,9 +763,7 @@ private slots:
         QFETCH(int, length);
         QFETCH(bool, tip);
         Rig rig;
-        rig.returningUser();
-        rig.load();
-        rig.show();
+        rig.openAsReturningUser();
         QLabel* label = rig.form->statusPanel(panel);
         const QString text = "http://" + QString(length, QLatin1Char('a'));
         label->setText(text);
@@ -798,9 +775,7 @@ private slots:
 
     void menuItemsRunTheButtonsCommands() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
-        rig.show();
+        rig.openAsReturningUser();
         Form1& form = *rig.form;
         form.MnuOptionsItem()->trigger();
         QVERIFY(form.optionsDialog().isLoaded());
@@ -833,9 +808,7 @@ private slots:
         };
         for (const Case& c : cases) {
             Rig rig;
-            rig.returningUser();
-            rig.load();
-            rig.show();
+            rig.openAsReturningUser();
             rig.shell.openResult = c.open;
             QTest::mouseClick(rig.form->Command8(), Qt::LeftButton);
             QCOMPARE(rig.shell.opened.size(), 1);
@@ -856,9 +829,7 @@ private slots:
 
     void closeWaitsForAShowingLauncher() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
-        rig.show();
+        rig.openAsReturningUser();
         rig.launcher.OpenWebsite();
         rig.launcher.ShowLauncher();
         rig.form->close();
@@ -869,13 +840,10 @@ private slots:
 
     void closeDuringAScanStopsItFirst() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
+        rig.openAsReturningUser();
         WriteLog(rig.logs() + "/big.log", Repeated("http://ref.example/", 2000));
-        rig.show();
         Form1& form = *rig.form;
-        rig.openDirectory(rig.logs());
-        form.chooser().cmdSelAll_Click();
+        rig.selectEveryLog();
         form.cmdOpts_Click();
         const ScanCounters& counters = form.scanner().counters();
         rig.during([&] { return counters.linesScanned >= 10; }, [&] { form.close(); });
@@ -892,13 +860,10 @@ private slots:
 
     void exitDuringAScanEndsAtOnce() {
         Rig rig;
-        rig.returningUser();
-        rig.load();
+        rig.openAsReturningUser();
         WriteLog(rig.logs() + "/big.log", Repeated("http://ref.example/", 2000));
-        rig.show();
         Form1& form = *rig.form;
-        rig.openDirectory(rig.logs());
-        form.chooser().cmdSelAll_Click();
+        rig.selectEveryLog();
         const ScanCounters& counters = form.scanner().counters();
         rig.during([&] { return counters.linesScanned >= 10; },
                    [&] { form.mnuFileExit()->trigger(); });

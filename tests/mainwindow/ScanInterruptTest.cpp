@@ -46,14 +46,9 @@ void Prepare(Rig& rig, const QByteArray& log, ScanKind kind) {
     rig.settings.values.insert(Address("data", "bRemoveDupes"), kind.collapse ? "1" : "0");
     rig.realEnd = true;
     rig.load();
-    QDir().mkpath(rig.logs());
-    QFile file(rig.logs() + "/big.log");
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(log);
-    file.close();
+    testing::WriteLog(rig.logs() + "/big.log", {log});
     rig.show();
-    rig.openDirectory(rig.logs());
-    QTest::mouseClick(rig.form->cmdSelAll(), Qt::LeftButton);
+    rig.selectEveryLog();
     rig.form->scanHost().setYieldRate(0, 64);
     if (!kind.collapse) {
         // A first scan and a click on "Referrer": the next rows come sorted,
@@ -191,16 +186,11 @@ private slots:
         QTemporaryDir home;
         const QString logs = home.path() + "/logs";
         QVERIFY(QDir().mkpath(logs) && QDir().mkpath(home.path() + "/Tallowby"));
-        QFile log(logs + "/big.log");
-        QVERIFY(log.open(QIODevice::WriteOnly));
-        log.write(log_);
-        log.close();
-        QFile ini(home.path() + "/Tallowby/Tallowby.ini");
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(
-            "[data]\nstrYourWebsite=mysite.example\nbRemoveDupes=1\nbDisplayStats=1\n"
-            "[Settings]\nshowHelp=0\n");
-        ini.close();
+        testing::WriteLog(logs + "/big.log", {log_});
+        testing::WriteLog(
+            home.path() + "/Tallowby/Tallowby.ini",
+            {"[data]\nstrYourWebsite=mysite.example\nbRemoveDupes=1\nbDisplayStats=1\n"
+             "[Settings]\nshowHelp=0\n"});
 
         testing::ProgramRun run;
         run.environment = {"XDG_CONFIG_HOME=" + home.path().toStdString(),

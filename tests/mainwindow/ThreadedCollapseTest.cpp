@@ -37,14 +37,10 @@ private slots:
         rig.returningUser();
         rig.settings.values.insert(Address("data", "bRemoveDupes"), "1");
         rig.load();
-        QFile file(rig.logs() + "/long.log");
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(testing::BigLog(kLongLog));
-        file.close();
+        testing::WriteLog(rig.logs() + "/long.log", {testing::BigLog(kLongLog)});
         rig.show();
-        rig.openDirectory(rig.logs());
+        rig.selectEveryLog();
         Form1& form = *rig.form;
-        QTest::mouseClick(form.cmdSelAll(), Qt::LeftButton);
         form.scanHost().setYieldRate(0, 64);
 
         int turnsWhileCollapsing = 0;

@@ -18,10 +18,6 @@ namespace {
 const QString kApp = QStringLiteral("Tallowby");
 const QString kShowHelpAddress = QStringLiteral("Tallowby|Settings|showHelp");
 
-void ProcessDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 }  // namespace
 
 class HelpWindowTest : public QObject {
@@ -38,7 +34,7 @@ private slots:
     }
     void cleanup() {
         opener_.reset();
-        ProcessDeletes();
+        testing::ProcessDeletes();
     }
 
     void FirstRunShowsTheReadMeOnTopAndTicked() {
@@ -117,7 +113,7 @@ private slots:
         QCOMPARE(opener_->Open(), window);
         QTest::mouseClick(window->Check1(), Qt::LeftButton);
         QVERIFY(window->close());
-        ProcessDeletes();
+        testing::ProcessDeletes();
         QVERIFY(!opener_->isLoaded());
         window = opener_->Open();
         QCOMPARE(window->Check1()->checkState(), Qt::Unchecked);

@@ -21,10 +21,6 @@ QString Stored(testing::MemorySettings& backend, const QString& key) {
                                 QStringLiteral("<missing>"));
 }
 
-void ProcessDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 }  // namespace
 
 class OptionsDialogTest : public QObject {
@@ -40,7 +36,7 @@ private slots:
     }
     void cleanup() {
         opener_.reset();
-        ProcessDeletes();
+        testing::ProcessDeletes();
     }
 
     void FirstRunShowsThePlaceholderAndAllTicked() {
@@ -134,7 +130,7 @@ private slots:
         QVERIFY(settings_.bGetFileTypes);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(saved, 1);
-        ProcessDeletes();
+        testing::ProcessDeletes();
         QVERIFY(!opener_->isLoaded());
     }
 
@@ -144,7 +140,7 @@ private slots:
             QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         }
         QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
-        ProcessDeletes();
+        testing::ProcessDeletes();
         QCOMPARE(Stored(*backend_, kKeyHttpsReferrers), QStringLiteral("1"));
         QCOMPARE(Stored(*backend_, kKeyQuotedReferrers), QStringLiteral("1"));
         QVERIFY(settings_.bHttpsReferrers && settings_.bQuotedReferrers);
@@ -154,7 +150,7 @@ private slots:
         QTest::mouseClick(dialog->Check4(), Qt::LeftButton, {},
                           QPoint(8, dialog->Check4()->height() / 2));
         QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
-        ProcessDeletes();
+        testing::ProcessDeletes();
         QCOMPARE(Stored(*backend_, kKeyHttpsReferrers), QStringLiteral("0"));
         QVERIFY(!settings_.bHttpsReferrers && settings_.bQuotedReferrers);
     }
@@ -166,7 +162,7 @@ private slots:
             QVERIFY(!box->isChecked());
         }
         QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
-        ProcessDeletes();
+        testing::ProcessDeletes();
         QCOMPARE(Stored(*backend_, kKeyGetFileTypes), QStringLiteral("0"));
         QCOMPARE(Stored(*backend_, kKeyRemoveDupes), QStringLiteral("0"));
         QCOMPARE(Stored(*backend_, kKeyDisplayStats), QStringLiteral("0"));
@@ -181,7 +177,7 @@ private slots:
         dialog->Text1()->setText(QStringLiteral("changed.example"));
         dialog->Check1()->setChecked(false);
         QVERIFY(dialog->close());
-        ProcessDeletes();
+        testing::ProcessDeletes();
         QVERIFY(!opener_->isLoaded());
         QVERIFY(backend_->writes.isEmpty());
         QCOMPARE(settings_.strYourWebsite, strPlaceholderDomain);
@@ -210,7 +206,7 @@ private slots:
         QWidget* controls[] = {dialog->Text1(), dialog->Check1(), dialog->Check2(),
                                dialog->Check3(), dialog->Command1()};
         QTest::keyClick(controls[focus], static_cast<Qt::Key>(key));
-        ProcessDeletes();
+        testing::ProcessDeletes();
         QVERIFY(!opener_->isLoaded());
         QCOMPARE(Stored(*backend_, kKeyYourWebsite),
                  saved ? strPlaceholderDomain + "x" : QStringLiteral("<missing>"));

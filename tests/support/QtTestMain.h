@@ -4,11 +4,21 @@
 // own for this run, before Qt first looks for it, so no test ever reads or
 // writes the user's real settings or sees a previous run's values; offscreen
 // unless a display is given; and the context sharing that Qt WebEngine wants
-// set before the application exists.
+// set before the application exists. Also the deletions the event loop
+// would make on its next turn, for tests that do not run it.
 
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QtTest>
+
+namespace tallowby::testing {
+
+// Deletes what deleteLater() left, as the event loop would on its next turn.
+inline void ProcessDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+}  // namespace tallowby::testing
 
 #define TALLOWBY_QTEST_MAIN(TestClass)                               \
     int main(int argc, char** argv) {                                \

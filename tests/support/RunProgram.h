@@ -15,6 +15,7 @@ struct ProgramResult {
     long peakKilobytes = 0;  // the most memory it held at once (resident set)
     std::string out;
     std::string err;
+    int pipeBytes = 0;  // with ProgramRun::outThroughPipe, what the pipe held at most at the end
 };
 
 struct ProgramRun {
@@ -23,6 +24,11 @@ struct ProgramRun {
     std::string stdinPath;                 // a path opened as standard input (may be a FIFO)
     unsigned deadlineSeconds = 0;          // when not 0, the program is killed (SIGALRM) after this
     std::vector<std::string> environment;  // "NAME=value" set on top of the test's own
+    // Standard error is a terminal of 80 columns (passing bytes as written),
+    // or standard output a pipe, read 4 KB at a time until the program closes
+    // it. Not both at once.
+    bool errOnTerminal = false;
+    bool outThroughPipe = false;
 };
 
 // Runs `program` with `args` as `run` says. Output goes through files, so the
@@ -47,9 +53,10 @@ inline ProgramResult RunWithDeadline(const std::string& program,
     return RunProgram(program, args, run);
 }
 
-// `text` compressed by /usr/bin/<tool> -c (gzip, bzip2, xz, zstd). A tool
-// that fails ends the test program with its message: nothing compressed can
-// be tested without it.
-std::string Packed(const std::string& tool, const std::string& text);
+// `text` compressed by /usr/bin/<tool> -c (gzip, bzip2, xz, zstd), with
+// `option` (such as "-1") when given. A tool that fails ends the test
+// program with its message: nothing compressed can be tested without it.
+std::string Packed(const std::string& tool, const std::string& text,
+                   const std::string& option = {});
 
 }  // namespace tallowby::testing

@@ -45,13 +45,16 @@ def is_compressed(path):
     starts at 0), so it goes to one worker whole."""
     try:
         with open(path, "rb") as f:
-            head = f.read(6)
+            head = f.read(10)
     except OSError:
         return False
-    # gzip, bzip2 (block size 1 to 9), xz, zstd and a zstd skippable frame,
-    # as the scanner tells them.
+    # gzip, bzip2 (block size 1 to 9, then the magic of a block or of the
+    # stream's end, as far as the file goes), xz, zstd and a zstd skippable
+    # frame, as the scanner tells them.
     return (head.startswith((b"\x1f\x8b", b"\xfd7zXZ\x00", b"\x28\xb5\x2f\xfd"))
-            or (head[:3] == b"BZh" and len(head) >= 4 and 0x31 <= head[3] <= 0x39)
+            or (head[:3] == b"BZh" and len(head) >= 4 and 0x31 <= head[3] <= 0x39
+                and (b"\x31\x41\x59\x26\x53\x59".startswith(head[4:])
+                     or b"\x17\x72\x45\x38\x50\x90".startswith(head[4:])))
             or (len(head) >= 4 and head[0] & 0xF0 == 0x50 and head[1:4] == b"\x2a\x4d\x18"))
 
 

@@ -60,6 +60,7 @@ TEST(ReferrerHost, IsTheHostABrowserOpens) {
         {"http://user%40ham.example@spam.example:8080\\x", "spam.example"},
         {"http:///spam.example/", "spam.example"},  // browsers skip more slashes
         {"https://\\/\\spam.example/", "spam.example"},
+        {"HTTPS:///Spam.example/", "spam.example"},
         {"http://caf%C3%A9.example/", "caf\xC3\xA9.example"},
         // Escapes that decode to a byte no host holds open nothing: the host
         // stays as written.

@@ -84,13 +84,15 @@ TEST(GroupBySite, GroupsEachAddressUnderTheHostABrowserOpens) {
                 {"http://%73pam.example/e", 1},
                 {"http://spam.example\\d", 1},
                 {"http://www.spam.example%2E/f", 2},
-                {"HTTPS://Ham.example/", 1}});
+                {"HTTPS://Ham.example/", 1},
+                {"HTTPS:///Ham.example/b", 1}});  // browsers skip the third slash
     const std::vector<Site> sites = GroupBySite(list);
     ASSERT_EQ(sites.size(), 3u);
     EXPECT_EQ(sites[0].host, "spam.example");
     EXPECT_EQ(sites[0].clicks, 3);
     EXPECT_EQ(sites[1].host, "www.spam.example");
     EXPECT_EQ(sites[1].clicks, 2);
+    EXPECT_EQ(sites[2].clicks, 2);
     EXPECT_EQ(SiteAddress(sites[2]), "https://ham.example");
 }
 

@@ -66,7 +66,11 @@ TEST(Compression, SniffsTheMagicNumberWhateverTheName) {
     } cases[] = {
         {"\x1f\x8b\x08\0\0\0", Compression::Gzip},
         {"\x1f\x8b", Compression::Gzip},
-        {"BZh91AY", Compression::Bzip2},
+        {"BZh91AY", Compression::Bzip2},  // a file cut short in the block magic
+        {"BZh1\x31\x41\x59\x26\x53\x59", Compression::Bzip2},
+        {"BZh9\x17\x72\x45\x38\x50\x90", Compression::Bzip2},  // an empty stream
+        {"BZh5 GET /", Compression::None},
+        {"BZh91AY&SX", Compression::None},
         {"BZh", Compression::None},  // no block-size digit
         {"BZhx12", Compression::None},
         {std::string("\xfd\x37zXZ\0", 6), Compression::Xz},
@@ -235,6 +239,22 @@ TEST_F(CompressedScan, RowsAsForThePlainLogAndProgressInCompressedBytes) {
     EXPECT_THAT(host.events, ::testing::Contains(max));
     // Each line reports the compressed bytes behind it; the one block here holds all.
     EXPECT_EQ(std::count(host.events.begin(), host.events.end(), end), 4);
+}
+
+// bzip2 writes its block size (1 to 9 hundred kilobytes) into its magic;
+// a text log that merely starts with such four bytes stays a text.
+TEST_F(CompressedScan, EveryBzip2BlockSizeIsReadAndATextLikeItStaysText) {
+    const std::string line = "a \"http://ref.example/\" b\n";
+    std::vector<std::string> names = {"text.log"};
+    fs.add("/logs/text.log", "BZh5 " + line);
+    for (char size = '1'; size <= '9'; ++size) {
+        names.push_back(std::string("access.log.bz") + size);
+        fs.add("/logs/" + names.back(), Packed("bzip2", line, std::string("-") + size));
+    }
+    host.select(names);
+    testing::RunScan(scanner, host);
+    EXPECT_EQ(scanner.counters().filesDone, 10);
+    EXPECT_EQ(scanner.counters().linksFound, 10);  // one from each
 }
 
 // Stop pressed while one line inflates: the decoded blocks give the window

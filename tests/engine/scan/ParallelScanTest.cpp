@@ -389,8 +389,6 @@ TEST_F(ParallelScan, FullWorkListEndsTheFileWithAProblem) {
     }
 }
 
-// A line over the line limit fails the reading as LineReader does: the
-// lines before it are handed out, then the failure, whatever the chunks.
 // A helper leaves its starter's core at once, and is then free to run on
 // every core its starter may use; with one core allowed nothing changes.
 TEST(ThreadPlacement, HelperLeavesItsStartersCoreAndKeepsEveryCore) {
@@ -439,6 +437,8 @@ TEST(HeapTuning, LargeBlocksComeFromTheHeap) {
 }
 #endif
 
+// A line over the line limit fails the reading as LineReader does: the
+// lines before it are handed out, then the failure, whatever the chunks.
 TEST(ChunkedLines, LineOverTheLimitFailsAfterTheLinesBeforeIt) {
     const std::string input = "a\r\nbb\r" + std::string(30, 'c') + "\ndd\n";
     for (unsigned threads : {1u, 2u, 4u}) {

@@ -359,7 +359,7 @@ TEST(PartialDecode, SaysWhatIsWrong) {
 }
 
 // A checksum guards against damage, not against a file made to deceive:
-// the counters must hang together, and with the entries.
+// the counters must hang together, and with the entries and their positions.
 TEST(PartialDecode, RefusesCountersThatContradictEachOtherOrTheEntries) {
     // Two referrers, one seen twice: as entries of their own, or collapsed
     // with their clicks.
@@ -370,11 +370,13 @@ TEST(PartialDecode, RefusesCountersThatContradictEachOtherOrTheEntries) {
                                                {0, 2, 31, 0, "http://b.example/"}};
     const char* const contradict = "corrupt (the counters contradict each other)";
     const char* const mismatch = "corrupt (the counters do not match the entries)";
+    const char* const beyond = "corrupt (a position lies beyond the entries)";
     struct Case {
         const char* what;
         bool collapse;
         std::vector<std::uint64_t> counters;  // files, lines, links, duplicates, spam
         const char* error;                    // null: accepted
+        int latest = -1;  // when set, the position of the latest arrival's entry
     } cases[] = {
         {"a real scan", false, {1, 5, 3, 0, 0}, nullptr},
         {"a real scan, collapsed", true, {1, 5, 3, 1, 0}, nullptr},
@@ -388,12 +390,20 @@ TEST(PartialDecode, RefusesCountersThatContradictEachOtherOrTheEntries) {
         {"fewer links than clicks", true, {1, 5, 2, 0, 0}, mismatch},
         {"more links than clicks", true, {1, 5, 4, 2, 0}, mismatch},
         {"duplicates beyond the entries", true, {1, 5, 3, 2, 0}, mismatch},
+        // Positions number the three arrivals from 0.
+        {"a position at the last arrival", false, {1, 5, 3, 0, 0}, nullptr, 2},
+        {"a position at the arrivals", false, {1, 5, 3, 0, 0}, beyond, 3},
+        {"collapsed, a position at the last arrival", true, {1, 5, 3, 1, 0}, nullptr, 2},
+        {"collapsed, a position at the arrivals", true, {1, 5, 3, 1, 0}, beyond, 3},
     };
     for (const Case& c : cases) {
         PlainPartial crafted;
         crafted.flags = c.collapse ? 1 : 0;
         crafted.counters = c.counters;
         crafted.entries = c.collapse ? collapsed : plain;
+        if (c.latest >= 0) {
+            crafted.entries[c.collapse ? 0 : 2].position = static_cast<std::uint64_t>(c.latest);
+        }
         Partial p;
         std::string error;
         EXPECT_EQ(DecodePartial(PlainPartialBytes(crafted), p, error), c.error == nullptr)
