@@ -49,7 +49,6 @@
 #include <vector>
 
 #include "WindowFakes.h"
-#include "engine/read/FileHelpers.h"
 #include "engine/scan/HeapTuning.h"
 #include "engine/scan/Scanner.h"
 #include "mainwindow/LogFileChooser.h"

@@ -6,7 +6,6 @@
 
 #include "BatchLookup.h"
 #include "FoldedRanks.h"
-#include "Numbers.h"
 #include "TextSlots.h"
 #include "engine/match/TextFold.h"
 
@@ -32,19 +31,6 @@ inline void PrefetchKept(const void* address) {
 }
 
 }  // namespace
-
-std::string CountPrefix(std::int64_t count) {
-    return CountDigits(count) + '|';
-}
-
-std::string WorkList::Item::text() const {
-    if (count <= 0) {
-        return std::string(referrer);
-    }
-    std::string result = CountPrefix(count);
-    result.append(referrer);
-    return result;
-}
 
 WorkList::WorkList() = default;
 WorkList::~WorkList() = default;
