@@ -4,7 +4,7 @@
 #include <QFileInfo>
 
 #include "DirectoryListing.h"
-#include "engine/read/FileHelpers.h"
+#include "engine/read/FilePaths.h"
 #include "platform/MessageBoxes.h"
 #include "settings/SettingsStore.h"
 

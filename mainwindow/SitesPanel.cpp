@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "engine/scan/Scanner.h"
+#include "output/RowCells.h"
 #include "platform/Twips.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"
@@ -121,20 +122,16 @@ void SitesPanel::Refill() {
     const std::vector<Site>& all = sites();
     ResultsModel& model = lstSites_->results();
     model.clear();
-    std::string pages;
-    std::string clicks;
+    CountBuffer pages;
+    CountBuffer clicks;
     // In pieces with a turn of the event loop between them: a sorted list
     // (the sort stays after the first one) places each piece on this thread.
     for (std::size_t from = 0; from < all.size(); from += kFillPiece) {
         if (from > 0) {
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
-        model.append(std::min(kFillPiece, all.size() - from), [&](std::size_t i) {
-            const Site& site = all[from + i];
-            pages = CountDigits(site.entries);
-            clicks = CountDigits(site.clicks);
-            return ResultCells{pages, clicks, site.host};
-        });
+        model.append(std::min(kFillPiece, all.size() - from),
+                     [&](std::size_t i) { return SiteCellsOf(all[from + i], pages, clicks); });
     }
     filled_ = true;
 }

@@ -10,7 +10,7 @@
 
 #include "LogFileChooser.h"
 #include "engine/match/ShownText.h"
-#include "engine/read/FileHelpers.h"
+#include "engine/read/FilePaths.h"
 #include "engine/read/FileSystem.h"
 #include "engine/scan/FileProblemText.h"
 #include "engine/scan/ListFiles.h"

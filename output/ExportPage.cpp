@@ -4,7 +4,8 @@
 #include <memory>
 
 #include "engine/match/Rules.h"
-#include "engine/read/FileHelpers.h"
+#include "engine/read/FilePaths.h"
+#include "output/RowCells.h"
 #include "output/TextOutput.h"
 
 namespace tallowby {

@@ -9,7 +9,6 @@
 #endif
 
 #include "engine/match/ShownText.h"
-#include "engine/scan/Scanner.h"
 #include "engine/tally/Numbers.h"
 
 namespace tallowby {
@@ -109,32 +108,69 @@ bool IsPlainJson(unsigned char c) {
     return c - 0x20u < 0x60u && c != '"' && c != '\\';
 }
 
-// Calls write(cells) for each entry of `block` in order while the bytes
-// held in `out` and the entry's referrer fit the block's budget; the views
-// stay valid until the next call. Returns the first entry not written.
-template <typename Write>
-std::size_t ForEachRow(const WorkList& list, bool typeCodes, const RowBlock& block,
-                       const TextOutput& out, Write write) {
-    const std::size_t to = std::min(block.to, list.size());
-    const std::size_t from = std::min(block.from, to);
-    ClicksBuffer buffer;
-    WorkList::Reader reader = list.reader(from);
-    if (block.budget == RowBlock::kUnbounded) {
-        while (reader.index() < to) {
-            write(ResultCellsOf(reader.next(), typeCodes, buffer));
+// The rows [from, to) of a block, clipped to a table of `rows` rows.
+struct RowRange {
+    std::size_t from;
+    std::size_t to;
+};
+RowRange Clip(const RowBlock& block, std::size_t rows) {
+    const std::size_t to = std::min(block.to, rows);
+    return {std::min(block.from, to), to};
+}
+
+// Calls write(next()) for each row of `range` in order while the bytes held
+// in `out` and the row's last cell (the referrer, the site: the long one)
+// fit the block's budget; `next` gives the cells of one row after another
+// from range.from on, their views valid until its next call. Returns the
+// first row not written.
+template <typename Next, typename Write>
+std::size_t ForEachRow(const RowRange& range, std::size_t budget, const TextOutput& out, Next next,
+                       Write write) {
+    if (budget == RowBlock::kUnbounded) {
+        for (std::size_t at = range.from; at < range.to; ++at) {
+            write(next());
         }
-        return to;
+        return range.to;
     }
-    while (reader.index() < to) {
-        const std::size_t at = reader.index();
-        const WorkList::Item item = reader.next();
-        if (out.held() + item.referrer.size() > block.budget) {
+    for (std::size_t at = range.from; at < range.to; ++at) {
+        const ResultCells cells = next();
+        if (out.held() + cells.referrer.size() > budget) {
             return at;
         }
-        write(ResultCellsOf(item, typeCodes, buffer));
+        write(cells);
     }
-    return to;
+    return range.to;
 }
+
+// ForEachRow over the entries of `list` in its order.
+template <typename Write>
+std::size_t ForEachListRow(const WorkList& list, bool typeCodes, const RowBlock& block,
+                           const TextOutput& out, Write write) {
+    const RowRange range = Clip(block, list.size());
+    WorkList::Reader reader = list.reader(range.from);
+    ClicksBuffer buffer;
+    return ForEachRow(
+        range, block.budget, out,
+        [&reader, typeCodes, &buffer] { return ResultCellsOf(reader.next(), typeCodes, buffer); },
+        write);
+}
+
+// ForEachRow over `sites` in their order.
+template <typename Write>
+std::size_t ForEachSiteRow(const std::vector<Site>& sites, const RowBlock& block,
+                           const TextOutput& out, Write write) {
+    const RowRange range = Clip(block, sites.size());
+    std::size_t at = range.from;
+    CountBuffer pages;
+    CountBuffer clicks;
+    return ForEachRow(
+        range, block.budget, out,
+        [&sites, &at, &pages, &clicks] { return SiteCellsOf(sites[at++], pages, clicks); }, write);
+}
+
+// The keys of the cells of a results row and of a sites row, in JSON.
+constexpr std::string_view kRowNames[3] = {"\"type\":", ",\"clicks\":", ",\"referrer\":"};
+constexpr std::string_view kSiteNames[3] = {"\"pages\":", ",\"clicks\":", ",\"site\":"};
 
 }  // namespace
 
@@ -205,8 +241,18 @@ void AppendCsvRows(TextOutput& out, const WorkList& list, bool typeCodes) {
 
 std::size_t AppendCsvRows(TextOutput& out, const WorkList& list, bool typeCodes,
                           const RowBlock& block) {
-    return ForEachRow(list, typeCodes, block, out,
-                      [&out](const ResultCells& row) { AppendCsvRow(out, row); });
+    return ForEachListRow(list, typeCodes, block, out,
+                          [&out](const ResultCells& row) { AppendCsvRow(out, row); });
+}
+
+void AppendSiteCsvHeader(TextOutput& out) {
+    out.buffer() += "Pages,Clicks,Site\n";
+}
+
+std::size_t AppendSiteCsvRows(TextOutput& out, const std::vector<Site>& sites,
+                              const RowBlock& block) {
+    return ForEachSiteRow(sites, block, out,
+                          [&out](const ResultCells& row) { AppendCsvRow(out, row); });
 }
 
 void AppendCsvRow(std::string& out, const ReferrerEntry& row) {
@@ -305,38 +351,39 @@ void JsonResultsWriter::row(const ReferrerEntry& row) {
 }
 
 void JsonResultsWriter::rows(const WorkList& list, bool typeCodes) {
-    ForEachRow(list, typeCodes, RowBlock{0, list.size(), RowBlock::kUnbounded}, out_,
-               [this](const ResultCells& cells) { row(cells); });
+    ForEachListRow(list, typeCodes, RowBlock{0, list.size(), RowBlock::kUnbounded}, out_,
+                   [this](const ResultCells& cells) { row(cells); });
 }
 
 std::size_t JsonResultsWriter::rows(const WorkList& list, bool typeCodes, const RowBlock& block) {
     if (block.from > 0) {
         startAt(block.from);
     }
-    return ForEachRow(list, typeCodes, block, out_,
-                      [this](const ResultCells& cells) { row(cells); });
+    return ForEachListRow(list, typeCodes, block, out_,
+                          [this](const ResultCells& cells) { row(cells); });
+}
+
+std::size_t JsonResultsWriter::siteRows(const std::vector<Site>& sites, const RowBlock& block) {
+    if (block.from > 0) {
+        startAt(block.from);
+    }
+    return ForEachSiteRow(sites, block, out_,
+                          [this](const ResultCells& cells) { object(kSiteNames, cells); });
 }
 
 void JsonResultsWriter::row(const ResultCells& row) {
-    out_.buffer() += first_ ? "{\"type\":" : ",{\"type\":";
-    first_ = false;
-    AppendJsonString(out_, row.typeCode);
-    out_.buffer() += ",\"clicks\":";
-    AppendJsonString(out_, row.clicks);
-    out_.buffer() += ",\"referrer\":";
-    AppendJsonString(out_, row.referrer);
-    out_.buffer() += '}';
+    object(kRowNames, row);
 }
 
-void JsonResultsWriter::siteRow(std::string_view pages, std::string_view clicks,
-                                std::string_view site) {
-    out_.buffer() += first_ ? "{\"pages\":" : ",{\"pages\":";
+void JsonResultsWriter::object(const std::string_view (&names)[3], const ResultCells& cells) {
+    out_.buffer() += first_ ? "{" : ",{";
     first_ = false;
-    AppendJsonString(out_, pages);
-    out_.buffer() += ",\"clicks\":";
-    AppendJsonString(out_, clicks);
-    out_.buffer() += ",\"site\":";
-    AppendJsonString(out_, site);
+    out_.buffer() += names[0];
+    AppendJsonString(out_, cells.typeCode);
+    out_.buffer() += names[1];
+    AppendJsonString(out_, cells.clicks);
+    out_.buffer() += names[2];
+    AppendJsonString(out_, cells.referrer);
     out_.buffer() += '}';
 }
 

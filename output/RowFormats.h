@@ -1,11 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "engine/classify/Sites.h"
 #include "engine/tally/ScanTypes.h"
 #include "engine/tally/WorkList.h"
 #include "output/RowBlocks.h"
+#include "output/RowCells.h"
 #include "output/TextOutput.h"
 
 namespace tallowby {
@@ -33,6 +37,12 @@ void AppendCsvRows(TextOutput& out, const WorkList& list, bool typeCodes);
 // RowBlock says; returns the first entry not written.
 std::size_t AppendCsvRows(TextOutput& out, const WorkList& list, bool typeCodes,
                           const RowBlock& block);
+// The rows of the sites view the same way: the header "Pages,Clicks,Site",
+// then the rows of the sites `block` names (clipped to `sites`), as
+// SiteCellsOf gives them; returns the first site not written.
+void AppendSiteCsvHeader(TextOutput& out);
+std::size_t AppendSiteCsvRows(TextOutput& out, const std::vector<Site>& sites,
+                              const RowBlock& block);
 
 // --- JSON.
 // `text` as a JSON string, quotes included: " and \ escaped, control bytes as
@@ -60,12 +70,17 @@ public:
     // taken as startAt(block.from) says when block.from > 0. Returns the
     // first entry not written.
     std::size_t rows(const WorkList& list, bool typeCodes, const RowBlock& block);
-    // A row of the sites view: {"pages":..,"clicks":..,"site":..}.
-    void siteRow(std::string_view pages, std::string_view clicks, std::string_view site);
+    // The rows of the sites `block` names, each {"pages":..,"clicks":..,"site":..},
+    // as rows() takes entries. Returns the first site not written.
+    std::size_t siteRows(const std::vector<Site>& sites, const RowBlock& block);
     // With `spamHidden` the statistics end with "spamHidden":N.
     void end(const ScanCounters& counters, bool spamHidden = false);
 
 private:
+    // A row as an object of its three cells, `names` being their keys as
+    // written before each value (quotes, colon and the comma between).
+    void object(const std::string_view (&names)[3], const ResultCells& cells);
+
     std::string unused_;
     TextOutput own_;  // over the caller's string, for the string form
     TextOutput& out_;

@@ -11,7 +11,6 @@
 #include <utility>
 
 #include "engine/match/TextFold.h"
-#include "engine/scan/Scanner.h"
 #include "engine/tally/FoldedRanks.h"
 
 namespace tallowby {

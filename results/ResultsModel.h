@@ -9,9 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/tally/Numbers.h"
-#include "engine/tally/ScanTypes.h"
 #include "engine/tally/WorkList.h"
+#include "output/RowCells.h"
 
 namespace tallowby {
 

@@ -9,7 +9,7 @@
 
 #include "AppSettings.h"
 #include "SettingsStore.h"
-#include "engine/read/FileHelpers.h"
+#include "engine/read/FilePaths.h"
 #include "platform/OnTop.h"
 #include "platform/RtfReader.h"
 #include "platform/WindowPlacement.h"

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,7 +23,6 @@
 #include "engine/scan/ListFiles.h"
 #include "engine/scan/ScanOptionNames.h"
 #include "engine/scan/Scanner.h"
-#include "engine/tally/Numbers.h"
 #include "output/ExportPage.h"
 #include "output/RowBlocks.h"
 #include "output/RowFormats.h"
@@ -89,8 +89,13 @@ private:
     int errno_ = 0;
 };
 
-void WriteSites(const ScanOptions& options, const std::vector<Site>& sites,
-                const ScanCounters& counters, BlockWriter& writer) {
+// The rows on standard output as --format asks: the CSV header `csvHeader`
+// and rows, or a JSON document of the rows and the statistics. `format`
+// writes the rows of a block in either form, on several threads at once
+// for a long output.
+void WriteTable(const ScanOptions& options, std::size_t rows, const ScanCounters& counters,
+                BlockWriter& writer, void (*csvHeader)(TextOutput&),
+                const std::function<std::size_t(TextOutput&, const RowBlock&, bool json)>& format) {
     if (options.format == OutputFormat::None) {
         return;
     }
@@ -100,39 +105,25 @@ void WriteSites(const ScanOptions& options, const std::vector<Site>& sites,
     if (json) {
         document.begin();
     } else {
-        out.buffer() += "Pages,Clicks,Site\n";
+        csvHeader(out);
     }
-    auto format = [&sites, json](TextOutput& to, const RowBlock& block) {
-        JsonResultsWriter rows(to);
-        rows.startAt(block.from);
-        const std::size_t end = std::min(block.to, sites.size());
-        for (std::size_t i = block.from; i < end; ++i) {
-            const Site& site = sites[i];
-            if (to.held() + site.host.size() > block.budget) {
-                return i;
-            }
-            CountBuffer pagesBuffer;
-            CountBuffer clicksBuffer;
-            const std::string_view pages = CountDigits(site.entries, pagesBuffer);
-            const std::string_view clicks = CountDigits(site.clicks, clicksBuffer);
-            if (json) {
-                rows.siteRow(pages, clicks, site.host);
-            } else {
-                AppendCsvField(to, pages);
-                to.buffer() += ',';
-                AppendCsvField(to, clicks);
-                to.buffer() += ',';
-                AppendCsvField(to, site.host);
-                to.buffer() += '\n';
-                to.spill();
-            }
-        }
-        return end;
-    };
-    WriteRowBlocks(out, sites.size(), options.threads, format);
+    WriteRowBlocks(
+        out, rows, options.threads,
+        [&format, json](TextOutput& to, const RowBlock& block) { return format(to, block, json); });
     if (json) {
         document.end(counters, options.hideSpam);
     }
+}
+
+void WriteSites(const ScanOptions& options, const std::vector<Site>& sites,
+                const ScanCounters& counters, BlockWriter& writer) {
+    WriteTable(options, sites.size(), counters, writer, AppendSiteCsvHeader,
+               [&sites](TextOutput& to, const RowBlock& block, bool json) {
+                   if (json) {
+                       return JsonResultsWriter(to).siteRows(sites, block);
+                   }
+                   return AppendSiteCsvRows(to, sites, block);
+               });
 }
 
 // The rows go out straight from the list, cell by cell: no row is built.
@@ -141,31 +132,19 @@ void WriteRows(const ScanOptions& options, const WorkList& list, const ScanCount
     if (options.format == OutputFormat::None) {
         return;
     }
-    TextOutput& out = writer.text();
-    const bool json = options.format == OutputFormat::Json;
-    const bool typeCodes = options.typeCodes;
-    JsonResultsWriter document(out);
-    if (json) {
-        document.begin();
-    } else {
-        AppendCsvHeader(out);
-    }
-    auto format = [&list, json, typeCodes](TextOutput& to, const RowBlock& block) {
-        if (json) {
-            JsonResultsWriter rows(to);
-            return rows.rows(list, typeCodes, block);
-        }
-        return AppendCsvRows(to, list, typeCodes, block);
-    };
     // The rows may be formatted on several threads at once, all reading the
     // list. It works out its order lazily, on the first read after a change:
     // taking a reader here does that before any thread starts, and nothing
     // changes the list until WriteRowBlocks returns, so they only read.
     list.reader();
-    WriteRowBlocks(out, list.size(), options.threads, format);
-    if (json) {
-        document.end(counters, options.hideSpam);
-    }
+    const bool typeCodes = options.typeCodes;
+    WriteTable(options, list.size(), counters, writer, AppendCsvHeader,
+               [&list, typeCodes](TextOutput& to, const RowBlock& block, bool json) {
+                   if (json) {
+                       return JsonResultsWriter(to).rows(list, typeCodes, block);
+                   }
+                   return AppendCsvRows(to, list, typeCodes, block);
+               });
 }
 
 bool RangeFinishesFile(FileSystem& fs, const std::string& path, const ByteRange& range) {

@@ -5,8 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ReferrerHost.h"          // the host each site stands for
-#include "engine/tally/Numbers.h"  // CountDigits, for the "Pages" and "Clicks" cells of sites
+#include "ReferrerHost.h"  // the host each site stands for
 
 namespace tallowby {
 

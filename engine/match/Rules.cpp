@@ -17,12 +17,6 @@ namespace tallowby {
 
 namespace {
 
-constexpr std::array<const char*, kTypeCodeCount> kNames = {
-    "JPG", "ZIP", "MSI", "GIF", "ASP", "PHP", "PNG", "PDF", "TAR", "TXT", "AIF",
-    "AVI", "MOV", "MP3", "MPG", "RM",  "SWF", "WAV", "WMF", "EPS", "PPT", "PSD",
-    "PCT", "TIF", "RTF", "SEA", "SIT", "SML", "SVG", "XLS", "EXE", "HTM", "BOT",
-};
-
 // Every pattern of the classification table, without its leading ".". A
 // longer spelling that begins with a shorter one of the same row (".aiff",
 // ".tiff") is covered by the shorter one and left out.
@@ -80,15 +74,6 @@ void EraseAllIgnoringCase(std::string& text, std::string_view needle) {
     out.append(rest.substr(from));
     text = std::move(out);
 }
-
-}  // namespace
-
-const char* TypeCodeName(TypeCode code) {
-    auto i = static_cast<std::size_t>(code);
-    return i < kNames.size() ? kNames[i] : "HTM";
-}
-
-namespace {
 
 // How common a byte is in log text, roughly: higher is more common. The
 // search for a needle looks for its rarest byte first, so memchr skips most

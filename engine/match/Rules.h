@@ -18,9 +18,6 @@ enum class TypeCode : std::uint8_t {
 // clang-format on
 inline constexpr int kTypeCodeCount = 33;
 
-// The code's display text ("JPG", "RM", ..., "HTM", "BOT"). Never null.
-const char* TypeCodeName(TypeCode code);
-
 // Options that widen the referrer rules for today's logs. Both off (the
 // default) gives the plain rules exactly.
 struct ReferrerRules {

@@ -137,21 +137,19 @@ void ChunkBatch::fail(std::string reason) {
 
 std::uint32_t ChunkBatch::intern(std::string_view text) {
     const std::uint64_t hash = WorkList::Hash(text);
-    if ((texts_.size() + 1) * 2 > slots_.size()) {
+    if (TextSlotsFull(slots_, texts_.size())) {
         RebuildTextSlots(slots_, slots_.size() * 2, static_cast<std::uint32_t>(texts_.size()),
                          [this](std::uint32_t id) { return texts_[id].hash; });
     }
-    std::uint32_t known = 0;
-    bool found = false;
-    const std::size_t slot = ProbeTextSlots(
-        slots_, hash, [&](std::uint32_t id) { return texts_[id].bytes == text; }, known, found);
-    if (found) {
-        return known;
+    const TextPlace place =
+        FindTextSlot(slots_, hash, text, [this](std::uint32_t id) { return texts_[id].bytes; });
+    if (place.found) {
+        return place.index;
     }
     const auto id = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(Text{text, hash});
     firstVariant_.push_back(kNoLink);
-    slots_[slot] = TextSlot(hash, id);
+    slots_[place.slot] = TextSlot(hash, id);
     return id;
 }
 

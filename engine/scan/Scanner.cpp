@@ -10,8 +10,10 @@
 #include "engine/classify/SpamList.h"
 #include "engine/match/Rules.h"
 #include "engine/read/Compression.h"
-#include "engine/read/FileHelpers.h"
+#include "engine/read/FilePaths.h"
+#include "engine/read/LineCount.h"
 #include "engine/read/LineReader.h"
+#include "engine/tally/Numbers.h"
 
 namespace tallowby {
 
@@ -365,37 +367,6 @@ void ListKillDupes(WorkList& list, ScanCounters& counters, ScanObserver& observe
             observer.yield();
         }
     }
-}
-
-std::vector<ReferrerEntry> BuildResultRows(const WorkList& list, bool typeCodes) {
-    return BuildResultRows(list, typeCodes, 0, list.size());
-}
-
-std::vector<ReferrerEntry> BuildResultRows(const WorkList& list, bool typeCodes, std::size_t from,
-                                           std::size_t count) {
-    std::vector<ReferrerEntry> rows;
-    from = std::min(from, list.size());
-    count = std::min(count, list.size() - from);
-    rows.reserve(count);
-    ClicksBuffer buffer;
-    for (std::size_t i = from; i < from + count; ++i) {
-        const ResultCells cells = ResultCellsOf(list.at(i), typeCodes, buffer);
-        rows.push_back(ReferrerEntry{std::string(cells.typeCode), std::string(cells.clicks),
-                                     std::string(cells.referrer)});
-    }
-    return rows;
-}
-
-ResultCells ResultCellsOf(const WorkList::Item& item, bool typeCodes, ClicksBuffer& buffer) {
-    ResultCells cells;
-    if (typeCodes) {
-        cells.typeCode = item.bot ? TypeCodeName(TypeCode::BOT) : TypeCodeName(item.type);
-    }
-    if (item.count > 0) {
-        cells.clicks = CountDigits(item.count, buffer);
-    }
-    cells.referrer = item.referrer;
-    return cells;
 }
 
 std::string FinishedStatusText(const ScanCounters& c) {

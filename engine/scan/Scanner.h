@@ -7,7 +7,6 @@
 
 #include "ScanSeam.h"
 #include "engine/read/FileSystem.h"
-#include "engine/tally/Numbers.h"
 #include "engine/tally/ScanTypes.h"
 #include "engine/tally/WorkList.h"
 
@@ -91,19 +90,6 @@ unsigned ThreadsFor(unsigned asked);
 
 void ListKillDupes(WorkList& list, ScanCounters& counters, ScanObserver& observer,
                    bool* onThread = nullptr);
-
-// The results rows of the work list, in its order. With `typeCodes` off the
-// "Type" cells stay empty.
-std::vector<ReferrerEntry> BuildResultRows(const WorkList& list, bool typeCodes);
-// The rows of the entries [from, from + count), clipped to the list.
-std::vector<ReferrerEntry> BuildResultRows(const WorkList& list, bool typeCodes, std::size_t from,
-                                           std::size_t count);
-// The cells of the row of `item`: the type code (empty with `typeCodes`
-// off), the count as seven digits (empty before a collapse) and the
-// referrer. `clicks` is written into `buffer`; the views stay valid while
-// `buffer` and the list stay unchanged.
-using ClicksBuffer = CountBuffer;
-ResultCells ResultCellsOf(const WorkList::Item& item, bool typeCodes, ClicksBuffer& buffer);
 
 // The status texts and the statistics message of a scan.
 std::string FinishedStatusText(const ScanCounters& c);

@@ -29,24 +29,22 @@ WorkList::VariantId KnownIds::variantOf(std::uint32_t entry, TypeCode type, bool
 }
 
 std::uint32_t KnownIds::findOrAdd(const Learned& learned) {
-    if ((texts_.size() + 1) * 2 > slots_.size()) {
+    if (TextSlotsFull(slots_, texts_.size())) {
         RebuildTextSlots(slots_, std::max<std::size_t>(1024, slots_.size() * 2),
                          static_cast<std::uint32_t>(texts_.size()),
                          [this](std::uint32_t entry) { return texts_[entry].hash; });
     }
     // The list gives a text one id, so the id tells a text apart.
-    std::uint32_t known = 0;
-    bool found = false;
-    const std::size_t slot = ProbeTextSlots(
-        slots_, learned.hash, [&](std::uint32_t entry) { return texts_[entry].id == learned.text; },
-        known, found);
-    if (found) {
-        return known;
+    const TextPlace place = ProbeTextSlots(slots_, learned.hash, [&](std::uint32_t entry) {
+        return texts_[entry].id == learned.text;
+    });
+    if (place.found) {
+        return place.index;
     }
     const auto entry = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(Text{learned.bytes, learned.hash, learned.text, learned.variant, learned.type,
                           learned.bot});
-    slots_[slot] = TextSlot(learned.hash, entry);
+    slots_[place.slot] = TextSlot(learned.hash, entry);
     return kUnknown;
 }
 

@@ -40,21 +40,4 @@ inline std::array<StatisticsFigure, 5> StatisticsFigures(const ScanCounters& c) 
     }};
 }
 
-// One row of the results list: the "Type", "Clicks" and "Referrer" cells.
-// `referrer` holds the bytes exactly as read from the log.
-struct ReferrerEntry {
-    std::string typeCode;  // a type code, "BOT", or empty while type codes are off
-    std::string clicks;    // seven-digit count after the collapse, else empty
-    std::string referrer;  // the referring address as cut from the line
-};
-
-// The three cells of a results row as views, for filling a list without
-// building a ReferrerEntry per row. How long they stay valid is said where
-// they are handed out.
-struct ResultCells {
-    std::string_view typeCode;
-    std::string_view clicks;
-    std::string_view referrer;
-};
-
 }  // namespace tallowby

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "engine/match/Rules.h"
@@ -26,27 +27,44 @@ inline bool TextSlotMayHold(std::uint64_t held, std::uint64_t hash) {
     return held != 0 && (held & kTextTagMask) == (hash & kTextTagMask);
 }
 
-// The slot of the text of `hash` for which `isIt(index)` holds, with its
-// index in `index`; or, when there is none, the free slot where it goes,
-// with `index` unchanged.
+// True when a table holding `held` texts must grow before it takes one
+// more: it is kept at most half full.
+inline bool TextSlotsFull(const std::vector<std::uint64_t>& table, std::size_t held) {
+    return (held + 1) * 2 > table.size();
+}
+
+// Where a probe of a table ends: the text's slot and index when `found`;
+// else the free slot where the text goes.
+struct TextPlace {
+    std::size_t slot = 0;
+    std::uint32_t index = 0;
+    bool found = false;
+};
+
+// The place of the text of `hash` for which `isIt(index)` holds.
 template <typename IsIt>
-inline std::size_t ProbeTextSlots(const std::vector<std::uint64_t>& table, std::uint64_t hash,
-                                  IsIt isIt, std::uint32_t& index, bool& found) {
+inline TextPlace ProbeTextSlots(const std::vector<std::uint64_t>& table, std::uint64_t hash,
+                                IsIt isIt) {
     const std::size_t mask = table.size() - 1;
     std::size_t slot = hash & mask;
-    found = false;
     while (const std::uint64_t held = table[slot]) {
         if ((held & kTextTagMask) == (hash & kTextTagMask)) {
             const auto at = static_cast<std::uint32_t>(held) - 1;
             if (isIt(at)) {
-                index = at;
-                found = true;
-                return slot;
+                return {slot, at, true};
             }
         }
         slot = (slot + 1) & mask;
     }
-    return slot;
+    return {slot, 0, false};
+}
+
+// The place of `text`, of `hash`, in a table whose texts are told apart by
+// their bytes: `bytesOf(index)` gives the bytes of the text at an index.
+template <typename BytesOf>
+inline TextPlace FindTextSlot(const std::vector<std::uint64_t>& table, std::uint64_t hash,
+                              std::string_view text, BytesOf bytesOf) {
+    return ProbeTextSlots(table, hash, [&](std::uint32_t index) { return bytesOf(index) == text; });
 }
 
 // `table` rebuilt with `size` slots for the texts 0 .. count - 1, whose

@@ -6,7 +6,6 @@
 
 #include "BatchLookup.h"
 #include "FoldedRanks.h"
-#include "Numbers.h"
 #include "TextSlots.h"
 #include "engine/match/TextFold.h"
 
@@ -32,19 +31,6 @@ inline void PrefetchKept(const void* address) {
 }
 
 }  // namespace
-
-std::string CountPrefix(std::int64_t count) {
-    return CountDigits(count) + '|';
-}
-
-std::string WorkList::Item::text() const {
-    if (count <= 0) {
-        return std::string(referrer);
-    }
-    std::string result = CountPrefix(count);
-    result.append(referrer);
-    return result;
-}
 
 WorkList::WorkList() = default;
 WorkList::~WorkList() = default;
@@ -146,16 +132,13 @@ std::uint32_t WorkList::intern(std::string_view text, std::uint64_t hash) {
     if (hashes_.size() != texts_.size()) {
         hashNewTexts();
     }
-    if ((texts_.size() + 1) * 2 > slots_.size()) {
-        // Keep the table at most half full.
+    if (TextSlotsFull(slots_, texts_.size())) {
         rehash(std::max<std::size_t>(1024, slots_.size() * 2));
     }
-    std::uint32_t known = 0;
-    bool found = false;
-    const std::size_t slot = ProbeTextSlots(
-        slots_, hash, [&](std::uint32_t id) { return texts_[id].bytes == text; }, known, found);
-    if (found) {
-        return known;
+    const TextPlace place =
+        FindTextSlot(slots_, hash, text, [this](std::uint32_t id) { return texts_[id].bytes; });
+    if (place.found) {
+        return place.index;
     }
     if (texts_.size() >= limit_) {
         return kNoText;
@@ -177,7 +160,7 @@ std::uint32_t WorkList::intern(std::string_view text, std::uint64_t hash) {
     const auto id = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(Text{std::string_view(stored, text.size()), kNone, TypeCode::HTM, false});
     hashes_.push_back(hash);
-    slots_[slot] = TextSlot(hash, id);
+    slots_[place.slot] = TextSlot(hash, id);
     return id;
 }
 

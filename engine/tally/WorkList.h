@@ -12,10 +12,6 @@
 
 namespace tallowby {
 
-// The count prefix the collapse writes in front of a referrer: the count in
-// decimal, padded with "0" on the left to seven digits, then "|".
-std::string CountPrefix(std::int64_t count);
-
 // The work list of a scan: one entry per referring line, kept in ascending
 // order of its text with ASCII letter case ignored (bytes compared unsigned
 // after folding); an entry equal to earlier ones goes after them, so equal
@@ -38,9 +34,6 @@ public:
         std::int64_t count = 0;         // 0 before the collapse
         TypeCode type = TypeCode::HTM;  // code of the entry's line remainder
         bool bot = false;
-        // The entry's text: the referrer, or after the collapse its count
-        // prefix followed by the referrer.
-        std::string text() const;
     };
 
     WorkList();

@@ -17,6 +17,7 @@
 #include "engine/match/Rules.h"
 #include "engine/tally/WorkList.h"
 #include "output/ExportPage.h"
+#include "output/RowCells.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ void CheckLine(std::string_view line, const WorkList::Item& item) {
     FUZZ_CHECK(Unescape(inner.substr(0, middle), target));
     FUZZ_CHECK(Unescape(inner.substr(middle + 2), text));
     FUZZ_CHECK(target == StripTypeTags(item.referrer));
-    FUZZ_CHECK(text == item.text());
+    FUZZ_CHECK(text == EntryText(item));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include "FuzzSupport.h"
 #include "MemoryFileSystem.h"
 #include "ReferenceRules.h"
-#include "engine/read/FileHelpers.h"
+#include "engine/read/LineCount.h"
 #include "engine/read/LineReader.h"
 
 namespace {

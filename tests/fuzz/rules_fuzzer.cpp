@@ -13,6 +13,7 @@
 #include "FuzzSupport.h"
 #include "ReferenceRules.h"
 #include "engine/match/Rules.h"
+#include "output/RowCells.h"
 
 namespace {
 

@@ -20,6 +20,7 @@
 #include "engine/match/Rules.h"
 #include "engine/match/TextFold.h"
 #include "engine/scan/Scanner.h"
+#include "output/RowCells.h"
 
 namespace {
 

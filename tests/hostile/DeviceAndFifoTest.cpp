@@ -15,7 +15,8 @@
 #include "FaultyFileSystem.h"
 #include "RecordingHost.h"
 #include "TempDir.h"
-#include "engine/read/FileHelpers.h"
+#include "engine/read/FilePaths.h"
+#include "engine/read/LineCount.h"
 #include "engine/scan/Scanner.h"
 
 namespace tallowby::testing {

@@ -18,7 +18,7 @@
 #include "ReferenceRules.h"
 #include "TempDir.h"
 #include "engine/match/Rules.h"
-#include "engine/read/FileHelpers.h"
+#include "engine/read/LineCount.h"
 #include "engine/read/LineReader.h"
 #include "engine/scan/Scanner.h"
 

@@ -12,8 +12,8 @@
 
 #include "QtTestMain.h"
 #include "engine/match/TextFold.h"
-#include "engine/scan/Scanner.h"
 #include "engine/tally/WorkList.h"
+#include "output/RowCells.h"
 #include "results/ResultsList.h"
 
 using tallowby::AppendWorkListRows;

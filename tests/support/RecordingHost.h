@@ -13,6 +13,7 @@
 
 #include "engine/scan/ScanSeam.h"
 #include "engine/scan/Scanner.h"
+#include "output/RowCells.h"
 
 namespace tallowby::testing {
 

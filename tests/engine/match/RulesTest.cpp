@@ -13,6 +13,7 @@
 #include "engine/read/LineReader.h"
 #include "engine/scan/ChunkBatch.h"
 #include "engine/tally/KnownIds.h"
+#include "output/RowCells.h"
 
 namespace tallowby {
 namespace {

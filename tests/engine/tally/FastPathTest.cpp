@@ -19,7 +19,7 @@
 #include "ReferenceRules.h"
 #include "engine/match/Rules.h"
 #include "engine/match/TextFold.h"
-#include "engine/read/FileHelpers.h"
+#include "engine/read/LineCount.h"
 #include "engine/scan/Scanner.h"
 #include "engine/tally/FoldedRanks.h"
 #include "engine/tally/WorkList.h"

@@ -14,8 +14,8 @@
 #include "MemoryFileSystem.h"
 #include "ReferenceRules.h"
 #include "TempDir.h"
-#include "engine/read/FileHelpers.h"
 #include "engine/read/FileSystem.h"
+#include "engine/read/LineCount.h"
 
 namespace tallowby {
 namespace {
@@ -169,40 +169,6 @@ TEST(CountFileLines, DoesNotReadAFifo) {
     std::string fifo = dir.file("pipe");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(CountFileLines(fifo), 0);  // would block forever if it were opened and read
-}
-
-TEST(FileExists, TrueOnlyForOrdinaryFilesNamedExactly) {
-    TempDir dir;
-    std::string log = dir.write("access.log", "x\n");
-    dir.write(".hidden", "x\n");
-    fs::create_directory(dir.file("sub"));
-    ::mkfifo((dir.file("pipe")).c_str(), 0600);
-
-    EXPECT_TRUE(FileExists(log));
-    EXPECT_FALSE(FileExists(dir.file("ACCESS.LOG")));  // letter case counts here
-    EXPECT_FALSE(FileExists(dir.file("missing.log")));
-    EXPECT_FALSE(FileExists(dir.file("sub")));
-    EXPECT_FALSE(FileExists(dir.file(".hidden")));
-    EXPECT_FALSE(FileExists(dir.file("pipe")));
-    EXPECT_FALSE(FileExists(dir.file("*.log")));
-    EXPECT_FALSE(FileExists(dir.file("")));
-    EXPECT_FALSE(FileExists("/dev/null"));
-    EXPECT_FALSE(FileExists(""));
-}
-
-TEST(FileNamePart, TakesTextAfterLastSeparator) {
-    EXPECT_EQ(FileNamePart("/var/log/www/access.log"), "access.log");
-    EXPECT_EQ(FileNamePart("/var/log/"), "");
-    EXPECT_EQ(FileNamePart("access.log"), "access.log");
-    EXPECT_EQ(FileNamePart(""), "");
-    EXPECT_EQ(FileNamePart("C:\\logs\\a.log"), "C:\\logs\\a.log");
-}
-
-TEST(JoinPath, JoinsWithOneSeparator) {
-    EXPECT_EQ(JoinPath("/var/log", "a.log"), "/var/log/a.log");
-    EXPECT_EQ(JoinPath("/", "a.log"), "/a.log");
-    EXPECT_EQ(JoinPath("", "a.log"), "a.log");
-    EXPECT_EQ(JoinPath("/var/log", ""), "/var/log/");
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #pragma once
 
+// A file's lines counted ahead of its scan, for the progress bar: by the
+// line rule the scan reads with, without splitting lines.
+
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 
 #include "FileSystem.h"
 
@@ -36,18 +38,5 @@ inline constexpr std::uint64_t kCountSplitFrom = std::uint64_t{8} << 20;
 ProgressMeasure MeasureForProgress(const std::string& path, FileSystem& fs,
                                    const std::function<void()>& afterBlock,
                                    std::uint64_t splitFrom = kCountSplitFrom);
-
-// True when `path` names an existing ordinary file: a regular file (not a
-// directory, FIFO or device) whose name does not begin with "." (hidden).
-// False on any error.
-bool FileExists(const std::string& path, FileSystem& fs = RealFileSystem());
-
-// The part of `path` after its last "/"; the whole path when it has none;
-// empty when it ends with "/".
-std::string FileNamePart(std::string_view path);
-
-// `directory`, "/" and `name`; no doubled "/" after a directory that ends
-// with one; `name` alone when the directory is empty.
-std::string JoinPath(std::string_view directory, std::string_view name);
 
 }  // namespace tallowby
