@@ -304,8 +304,9 @@ public:
         return options;
     }
     bool countsLines(const std::string&) override { return false; }
-    bool takesLinesInBatches() const override { return true; }
-    bool wantsTurns() const override { return false; }
+    ScanPace pace() const override {
+        return {.turns = ScanPace::Turns::EveryBatch, .turnsDuringLongWork = false};
+    }
 
 private:
     std::string path_;
