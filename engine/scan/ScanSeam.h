@@ -94,7 +94,7 @@ struct ScanProgress {
 struct ScanPace {
     enum class Turns {
         // A turn after every step: each line, each position of the duplicate
-        // collapse, and the steps around a file (its line count, its end).
+        // collapse, and one as each file's reading and the collapse begin.
         EveryStep,
         // A turn after every `every`-th step only, for surroundings that
         // would otherwise look at a clock once per line. The steps between
@@ -131,6 +131,7 @@ class ScanObserver {
 public:
     virtual ~ScanObserver() = default;
 
+    // How often this host wants a turn (by default, after every step).
     virtual ScanPace pace() const { return {}; }
 
     // The window's status panel 2.
