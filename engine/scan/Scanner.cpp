@@ -316,8 +316,8 @@ void Scanner::cancelFile(ScanObserver& observer) {
     observer.setProgressValue(progress_);
 }
 
-void Scanner::stepProgress(PacedTurns& turns, std::int64_t lines) {
-    advanceProgress(turns.observer(), lines);
+void Scanner::stepProgress(PacedTurns& turns) {
+    advanceProgress(turns.observer(), 1);
     turns.step();
 }
 

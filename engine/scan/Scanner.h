@@ -76,9 +76,11 @@ private:
     // there are none.
     std::unique_ptr<ByteSource> openLog(PacedTurns& turns, const std::string& path,
                                         Compression& kind);
+    // How the file's lines are read: the block, the threads, the options
+    // they are matched ahead with.
     LinePlan planLines(ScanInput& input, const std::string& path, Compression kind);
     // Takes lines until the file ends, fails, fills the list or a Stop ends
-    // it, and tells which.
+    // it, and tells the observer which.
     void readAndMatch(ScanInput& input, PacedTurns& turns, const std::string& path,
                       ChunkedLines& lines, const TurnTakingSource& bytes);
     Took takeMatchedAhead(ScanInput& input, PacedTurns& turns, ChunkedLines& lines);
@@ -86,10 +88,9 @@ private:
                       const TurnTakingSource& bytes);
     void endFile(ScanObserver& observer, const std::string& path, const ChunkedLines& lines);
     void cancelFile(ScanObserver& observer);
-    // After `lines` more lines of the current file (one, or a batch): the
-    // progress value, then a step of the turns; advanceProgress() only the
-    // value.
-    void stepProgress(PacedTurns& turns, std::int64_t lines = 1);
+    // After one more line of the current file: the progress value, then a
+    // step of the turns; advanceProgress() only the value, after `lines`.
+    void stepProgress(PacedTurns& turns);
     void advanceProgress(ScanObserver& observer, std::int64_t lines);
 
     FileSystem& fs_;
