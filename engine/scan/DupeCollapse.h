@@ -12,8 +12,8 @@ namespace tallowby {
 // and a turn, at the surroundings' pace (lines in batches: once, with the
 // final figure). Raises counters.duplicatesRemoved. A long list is collapsed
 // on a second thread while this one gives the event loop a turn every few
-// milliseconds, with `*onThread` (if given) set meanwhile; not for
-// surroundings that want no turns during long work.
+// milliseconds, with `*onThread` (if given) set meanwhile; for surroundings
+// that want no turns during long work, on this thread.
 void ListKillDupes(WorkList& list, ScanCounters& counters, PacedTurns& turns,
                    bool* onThread = nullptr);
 

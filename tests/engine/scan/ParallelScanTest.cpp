@@ -308,9 +308,9 @@ TEST_F(ParallelScan, StopEndsAtTheSameLine) {
 // Surroundings that take a turn only every so many steps (a window) and
 // say so in their pace: the scan takes the lines between turns at once, and
 // the collapse's positions, and every turn sees what it sees where the
-// surroundings count every step themselves (the progress value, the status text), as does the end;
-// a Stop or a new own domain at a turn takes effect at the same line; rows and counters are the
-// same.
+// surroundings count every step themselves (the progress value, the status
+// text), as does the end; a Stop or a new own domain at a turn takes effect
+// at the same line; rows and counters are the same.
 TEST_F(ParallelScan, LinesBetweenTurnsTakenAtOnceGiveTheSameTurns) {
     static const SpamList other = SpamList::FromText("b.example\n");
     const std::function<void(RecordingHost&, Scanner&)> actions[] = {
