@@ -32,7 +32,7 @@ const QString kContractCaption = QStringLiteral("Contract");
 
 void Form1::cmdGo_Click() {
     // Scan and "Start Scan" are off while a scan runs, but a click queued
-    // before that could still arrive from one of the scan's yields.
+    // before that could still arrive from one of the scan's turns.
     if (scanning_) {
         return;
     }

@@ -43,7 +43,6 @@ void WindowScanHost::BeginScan() {
     RefreshOwnDomain();
     spamList_ = nullptr;
     lineOptionsStale_ = true;
-    sinceCheck_ = 0;
     sinceTurn_.restart();
     showEveryNs_ = 0;  // the first turn shows the new scan
 }
@@ -147,26 +146,18 @@ void WindowScanHost::setProgressMaximum(const ScanProgress& progress) {
     progressDirty_ = true;
 }
 
-void WindowScanHost::yield() {
+ScanPace WindowScanHost::pace() const {
     // Looking at the clock on every line would cost more than the line.
-    if (++sinceCheck_ < checkEvery_) {
-        return;
-    }
-    sinceCheck_ = 0;
+    return {.turns = ScanPace::Turns::EveryNthStep, .every = static_cast<std::size_t>(checkEvery_)};
+}
+
+void WindowScanHost::turnBetweenSteps() {
     if (sinceTurn_.elapsed() < intervalMs_) {
         return;
     }
     TakeTurn(false);
     // The Options dialog may have saved a new domain during that turn.
     RefreshOwnDomain();
-}
-
-std::size_t WindowScanHost::quietYields() const {
-    return static_cast<std::size_t>(std::max(0, checkEvery_ - 1 - sinceCheck_));
-}
-
-void WindowScanHost::passedQuietly(std::size_t steps) {
-    sinceCheck_ += static_cast<int>(std::min<std::size_t>(steps, quietYields()));
 }
 
 void WindowScanHost::Turn() {
@@ -195,9 +186,9 @@ void WindowScanHost::TakeTurn(bool show) {
     lineOptionsStale_ = true;
 }
 
-void WindowScanHost::keepAlive() {
-    // Long work between lines (a file's count) gets the same turns as the
-    // reading. The own domain is read afresh at the next yield, not here.
+void WindowScanHost::giveEventLoopTurn() {
+    // Long work between steps (a file's count) gets the same turns as the
+    // reading. The own domain is read afresh at the next step's turn, not here.
     if (sinceTurn_.elapsed() < intervalMs_) {
         return;
     }

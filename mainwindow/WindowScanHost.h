@@ -49,7 +49,8 @@ public:
     explicit WindowScanHost(Window window);
 
     // How often the scan gives the event loop a turn: at most once per
-    // `intervalMs`, looking at the clock every `checkEvery` yields. At these
+    // `intervalMs`, looking at the clock every `checkEvery` steps
+    // (the pace this host asks the scan for). At these
     // turns the status text and the progress bar are brought up to date at
     // most once per frame of the display (kFrameMs), or at every one when
     // `intervalMs` is 0: a repaint costs several turns' worth of work and
@@ -98,15 +99,14 @@ public:
     LineOptions lineOptions() override;
     bool removeDupes() override;
 
+    // A turn every `checkEvery` steps: those between would only be counted.
+    ScanPace pace() const override;
     void setStatusText(std::string_view text) override;
     void setProgressValue(const ScanProgress& progress) override;
     void setProgressMaximum(const ScanProgress& progress) override;
-    void yield() override;
-    // The yields before the next look at the clock only count: the scan may
-    // take that many steps at once and report them here.
-    std::size_t quietYields() const override;
-    void passedQuietly(std::size_t steps) override;
-    void keepAlive() override;
+    // The event loop's turn, once `intervalMs` has passed since the last.
+    void turnBetweenSteps() override;
+    void giveEventLoopTurn() override;
     void fileProblem(const std::string& path, FileProblem problem,
                      std::string_view reason) override;
 
@@ -140,7 +140,6 @@ private:
     bool progressDirty_ = false;
     int intervalMs_ = 10;
     int checkEvery_ = 256;
-    int sinceCheck_ = 0;
     QElapsedTimer sinceTurn_;
     QElapsedTimer sinceShown_;  // since the widgets were last brought up to date at a turn
     qint64 showEveryNs_ = 0;    // how long the next time waits after the last

@@ -7,9 +7,9 @@
 namespace tallowby::cli {
 
 namespace {
-// The clock is read once per this many yields or lines, whichever come
-// first: a yield comes after every line (or chunk of lines, or step of the
-// collapse), and reading the clock each time would cost more than the line.
+// The clock is read once per this many turns or lines, whichever come
+// first: a turn comes after every chunk of lines (or single line, or step of
+// the collapse), and reading the clock each time would cost more than the line.
 constexpr unsigned kClockEvery = 4096;
 }  // namespace
 
@@ -30,16 +30,16 @@ bool CliHost::countsLines(const std::string& path) {
     return progress_ != nullptr && path != kStdinName;
 }
 
-void CliHost::yield() {
+void CliHost::turnBetweenSteps() {
     if (progress_ == nullptr) {
         return;
     }
-    if (clockReadAt_ >= 0 && ++yieldsSinceClock_ < kClockEvery &&
+    if (clockReadAt_ >= 0 && ++turnsSinceClock_ < kClockEvery &&
         counters_.linesScanned - clockReadAt_ < kClockEvery) {
         return;
     }
     clockReadAt_ = counters_.linesScanned;
-    yieldsSinceClock_ = 0;
+    turnsSinceClock_ = 0;
     const double percent = fraction_ < 0 ? -1 : 100.0 * fraction_;
     progress_->update(currentFile_, percent, counters_.linesScanned, ProgressLine::Clock::now());
 }

@@ -31,13 +31,16 @@ public:
     // standard input, which can be read only once.
     bool countsLines(const std::string& path) override;
 
+    // Nothing shows a line on its own, the options are those of the command
+    // line, and there is no event loop to turn.
+    ScanPace pace() const override {
+        return {.turns = ScanPace::Turns::EveryBatch, .turnsDuringLongWork = false};
+    }
     void setProgressValue(const ScanProgress& progress) override {
         fraction_ = progress.fraction();
     }
-    void yield() override;
-    // Nothing shows a line on its own, and the options are those of the command line.
-    bool takesLinesInBatches() const override { return true; }
-    bool wantsTurns() const override { return false; }
+    // The progress indicator, redrawn when the clock says so.
+    void turnBetweenSteps() override;
     void fileProblem(const std::string& path, FileProblem problem,
                      std::string_view reason) override;
 
@@ -55,7 +58,7 @@ private:
     std::string currentFile_;
     double fraction_ = -1;
     std::int64_t clockReadAt_ = -1;  // lines scanned when the clock was last read
-    unsigned yieldsSinceClock_ = 0;
+    unsigned turnsSinceClock_ = 0;
     bool hadFileProblem_ = false;
 };
 

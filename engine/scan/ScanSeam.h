@@ -44,7 +44,7 @@ public:
     virtual bool fileSelected(std::int64_t /*index*/) { return true; }
 
     // Read before every line. The views and the list stay valid until the
-    // next ScanObserver::yield().
+    // next turn between steps (ScanObserver::turnBetweenSteps()).
     virtual LineOptions lineOptions() = 0;
     // Read once, when the reading has ended: collapse equal referrers (by
     // default, yes).
@@ -88,11 +88,51 @@ struct ScanProgress {
     }
 };
 
+// How often the surroundings want a turn while a scan runs. A turn lets them
+// repaint, take a Stop and change what the scan reads (options, the file
+// list): between two turns nothing changes.
+struct ScanPace {
+    enum class Turns {
+        // A turn after every step: each line, each position of the duplicate
+        // collapse, and one as each file's reading and the collapse begin.
+        EveryStep,
+        // A turn after every `every`-th step only, for surroundings that
+        // would otherwise look at a clock once per line. The steps between
+        // two turns may be taken at once (lines matched ahead, positions of
+        // the collapse), with lineOptions() read and the progress value or
+        // the status text set once for them; the surroundings hear only how
+        // many passed (stepsWithoutTurn). As nothing can change between two
+        // turns, every turn sees what it would see after every step.
+        EveryNthStep,
+        // Lines matched ahead on other threads taken a chunk at a time
+        // (thousands of lines): lineOptions() is then read, the progress
+        // value set and a turn given once per chunk, and a Stop ends the
+        // reading after a chunk. The collapse gives its running "(D removed)"
+        // text once, with the final figure, and one turn. For surroundings
+        // that show nothing per line and whose options cannot change during
+        // a scan (the command line). The outputs are the same at any pace.
+        EveryBatch,
+    };
+    Turns turns = Turns::EveryStep;
+    // The N of EveryNthStep (at least 1; 1 is EveryStep).
+    std::size_t every = 1;
+    // False for surroundings with nothing to do in giveEventLoopTurn() (the
+    // command line): long work then gives no such turns, and the collapse
+    // runs on the calling thread instead of on a thread of its own while the
+    // calling thread gives turns. A thread that only waits leaves a core the
+    // system may not give to the work: on two cores it has put the collapse
+    // and its helper on one core and left the other idle.
+    bool turnsDuringLongWork = true;
+};
+
 // What a scan tells its surroundings. Every method does nothing unless
-// overridden.
+// overridden; pace() is read once, when a scan starts.
 class ScanObserver {
 public:
     virtual ~ScanObserver() = default;
+
+    // How often this host wants a turn (by default, after every step).
+    virtual ScanPace pace() const { return {}; }
 
     // The window's status panel 2.
     virtual void setStatusText(std::string_view /*text*/) {}
@@ -100,44 +140,20 @@ public:
     virtual void setProgressValue(const ScanProgress& /*progress*/) {}
     // The progress maximum changed: a new file's bar, set after its value.
     virtual void setProgressMaximum(const ScanProgress& /*progress*/) {}
-    // A turn for the surroundings (repaints, Stop, a changed option), after
-    // every line and at the steps of the collapse.
-    virtual void yield() {}
-    // Called now and then during long work between yields (counting a
-    // file's lines, reading a long line: about once per megabyte; a
-    // compressed file: once per decoded block; a long collapse): a window may
-    // give its event loop a turn here. A Stop asked for in it ends the file
-    // where it is, even in the middle of a line. Not a yield: nothing but
-    // the Stop flag may change in it.
-    virtual void keepAlive() {}
-    // True lets the scan take the lines matched ahead on other threads a
-    // chunk at a time (thousands of lines): lineOptions() is then read, the
-    // progress value set and yield() called once per chunk instead of once
-    // per line, and a Stop ends the reading after a chunk. For surroundings
-    // that show nothing per line and whose options cannot change during a
-    // scan (the command line). The outputs are the same either way. The
-    // duplicate collapse then gives its running "(D removed)" text once,
-    // with the final figure, and one yield, instead of once per position of
-    // the list.
-    virtual bool takesLinesInBatches() const { return false; }
-    // For surroundings that take turns only now and then (a window looks at
-    // its clock once every so many yields): how many of the next yields
-    // would only be counted. Where the scan can take that many steps at once
-    // (lines matched ahead, positions of the collapse), it does, with
-    // lineOptions() read and the progress value or the status text set once
-    // for them, and calls passedQuietly(n) in place of their n yields. As
-    // nothing can change between two turns, nothing the surroundings show
-    // differs. 0 (the default): a yield after every step. Not asked for the
-    // lines where takesLinesInBatches() is true.
-    virtual std::size_t quietYields() const { return 0; }
-    virtual void passedQuietly(std::size_t /*steps*/) {}
-    // False for surroundings that do nothing in keepAlive() (the command
-    // line): long work (the collapse) then runs on the calling thread, with
-    // no keepAlive() during it, instead of on a thread of its own while the
-    // calling thread gives turns. A thread that only waits leaves a core
-    // the system may not give to the work: on two cores it has put the
-    // collapse and its helper on one core and left the other idle.
-    virtual bool wantsTurns() const { return true; }
+    // A turn between two steps of the scan, at the pace asked for: after a
+    // file's line count, after lines, at the steps of the collapse.
+    // Anything the scan reads may change in it, and Stop may be asked for.
+    virtual void turnBetweenSteps() {}
+    // `steps` steps passed with no turn (ScanPace::EveryNthStep): nothing to
+    // show, nothing may change.
+    virtual void stepsWithoutTurn(std::size_t /*steps*/) {}
+    // Called now and then during long work between steps (counting a file's
+    // lines, reading a long line: about once per megabyte; a compressed
+    // file: once per decoded block; a long collapse), unless the pace says
+    // no: a window may give its event loop a turn here. A Stop asked for in
+    // it ends the file where it is, even in the middle of a line. Not a turn
+    // between steps: nothing but the Stop flag may change in it.
+    virtual void giveEventLoopTurn() {}
     // A selected file that could not be (fully) read. `reason` is the
     // system's text.
     virtual void fileProblem(const std::string& /*path*/, FileProblem /*problem*/,

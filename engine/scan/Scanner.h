@@ -2,15 +2,22 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ScanSeam.h"
+#include "StatusTexts.h"  // the texts a scan's callers show, with the scan
+#include "Threads.h"
+#include "engine/read/CompressionKind.h"
 #include "engine/read/FileSystem.h"
 #include "engine/tally/ScanTypes.h"
 #include "engine/tally/WorkList.h"
 
 namespace tallowby {
+
+class ChunkedLines;
+class PacedTurns;
 
 // How a run ended.
 enum class ScanOutcome {
@@ -31,14 +38,15 @@ public:
 
     // The Scan command: resets the counters, empties the work list, then
     // scans. Busy, doing nothing, when called while a scan is already
-    // running (from inside one of its yields).
+    // running (from inside one of its turns).
     ScanOutcome run(ScanInput& input, ScanObserver& observer);
     // The Stop command: the reading loop ends before its next line. The flag
     // stays set until the next scan starts.
     void requestStop() { counters_.cancelRequested = true; }
     bool running() const { return running_; }
     // True while the collapse works on its second thread: the work list must
-    // not be read until it is over (the observer's keepAlive() runs meanwhile).
+    // not be read until it is over (the observer's giveEventLoopTurn() runs
+    // meanwhile).
     bool collapsing() const { return collapsing_; }
     // How many threads match lines: 0 (the default) one per core, 1 none
     // but the scanning thread. `chunkBytes` > 0 sets the bytes read at a
@@ -54,12 +62,34 @@ public:
     const WorkList& workList() const { return workList_; }
 
 private:
-    void scanSelectedFiles(ScanInput& input, ScanObserver& observer);
-    void prepareFileProgress(ScanInput& input, ScanObserver& observer, const std::string& path);
-    void scanLogFile(ScanInput& input, ScanObserver& observer, const std::string& path);
-    // After `lines` more lines of the current file (one, or a batch): the
-    // progress value, then a yield; advanceProgress() only the value.
-    void stepProgress(ScanObserver& observer, std::int64_t lines = 1);
+    class TurnTakingSource;
+    struct LinePlan;
+    // What one step of the reading took.
+    enum class Took { Nothing, Lines, ListFull };
+
+    void scanSelectedFiles(ScanInput& input, PacedTurns& turns);
+    void prepareFileProgress(ScanInput& input, PacedTurns& turns, const std::string& path);
+    // One selected file: opened, its lines read and matched, its end told.
+    void scanLogFile(ScanInput& input, PacedTurns& turns, const std::string& path);
+    // The file's bytes, decompressed while read, or null after telling why
+    // there are none.
+    std::unique_ptr<ByteSource> openLog(PacedTurns& turns, const std::string& path,
+                                        Compression& kind);
+    // How the file's lines are read: the block, the threads, the options
+    // they are matched ahead with.
+    LinePlan planLines(ScanInput& input, const std::string& path, Compression kind);
+    // Takes lines until the file ends, fails, fills the list or a Stop ends
+    // it, and tells the observer which.
+    void readAndMatch(ScanInput& input, PacedTurns& turns, const std::string& path,
+                      ChunkedLines& lines, const TurnTakingSource& bytes);
+    Took takeMatchedAhead(ScanInput& input, PacedTurns& turns, ChunkedLines& lines);
+    Took takeNextLine(ScanInput& input, PacedTurns& turns, ChunkedLines& lines,
+                      const TurnTakingSource& bytes);
+    void endFile(ScanObserver& observer, const std::string& path, const ChunkedLines& lines);
+    void cancelFile(ScanObserver& observer);
+    // After one more line of the current file: the progress value, then a
+    // step of the turns; advanceProgress() only the value, after `lines`.
+    void stepProgress(PacedTurns& turns);
     void advanceProgress(ScanObserver& observer, std::int64_t lines);
 
     FileSystem& fs_;
@@ -73,30 +103,10 @@ private:
     std::uint64_t compressedShown_ = 0;  // compressedRead_ when the current line was read
     unsigned threads_ = 0;
     std::size_t chunkBytes_ = 0;
+    bool decodeStopped_ = false;  // a Stop came while the current file was decompressed
     bool running_ = false;
     bool collapsing_ = false;
 };
 
-// The duplicate collapse with its status texts and yields: "Removing
-// Duplicates...  Please Wait.", progress 0, a yield, then for each position of
-// the list as it was, the running "(D removed)" text and a yield (for an
-// observer that takes lines in batches: once, with the final figure). Raises
-// counters.duplicatesRemoved. A long list is collapsed on a second thread
-// while this one calls observer.keepAlive() every few milliseconds, with
-// `*onThread` (if given) set meanwhile.
-// How many threads a scan's work takes when `asked` for (the --threads
-// figure): as asked, or (0) one per core.
-unsigned ThreadsFor(unsigned asked);
-
-void ListKillDupes(WorkList& list, ScanCounters& counters, ScanObserver& observer,
-                   bool* onThread = nullptr);
-
-// The status texts and the statistics message of a scan.
-std::string FinishedStatusText(const ScanCounters& c);
-std::string CompleteStatusText(const ScanCounters& c);
-std::string StatisticsMessageText(const ScanCounters& c);
-inline constexpr const char* kStatisticsTitle = "Scan Finished";
-inline constexpr const char* kCancelledStatus = "Cancelled";
-inline constexpr const char* kCollapseStatus = "Removing Duplicates...  Please Wait.";
 
 }  // namespace tallowby

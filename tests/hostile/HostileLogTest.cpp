@@ -140,7 +140,7 @@ TEST(HostileLog, StopInsideALongLineEndsTheFileThere) {
         StoppingHost() : RecordingHost(Events::Quiet) {}
         Scanner* scanner = nullptr;
         int turns = 0;
-        void keepAlive() override {
+        void giveEventLoopTurn() override {
             if (++turns == 3)
                 scanner->requestStop();
         }

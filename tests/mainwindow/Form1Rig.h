@@ -146,7 +146,7 @@ struct Rig {
 
     // Runs `action` once, during the scan, as soon as `when` holds.
     void during(std::function<bool()> when, std::function<void()> action) {
-        form->scanHost().setYieldRate(0, 1);  // every yield is a real turn
+        form->scanHost().setYieldRate(0, 1);  // every step is a real turn
         auto* timer = new QTimer(form.get());
         timer->setInterval(0);
         QObject::connect(timer, &QTimer::timeout, timer, [timer, when, action] {

@@ -67,13 +67,13 @@ private slots:
             progress.value = line + 0.01;
             rig.host->setProgressMaximum(progress);
             rig.host->setProgressValue(progress);
-            rig.host->yield();
+            rig.host->stepsWithoutTurn(1);
         }
         QVERIFY(!turned);
         QCOMPARE(rig.panel.text(), QStringLiteral("before"));
         QCOMPARE(rig.bar.value(), 0);
 
-        rig.host->yield();  // the hundredth: the event loop gets its turn
+        rig.host->turnBetweenSteps();  // the hundredth: the event loop gets its turn
         QVERIFY(turned);
         QCOMPARE(rig.panel.text(), QStringLiteral("line 99"));
         QCOMPARE(rig.bar.value(), WindowScanHost::ProgressPosition(99.01, 200.01));
@@ -94,7 +94,7 @@ private slots:
             qApp, [&] { rig.settings.strYourWebsite = QStringLiteral("new.example"); },
             Qt::QueuedConnection);
         QCOMPARE(rig.host->lineOptions().ownDomain, std::string_view("old.example"));
-        rig.host->yield();
+        rig.host->turnBetweenSteps();
         QCOMPARE(rig.host->lineOptions().ownDomain, std::string_view("new.example"));
     }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 // A scan input and observer that records every call in order, for checking
-// the exact sequence of status texts, progress values and yields of a scan;
-// or, quiet, only the status texts and file problems, for scans of millions
-// of lines.
+// the exact sequence of status texts, progress values and turns between
+// steps (recorded as "yield") of a scan; or, quiet, only the status texts and
+// file problems, for scans of millions of lines.
 
 #include <cstdio>
 #include <functional>
@@ -34,22 +34,22 @@ public:
     bool dupes = true;
     bool types = true;  // read by RunScan at the fill
     bool counting = true;
-    bool batches = false;           // let the scan take lines a chunk at a time
-    bool turns = true;              // keepAlive() does something (a window)
-    int collapseKeepAlives = 0;     // keepAlive() calls while the collapse status showed
-    std::function<void()> onYield;  // runs inside each yield, like an event handler
-    // Above 0: like a window, a yield does something only every turnEvery-th
-    // time: it records "turn:<progress value> <status text>" and runs
-    // onYield; the others are only counted, and no progress values, status
-    // texts or yields are recorded as they come (`status` holds the last). With
-    // tellsQuietLines the scan is told which yields would only be counted
-    // (quietYields()).
+    bool batches = false;            // let the scan take lines a chunk at a time
+    bool turns = true;               // turns during long work are wanted (a window)
+    int collapseEventLoopTurns = 0;  // giveEventLoopTurn() calls while the collapse status showed
+    std::function<void()> onYield;   // runs inside each turn between steps, like an event handler
+    // Above 0: like a window, a turn between steps does something only every
+    // turnEvery-th time: it records "turn:<progress value> <status text>" and
+    // runs onYield; the others are only counted, and no progress values,
+    // status texts or turns are recorded as they come (`status` holds the
+    // last). With tellsQuietLines the host asks the scan for that pace
+    // (ScanPace::EveryNthStep) instead of counting the turns itself.
     int turnEvery = 0;
     bool tellsQuietLines = false;
 
     std::vector<std::string> events;
     std::vector<ReferrerEntry> rows;
-    int yields = 0;      // counted before onYield runs
+    int yields = 0;      // steps, with or without a turn; counted before onYield runs
     std::string status;  // the last status text
     double value = 0;
     double maximum = 0;
@@ -89,25 +89,26 @@ public:
         if (!quiet_)
             events.push_back("max:" + Format(p.maximum));
     }
-    bool takesLinesInBatches() const override { return batches; }
-    bool wantsTurns() const override { return turns; }
-    void keepAlive() override {
+    ScanPace pace() const override {
+        ScanPace pace;
+        if (batches) {
+            pace.turns = ScanPace::Turns::EveryBatch;
+        } else if (tellsQuietLines && turnEvery > 0) {
+            pace.turns = ScanPace::Turns::EveryNthStep;
+            pace.every = static_cast<std::size_t>(turnEvery);
+        }
+        pace.turnsDuringLongWork = turns;
+        return pace;
+    }
+    void giveEventLoopTurn() override {
         if (collapsing)
-            ++collapseKeepAlives;
+            ++collapseEventLoopTurns;
     }
-    std::size_t quietYields() const override {
-        return tellsQuietLines && turnEvery > 0
-                   ? static_cast<std::size_t>(turnEvery - 1 - sinceTurn_)
-                   : 0;
-    }
-    void passedQuietly(std::size_t steps) override {
-        yields += static_cast<int>(steps);
-        sinceTurn_ += static_cast<int>(steps);
-    }
-    void yield() override {
+    void stepsWithoutTurn(std::size_t steps) override { yields += static_cast<int>(steps); }
+    void turnBetweenSteps() override {
         ++yields;
         if (turnEvery > 0) {
-            if (++sinceTurn_ < turnEvery)
+            if (!tellsQuietLines && ++sinceTurn_ < turnEvery)
                 return;
             sinceTurn_ = 0;
             events.push_back("turn:" + Format(value) + " " + status);

@@ -263,7 +263,7 @@ class StoppingHost : public RecordingHost {
 public:
     Scanner* scanner = nullptr;
     int turns = 0;
-    void keepAlive() override {
+    void giveEventLoopTurn() override {
         if (++turns == 3)
             scanner->requestStop();
     }

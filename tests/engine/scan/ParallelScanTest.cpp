@@ -76,7 +76,7 @@ struct Outcome {
     std::vector<std::string> events;
     std::vector<ReferrerEntry> rows;
     ScanCounters counters;
-    int collapseKeepAlives = 0;
+    int collapseEventLoopTurns = 0;
 };
 
 struct Options {
@@ -112,7 +112,7 @@ Outcome Scan(const Options& s, unsigned threads, std::size_t chunk, FileSystem& 
     if (turnEvery > 0) {
         host.events.push_back("last:" + host.status);
     }
-    return {host.events, host.rows, scanner.counters(), host.collapseKeepAlives};
+    return {host.events, host.rows, scanner.counters(), host.collapseEventLoopTurns};
 }
 
 void ExpectSame(const Outcome& one, const Outcome& many, const std::string& what) {
@@ -262,9 +262,9 @@ TEST_F(ParallelScan, BatchesOfLinesGiveTheSameResults) {
                "batches, full list");
 }
 
-// Surroundings that want no turns (the command line) get the collapse of a
-// long list on the calling thread, with no keepAlive() during it, and the
-// same results; a window gets its turns.
+// Surroundings that want no turns during long work (the command line) get
+// the collapse of a long list on the calling thread, with no turns of the
+// event loop during it, and the same results; a window gets its turns.
 TEST(CollapseTurns, OnlyForSurroundingsThatWantThem) {
     std::string log;
     for (int i = 0; i < 80000; ++i)
@@ -273,10 +273,10 @@ TEST(CollapseTurns, OnlyForSurroundingsThatWantThem) {
     fs.add("/logs/long.log", log);
     const Options s{true, true, false, false, false};
     const Outcome window = Scan(s, 2, 0, fs, {"long.log"});
-    EXPECT_GE(window.collapseKeepAlives, 1);
+    EXPECT_GE(window.collapseEventLoopTurns, 1);
     const Outcome quiet =
         Scan(s, 2, 0, fs, {"long.log"}, {}, WorkList::kMaxElements, false, "/logs", false);
-    EXPECT_EQ(quiet.collapseKeepAlives, 0);
+    EXPECT_EQ(quiet.collapseEventLoopTurns, 0);
     ExpectSame(window, quiet, "no turns");
     EXPECT_EQ(quiet.counters.duplicatesRemoved, 80000 - 9000 * 7);  // 63,000 pairs stay
 }
@@ -305,12 +305,12 @@ TEST_F(ParallelScan, StopEndsAtTheSameLine) {
     }
 }
 
-// Surroundings that take a turn only every so many yields (a window) and
-// say so: the scan takes the lines between turns at once, and the
-// collapse's positions, and every turn sees what it saw with a yield after
-// every step (the progress value, the status text), as does the end; a
-// Stop or a new own domain at a turn takes effect at the same line; rows
-// and counters are the same.
+// Surroundings that take a turn only every so many steps (a window) and
+// say so in their pace: the scan takes the lines between turns at once, and
+// the collapse's positions, and every turn sees what it sees where the
+// surroundings count every step themselves (the progress value, the status
+// text), as does the end; a Stop or a new own domain at a turn takes effect
+// at the same line; rows and counters are the same.
 TEST_F(ParallelScan, LinesBetweenTurnsTakenAtOnceGiveTheSameTurns) {
     static const SpamList other = SpamList::FromText("b.example\n");
     const std::function<void(RecordingHost&, Scanner&)> actions[] = {

@@ -474,7 +474,7 @@ private slots:
                 loop.quit();
                 return;
             }
-            // The next step is queued first, so it also runs inside a scan's yields.
+            // The next step is queued first, so it also runs inside a scan's turns.
             QTimer::singleShot(0, &form, step);
             consistent();
             act();
