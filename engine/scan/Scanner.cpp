@@ -339,6 +339,4 @@ void Scanner::advanceProgress(ScanObserver& observer, std::int64_t lines) {
     observer.setProgressValue(progress_);
 }
 
-}
-
 }  // namespace tallowby
