@@ -7,7 +7,6 @@
 // a memchr over each line costs, the yardstick of the field reading.
 //   fields_bench [--cut-only] LOG
 #include <fcntl.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,20 +15,12 @@
 #include <string_view>
 #include <vector>
 
+#include "ThreadClock.h"
 #include "engine/match/LogFields.h"
-
-namespace {
-
-double ThreadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     using namespace tallowby;
+    using bench::ThreadSeconds;
     const bool cutOnly = argc == 3 && std::string_view(argv[1]) == "--cut-only";
     if (argc != 2 && !cutOnly) {
         std::fprintf(stderr, "usage: fields_bench [--cut-only] LOG\n");

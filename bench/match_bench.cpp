@@ -4,7 +4,6 @@
 // matches it. Prints the best processor time of a few rounds, so that
 // another program on the machine disturbs the figure little.
 //   match_bench LOG [DOMAIN] [ROUNDS] [CHUNK_BYTES]
-#include <time.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,23 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "ThreadClock.h"
 #include "engine/match/LineMatch.h"
 #include "engine/read/LineReader.h"
 #include "engine/scan/ChunkBatch.h"
 #include "engine/tally/KnownIds.h"
 
-namespace {
-
-double ThreadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     using namespace tallowby;
+    using bench::ThreadSeconds;
     if (argc < 2) {
         std::fprintf(stderr, "usage: match_bench LOG [DOMAIN] [ROUNDS] [CHUNK_BYTES]\n");
         return 2;
