@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     const KnownIds known;
     ChunkBatch batch;
     std::string scratch;
+    FieldScratch fields;
     double best = 1e9;
     std::size_t lines = 0;
     std::size_t texts = 0;
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
         lines = texts = 0;
         const double start = ThreadSeconds();
         for (std::string_view chunk : chunks) {
-            batch.match(chunk, LineReader::kMaxLine, options, scratch, known);
+            batch.match(chunk, LineReader::kMaxLine, options, scratch, known, fields, {});
             lines += batch.lines();
             texts += batch.texts();
         }

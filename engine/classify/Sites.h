@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ReferrerHost.h"  // the host each site stands for
+#include "engine/match/ReferrerHost.h"  // the host each site stands for
 
 namespace tallowby {
 

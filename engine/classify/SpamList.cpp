@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "ReferrerHost.h"
+#include "engine/match/ReferrerHost.h"
 #include "engine/match/TextFold.h"
 #include "engine/tally/Numbers.h"
 

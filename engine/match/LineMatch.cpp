@@ -3,13 +3,27 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ReferrerHost.h"
 #include "TextFold.h"
 
 namespace tallowby {
 
 MatchOptions::MatchOptions(std::string_view ownDomain, const ReferrerRules& rules,
-                           const SpamCheck* spam)
-    : domain_(ownDomain), rules_(rules), spam_(spam) {
+                           const SpamCheck* spam, const FieldRules& fields)
+    : domain_(ownDomain), fields_(fields), rules_(rules), spam_(spam) {
+    if (fields_.on) {
+        // The own domain as a host: written as a host, or as an address.
+        std::string scratch;
+        ownHost_ = ownDomain.find("://") != std::string_view::npos
+                       ? std::string(BrowserHost(ownDomain, scratch))
+                       : std::string(ownDomain);
+        for (char& c : ownHost_) {
+            c = static_cast<char>(FoldByte(static_cast<unsigned char>(c)));
+        }
+        while (!ownHost_.empty() && ownHost_.back() == '.') {
+            ownHost_.pop_back();
+        }
+    }
     // An empty own domain rejects every line: the plain search settles that at once.
     masks_ = LineMasks::Available() && !ownDomain.empty();
     if (masks_) {
@@ -169,6 +183,106 @@ LineMatch MatchOptions::match(std::string_view line, std::string& scratch,
     result.kind = LineKind::Link;
     result.type = TypeCodeOfRemainder(line, result.cut, scratch);
     return result;
+}
+
+bool MatchOptions::ownHost(std::string_view host) const {
+    // An empty own domain names no host: nothing is a self-referral.
+    if (ownHost_.empty() || host.size() < ownHost_.size() ||
+        host.substr(host.size() - ownHost_.size()) != ownHost_) {
+        return false;
+    }
+    return host.size() == ownHost_.size() || host[host.size() - ownHost_.size() - 1] == '.';
+}
+
+bool MatchOptions::crawler(std::string_view userAgent, FieldScratch& scratch) const {
+    const CrawlerCheck* check = fields_.crawlers;
+    if (check == nullptr || userAgent.empty()) {
+        return false;
+    }
+    if (scratch.judgedBy != check) {
+        scratch.judged.clear();
+        scratch.judgedBy = check;
+    }
+    if (const auto seen = scratch.judged.find(userAgent); seen != scratch.judged.end()) {
+        return seen->second;
+    }
+    // Each distinct agent is judged once; a log of endless distinct agents
+    // starts the memory over now and then rather than keep them all.
+    constexpr std::size_t kMostJudged = 1 << 16;
+    if (scratch.judged.size() >= kMostJudged) {
+        scratch.judged.clear();
+    }
+    const bool is = check->isCrawler(userAgent);
+    scratch.judged.emplace(userAgent, is);
+    return is;
+}
+
+LineMatch MatchOptions::matchFields(std::string_view line, FieldScratch& scratch) const {
+    LineMatch result;
+    const LineFields fields = scratch.reader.read(line, scratch.w3c);
+    result.note = static_cast<std::uint8_t>(field_note::kRead | static_cast<int>(fields.layout));
+    if (fields.layout == LogLayout::Unknown || fields.layout == LogLayout::Directive) {
+        return result;
+    }
+    std::string_view agent = fields.userAgent;
+    std::string unplussed;
+    if (fields.layout == LogLayout::W3c && agent.find('+') != std::string_view::npos) {
+        // W3C logs write the spaces of an agent as "+".
+        unplussed.assign(agent);
+        std::replace(unplussed.begin(), unplussed.end(), '+', ' ');
+        agent = unplussed;
+    }
+    if (crawler(agent, scratch)) {
+        result.note |= field_note::kCrawler;
+    }
+    if (fields.referrer.empty()) {
+        result.note |= field_note::kNoReferrer;
+        return result;
+    }
+    if (ownHost(BrowserHost(fields.referrer, scratch.host))) {
+        result.note |= field_note::kSelf;
+        return result;
+    }
+    if ((result.note & field_note::kCrawler) != 0 && fields_.noCrawlers) {
+        result.note |= field_note::kLeftOut;
+        return result;
+    }
+    result.text = fields.referrer;
+    if (spam_ != nullptr && spam_->matchesReferrer(fields.referrer)) {
+        result.kind = LineKind::Spam;
+        return result;
+    }
+    result.kind = LineKind::Link;
+    result.type = TypeCodeFor(fields.referrer);
+    return result;
+}
+
+W3cFields W3cFieldsAfter(std::string_view bytes, W3cFields w3c, bool atFileStart) {
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    std::size_t from = 0;
+    while (from < bytes.size()) {
+        const void* hash = std::memchr(bytes.data() + from, '#', bytes.size() - from);
+        if (hash == nullptr) {
+            break;
+        }
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(hash) - bytes.data());
+        from = at + 1;
+        const bool lineStart =
+            at == 0 || bytes[at - 1] == '\n' || bytes[at - 1] == '\r' ||
+            (atFileStart && at == kByteOrderMark.size() && bytes.substr(0, at) == kByteOrderMark);
+        if (!lineStart) {
+            continue;
+        }
+        std::size_t end = at;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r') {
+            ++end;
+        }
+        if (auto fields = W3cFields::FromDirective(bytes.substr(at, end - at))) {
+            w3c = *fields;
+        }
+        from = end;
+    }
+    return w3c;
 }
 
 }  // namespace tallowby

@@ -12,8 +12,11 @@
 namespace tallowby {
 
 void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchOptions& options,
-                       std::string& scratch, const KnownIds& known) {
+                       std::string& scratch, const KnownIds& known, FieldScratch& fields,
+                       const W3cFields& w3c) {
     listTexts_.clear();
+    notes_.clear();
+    copies_.clear();
     listVariants_.clear();
     outcomes_.clear();
     texts_.clear();
@@ -44,7 +47,28 @@ void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchO
         outcomes_.push_back(outcome);
     };
     const char* const end = bytes.data() + bytes.size();
-    if (options.matchesWholeLines() && maxLine >= BlockMasks::kBytes) {
+    if (options.readsFields()) {
+        fields.w3c = w3c;
+        LineReader reader(bytes, maxLine);
+        std::string_view line;
+        while (reader.next(line)) {
+            const LineMatch m = options.matchFields(line, fields);
+            notes_.push_back(m.note);
+            std::uint32_t outcome = kNoLink;
+            if (m.kind == LineKind::Spam) {
+                outcome = kSpam;
+            } else if (m.kind == LineKind::Link) {
+                // A decoded value lies outside the chunk: kept as a copy.
+                const bool inChunk = m.text.data() >= bytes.data() && m.text.data() < end;
+                outcome = variantFor(intern(m.text, !inChunk), m.type, false);
+            }
+            outcomes_.push_back(outcome);
+        }
+        if (reader.failed()) {
+            failed_ = true;
+            error_ = reader.error();
+        }
+    } else if (options.matchesWholeLines() && maxLine >= BlockMasks::kBytes) {
         // The chunk is read in stretches of whole lines: one pass marks a
         // stretch's bytes and line ends, then each line in it is matched
         // from the marks. A line that runs past its stretch starts the
@@ -127,6 +151,7 @@ void ChunkBatch::match(std::string_view bytes, std::size_t maxLine, const MatchO
 
 void ChunkBatch::fail(std::string reason) {
     outcomes_.clear();
+    notes_.clear();
     texts_.clear();
     variants_.clear();
     listTexts_.clear();
@@ -135,7 +160,7 @@ void ChunkBatch::fail(std::string reason) {
     error_ = std::move(reason);
 }
 
-std::uint32_t ChunkBatch::intern(std::string_view text) {
+std::uint32_t ChunkBatch::intern(std::string_view text, bool copy) {
     const std::uint64_t hash = WorkList::Hash(text);
     if (TextSlotsFull(slots_, texts_.size())) {
         RebuildTextSlots(slots_, slots_.size() * 2, static_cast<std::uint32_t>(texts_.size()),
@@ -147,6 +172,9 @@ std::uint32_t ChunkBatch::intern(std::string_view text) {
         return place.index;
     }
     const auto id = static_cast<std::uint32_t>(texts_.size());
+    if (copy) {
+        text = copies_.emplace_back(text);
+    }
     texts_.push_back(Text{text, hash});
     firstVariant_.push_back(kNoLink);
     slots_[place.slot] = TextSlot(hash, id);

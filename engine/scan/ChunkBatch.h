@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,9 +33,12 @@ public:
     // Splits `bytes` into lines by LineReader's rule (with its line limit)
     // and matches each with `options`. Replaces what the batch held. A line
     // over the limit ends the batch there, failed(). The work-list ids of
-    // the texts and variants `known` holds are noted with them.
+    // the texts and variants `known` holds are noted with them. Options that
+    // read lines by their fields read them with `fields`, from the W3C
+    // fields `w3c` in force where `bytes` start.
     void match(std::string_view bytes, std::size_t maxLine, const MatchOptions& options,
-               std::string& scratch, const KnownIds& known);
+               std::string& scratch, const KnownIds& known, FieldScratch& fields,
+               const W3cFields& w3c);
     // Drops the lines: an empty, failed batch with `reason` (no memory).
     void fail(std::string reason);
 
@@ -43,6 +47,8 @@ public:
         const std::uint32_t o = outcomes_[line];
         return o == kNoLink ? LineKind::None : o == kSpam ? LineKind::Spam : LineKind::Link;
     }
+    // The line's note (field_note): 0 unless it was read by its fields.
+    std::uint8_t note(std::size_t line) const { return notes_.empty() ? 0 : notes_[line]; }
     // The variant of a line whose kind is Link.
     std::uint32_t variantOf(std::size_t line) const { return outcomes_[line]; }
     const Variant& variant(std::uint32_t id) const { return variants_[id]; }
@@ -60,10 +66,14 @@ public:
 private:
     static constexpr std::uint32_t kNoLink = static_cast<std::uint32_t>(-1);
     static constexpr std::uint32_t kSpam = kNoLink - 1;
-    std::uint32_t intern(std::string_view text);
+    // The text's id; a new text is kept as a copy of its own when `copy`
+    // (a decoded field lives only until the next line is read).
+    std::uint32_t intern(std::string_view text, bool copy = false);
     std::uint32_t variantFor(std::uint32_t text, TypeCode type, bool bot);
 
     std::vector<std::uint32_t> outcomes_;  // per line: kNoLink, kSpam or a variant
+    std::vector<std::uint8_t> notes_;      // per line, when read by their fields
+    std::deque<std::string> copies_;       // the texts intern() copied; they stay in place
     std::vector<Text> texts_;
     // Per text, its first variant; further variants of a text are chained.
     std::vector<std::uint32_t> firstVariant_;

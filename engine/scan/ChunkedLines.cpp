@@ -15,7 +15,7 @@ constexpr WorkList::VariantId kNotLooked = WorkList::kNoVariant;
 
 ChunkedLines::ChunkedLines(ByteSource& source, unsigned threads, std::size_t block,
                            std::size_t maxLine, const MatchOptions& options,
-                           const std::uint64_t* mark)
+                           const std::uint64_t* mark, const W3cFields& w3c)
     : source_(source),
       block_(std::max<std::size_t>(block, 1)),
       maxLine_(maxLine),
@@ -32,6 +32,8 @@ ChunkedLines::ChunkedLines(ByteSource& source, unsigned threads, std::size_t blo
       // with a few threads or more its lookups would hold all of them up.
       learning_(threads >= kLearningThreads),
       long_(block_, maxLine_) {
+    fields_.w3c = w3c;
+    readW3c_ = w3c;
     if (direct_) {
         reader_.emplace(source_, block_, maxLine_);
     }
@@ -95,7 +97,7 @@ void ChunkedLines::work(Chunk& chunk, std::unique_lock<std::mutex>& lock, Matche
     try {
         matcher.known.learn(matcher.inbox.data(), matcher.inbox.size());
         chunk.batch.match(std::string_view(chunk.text, chunk.size), maxLine_, *chunk.options,
-                          matcher.scratch, matcher.known);
+                          matcher.scratch, matcher.known, matcher.fields, chunk.w3c);
     } catch (const std::exception&) {  // bad_alloc, length_error
         chunk.batch.fail("Not enough memory");
     }
@@ -165,7 +167,7 @@ bool ChunkedLines::endsAtCut(Chunk& chunk) {
         chunk.size = static_cast<std::size_t>(cutAt_ - chunk.start);
         try {
             chunk.batch.match(std::string_view(chunk.text, chunk.size), maxLine_, *chunk.options,
-                              matcher_.scratch, matcher_.known);
+                              matcher_.scratch, matcher_.known, matcher_.fields, chunk.w3c);
         } catch (const std::exception&) {
             chunk.batch.fail("Not enough memory");
         }
@@ -221,10 +223,10 @@ bool ChunkedLines::next() {
 }
 
 const MatchOptions& ChunkedLines::currentOptions(std::string_view ownDomain,
-                                                 const ReferrerRules& rules,
-                                                 const SpamCheck* spam) {
-    if (!latest_->same(ownDomain, rules, spam)) {
-        latest_ = std::make_shared<const MatchOptions>(ownDomain, rules, spam);
+                                                 const ReferrerRules& rules, const SpamCheck* spam,
+                                                 const FieldRules& fields) {
+    if (!latest_->same(ownDomain, rules, spam, fields)) {
+        latest_ = std::make_shared<const MatchOptions>(ownDomain, rules, spam, fields);
         if (!direct_) {
             std::lock_guard<std::mutex> lock(mutex_);
             published_ = latest_;
@@ -237,19 +239,43 @@ std::string_view ChunkedLines::currentLine() {
     if (!resplit_) {
         resplit_.emplace(std::string_view(current_->text, current_->size), maxLine_);
         resplitAt_ = 0;
+        resplitW3c_ = current_->w3c;
     }
     while (resplitAt_ < next_) {
+        if (resplitAt_ > 0 && !line_.empty() && line_[0] == '#') {
+            resplitW3c_ = W3cFieldsAfter(line_, resplitW3c_, false);
+        }
         resplit_->next(line_);
         ++resplitAt_;
     }
     return line_;
 }
 
+void ChunkedLines::matchHere(const MatchOptions& options, std::string_view line) {
+    if (options.readsFields()) {
+        match_ = options.matchFields(line, fields_);
+        return;
+    }
+    match_ = options.match(line, scratch_);
+    // Lines read by the written rules still follow the W3C directives, for
+    // a later line read by its fields.
+    if (direct_ && !line.empty() && line[0] == '#') {
+        fields_.w3c = W3cFieldsAfter(line, fields_.w3c, false);
+    }
+}
+
+std::uint8_t ChunkedLines::note() const {
+    if (direct_ || rematched_) {
+        return match_.note;
+    }
+    return current_->batch.note(next_ - 1);
+}
+
 LineKind ChunkedLines::kindWith(std::string_view ownDomain, const ReferrerRules& rules,
-                                const SpamCheck* spam) {
-    const MatchOptions& options = currentOptions(ownDomain, rules, spam);
+                                const SpamCheck* spam, const FieldRules& fields) {
+    const MatchOptions& options = currentOptions(ownDomain, rules, spam, fields);
     if (direct_) {
-        match_ = options.match(line_, scratch_);
+        matchHere(options, line_);
         return match_.kind;
     }
     if (current_->options == latest_) {
@@ -258,7 +284,9 @@ LineKind ChunkedLines::kindWith(std::string_view ownDomain, const ReferrerRules&
     }
     // Matched ahead with options since changed: this line is matched again.
     rematched_ = true;
-    match_ = options.match(currentLine(), scratch_);
+    const std::string_view line = currentLine();
+    fields_.w3c = resplitW3c_;
+    matchHere(options, line);
     return match_.kind;
 }
 
@@ -304,8 +332,7 @@ void ChunkedLines::lookUp(Chunk& chunk, WorkList& list) {
 
 bool ChunkedLines::appendTo(WorkList& list) {
     if (direct_ || rematched_) {
-        return list.append(line_.substr(match_.cut.position, match_.cut.length), match_.type,
-                           match_.cut.bot);
+        return list.append(match_.referrerIn(line_), match_.type, match_.cut.bot);
     }
     return appendVariantOf(*current_, current_->batch.variantOf(next_ - 1), list);
 }
@@ -336,10 +363,11 @@ bool ChunkedLines::appendVariantOf(Chunk& chunk, std::uint32_t v, WorkList& list
 }
 
 ChunkedLines::Taken ChunkedLines::takeRest(std::string_view ownDomain, const ReferrerRules& rules,
-                                           const SpamCheck* spam, WorkList& list,
-                                           std::size_t limit) {
+                                           const SpamCheck* spam, const FieldRules& fields,
+                                           WorkList& list, FieldCounts& counts, std::size_t limit) {
     Taken taken;
-    if (direct_ || atEnd() || &currentOptions(ownDomain, rules, spam) != current_->options.get()) {
+    if (direct_ || atEnd() ||
+        &currentOptions(ownDomain, rules, spam, fields) != current_->options.get()) {
         return taken;
     }
     Chunk& chunk = *current_;
@@ -349,6 +377,9 @@ ChunkedLines::Taken ChunkedLines::takeRest(std::string_view ownDomain, const Ref
     while (next_ < lines) {
         const std::size_t line = next_++;
         ++taken.lines;
+        if (const std::uint8_t note = batch.note(line)) {
+            counts.add(note);
+        }
         switch (batch.kind(line)) {
             case LineKind::None:
                 break;

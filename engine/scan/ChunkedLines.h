@@ -19,6 +19,7 @@
 #include "engine/read/LineReader.h"
 #include "engine/read/LongLine.h"
 #include "engine/tally/KnownIds.h"
+#include "engine/tally/ScanTypes.h"
 #include "engine/tally/WorkList.h"
 
 namespace tallowby {
@@ -51,8 +52,10 @@ public:
     // read whenever a chunk has been read; mark() hands its value out with
     // the chunk's lines. The source is read on the calling thread only and
     // must outlive this object; so must `options.spam`.
+    // `w3c`: the W3C fields in force where the source starts.
     ChunkedLines(ByteSource& source, unsigned threads, std::size_t block, std::size_t maxLine,
-                 const MatchOptions& options, const std::uint64_t* mark = nullptr);
+                 const MatchOptions& options, const std::uint64_t* mark = nullptr,
+                 const W3cFields& w3c = {});
     ~ChunkedLines();
     ChunkedLines(const ChunkedLines&) = delete;
     ChunkedLines& operator=(const ChunkedLines&) = delete;
@@ -66,8 +69,10 @@ public:
     const std::string& error() const { return error_; }
 
     // The current line's kind under the options the surroundings hold now.
-    LineKind kindWith(std::string_view ownDomain, const ReferrerRules& rules,
-                      const SpamCheck* spam);
+    LineKind kindWith(std::string_view ownDomain, const ReferrerRules& rules, const SpamCheck* spam,
+                      const FieldRules& fields = {});
+    // The current line's note (field_note) from its last kindWith().
+    std::uint8_t note() const;
     // Appends the current line's referrer (its kind was Link) to `list`,
     // the same list for every line. False when the list is full.
     bool appendTo(WorkList& list);
@@ -83,9 +88,10 @@ public:
     // appendTo() would line by line, when those options are the ones the
     // chunk was matched with; otherwise (options changed since, or one
     // thread) takes nothing. Stops after a line whose referrer found the
-    // list full.
+    // list full. The notes of the lines taken are added to `counts`.
     Taken takeRest(std::string_view ownDomain, const ReferrerRules& rules, const SpamCheck* spam,
-                   WorkList& list, std::size_t limit = SIZE_MAX);
+                   const FieldRules& fields, WorkList& list, FieldCounts& counts,
+                   std::size_t limit = SIZE_MAX);
     // The value of *mark when the current line was read (0 without a mark).
     std::uint64_t mark() const { return direct_ ? (mark_ ? *mark_ : 0) : markOfCurrent_; }
 
@@ -101,6 +107,7 @@ private:
         std::uint64_t mark = 0;
         enum State { Waiting, Working, Done } state = Waiting;
         std::shared_ptr<const MatchOptions> options;  // those it was matched with
+        W3cFields w3c;                                // in force where its lines start
         ChunkBatch batch;
         // Per batch variant and text: its id in the work list, all looked
         // up at the chunk's first referrer, those new to it added as they come.
@@ -115,6 +122,7 @@ private:
         KnownIds known;
         std::size_t learnedUpTo = 0;  // of learned_
         std::vector<KnownIds::Learned> inbox;
+        FieldScratch fields;
     };
     void startHelpers();
     void helperLoop();
@@ -142,7 +150,10 @@ private:
                        const std::function<std::ptrdiff_t(std::size_t)>& more);
     bool nextChunk();  // the next chunk in order, matched; false at the end
     const MatchOptions& currentOptions(std::string_view ownDomain, const ReferrerRules& rules,
-                                       const SpamCheck* spam);
+                                       const SpamCheck* spam, const FieldRules& fields);
+    // The current line matched here with `options` (one thread, or a line
+    // matched again).
+    void matchHere(const MatchOptions& options, std::string_view line);
     std::string_view currentLine();  // of the current chunk, split again
     void lookUp(Chunk& chunk, WorkList& list);
     bool appendVariantOf(Chunk& chunk, std::uint32_t variant, WorkList& list);
@@ -162,6 +173,10 @@ private:
     std::optional<LineReader> reader_;
     std::string_view line_;
     LineMatch match_;
+    // The calling thread's field reading: with one thread the W3C fields
+    // follow the lines read; a line matched again starts from its chunk's.
+    FieldScratch fields_;
+    W3cFields readW3c_;  // the reading side's: in force after the last chunk queued
 
     // Several threads.
     std::mutex mutex_;
@@ -205,6 +220,7 @@ private:
     bool rematched_ = false;             // the current line's match is match_, made here
     std::optional<LineReader> resplit_;  // current_'s lines again, for matching here
     std::size_t resplitAt_ = 0;          // lines resplit_ has handed out
+    W3cFields resplitW3c_;               // in force before resplit_'s last line
     bool failed_ = false;
     std::string error_;
 };

@@ -24,5 +24,12 @@ inline constexpr ScanOptionName kQuotedOption{"bQuotedReferrers", "quoted", "quo
 // A partial records the list used under "spam": its file, or "built-in".
 inline constexpr ScanOptionName kHideSpamOption{"bHideSpam", "hide-spam", "spam"};
 inline constexpr ScanOptionName kSpamListOption{"strSpamList", "spam-list", "spam"};
+// Reading the referrer field of known log layouts; a partial records it
+// only when on, so partials made without it read as before.
+inline constexpr ScanOptionName kFieldsOption{"bReferrerField", "fields", "fields"};
+// Leaving out crawlers' lines (with the referrer field only). A partial
+// records the list used under "no-crawlers": its file, or "built-in".
+inline constexpr ScanOptionName kNoCrawlersOption{"bNoCrawlers", "no-crawlers", "no-crawlers"};
+inline constexpr ScanOptionName kCrawlerListOption{"strCrawlerList", "crawlers", "no-crawlers"};
 
 }  // namespace tallowby

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/match/LineMatch.h"
 #include "engine/match/Rules.h"
 
 namespace tallowby {
@@ -28,6 +29,9 @@ struct LineOptions {
     // counts in "lines scanned" and ScanCounters::spamHidden, not in "links
     // found". Null hides nothing.
     const SpamList* spam = nullptr;
+    // Reading the referrer field of known log layouts instead of the
+    // written rules, and leaving out crawlers; all off by default.
+    FieldRules fields;
 };
 
 // What a scan reads of its surroundings.
@@ -53,6 +57,10 @@ public:
     // that sizes the progress bar (ScanProgress::total stays unknown), for
     // callers that show no progress or input that can be read only once.
     virtual bool countsLines(const std::string& /*path*/) { return true; }
+    // Asked once per file, before it is read: the W3C fields in force where
+    // its bytes start (for a piece of a file, those of the last "#Fields:"
+    // directive before the piece). A whole file starts with none.
+    virtual W3cFields w3cFieldsAtStart(const std::string& /*path*/) { return {}; }
 };
 
 // Why a selected file contributed nothing (or less than all of its lines).

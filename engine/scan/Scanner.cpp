@@ -159,7 +159,9 @@ void Scanner::scanLogFile(ScanInput& input, PacedTurns& turns, const std::string
     TurnTakingSource bytes(*source, turns, counters_);
     const LinePlan plan = planLines(input, path, kind);
     ChunkedLines lines(bytes, plan.threads, plan.block, LineReader::kMaxLine, plan.ahead,
-                       &compressedRead_);
+                       &compressedRead_, input.w3cFieldsAtStart(path));
+    fieldLinesAtStart_ = counters_.fields.lines();
+    knownLinesAtStart_ = counters_.fields.knownLayoutLines();
     readAndMatch(input, turns, path, lines, bytes);
 }
 
@@ -214,7 +216,7 @@ Scanner::LinePlan Scanner::planLines(ScanInput& input, const std::string& path, 
     plan.threads = oneBlock ? 1 : ThreadsFor(threads_);
     if (plan.threads > 1) {
         const LineOptions now = input.lineOptions();
-        plan.ahead = MatchOptions(now.ownDomain, now.rules, now.spam);
+        plan.ahead = MatchOptions(now.ownDomain, now.rules, now.spam, now.fields);
     }
     return plan;
 }
@@ -256,7 +258,8 @@ Scanner::Took Scanner::takeMatchedAhead(ScanInput& input, PacedTurns& turns, Chu
     }
     const LineOptions options = input.lineOptions();
     const ChunkedLines::Taken taken =
-        lines.takeRest(options.ownDomain, options.rules, options.spam, workList_, most);
+        lines.takeRest(options.ownDomain, options.rules, options.spam, options.fields, workList_,
+                       counters_.fields, most);
     if (taken.lines == 0) {
         return Took::Nothing;
     }
@@ -284,7 +287,12 @@ Scanner::Took Scanner::takeNextLine(ScanInput& input, PacedTurns& turns, Chunked
     }
     ++counters_.linesScanned;
     const LineOptions options = input.lineOptions();
-    switch (lines.kindWith(options.ownDomain, options.rules, options.spam)) {
+    const LineKind kind =
+        lines.kindWith(options.ownDomain, options.rules, options.spam, options.fields);
+    if (const std::uint8_t note = lines.note()) {
+        counters_.fields.add(note);
+    }
+    switch (kind) {
         case LineKind::None:
             break;
         case LineKind::Spam:
@@ -308,6 +316,12 @@ void Scanner::endFile(ScanObserver& observer, const std::string& path, const Chu
         return;
     }
     ++counters_.filesDone;
+    // A file whose lines were read by their fields and none was of a known
+    // layout is named in the statistics: its format is not one read so.
+    if (counters_.fields.lines() > fieldLinesAtStart_ &&
+        counters_.fields.knownLayoutLines() == knownLinesAtStart_) {
+        counters_.fields.filesOfNoKnownLayout.push_back(path);
+    }
     observer.setStatusText(FinishedStatusText(counters_));
 }
 

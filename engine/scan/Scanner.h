@@ -103,10 +103,12 @@ private:
     std::uint64_t compressedShown_ = 0;  // compressedRead_ when the current line was read
     unsigned threads_ = 0;
     std::size_t chunkBytes_ = 0;
+    // The field counters' lines, and those of a known layout, as the current file began.
+    std::int64_t fieldLinesAtStart_ = 0;
+    std::int64_t knownLinesAtStart_ = 0;
     bool decodeStopped_ = false;  // a Stop came while the current file was decompressed
     bool running_ = false;
     bool collapsing_ = false;
 };
-
 
 }  // namespace tallowby

@@ -4,8 +4,39 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "engine/match/LogFields.h"
 
 namespace tallowby {
+
+// What the lines read by their fields came to (the referrer field of known
+// log layouts): all 0 when no line was read so.
+struct FieldCounts {
+    // Lines of each layout, by LogLayout (Unknown: of no known layout).
+    std::array<std::int64_t, kLogLayoutCount> layouts{};
+    std::int64_t noReferrer = 0;       // lines of a known layout without a referrer
+    std::int64_t selfReferrals = 0;    // lines whose referrer is of the own domain
+    std::int64_t crawlers = 0;         // lines whose user agent is a crawler's
+    std::int64_t crawlersLeftOut = 0;  // of those, left out of the list
+    // Files read to their end in which no line was of a known layout.
+    std::vector<std::string> filesOfNoKnownLayout;
+
+    // Lines read by their fields.
+    std::int64_t lines() const {
+        std::int64_t n = 0;
+        for (std::int64_t k : layouts) {
+            n += k;
+        }
+        return n;
+    }
+    std::int64_t knownLayoutLines() const {
+        return lines() - layouts[static_cast<int>(LogLayout::Unknown)];
+    }
+    // One line's note (field_note in LineMatch.h); a note of 0 counts nowhere.
+    void add(std::uint8_t note);
+    bool operator==(const FieldCounts&) const = default;
+};
 
 // Counters of one scan, reset when a scan starts. All 64-bit: logs of any
 // size are counted exactly.
@@ -16,6 +47,7 @@ struct ScanCounters {
     std::int64_t duplicatesRemoved = 0;  // entries deleted by the collapse
     std::int64_t spamHidden = 0;         // referring lines left out as known referrer spam
     bool cancelRequested = false;        // set by Stop, tested before each line
+    FieldCounts fields;                  // lines read by their fields
 
     // The "unique links" figure: entries of the work list after the scan.
     std::int64_t uniqueLinks() const { return linksFound - duplicatesRemoved; }

@@ -30,6 +30,7 @@ public:
     std::string domain = "mysite.com";
     bool https = false;
     bool quoted = false;
+    FieldRules fields;
     const SpamList* spam = nullptr;
     bool dupes = true;
     bool types = true;  // read by RunScan at the fill
@@ -67,7 +68,9 @@ public:
     std::int64_t fileCount() override { return static_cast<std::int64_t>(names.size()); }
     std::string fileName(std::int64_t i) override { return names[static_cast<std::size_t>(i)]; }
     bool fileSelected(std::int64_t i) override { return selected[static_cast<std::size_t>(i)]; }
-    LineOptions lineOptions() override { return {domain, ReferrerRules{https, quoted}, spam}; }
+    LineOptions lineOptions() override {
+        return {domain, ReferrerRules{https, quoted}, spam, fields};
+    }
     bool removeDupes() override { return dupes; }
     bool countsLines(const std::string&) override { return counting; }
 

@@ -314,8 +314,9 @@ TEST(Rules, ChunkOfGeneratedLinesMatchesLineByLine) {
         std::memcpy(exact.get(), chunk.data(), chunk.size());
         ChunkBatch batch;
         std::string scratch;
+        FieldScratch fields;
         batch.match(std::string_view(exact.get(), chunk.size()), LineReader::kMaxLine,
-                    MatchOptions(domain, rules, nullptr), scratch, KnownIds());
+                    MatchOptions(domain, rules, nullptr), scratch, KnownIds(), fields, {});
         ASSERT_FALSE(batch.failed());
         const std::vector<std::string> lines = testing::SplitLines(chunk);
         ASSERT_EQ(batch.lines(), lines.size());

@@ -1,7 +1,7 @@
 #include "ReferrerHost.h"
 
-#include "engine/match/ShownText.h"  // Utf8Sequence
-#include "engine/match/TextFold.h"
+#include "ShownText.h"  // Utf8Sequence
+#include "TextFold.h"
 
 namespace tallowby {
 

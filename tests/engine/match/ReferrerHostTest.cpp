@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/classify/ReferrerHost.h"
+#include "engine/match/ReferrerHost.h"
 
 namespace tallowby {
 namespace {
