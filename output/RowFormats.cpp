@@ -387,7 +387,7 @@ void JsonResultsWriter::object(const std::string_view (&names)[3], const ResultC
     out_.buffer() += '}';
 }
 
-void JsonResultsWriter::end(const ScanCounters& c, bool spamHidden) {
+void JsonResultsWriter::end(const ScanCounters& c, bool spamHidden, bool fields) {
     std::string& out = out_.buffer();
     out += "],\"stats\":{";
     const char* separator = "";
@@ -403,8 +403,47 @@ void JsonResultsWriter::end(const ScanCounters& c, bool spamHidden) {
         out += ",\"spamHidden\":";
         AppendNumber(out, c.spamHidden);
     }
-    out += "}}\n";
+    if (fields) {
+        appendFields(c.fields);
+    }
+    out_.buffer() += "}}\n";
     out_.spill();
+}
+
+void JsonResultsWriter::appendFields(const FieldCounts& f) {
+    // The layouts by LogLayout, every one written, 0 or not.
+    static constexpr std::string_view kLayoutKeys[kLogLayoutCount] = {
+        "unknown", "combined", "vhostCombined", "s3", "common", "w3c", "json", "directive"};
+    std::string& out = out_.buffer();
+    out += ",\"fields\":{\"layouts\":{";
+    for (std::size_t i = 0; i < std::size(kLayoutKeys); ++i) {
+        out += i == 0 ? "\"" : ",\"";
+        out += kLayoutKeys[i];
+        out += "\":";
+        AppendNumber(out, f.layouts[i]);
+    }
+    const StatisticsFigure figures[] = {
+        {f.layouts[static_cast<std::size_t>(LogLayout::Unknown)], {}, "noKnownLayout"},
+        {f.noReferrer, {}, "noReferrer"},
+        {f.selfReferrals, {}, "selfReferrals"},
+        {f.crawlers, {}, "crawlers"},
+        {f.crawlersLeftOut, {}, "crawlersLeftOut"},
+    };
+    out += '}';
+    for (const StatisticsFigure& figure : figures) {
+        out += ",\"";
+        out += figure.key;
+        out += "\":";
+        AppendNumber(out, figure.value);
+    }
+    out += ",\"filesOfNoKnownLayout\":[";
+    for (std::size_t i = 0; i < f.filesOfNoKnownLayout.size(); ++i) {
+        if (i > 0) {
+            out += ',';
+        }
+        AppendJsonString(out_, f.filesOfNoKnownLayout[i]);
+    }
+    out_.buffer() += "]}";
 }
 
 }  // namespace tallowby

@@ -73,13 +73,17 @@ public:
     // The rows of the sites `block` names, each {"pages":..,"clicks":..,"site":..},
     // as rows() takes entries. Returns the first site not written.
     std::size_t siteRows(const std::vector<Site>& sites, const RowBlock& block);
-    // With `spamHidden` the statistics end with "spamHidden":N.
-    void end(const ScanCounters& counters, bool spamHidden = false);
+    // With `spamHidden` the statistics end with "spamHidden":N; then, with
+    // `fields`, "fields":{...}: the lines of each layout, of no known layout,
+    // without a referrer, self-referrals, crawler lines and those left out,
+    // and the files of no known layout.
+    void end(const ScanCounters& counters, bool spamHidden = false, bool fields = false);
 
 private:
     // A row as an object of its three cells, `names` being their keys as
     // written before each value (quotes, colon and the comma between).
     void object(const std::string_view (&names)[3], const ResultCells& cells);
+    void appendFields(const FieldCounts& fields);
 
     std::string unused_;
     TextOutput own_;  // over the caller's string, for the string form

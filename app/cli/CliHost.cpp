@@ -14,11 +14,15 @@ constexpr unsigned kClockEvery = 4096;
 }  // namespace
 
 CliHost::CliHost(const ScanOptions& options, const ScanCounters& counters, const SpamList* spam,
-                 std::FILE* err, ProgressLine* progress)
-    : options_(options), counters_(counters), err_(err), progress_(progress) {
+                 std::FILE* err, ProgressLine* progress, const CrawlerCheck* crawlers,
+                 const W3cFields& pieceW3c)
+    : options_(options), counters_(counters), pieceW3c_(pieceW3c), err_(err), progress_(progress) {
     lineOptions_.ownDomain = options_.domain;
     lineOptions_.rules = ReferrerRules{options_.httpsReferrers, options_.quotedReferrers};
     lineOptions_.spam = options_.hideSpam ? spam : nullptr;
+    if (options_.fields) {
+        lineOptions_.fields = FieldRules{true, options_.noCrawlers, crawlers};
+    }
 }
 
 std::string CliHost::fileName(std::int64_t index) {

@@ -19,9 +19,11 @@ public:
     // `progress` may be null (no terminal, or --quiet). `counters` are those
     // of the scanner that runs with this host (for the indicator's figures).
     // `spam` is the list to hide with --hide-spam (unused otherwise, and may
-    // then be null); it must outlive the scan.
+    // then be null); so must `crawlers`, the crawler list of --fields (null:
+    // none). `pieceW3c`: the W3C fields in force where a --range piece starts.
     CliHost(const ScanOptions& options, const ScanCounters& counters, const SpamList* spam,
-            std::FILE* err, ProgressLine* progress);
+            std::FILE* err, ProgressLine* progress, const CrawlerCheck* crawlers = nullptr,
+            const W3cFields& pieceW3c = {});
 
     std::int64_t fileCount() override { return static_cast<std::int64_t>(options_.files.size()); }
     std::string fileName(std::int64_t index) override;
@@ -30,6 +32,7 @@ public:
     // Lines are counted first only where a percentage is shown, and never on
     // standard input, which can be read only once.
     bool countsLines(const std::string& path) override;
+    W3cFields w3cFieldsAtStart(const std::string& /*path*/) override { return pieceW3c_; }
 
     // Nothing shows a line on its own, the options are those of the command
     // line, and there is no event loop to turn.
@@ -53,6 +56,7 @@ private:
     const ScanOptions& options_;
     const ScanCounters& counters_;
     LineOptions lineOptions_;
+    W3cFields pieceW3c_;
     std::FILE* err_;
     ProgressLine* progress_;
     std::string currentFile_;

@@ -32,6 +32,9 @@ constexpr OptionInfo kOptions[] = {
     {"by-site", 0, Kind::Flag},
     {kHideSpamOption.flag, 0, Kind::Flag},
     {kSpamListOption.flag, 0, Kind::Value},
+    {kFieldsOption.flag, 0, Kind::Flag},
+    {kNoCrawlersOption.flag, 0, Kind::Flag},
+    {kCrawlerListOption.flag, 0, Kind::Value},
     {"partial", 0, Kind::Value},
     {"merge", 0, Kind::Flag},
     {"range", 0, Kind::Value},
@@ -78,6 +81,12 @@ void Store(RawOptions& raw, const OptionInfo& o, std::string value) {
         raw.hideSpam = true;
     else if (n == kSpamListOption.flag)
         raw.spamList = std::move(value);
+    else if (n == kFieldsOption.flag)
+        raw.fields = true;
+    else if (n == kNoCrawlersOption.flag)
+        raw.noCrawlers = true;
+    else if (n == kCrawlerListOption.flag)
+        raw.crawlers = std::move(value);
     else if (n == "quiet")
         raw.quiet = true;
     else if (n == "help")
@@ -196,7 +205,8 @@ Validated ValidateOptions(const RawOptions& raw) {
         return v;
     }
     const bool scanFlags = raw.noDupes || raw.noTypes || raw.https || raw.quoted || raw.hideSpam ||
-                           raw.spamList.has_value();
+                           raw.spamList.has_value() || raw.fields || raw.noCrawlers ||
+                           raw.crawlers.has_value();
     if (raw.merge && !raw.domain && scanFlags) {
         // Half a set of scan options cannot be checked against the partials'.
         v.error = "with --merge, give --domain with the scan options, or none of them";
@@ -240,6 +250,19 @@ Validated ValidateOptions(const RawOptions& raw) {
             return v;
         }
         o.spamListPath = *raw.spamList;
+    }
+    if ((raw.noCrawlers || raw.crawlers) && !raw.fields) {
+        // Crawlers are told by the user-agent field, which only --fields reads.
+        v.error = std::string(raw.noCrawlers ? "--no-crawlers" : "--crawlers") +
+                  " works with --fields only";
+        return v;
+    }
+    if (raw.crawlers) {
+        if (raw.crawlers->empty()) {
+            v.error = "--crawlers needs a file name";
+            return v;
+        }
+        o.crawlerListPath = *raw.crawlers;
     }
     if (raw.partial) {
         if (raw.partial->empty() || *raw.partial == "-") {
@@ -286,6 +309,8 @@ Validated ValidateOptions(const RawOptions& raw) {
     o.quotedReferrers = raw.quoted;
     o.bySite = raw.bySite;
     o.hideSpam = raw.hideSpam || raw.spamList.has_value();
+    o.fields = raw.fields;
+    o.noCrawlers = raw.noCrawlers;
     if (raw.threads) {
         std::uint64_t threads = 0;
         if (!ParseOffset(*raw.threads, threads) || threads < 1 || threads > kMaxThreads) {
@@ -327,6 +352,10 @@ std::string HelpText() {
         "                       referrer-spam hosts and their subdomains\n"
         "      --spam-list FILE use the spam hosts in FILE (one a line) instead of\n"
         "                       the built-in list; implies --hide-spam\n"
+        "      --fields         read the referrer field of known log formats instead of\n"
+        "                       the written rules (see \"Log formats\" in the README)\n"
+        "      --no-crawlers    with --fields: leave out lines of crawlers' user agents\n"
+        "      --crawlers FILE  with --fields: the crawler list to use (JSON)\n"
         "      --format FORMAT  csv (default), json or none, on standard output\n"
         "      --html FILE      also write the referrers as a page of links to FILE\n"
         "      --partial FILE   also write a partial result to FILE, for --merge\n"

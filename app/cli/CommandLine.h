@@ -17,6 +17,7 @@ struct RawOptions {
     std::optional<std::string> partial;
     std::optional<std::string> range;
     std::optional<std::string> threads;
+    std::optional<std::string> crawlers;
     bool merge = false;
     bool noDupes = false;
     bool noTypes = false;
@@ -24,6 +25,8 @@ struct RawOptions {
     bool quoted = false;
     bool bySite = false;
     bool hideSpam = false;
+    bool fields = false;
+    bool noCrawlers = false;
     bool quiet = false;
     bool help = false;
     bool version = false;
@@ -56,6 +59,11 @@ struct ScanOptions {
     bool hideSpam = false;         // leave out referrers from known spam hosts
     // A list of spam hosts to use instead of the built-in one; implies hideSpam.
     std::optional<std::string> spamListPath;
+    // The referrer field of known log formats instead of the written rules.
+    bool fields = false;
+    bool noCrawlers = false;  // with `fields`: leave out crawlers' lines
+    // A crawler list to use instead of the built-in one (with `fields`).
+    std::optional<std::string> crawlerListPath;
     OutputFormat format = OutputFormat::Csv;
     std::optional<std::string> htmlPath;
     std::optional<std::string> partialPath;  // also write a partial result there

@@ -21,6 +21,7 @@
 #include "engine/match/ShownText.h"
 #include "engine/read/RangeSource.h"
 #include "engine/scan/ListFiles.h"
+#include "engine/scan/PieceStart.h"
 #include "engine/scan/ScanOptionNames.h"
 #include "engine/scan/Scanner.h"
 #include "output/ExportPage.h"
@@ -111,7 +112,7 @@ void WriteTable(const ScanOptions& options, std::size_t rows, const ScanCounters
         out, rows, options.threads,
         [&format, json](TextOutput& to, const RowBlock& block) { return format(to, block, json); });
     if (json) {
-        document.end(counters, options.hideSpam);
+        document.end(counters, options.hideSpam, options.fields);
     }
 }
 
@@ -224,7 +225,13 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     if (options.hideSpam) {
         spam = loadedSpam ? &*loadedSpam : &SpamList::Builtin();
     }
-    CliHost host(options, scanner.counters(), spam, io.err, progress.get());
+    const CrawlerCheck* crawlers = nullptr;
+    // Only the lines of one file are read for the fields a piece starts with.
+    const W3cFields pieceW3c =
+        options.fields && options.range
+            ? W3cFieldsBeforePiece(options.files.front(), options.range->start)
+            : W3cFields{};
+    CliHost host(options, scanner.counters(), spam, io.err, progress.get(), crawlers, pieceW3c);
     scanner.run(host, host);
     if (progress) {
         progress->erase();
@@ -263,6 +270,14 @@ std::vector<std::string> PartialOptionsOf(const ScanOptions& options) {
     // as before; the list used is named by its file (or "built-in").
     if (options.hideSpam) {
         recorded.push_back(value(kHideSpamOption, options.spamListPath.value_or("built-in")));
+    }
+    // So are the field options, only when on.
+    if (options.fields) {
+        recorded.push_back(flag(kFieldsOption, true));
+        if (options.noCrawlers) {
+            recorded.push_back(
+                value(kNoCrawlersOption, options.crawlerListPath.value_or("built-in")));
+        }
     }
     return recorded;
 }
@@ -304,8 +319,15 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
     }
 
     if (!options.quiet) {
-        const std::string summary =
-            CompleteStatusText(results.summary.counters) + results.summaryNote + "\n";
+        std::string summary = CompleteStatusText(results.summary.counters);
+        if (options.fields) {
+            const std::string fields =
+                FieldStatisticsText(results.summary.counters.fields, options.noCrawlers, " : ");
+            if (!fields.empty()) {
+                summary += " : " + fields;
+            }
+        }
+        summary += results.summaryNote + "\n";
         std::fputs(summary.c_str(), io.err);
     }
     std::fflush(io.err);
