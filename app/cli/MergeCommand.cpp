@@ -85,6 +85,9 @@ int RunMergeCommand(const ScanOptions& options, const CommandIo& io) {
         OptionValue(recorded, std::string(kTypeCodesOption.partialKey), "1") != "0";
     effective.hideSpam =
         !OptionValue(recorded, std::string(kHideSpamOption.partialKey), "").empty();
+    effective.fields = OptionValue(recorded, std::string(kFieldsOption.partialKey), "0") == "1";
+    effective.noCrawlers =
+        !OptionValue(recorded, std::string(kNoCrawlersOption.partialKey), "").empty();
     int status = kExitOk;
     if (merger.summary().inputsIncomplete) {
         Complain(io.err, "warning",

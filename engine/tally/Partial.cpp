@@ -91,8 +91,11 @@ bool Encode(const PartialSummary& summary, const WorkList& list, Encoder& enc) {
     std::string& out = enc.buffer();
     out.append(kMagic, sizeof kMagic);
     PutU32(out, kPartialVersion);
+    const FieldCounts& f = summary.counters.fields;
+    const bool fields = !(f == FieldCounts{});
     PutU32(out, (summary.collapsed ? kFlagCollapsed : 0) |
-                    (summary.inputsIncomplete ? kFlagIncomplete : 0));
+                    (summary.inputsIncomplete ? kFlagIncomplete : 0) |
+                    (fields ? kFlagFieldCounts : 0));
     const ScanCounters& c = summary.counters;
     for (const std::int64_t figure :
          {c.filesDone, c.linesScanned, c.linksFound, c.duplicatesRemoved, summary.spamHidden}) {
@@ -102,6 +105,20 @@ bool Encode(const PartialSummary& summary, const WorkList& list, Encoder& enc) {
     for (const std::string& option : summary.options) {
         PutU32(out, static_cast<std::uint32_t>(option.size()));
         out += option;
+    }
+    if (fields) {
+        for (const std::int64_t figure : f.layouts) {
+            PutU64(out, static_cast<std::uint64_t>(figure));
+        }
+        for (const std::int64_t figure :
+             {f.noReferrer, f.selfReferrals, f.crawlers, f.crawlersLeftOut}) {
+            PutU64(out, static_cast<std::uint64_t>(figure));
+        }
+        PutU32(out, static_cast<std::uint32_t>(f.filesOfNoKnownLayout.size()));
+        for (const std::string& file : f.filesOfNoKnownLayout) {
+            PutU32(out, static_cast<std::uint32_t>(file.size()));
+            out += file;
+        }
     }
     // Entries in work-list order, so a merge of many partials is one pass
     // over all of them side by side.

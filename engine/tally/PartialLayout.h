@@ -13,6 +13,8 @@ inline constexpr char kMagic[8] = {'T', 'L', 'B', 'Y', 'P', 'A', 'R', 'T'};
 inline constexpr char kEndMark[8] = {'T', 'L', 'B', 'Y', 'E', 'N', 'D', '\n'};
 inline constexpr std::uint32_t kFlagCollapsed = 1;
 inline constexpr std::uint32_t kFlagIncomplete = 2;
+// The field counts follow the options (a scan that read lines by their fields).
+inline constexpr std::uint32_t kFlagFieldCounts = 4;
 // Magic, version, flags, five counters, option count.
 inline constexpr std::size_t kHeadBytes = 8 + 4 + 4 + 5 * 8 + 4;
 inline constexpr std::size_t kTrailerBytes = 4 + 8;  // checksum, end mark

@@ -39,7 +39,16 @@ bool PartialMerger::add(Partial partial, std::string& error) {
         {&c.duplicatesRemoved, p.counters.duplicatesRemoved},
         {&summary_.spamHidden, p.spamHidden},
         {&offset_, partial.arrivals},
+        {&c.fields.noReferrer, p.counters.fields.noReferrer},
+        {&c.fields.selfReferrals, p.counters.fields.selfReferrals},
+        {&c.fields.crawlers, p.counters.fields.crawlers},
+        {&c.fields.crawlersLeftOut, p.counters.fields.crawlersLeftOut},
     };
+    for (std::size_t i = 0; i < c.fields.layouts.size(); ++i) {
+        if (c.fields.layouts[i] > kMaxTotal - p.counters.fields.layouts[i]) {
+            return Fail(error, "the partials' counters add up beyond range");
+        }
+    }
     for (const auto& [total, more] : sums) {
         if (*total > kMaxTotal - more) {
             return Fail(error, "the partials' counters add up beyond range");
@@ -55,6 +64,17 @@ bool PartialMerger::add(Partial partial, std::string& error) {
     offsets_.push_back(offset_);
     for (const auto& [total, more] : sums) {
         *total += more;
+    }
+    for (std::size_t i = 0; i < c.fields.layouts.size(); ++i) {
+        c.fields.layouts[i] += p.counters.fields.layouts[i];
+    }
+    // The pieces of one file come one after the other: one that names the
+    // file the piece before it named does not name it again.
+    std::vector<std::string>& files = c.fields.filesOfNoKnownLayout;
+    for (const std::string& file : p.counters.fields.filesOfNoKnownLayout) {
+        if (files.empty() || files.back() != file) {
+            files.push_back(file);
+        }
     }
     summary_.inputsIncomplete = summary_.inputsIncomplete || p.inputsIncomplete;
     partials_.push_back(std::make_shared<Partial>(std::move(partial)));

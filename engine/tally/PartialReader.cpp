@@ -189,6 +189,47 @@ bool CountersAgree(const PartialSummary& s) {
     return c.duplicatesRemoved <= c.linksFound && c.linksFound + s.spamHidden <= c.linesScanned;
 }
 
+// The field counts after the options: each figure in range, no more lines
+// read by their fields than lines scanned, the files named.
+bool ReadFieldCounts(BodyReader& in, PartialSummary& s, std::string& error) {
+    FieldCounts& f = s.counters.fields;
+    std::vector<std::int64_t*> figures;
+    for (std::int64_t& layout : f.layouts) {
+        figures.push_back(&layout);
+    }
+    figures.insert(figures.end(),
+                   {&f.noReferrer, &f.selfReferrals, &f.crawlers, &f.crawlersLeftOut});
+    for (std::int64_t* figure : figures) {
+        std::uint64_t v = 0;
+        if (!in.u64(v)) {
+            return Fail(error, in.runsOver() ? "corrupt (field counts run past the end)"
+                                             : in.error());
+        }
+        if (v > static_cast<std::uint64_t>(kMaxFigure)) {
+            return Fail(error, "corrupt (a counter is out of range)");
+        }
+        *figure = static_cast<std::int64_t>(v);
+    }
+    if (f.lines() > s.counters.linesScanned || f.crawlersLeftOut > f.crawlers ||
+        f.noReferrer + f.selfReferrals + f.crawlersLeftOut > f.knownLayoutLines()) {
+        return Fail(error, "corrupt (the counters contradict each other)");
+    }
+    std::uint32_t files = 0;
+    if (!in.u32(files) || files > in.left() / 4) {
+        return Fail(error, "corrupt (field counts run past the end)");
+    }
+    for (std::uint32_t i = 0; i < files; ++i) {
+        std::uint32_t length = 0;
+        std::string file;
+        if (!in.u32(length) || !in.text(length, file)) {
+            return Fail(error, in.runsOver() ? "corrupt (field counts run past the end)"
+                                             : in.error());
+        }
+        f.filesOfNoKnownLayout.push_back(std::move(file));
+    }
+    return true;
+}
+
 // The head's fields after the version, and the options.
 bool ReadSummary(BodyReader& in, PartialSummary& s, std::string& error) {
     // The file is long enough for the head: only a read error stops these.
@@ -196,7 +237,7 @@ bool ReadSummary(BodyReader& in, PartialSummary& s, std::string& error) {
     if (!in.u32(flags)) {
         return Fail(error, in.error());
     }
-    if ((flags & ~(kFlagCollapsed | kFlagIncomplete)) != 0) {
+    if ((flags & ~(kFlagCollapsed | kFlagIncomplete | kFlagFieldCounts)) != 0) {
         return Fail(error, "corrupt (unknown flags)");
     }
     s.collapsed = (flags & kFlagCollapsed) != 0;
@@ -232,7 +273,7 @@ bool ReadSummary(BodyReader& in, PartialSummary& s, std::string& error) {
         }
         s.options.push_back(std::move(option));
     }
-    return true;
+    return (flags & kFlagFieldCounts) == 0 || ReadFieldCounts(in, s, error);
 }
 
 // The entries, checked one by one as they come; their texts go one after
