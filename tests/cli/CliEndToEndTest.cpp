@@ -136,6 +136,40 @@ TEST_F(CliEndToEnd, TodaysLogOptionsLeaveTheDefaultsAsTheyWere) {
               "5 unique links\n");
 }
 
+// --fields reads the referrer field of each known layout and says what it
+// read; the crawler options need it.
+TEST_F(CliEndToEnd, FieldsReadTheReferrerFieldAndSayWhatTheyRead) {
+    const std::string log = dir_.write(
+        "fields.log",
+        "1.2.3.4 - - [10/Oct/2023:13:55:36 -0700] \"GET /a HTTP/1.1\" 200 5 "
+        "\"https://www.google.fr/url?q=http%3A%2F%2Fmysite.com%2F\" \"Mozilla/5.0\"\n"
+        "1.2.3.4 - - [10/Oct/2023:13:55:37 -0700] \"GET /b HTTP/1.1\" 200 5 \"-\" "
+        "\"Mozilla/5.0 (compatible; +http://crawler.example/bot.html)\"\n"
+        "1.2.3.4 - - [10/Oct/2023:13:55:38 -0700] \"GET /c HTTP/1.1\" 200 5 "
+        "\"http://www.mysite.com/\" \"Mozilla/5.0\"\n"
+        "{\"http_referer\":\"http:\\/\\/json.example\\/x.pdf\",\"http_user_agent\":\"curl\"}\n");
+    dir_.write("plain.log", "no layout here http://plain.example/\n");
+    const ProgramResult r = Run({"-d", "mysite.com", "--fields", log, "plain.log"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out,
+              "Type,Clicks,Referrer\n"
+              "PDF,0000001,http://json.example/x.pdf\n"
+              "HTM,0000001,https://www.google.fr/url?q=http%3A%2F%2Fmysite.com%2F\n");
+    EXPECT_EQ(r.err,
+              "COMPLETE: 2 files done : 5 lines scanned : 2 links found : 0 duplicates removed : "
+              "2 unique links : 3 combined lines : 1 json lines : 1 lines of no known layout : "
+              "1 lines without a referrer : 1 self-referrals : 0 crawler lines : "
+              "plain.log: no line of a known layout\n");
+    const ProgramResult json =
+        Run({"-d", "mysite.com", "--fields", "--format", "json", "-q", "plain.log"});
+    EXPECT_EQ(json.out,
+              "{\"rows\":[],\"stats\":{\"filesDone\":1,\"linesScanned\":1,\"linksFound\":0,"
+              "\"duplicatesRemoved\":0,\"uniqueLinks\":0,\"fields\":{\"layouts\":{\"unknown\":1,"
+              "\"combined\":0,\"vhostCombined\":0,\"s3\":0,\"common\":0,\"w3c\":0,\"json\":0,"
+              "\"directive\":0},\"noKnownLayout\":1,\"noReferrer\":0,\"selfReferrals\":0,"
+              "\"crawlers\":0,\"crawlersLeftOut\":0,\"filesOfNoKnownLayout\":[\"plain.log\"]}}}\n");
+}
+
 // However many threads match the lines, the output is the one worked out
 // by hand, from a file as from standard input.
 TEST_F(CliEndToEnd, EveryThreadCountWritesTheSameOutput) {

@@ -76,6 +76,9 @@ TEST(CommandLine, MistakesAreUsageErrors) {
         {{"-d", "x", "--threads=65", "a"}, "--threads needs a whole number from 1 to 64"},
         {{"-d", "x", "--threads", "-2", "a"}, "--threads needs a whole number from 1 to 64"},
         {{"-d", "x", "--threads", "2x", "a"}, "--threads needs a whole number from 1 to 64"},
+        {{"-d", "x", "--no-crawlers", "a"}, "--no-crawlers works with --fields only"},
+        {{"-d", "x", "--crawlers", "c.json", "a"}, "--crawlers works with --fields only"},
+        {{"-d", "x", "--fields", "--crawlers=", "a"}, "--crawlers needs a file name"},
     };
     for (const Case& c : cases) {
         const Validated v = Parse(c.args);

@@ -157,6 +157,34 @@ TEST_F(PartialCli, PiecesCutAtRandomOffsetsMergeIntoOneScanForEveryOption) {
     }
 }
 
+// A W3C log whose fields change mid-file: each piece starts with the
+// directive in force where it begins, and the field figures add up.
+TEST_F(PartialCli, FieldPiecesCutAtEveryLineMergeIntoOneScan) {
+    const std::string text =
+        "#Version: 1.0\n#Fields: date cs(Referer) cs(User-Agent)\n"
+        "2023-10-10 http://one.example/ Mozilla\n2023-10-10 - Mozilla\n"
+        "#Fields: cs(User-Agent) cs-uri-stem cs(Referer)\n"
+        "Mozilla /a http://two.example/\r\nMozilla /b http://www.mysite.example/\n"
+        "not a line of any layout http://three.example/\n"
+        "Mozilla /c http://one.example/";
+    const std::string log = dir_.write("w3c.log", text);
+    std::vector<std::string> starts = {"0"};
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            starts.push_back(std::to_string(i + 1));
+        }
+    }
+    for (const std::string& cut : starts) {
+        SCOPED_TRACE("cut at " + cut);
+        ExpectMergeEqualsScan(log, {"-d", "mysite.example", "--fields"},
+                              {"0", cut, std::to_string(text.size())});
+    }
+    const ProgramResult one = Run({"-d", "mysite.example", "--fields", "-q", log});
+    EXPECT_EQ(one.out,
+              "Type,Clicks,Referrer\nHTM,0000002,http://one.example/\n"
+              "HTM,0000001,http://two.example/\n");
+}
+
 // A compressed log has no line starts in its bytes: the piece holding
 // offset 0 scans it whole, the others nothing, and the merge is one scan.
 TEST_F(PartialCli, PiecesOfACompressedLogMergeIntoOneScan) {
@@ -328,6 +356,7 @@ TEST_F(PartialCli, EveryScanOptionIsRecordedAndADifferenceRefused) {
         {"quoted", Joined(mine, {"--quoted"}), "quoted=1", "quoted=0"},
         {"spam", Joined(mine, {"--hide-spam"}), "spam=built-in", "(none)"},
         {"list", Joined(mine, {"--spam-list", "spam.hosts"}), "spam=spam.hosts", "(none)"},
+        {"fields", Joined(mine, {"--fields"}), "fields=1", "(none)"},
     };
     const std::string refused = ": made with other options than ";
     for (const Case& c : cases) {
