@@ -256,6 +256,38 @@ TEST(FieldScan, ANewFieldsDirectiveCountsFromTheNextLineAcrossChunks) {
     }
 }
 
+TEST(FieldScan, TurningTheOptionOnMidFileReadsTheRestByTheirFields) {
+    // Lines matched ahead by the written rules are read again by their
+    // fields, from the W3C fields in force where each line stands.
+    std::string log = "#Fields: cs-method cs(Referer)\n";
+    for (int k = 1; k <= 8; ++k) {
+        log += "GET https://r" + std::to_string(k) + ".example/\n";
+    }
+    MemoryFileSystem fs;
+    fs.add("/logs/w.log", log);
+    for (const std::size_t chunk : {std::size_t{0}, std::size_t{16}, std::size_t{64}}) {
+        SCOPED_TRACE("chunk " + std::to_string(chunk));
+        RecordingHost host;
+        host.directory = "/logs";
+        host.domain = "mysite.com";
+        host.select({"w.log"});
+        Scanner scanner(fs);
+        scanner.setThreads(chunk == 0 ? 1 : 2, chunk);
+        host.onYield = [&] {
+            if (scanner.counters().linesScanned == 3) {
+                host.fields = {true, false, nullptr};
+            }
+        };
+        testing::RunScan(scanner, host);
+        EXPECT_EQ(Texts(host.rows),
+                  (std::vector<std::string>{
+                      "HTM,0000001,https://r3.example/", "HTM,0000001,https://r4.example/",
+                      "HTM,0000001,https://r5.example/", "HTM,0000001,https://r6.example/",
+                      "HTM,0000001,https://r7.example/", "HTM,0000001,https://r8.example/"}));
+        EXPECT_EQ(scanner.counters().fields.layouts[static_cast<int>(LogLayout::W3c)], 6);
+    }
+}
+
 TEST(FieldScan, OffByDefaultTheWrittenRulesReadTheSameLines) {
     // A crawler check given without the field option changes nothing.
     MemoryFileSystem fs;
