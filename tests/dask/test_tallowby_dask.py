@@ -56,6 +56,12 @@ class DaskDriver(unittest.TestCase):
         cls.hosts = cls.path("hosts.txt")
         with open(cls.hosts, "w") as f:
             f.write("news1.test\nshop2.test\n")
+        # A crawler list of its own, in the format of the built-in one: it
+        # takes one browser of the sample log for a crawler.
+        cls.crawlers = cls.path("crawlers.json")
+        with open(cls.crawlers, "w") as f:
+            f.write('[{"pattern": "Pixel 7", "instances": ["Mozilla/5.0 (Linux; Android 14; '
+                    'Pixel 7)"]}]\n')
         cls.logs = [os.path.join(SOURCE, "samples", "access.log"), os.path.join(data, "today.log"),
                     os.path.join(data, "mixed.log"), cls.packed, cls.spam]
         cls.cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
@@ -116,6 +122,8 @@ class DaskDriver(unittest.TestCase):
             ["--no-dupes", "--format", "json", "--hide-spam", "--threads", "1"],
             ["--https", "--quoted", "--no-types", "--by-site", "-q"],
             ["--spam-list", self.hosts, "--by-site", "--format", "json", "--threads", "2"],
+            ["--fields", "--no-crawlers", "--format", "json"],
+            ["--fields", "--crawlers", self.crawlers, "--no-crawlers", "--by-site"],
         ]
         # Batches of three shards are merged on the workers first.
         for options in table:
@@ -131,21 +139,28 @@ class DaskDriver(unittest.TestCase):
         # The workers run in another folder than the driver.
         here = self.path("here")
         os.makedirs(here, exist_ok=True)
-        for source in (self.logs[1], self.spam, self.hosts):
+        for source in (self.logs[1], self.spam, self.hosts, self.crawlers):
             shutil.copy(source, here)
-        self.expect_equal_to_one_scan(
-            self.on_the_cluster(), ["-d", "mysite.example", "--spam-list", "hosts.txt"],
-            "relative", logs=["today.log", "gone.log", "spam.log"], cwd=here, unread=True)
+        for lists in (["--spam-list", "hosts.txt"],
+                      ["--fields", "--no-crawlers", "--crawlers", "crawlers.json"]):
+            with self.subTest(lists=lists):
+                self.expect_equal_to_one_scan(
+                    self.on_the_cluster(), ["-d", "mysite.example", *lists], "relative",
+                    logs=["today.log", "gone.log", "spam.log"], cwd=here, unread=True)
 
     def test_wrong_command_lines_leave_nothing(self):
         log = self.path("kept.log")
         shutil.copy(self.logs[1], log)
+        crawlers = self.path("kept-crawlers.json")
+        shutil.copy(self.crawlers, crawlers)
         html = self.path("refused.html")
         table = [  # options and logs, exit status, what standard error says
             (["-"], 2, b"standard input (-) cannot be shared out"),
             (["--threads", "0", log], 2, b"--threads needs a whole number"),
             (["--format", "xml", log], 2, b"unknown format 'xml'"),
             (["--html", log, log], 2, b"is the input " + log.encode()),
+            (["--fields", "--crawlers", crawlers, "--partial", crawlers, log], 2,
+             b"is the input " + crawlers.encode()),
         ]
         for arguments, status, message in table:
             with self.subTest(arguments=arguments):
@@ -156,6 +171,7 @@ class DaskDriver(unittest.TestCase):
                 self.assertIn(message, got.stderr)
                 self.assertFalse(os.path.exists(html))
         self.assertEqual(read(log), read(self.logs[1]))
+        self.assertEqual(read(crawlers), read(self.crawlers))
         # An unreadable spam list ends the run before any scan, as in one scan.
         missing = ["-d", "mysite.example", "--spam-list", self.path("no-such-list"), log]
         one = run([SCAN, *missing])

@@ -110,6 +110,7 @@ check_completion "$options" tallowby-scan --
 check_completion "$(printf '%s\n' csv json none)" tallowby-scan --format ''
 check_completion "samples/access.log" tallowby-scan -d example.com samples/acc
 check_completion "samples/access.log" tallowby-scan --spam-list samples/acc
+check_completion "samples/access.log" tallowby-scan --fields --crawlers samples/acc
 check_completion "" tallowby-scan --domain ''
 
 if command -v lintian >/dev/null; then

@@ -160,7 +160,8 @@ private slots:
         for (const char* expected :
              {"What Tallowby does", "Enter your domain:", "Select All Files", "Scan", "Stop",
               "Remove Duplicates", "Display statistics after completion", "referers.html",
-              "tallowby-scan --domain DOMAIN", "Show at Startup", "Action \u00bb Start Scan"}) {
+              "tallowby-scan --domain DOMAIN", "Show at Startup", "Action \u00bb Start Scan",
+              "Read the referrer field of known log formats", "Leave out crawlers"}) {
             QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
         }
         // No markup may leak into what the user reads.

@@ -7,7 +7,8 @@ partial results are merged here, in the order of the inputs, by
 all the logs.
 
 Exit status: 0 and 1 as tallowby-scan (1: a log could not be read, the rest
-was written; or the spam list could not be read, and nothing was); 2: the
+was written; or the spam or crawler list could not be read, and nothing
+was); 2: the
 command line was wrong; 3: a shard failed for good, or the cluster could not
 be reached: nothing was written.
 """
@@ -122,11 +123,11 @@ def scan_shard(scanner, options, shard, drop=None, name=None, driver_folder=None
         if start is not None:
             cmd += ["--range", f"{start}:{'' if end is None else end}"]
         cmd += ["--", path]
-        # Names relative to the driver's folder (logs, the spam list) are
-        # resolved in that folder where this worker has it: what an absolute
-        # name would reach, while the scanner's messages and the partial's
-        # record of the spam list keep the names as given. Without it, an
-        # absolute name could not be resolved here either.
+        # Names relative to the driver's folder (logs, the spam and crawler
+        # lists) are resolved in that folder where this worker has it: what
+        # an absolute name would reach, while the scanner's messages and the
+        # partial's record of the lists keep the names as given. Without it,
+        # an absolute name could not be resolved here either.
         run = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                              stderr=subprocess.PIPE, check=False,
                              cwd=folder_here(driver_folder))

@@ -35,8 +35,9 @@ class ScanOption:
 
 
 # Every option of tallowby-scan is here or in NOT_TAKEN (a test holds both
-# against `tallowby-scan --help`). Names in them (logs, --spam-list) mean
-# on the workers what they mean here: see tallowby_dask.scan_shard().
+# against `tallowby-scan --help`). Names in them (logs, --spam-list,
+# --crawlers) mean on the workers what they mean here: see
+# tallowby_dask.scan_shard().
 SCAN_OPTIONS = (
     ScanOption("--domain", "-d", "DOMAIN"),
     ScanOption("--no-dupes"),
@@ -45,6 +46,9 @@ SCAN_OPTIONS = (
     ScanOption("--quoted"),
     ScanOption("--hide-spam"),
     ScanOption("--spam-list", value="FILE"),
+    ScanOption("--fields"),
+    ScanOption("--no-crawlers"),
+    ScanOption("--crawlers", value="FILE"),
     ScanOption("--threads", value="N"),  # each shard's scan, and the merge's output
     ScanOption("--by-site", shards=False),
     ScanOption("--format", value="FORMAT", shards=False),
@@ -145,9 +149,10 @@ def expand_logs(patterns):
 
 
 def refuse_writing_over_inputs(args, paths):
-    """An output file that is one of the logs, or the spam list, would be
-    written over once they are read: refused before anything runs."""
-    inputs = [*paths, *([args.spam_list] if args.spam_list else [])]
+    """An output file that is one of the logs, the spam list or the crawler
+    list would be written over once they are read: refused before anything
+    runs."""
+    inputs = [*paths, *(f for f in (args.spam_list, args.crawlers) if f)]
     for option in SCAN_OPTIONS:
         target = getattr(args, option.dest) if option.writes else None
         if target is None:
@@ -169,8 +174,8 @@ def refuse_writing_over_inputs(args, paths):
 def check_options(merger, args, workdir):
     """tallowby-scan's own check of the command line: the merger scans an
     empty log with the shards' and the output's options, so a wrong value,
-    or a spam list that cannot be read, is told as one scan tells it, before
-    any work. None when all is well, else the exit status to leave with."""
+    or a spam or crawler list that cannot be read, is told as one scan tells
+    it, before any work. None when all is well, else the exit status to leave with."""
     empty = os.path.join(workdir, "empty.log")
     with open(empty, "wb"):
         pass
