@@ -271,6 +271,18 @@ def read_partial(data):
         (length,) = struct.unpack_from("<I", body, at)
         options.append(body[at + 4:at + 4 + length].decode())
         at += 4 + length
+    fields = None
+    if flags & 4:  # the field counts follow the options
+        figures = struct.unpack_from("<12q", body, at)
+        at += 96
+        (n,) = struct.unpack_from("<I", body, at)
+        at += 4
+        files = []
+        for _ in range(n):
+            (length,) = struct.unpack_from("<I", body, at)
+            files.append(body[at + 4:at + 4 + length].decode())
+            at += 4 + length
+        fields = (figures, files)
     (count,) = struct.unpack_from("<Q", body, at)
     at += 8
     entries = []
@@ -280,7 +292,7 @@ def read_partial(data):
         entries.append((position, clicks, code, bot, body[at:at + length]))
         at += length
     assert at == len(body)
-    return version, flags, counters, options, entries
+    return version, flags, counters, options, entries, fields
 
 
 class PartialFormat(unittest.TestCase):
@@ -315,8 +327,8 @@ class PartialFormat(unittest.TestCase):
             subprocess.run([SCAN, "-d", "mysite.example", "-q", "--format", "none",
                             "--partial", partial, log], check=True)
             with open(partial, "rb") as f:
-                version, flags, counters, options, entries = read_partial(f.read())
-        self.assertEqual((version, flags), (1, 1))
+                version, flags, counters, options, entries, fields = read_partial(f.read())
+        self.assertEqual((version, flags, fields), (1, 1, None))
         self.assertEqual(options, ["domain=mysite.example", "dupes=1", "types=1", "https=0",
                                    "quoted=0"])
         files, lines, links, removed, spam = counters
@@ -327,6 +339,23 @@ class PartialFormat(unittest.TestCase):
         keys = [(e[4].lower(), e[0]) for e in entries]
         self.assertEqual(keys, sorted(keys))
         self.assertEqual(len({e[0] for e in entries}), len(entries))
+
+    def test_another_language_reads_the_field_counts(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            partial = os.path.join(tmp, "p")
+            log = os.path.join(tmp, "a.log")
+            with open(log, "w", encoding="ascii") as f:
+                f.write('1.2.3.4 - - [10/Oct/2023:13:55:36 -0700] "GET / HTTP/1.1" 200 5 '
+                        '"http://a.example/" "Mozilla/5.0"\nno layout\n')
+            subprocess.run([SCAN, "-d", "mysite.example", "-q", "--format", "none", "--fields",
+                            "--partial", partial, log], check=True)
+            with open(partial, "rb") as f:
+                version, flags, counters, options, entries, fields = read_partial(f.read())
+        self.assertEqual((version, flags), (1, 1 | 4))
+        self.assertEqual(options[-1], "fields=1")
+        # unknown, combined, ... directive; no referrer, self, crawlers, left out
+        self.assertEqual(fields, ((1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0), []))
+        self.assertEqual([e[4] for e in entries], [b"http://a.example/"])
 
 
     def test_partial_stays_only_in_a_folder_the_worker_sees(self):
