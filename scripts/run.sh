@@ -9,4 +9,8 @@ if [ -x build/app/tallowby ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
   exec build/app/tallowby "$@"
 fi
-exec build/app/tallowby-scan --domain mysite.example samples/access.log
+# The sample's referrers as its server wrote them: the referrer field of
+# each line (the written rules would take pieces of user agents too).
+echo "tallowby-scan --domain mysite.example --fields samples/access.log" \
+  "(the referrer field of each line; leave out --fields for the written rules)" >&2
+exec build/app/tallowby-scan --domain mysite.example --fields samples/access.log
