@@ -11,7 +11,7 @@ packages=(
   xdg-utils
   clang libclang-rt-14-dev
   python3-distributed
-  libisal-dev libzstd-dev libbz2-dev liblzma-dev libsimdjson-dev
+  libisal-dev libzstd-dev libbz2-dev liblzma-dev libsimdjson-dev libre2-dev
   gzip bzip2 xz-utils zstd
   dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
   qemu-user

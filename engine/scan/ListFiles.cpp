@@ -9,15 +9,45 @@ namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{1} << 16;
 
-}  // namespace
-
-std::optional<SpamList> LoadSpamList(FileSystem& fs, const std::string& path, std::string& error) {
-    const FileStatus status = fs.status(path);
+// The status of the list file at `path`; false, with the reason in
+// `error`, when it names no regular file.
+bool ListFileStatus(FileSystem& fs, const std::string& path, FileStatus& status,
+                    std::string& error) {
+    status = fs.status(path);
     if (status.kind != FileKind::Regular) {
         error = status.kind == FileKind::Directory ? "Is a directory"
                 : status.kind == FileKind::Other   ? "Not a regular file"
                 : status.error.empty()             ? "No such file or directory"
                                                    : status.error;
+        return false;
+    }
+    return true;
+}
+
+// Reads `source` to its end into `bytes`, or until they hold more than
+// `limit` bytes. False, with the reason in `error`, on a read error.
+bool ReadAll(ByteSource& source, std::uint64_t limit, std::string& bytes, std::string& error) {
+    char block[kReadBlock];
+    for (std::ptrdiff_t n; bytes.size() <= limit && (n = source.read(block, sizeof block)) != 0;) {
+        if (n < 0) {
+            error = "read error: " + source.error();
+            return false;
+        }
+        bytes.append(block, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::string TooLargeForACrawlerList() {
+    return "larger than " + std::to_string(kLargestCrawlerList >> 20) +
+           " MB: too large for a crawler list";
+}
+
+}  // namespace
+
+std::optional<SpamList> LoadSpamList(FileSystem& fs, const std::string& path, std::string& error) {
+    FileStatus status;
+    if (!ListFileStatus(fs, path, status, error)) {
         return std::nullopt;
     }
     std::unique_ptr<ByteSource> source = fs.openRead(path, error);
@@ -33,6 +63,31 @@ std::optional<SpamList> LoadSpamList(FileSystem& fs, const std::string& path, st
             return n;
         },
         error);
+}
+
+std::optional<CrawlerList> LoadCrawlerList(FileSystem& fs, const std::string& path,
+                                           std::string& error) {
+    FileStatus status;
+    if (!ListFileStatus(fs, path, status, error)) {
+        return std::nullopt;
+    }
+    if (status.size > kLargestCrawlerList) {
+        error = TooLargeForACrawlerList();
+        return std::nullopt;
+    }
+    std::unique_ptr<ByteSource> source = fs.openRead(path, error);
+    if (!source) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    if (!ReadAll(*source, kLargestCrawlerList, bytes, error)) {
+        return std::nullopt;
+    }
+    if (bytes.size() > kLargestCrawlerList) {  // it grew since its size was taken
+        error = TooLargeForACrawlerList();
+        return std::nullopt;
+    }
+    return CrawlerList::FromJson(bytes, error);
 }
 
 PartialFileResult WritePartial(FileSystem& fs, const std::string& path,
@@ -90,15 +145,9 @@ PartialFileResult ReadPartial(FileSystem& fs, const std::string& path, Partial& 
             return result;
         }
         std::string bytes;
-        char block[kReadBlock];
-        for (std::ptrdiff_t n; (n = source->read(block, sizeof block)) != 0;) {
-            if (n < 0) {
-                result.error = "read error: " + source->error();
-                return result;
-            }
-            bytes.append(block, static_cast<std::size_t>(n));
+        if (ReadAll(*source, ~std::uint64_t{0}, bytes, result.error)) {
+            result.ok = DecodePartial(std::move(bytes), out, result.error);
         }
-        result.ok = DecodePartial(std::move(bytes), out, result.error);
     } catch (const std::exception& e) {
         result.error = e.what();
     }

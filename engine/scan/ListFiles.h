@@ -1,22 +1,35 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
+#include "engine/classify/CrawlerList.h"
 #include "engine/classify/SpamList.h"
 #include "engine/read/FileSystem.h"
 #include "engine/tally/Partial.h"
 
 namespace tallowby {
 
-// The files a scan reads and writes besides its logs: a spam list, and the
-// partial results a scan leaves and a merge reads. Each goes through the
-// file seam.
+// The files a scan reads and writes besides its logs: a spam list, a
+// crawler list, and the partial results a scan leaves and a merge reads.
+// Each goes through the file seam.
 
 // Reads the spam list at `path` through `fs` (SpamList::FromBlocks). On
 // failure returns nullopt and sets `error` to the reason. A file with no host
 // in it is a valid, empty list.
 std::optional<SpamList> LoadSpamList(FileSystem& fs, const std::string& path, std::string& error);
+
+// The largest crawler list read, in bytes: a list is read whole into
+// memory, and the one built in is half a megabyte.
+inline constexpr std::uint64_t kLargestCrawlerList = std::uint64_t{64} << 20;
+
+// Reads the crawler list at `path` through `fs` (CrawlerList::FromJson). On
+// failure returns nullopt and sets `error` to the reason: the file is
+// missing, no regular file, unreadable, larger than kLargestCrawlerList, or
+// no crawler list.
+std::optional<CrawlerList> LoadCrawlerList(FileSystem& fs, const std::string& path,
+                                           std::string& error);
 
 struct PartialFileResult {
     bool ok = false;

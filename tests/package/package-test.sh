@@ -39,9 +39,13 @@ for file in usr/bin/tallowby usr/bin/tallowby-scan usr/bin/tallowby-dask \
   usr/share/man/man1/{tallowby,tallowby-scan,tallowby-dask}.1.gz \
   usr/share/bash-completion/completions/tallowby-scan \
   usr/share/doc/tallowby/copyright usr/share/doc/tallowby/changelog.gz \
+  usr/share/doc/tallowby/crawler-user-agents.{README.md,LICENSE} \
   usr/share/tallowby/Help.rtf; do
   [ -e "$root/$file" ] || fail "the package holds no /$file"
 done
+# The compiled-in crawler list's MIT notice goes with every copy.
+grep -q '^ Copyright (c) 2017 Martin Monperrus$' "$root/usr/share/doc/tallowby/copyright" ||
+  fail "the copyright file holds no notice of the crawler list's licence"
 metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
 [ -f "${metainfo[0]}" ] || fail "the package holds no AppStream metadata in /usr/share/metainfo"
 
