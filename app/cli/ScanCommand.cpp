@@ -16,6 +16,7 @@
 #include "cli/CliHost.h"
 #include "cli/ProgressLine.h"
 #include "cli/StdinFileSystem.h"
+#include "engine/classify/CrawlerList.h"
 #include "engine/classify/Sites.h"
 #include "engine/classify/SpamList.h"
 #include "engine/match/ShownText.h"
@@ -168,6 +169,9 @@ bool OutputsSpareInputs(const ScanOptions& options, FileSystem& fs, const Comman
     if (options.spamListPath && !options.merge) {
         inputs.push_back(*options.spamListPath);
     }
+    if (options.crawlerListPath && !options.merge) {
+        inputs.push_back(*options.crawlerListPath);
+    }
     const std::pair<const char*, const std::optional<std::string>&> outputs[] = {
         {"--html", options.htmlPath}, {"--partial", options.partialPath}};
     for (const auto& [option, path] : outputs) {
@@ -225,7 +229,23 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     if (options.hideSpam) {
         spam = loadedSpam ? &*loadedSpam : &SpamList::Builtin();
     }
+    // With --fields, crawlers are told (and counted) by the built-in list or
+    // the --crawlers file, read before any log: a scan that was asked to
+    // leave crawlers out must not list them for want of its list.
+    std::optional<CrawlerList> loadedCrawlers;
+    if (options.fields && options.crawlerListPath) {
+        std::string error;
+        loadedCrawlers = LoadCrawlerList(fs, *options.crawlerListPath, error);
+        if (!loadedCrawlers) {
+            Complain(io.err, *options.crawlerListPath, "cannot read the crawler list: " + error);
+            std::fflush(io.err);
+            return kExitFileProblem;
+        }
+    }
     const CrawlerCheck* crawlers = nullptr;
+    if (options.fields) {
+        crawlers = loadedCrawlers ? &*loadedCrawlers : &CrawlerList::Builtin();
+    }
     // Only the lines of one file are read for the fields a piece starts with.
     const W3cFields pieceW3c =
         options.fields && options.range

@@ -137,29 +137,45 @@ TEST_F(CliEndToEnd, TodaysLogOptionsLeaveTheDefaultsAsTheyWere) {
 }
 
 // --fields reads the referrer field of each known layout and says what it
-// read; the crawler options need it.
+// read; --no-crawlers leaves out the lines of the built-in list's crawlers.
 TEST_F(CliEndToEnd, FieldsReadTheReferrerFieldAndSayWhatTheyRead) {
+    const std::string head = "1.2.3.4 - - [10/Oct/2023:13:55:36 -0700] \"GET /a HTTP/1.1\" 200 5 ";
     const std::string log = dir_.write(
         "fields.log",
-        "1.2.3.4 - - [10/Oct/2023:13:55:36 -0700] \"GET /a HTTP/1.1\" 200 5 "
-        "\"https://www.google.fr/url?q=http%3A%2F%2Fmysite.com%2F\" \"Mozilla/5.0\"\n"
-        "1.2.3.4 - - [10/Oct/2023:13:55:37 -0700] \"GET /b HTTP/1.1\" 200 5 \"-\" "
-        "\"Mozilla/5.0 (compatible; +http://crawler.example/bot.html)\"\n"
-        "1.2.3.4 - - [10/Oct/2023:13:55:38 -0700] \"GET /c HTTP/1.1\" 200 5 "
-        "\"http://www.mysite.com/\" \"Mozilla/5.0\"\n"
-        "{\"http_referer\":\"http:\\/\\/json.example\\/x.pdf\",\"http_user_agent\":\"curl\"}\n");
+        head + "\"https://www.google.fr/url?q=http%3A%2F%2Fmysite.com%2F\" \"Mozilla/5.0\"\n" +
+            head +
+            "\"-\" \"Mozilla/5.0 (compatible; bingbot/2.0; +http://www.bing.com/bingbot.htm)\"\n" +
+            head + "\"http://www.mysite.com/\" \"Mozilla/5.0\"\n" + head +
+            "\"http://crawled.example/\" \"Mozilla/5.0 (compatible; Googlebot/2.1; "
+            "+http://www.google.com/bot.html)\"\n"
+            "{\"http_referer\":\"http:\\/\\/json.example\\/"
+            "x.pdf\",\"http_user_agent\":\"Mozilla/5.0 (X11)\"}\n");
     dir_.write("plain.log", "no layout here http://plain.example/\n");
+    const std::string counted =
+        " : 4 combined lines : 1 json lines : 1 lines of no known layout : 1 lines without a "
+        "referrer : 1 self-referrals : 2 crawler lines";
+    const std::string note = " : plain.log: no line of a known layout\n";
     const ProgramResult r = Run({"-d", "mysite.com", "--fields", log, "plain.log"});
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.out,
               "Type,Clicks,Referrer\n"
+              "HTM,0000001,http://crawled.example/\n"
               "PDF,0000001,http://json.example/x.pdf\n"
               "HTM,0000001,https://www.google.fr/url?q=http%3A%2F%2Fmysite.com%2F\n");
     EXPECT_EQ(r.err,
-              "COMPLETE: 2 files done : 5 lines scanned : 2 links found : 0 duplicates removed : "
-              "2 unique links : 3 combined lines : 1 json lines : 1 lines of no known layout : "
-              "1 lines without a referrer : 1 self-referrals : 0 crawler lines : "
-              "plain.log: no line of a known layout\n");
+              "COMPLETE: 2 files done : 6 lines scanned : 3 links found : 0 duplicates removed : "
+              "3 unique links" +
+                  counted + note);
+    const ProgramResult without =
+        Run({"-d", "mysite.com", "--fields", "--no-crawlers", log, "plain.log"});
+    EXPECT_EQ(without.out,
+              "Type,Clicks,Referrer\n"
+              "PDF,0000001,http://json.example/x.pdf\n"
+              "HTM,0000001,https://www.google.fr/url?q=http%3A%2F%2Fmysite.com%2F\n");
+    EXPECT_EQ(without.err,
+              "COMPLETE: 2 files done : 6 lines scanned : 2 links found : 0 duplicates removed : "
+              "2 unique links" +
+                  counted + " (1 left out)" + note);
     const ProgramResult json =
         Run({"-d", "mysite.com", "--fields", "--format", "json", "-q", "plain.log"});
     EXPECT_EQ(json.out,
@@ -168,6 +184,14 @@ TEST_F(CliEndToEnd, FieldsReadTheReferrerFieldAndSayWhatTheyRead) {
               "\"combined\":0,\"vhostCombined\":0,\"s3\":0,\"common\":0,\"w3c\":0,\"json\":0,"
               "\"directive\":0},\"noKnownLayout\":1,\"noReferrer\":0,\"selfReferrals\":0,"
               "\"crawlers\":0,\"crawlersLeftOut\":0,\"filesOfNoKnownLayout\":[\"plain.log\"]}}}\n");
+    // A crawler list that cannot be read stops the scan before any log.
+    dir_.write("bad.json", "[{\"url\":\"x\"}]");
+    const ProgramResult bad = Run({"-d", "mysite.com", "--fields", "--crawlers", "bad.json", log});
+    EXPECT_EQ(bad.exitStatus, 1);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(bad.err,
+              "tallowby-scan: bad.json: cannot read the crawler list: not a crawler list (expected "
+              "a JSON array of objects with a \"pattern\"): entry 1 has no \"pattern\" string\n");
 }
 
 // However many threads match the lines, the output is the one worked out
