@@ -102,8 +102,15 @@ LineOptions WindowScanHost::lineOptions() {
         lineOptions_.rules =
             ReferrerRules{window_.settings->bHttpsReferrers, window_.settings->bQuotedReferrers};
         lineOptions_.spam = spamList();
+        lineOptions_.fields = window_.settings->bReferrerField
+                                  ? FieldRules{true, window_.settings->bNoCrawlers, crawlers()}
+                                  : FieldRules{};
     }
     return lineOptions_;
+}
+
+const CrawlerCheck* WindowScanHost::crawlers() {
+    return nullptr;  // the crawler list (built-in, or the file strCrawlerList names) is given here
 }
 
 const SpamList* WindowScanHost::spamList() {

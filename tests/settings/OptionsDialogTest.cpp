@@ -48,13 +48,16 @@ private slots:
         QVERIFY(dialog->Check3()->isChecked());
         QVERIFY(!dialog->Check4()->isChecked());
         QVERIFY(!dialog->Check5()->isChecked());
+        QVERIFY(!dialog->Check7()->isChecked());
+        QVERIFY(!dialog->Check8()->isChecked() && !dialog->Check8()->isEnabled());
         QVERIFY(dialog->isVisible());
         QVERIFY(IsOnTop(dialog));
         QVERIFY(dialog->width() >= 312);
         QVERIFY(dialog->height() > 213);  // grown to hold the referrer rules
         // Every control whole inside the dialog, its caption uncut.
         for (QWidget* box : {(QWidget*)dialog->Check4(), (QWidget*)dialog->Check5(),
-                             (QWidget*)dialog->Check6(), (QWidget*)dialog->Command1()}) {
+                             (QWidget*)dialog->Check6(), (QWidget*)dialog->Check7(),
+                             (QWidget*)dialog->Check8(), (QWidget*)dialog->Command1()}) {
             const QRect inDialog(box->mapTo(dialog, QPoint(0, 0)), box->size());
             QVERIFY(dialog->rect().contains(inDialog));
             QVERIFY(box->width() >= box->sizeHint().width());
@@ -80,6 +83,12 @@ private slots:
         QCOMPARE(dialog->Check4()->text(), QStringLiteral("Also find https:// referrers"));
         QCOMPARE(dialog->Check5()->text(),
                  QStringLiteral("End quoted referrers at the closing quote (Apache, nginx)"));
+        QCOMPARE(dialog->Check7()->text(),
+                 QStringLiteral("Read the referrer field of known log formats"));
+        QCOMPARE(dialog->Check8()->text(), QStringLiteral("Leave out crawlers"));
+        // Under the box it depends on, standing in.
+        QVERIFY(dialog->Check8()->y() > dialog->Check7()->y());
+        QVERIFY(dialog->Check8()->x() > dialog->Check7()->x());
         QCOMPARE(dialog->Command1()->text(), QStringLiteral("Ok"));
         QList<QWidget*> order;
         QWidget* w = dialog->Text1();
@@ -91,7 +100,8 @@ private slots:
         } while (w != dialog->Text1());
         QCOMPARE(order, (QList<QWidget*>{dialog->Text1(), dialog->Check1(), dialog->Check2(),
                                          dialog->Check3(), dialog->Check4(), dialog->Check5(),
-                                         dialog->Check6(), dialog->Command1()}));
+                                         dialog->Check6(), dialog->Check7(), dialog->Check8(),
+                                         dialog->Command1()}));
     }
 
     void LoadsFromTheProgramsSettingsNotTheStore() {
@@ -124,7 +134,8 @@ private slots:
                  (QStringList{"Tallowby|data|strYourWebsite=" + typed,
                               "Tallowby|data|bGetFileTypes=1", "Tallowby|data|bRemoveDupes=0",
                               "Tallowby|data|bDisplayStats=1", "Tallowby|data|bHttpsReferrers=0",
-                              "Tallowby|data|bQuotedReferrers=0", "Tallowby|data|bHideSpam=0"}));
+                              "Tallowby|data|bQuotedReferrers=0", "Tallowby|data|bHideSpam=0",
+                              "Tallowby|data|bReferrerField=0", "Tallowby|data|bNoCrawlers=0"}));
         QCOMPARE(settings_.strYourWebsite, typed);  // reloaded from the store
         QVERIFY(!settings_.bRemoveDupes);
         QVERIFY(settings_.bGetFileTypes);
@@ -153,6 +164,32 @@ private slots:
         testing::ProcessDeletes();
         QCOMPARE(Stored(*backend_, kKeyHttpsReferrers), QStringLiteral("0"));
         QVERIFY(!settings_.bHttpsReferrers && settings_.bQuotedReferrers);
+    }
+
+    void LeaveOutCrawlersIsOfferedOnlyWhileTheFieldIsRead() {
+        auto click = [](QCheckBox* box) {
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        };
+        Form2* dialog = opener_->Open();
+        click(dialog->Check8());  // disabled: the click does nothing
+        QVERIFY(!dialog->Check8()->isChecked());
+        click(dialog->Check7());
+        QVERIFY(dialog->Check8()->isEnabled());
+        click(dialog->Check8());
+        QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
+        testing::ProcessDeletes();
+        QCOMPARE(Stored(*backend_, kKeyReferrerField), QStringLiteral("1"));
+        QCOMPARE(Stored(*backend_, kKeyNoCrawlers), QStringLiteral("1"));
+        QVERIFY(settings_.bReferrerField && settings_.bNoCrawlers);
+
+        dialog = opener_->Open();
+        QVERIFY(dialog->Check7()->isChecked());
+        QVERIFY(dialog->Check8()->isChecked() && dialog->Check8()->isEnabled());
+        // Unticking the field takes the choice away and keeps its tick for later.
+        click(dialog->Check7());
+        QVERIFY(!dialog->Check8()->isEnabled() && dialog->Check8()->isChecked());
+        click(dialog->Check7());
+        QVERIFY(dialog->Check8()->isEnabled());
     }
 
     void UntickingAllStoresZerosAndReopensUnticked() {
