@@ -31,8 +31,6 @@ private slots:
         QCOMPARE(settings.strYourWebsite, strPlaceholderDomain);
         QVERIFY(!settings.bHttpsReferrers);
         QVERIFY(!settings.bQuotedReferrers);
-        QVERIFY(!settings.bReferrerField && !settings.bNoCrawlers);
-        QCOMPARE(settings.strCrawlerList, QString());
     }
 
     void LoadsInItsOrderUnderTheProductName() {
