@@ -87,8 +87,16 @@ void Form1::ShowScanResults() {
     host.setStatusText(CompleteStatusText(counters) + host.summaryNote() +
                        FailuresStatusText(host.failures()));
     if (appSettings_.bDisplayStats) {
-        host.ShowStatistics(kStatisticsTitle,
-                            StatisticsMessageText(counters) + FailuresMessageText(host.failures()));
+        // What the lines read by their fields came to stands below the
+        // figures, after an empty line; the files not read whole come last.
+        std::string text = StatisticsMessageText(counters);
+        const bool crawlersLeftOut = appSettings_.bReferrerField && appSettings_.bNoCrawlers;
+        if (const std::string fields =
+                FieldStatisticsText(counters.fields, crawlersLeftOut, "\r\n");
+            !fields.empty()) {
+            text += "\r\n\r\n" + fields;
+        }
+        host.ShowStatistics(kStatisticsTitle, text + FailuresMessageText(host.failures()));
     }
     if (frame1_->isHidden()) {
         host.Flush();

@@ -42,6 +42,7 @@ void WindowScanHost::BeginScan() {
     failures_.clear();
     RefreshOwnDomain();
     spamList_ = nullptr;
+    crawlers_ = nullptr;
     lineOptionsStale_ = true;
     sinceTurn_.restart();
     showEveryNs_ = 0;  // the first turn shows the new scan
@@ -102,8 +103,33 @@ LineOptions WindowScanHost::lineOptions() {
         lineOptions_.rules =
             ReferrerRules{window_.settings->bHttpsReferrers, window_.settings->bQuotedReferrers};
         lineOptions_.spam = spamList();
+        lineOptions_.fields = window_.settings->bReferrerField
+                                  ? FieldRules{true, window_.settings->bNoCrawlers, crawlers()}
+                                  : FieldRules{};
     }
     return lineOptions_;
+}
+
+const CrawlerCheck* WindowScanHost::crawlers() {
+    if (crawlers_ == nullptr) {
+        crawlers_ = &CrawlerList::Builtin();
+        const QString path = window_.settings->strCrawlerList;
+        if (!path.isEmpty()) {
+            std::string error;
+            fileCrawlers_ =
+                LoadCrawlerList(RealFileSystem(), QFile::encodeName(path).toStdString(), error);
+            if (fileCrawlers_) {
+                crawlers_ = &*fileCrawlers_;
+            } else {
+                Flush();
+                window_.messageBoxes->Show(QStringLiteral("Cannot read the crawler list ") + path +
+                                           QStringLiteral(": ") + QString::fromStdString(error) +
+                                           QStringLiteral("\nThe built-in list is used instead."));
+                lineOptionsStale_ = true;  // the box's own event loop may have changed them
+            }
+        }
+    }
+    return crawlers_;
 }
 
 const SpamList* WindowScanHost::spamList() {

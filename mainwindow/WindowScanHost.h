@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ScanFailures.h"
+#include "engine/classify/CrawlerList.h"
 #include "engine/classify/SpamList.h"
 #include "engine/scan/ScanSeam.h"
 
@@ -92,7 +93,9 @@ public:
     // The own domain as of the last turn, the widened rules and, with "Hide
     // known referrer spam" on, the list strSpamList names, read once per
     // scan when first needed, or the built-in list when none is named or it
-    // cannot be read (which a message box says once per scan). The options
+    // cannot be read (which a message box says once per scan). With "Read
+    // the referrer field of known log formats" on, the field rules with the
+    // crawler list and "Leave out crawlers"; off, they stay off. The options
     // change only in a turn of the event loop (the Options dialog's "Ok"), so
     // they are read from the settings at the first line after each turn and
     // handed out as they are to every line until the next one.
@@ -128,6 +131,7 @@ private:
     void TakeTurn(bool show);
     void RefreshOwnDomain();
     const SpamList* spamList();
+    const CrawlerCheck* crawlers();
 
     Window window_;
     std::string ownDomain_;
@@ -147,6 +151,8 @@ private:
     std::vector<FileFailure> failures_;
     std::optional<SpamList> fileSpamList_;
     const SpamList* spamList_ = nullptr;  // chosen for this scan; null until needed
+    std::optional<CrawlerList> fileCrawlers_;
+    const CrawlerCheck* crawlers_ = nullptr;  // chosen for this scan; null until needed
 };
 
 }  // namespace tallowby

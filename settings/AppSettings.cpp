@@ -31,6 +31,10 @@ void LoadSettings(const SettingsStore& store, const QString& application, AppSet
     settings.bQuotedReferrers = ReadOption(store, application, kKeyQuotedReferrers, false);
     settings.bHideSpam = ReadOption(store, application, kKeyHideSpam, false);
     settings.strSpamList = store.GetSetting(application, kSectionData, kKeySpamList, QString());
+    settings.bReferrerField = ReadOption(store, application, kKeyReferrerField, false);
+    settings.bNoCrawlers = ReadOption(store, application, kKeyNoCrawlers, false);
+    settings.strCrawlerList =
+        store.GetSetting(application, kSectionData, kKeyCrawlerList, QString());
 }
 
 std::optional<bool> SettingTextToBool(const QString& text) {

@@ -26,13 +26,20 @@ struct AppSettings {
     // built-in one, or the file strSpamList names when that is not empty.
     bool bHideSpam = false;
     QString strSpamList = QString();
+    // Read the referrer field of known log layouts instead of the written
+    // rules (engine FieldRules); with it, leave crawlers' lines out. The
+    // crawler list is the built-in one, or the file strCrawlerList names.
+    bool bReferrerField = false;
+    bool bNoCrawlers = false;
+    QString strCrawlerList = QString();
 };
 
 // Fills `settings` from `store` under application name `application`, read
 // afresh in this order: bRemoveDupes, bDisplayStats, bGetFileTypes (each
 // default "1"), strYourWebsite (default strPlaceholderDomain, kept unchanged),
-// then bHttpsReferrers, bQuotedReferrers and bHideSpam (each default "0")
-// and strSpamList (default empty).
+// then bHttpsReferrers, bQuotedReferrers and bHideSpam (each default "0"),
+// strSpamList (default empty), bReferrerField and bNoCrawlers (each default
+// "0") and strCrawlerList (default empty).
 void LoadSettings(const SettingsStore& store, const QString& application, AppSettings& settings);
 
 // Text to boolean as the store's option values are read: a number is false

@@ -25,7 +25,9 @@ namespace {
 // 4680 x 3195 twips at 15 twips per pixel, grown to hold the group of the
 // referrer rules below the three check boxes.
 constexpr QSize kClientSize(312, 213);
-constexpr int kRulesGroupHeight = 96;
+constexpr int kRulesGroupHeight = 140;
+// How far "Leave out crawlers" stands in under the box it depends on.
+constexpr int kDependentIndent = 20;
 
 QString CheckText(const QCheckBox* box) {
     return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
@@ -55,6 +57,9 @@ Form2::Form2(SettingsStore& store, QString application, AppSettings& appSettings
     check4_->setChecked(appSettings_.bHttpsReferrers);
     check5_->setChecked(appSettings_.bQuotedReferrers);
     check6_->setChecked(appSettings_.bHideSpam);
+    check7_->setChecked(appSettings_.bReferrerField);
+    check8_->setChecked(appSettings_.bNoCrawlers);
+    check8_->setEnabled(check7_->isChecked());
 }
 
 void Form2::BuildControls() {
@@ -79,12 +84,19 @@ void Form2::BuildControls() {
     check5_ = new QCheckBox(
         QStringLiteral("End quoted referrers at the closing quote (Apache, nginx)"), group1);
     check6_ = new QCheckBox(QStringLiteral("Hide known referrer spam"), group1);
+    check7_ = new QCheckBox(QStringLiteral("Read the referrer field of known log formats"), group1);
+    check8_ = new QCheckBox(QStringLiteral("Leave out crawlers"), group1);
     auto* groupLayout = new QVBoxLayout(group1);
     groupLayout->setContentsMargins(8, 4, 8, 4);
     groupLayout->setSpacing(2);
     groupLayout->addWidget(check4_);
     groupLayout->addWidget(check5_);
     groupLayout->addWidget(check6_);
+    groupLayout->addWidget(check7_);
+    auto* dependent = new QHBoxLayout;
+    dependent->addSpacing(kDependentIndent);
+    dependent->addWidget(check8_);
+    groupLayout->addLayout(dependent);
     command1_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
                                 QStringLiteral("Ok"), this);
     command1_->setMinimumWidth(80);
@@ -115,10 +127,15 @@ void Form2::BuildControls() {
     setTabOrder(check3_, check4_);
     setTabOrder(check4_, check5_);
     setTabOrder(check5_, check6_);
-    setTabOrder(check6_, command1_);
+    setTabOrder(check6_, check7_);
+    setTabOrder(check7_, check8_);
+    setTabOrder(check8_, command1_);
     text1_->setFocus();
 
     connect(command1_, &QPushButton::clicked, this, &Form2::Command1_Click);
+    // Crawlers are known only by the user-agent field, so the choice is
+    // offered only while the fields are read; it keeps its tick meanwhile.
+    connect(check7_, &QCheckBox::toggled, check8_, &QWidget::setEnabled);
     // Wide and tall enough for every caption in the fonts at hand.
     const QSize needed = layout->sizeHint();
     setFixedSize(std::max(kClientSize.width(), needed.width()),
@@ -133,7 +150,8 @@ void Form2::Command1_Click() {
         {kKeyYourWebsite, text1_->text()},        {kKeyGetFileTypes, CheckText(check1_)},
         {kKeyRemoveDupes, CheckText(check2_)},    {kKeyDisplayStats, CheckText(check3_)},
         {kKeyHttpsReferrers, CheckText(check4_)}, {kKeyQuotedReferrers, CheckText(check5_)},
-        {kKeyHideSpam, CheckText(check6_)},
+        {kKeyHideSpam, CheckText(check6_)},       {kKeyReferrerField, CheckText(check7_)},
+        {kKeyNoCrawlers, CheckText(check8_)},
     };
     bool stored = true;
     for (const auto& [key, value] : values) {
@@ -150,6 +168,8 @@ void Form2::Command1_Click() {
         appSettings_.bHttpsReferrers = check4_->isChecked();
         appSettings_.bQuotedReferrers = check5_->isChecked();
         appSettings_.bHideSpam = check6_->isChecked();
+        appSettings_.bReferrerField = check7_->isChecked();
+        appSettings_.bNoCrawlers = check8_->isChecked();
     }
     emit settingsSaved();
     close();

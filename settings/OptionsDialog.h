@@ -20,8 +20,10 @@ namespace tallowby {
 class SettingsStore;
 
 // The Options dialog: the user's own domain, the three scan options and, in
-// a group of their own, the two referrer rules for today's logs and the
-// referrer-spam filter.
+// a group of their own, the two referrer rules for today's logs, the
+// referrer-spam filter and the reading of the referrer field of known log
+// formats, with its choice to leave out crawlers (offered only while the
+// field is read).
 // Its load step (the constructor) shows what `appSettings` holds now; "Ok"
 // saves every value under `application`, reloads `appSettings` from the
 // store, emits settingsSaved and closes. When a value could not be stored,
@@ -40,6 +42,8 @@ public:
     QCheckBox* Check4() const { return check4_; }        // Also find https:// referrers
     QCheckBox* Check5() const { return check5_; }        // End quoted referrers at the quote
     QCheckBox* Check6() const { return check6_; }        // Hide known referrer spam
+    QCheckBox* Check7() const { return check7_; }        // Read the referrer field of ...
+    QCheckBox* Check8() const { return check8_; }        // Leave out crawlers
     QPushButton* Command1() const { return command1_; }  // Ok
 
 signals:
@@ -67,6 +71,8 @@ private:
     QCheckBox* check4_ = nullptr;
     QCheckBox* check5_ = nullptr;
     QCheckBox* check6_ = nullptr;
+    QCheckBox* check7_ = nullptr;
+    QCheckBox* check8_ = nullptr;
     QPushButton* command1_ = nullptr;
 };
 

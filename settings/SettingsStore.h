@@ -26,6 +26,10 @@ inline const QString kKeyQuotedReferrers = SettingsKey(kQuotedOption);
 inline const QString kKeyHideSpam = SettingsKey(kHideSpamOption);
 // Set by hand in the settings file; empty means the built-in list.
 inline const QString kKeySpamList = SettingsKey(kSpamListOption);
+inline const QString kKeyReferrerField = SettingsKey(kFieldsOption);
+inline const QString kKeyNoCrawlers = SettingsKey(kNoCrawlersOption);
+// Set by hand in the settings file; empty means the built-in list.
+inline const QString kKeyCrawlerList = SettingsKey(kCrawlerListOption);
 inline const QString kKeyPath = QStringLiteral("path");          // in kSectionData
 inline const QString kKeyShowHelp = QStringLiteral("showHelp");  // in kSectionSettings
 

@@ -27,11 +27,11 @@ inline QString Address(const QString& section, const QString& key) {
 }
 
 // A log line in the common combined format, ending in CR LF.
-inline QByteArray Line(const char* referrer) {
+inline QByteArray Line(const char* referrer, const char* agent = "Mozilla/5.0") {
     return QByteArray(
                "10.0.0.1 - - [01/Oct/2023:00:00:01 +0000] \"GET /index.html HTTP/1.1\" "
                "200 512 \"") +
-           referrer + "\" \"Mozilla/5.0\"\r\n";
+           referrer + "\" \"" + agent + "\"\r\n";
 }
 
 inline void WriteLog(const QString& path, const QList<QByteArray>& lines) {

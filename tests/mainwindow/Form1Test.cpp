@@ -82,7 +82,11 @@ private slots:
 
         QVERIFY(form.helpWindow().isLoaded());
         QVERIFY(form.optionsDialog().isLoaded());
-        QCOMPARE(form.optionsDialog().window()->Text1()->text(), strPlaceholderDomain);
+        Form2* options = form.optionsDialog().window();
+        QCOMPARE(options->Text1()->text(), strPlaceholderDomain);
+        // The referrer field is offered from the first run on, off.
+        QVERIFY(options->Check7()->isVisibleTo(options) && !options->Check7()->isChecked());
+        QVERIFY(!options->Check8()->isEnabled());
         QVERIFY(form.appSettings().bRemoveDupes && form.appSettings().bDisplayStats &&
                 form.appSettings().bGetFileTypes);
         // The browser pane starts at the product website.
@@ -149,8 +153,9 @@ private slots:
                               read("data", "bGetFileTypes"), read("data", "strYourWebsite"),
                               read("data", "bHttpsReferrers"), read("data", "bQuotedReferrers"),
                               read("data", "bHideSpam"), read("data", "strSpamList"),
-                              "start page tallowby.example.org", read("Settings", "showHelp"),
-                              "show Form8", "show Form2"}));
+                              read("data", "bReferrerField"), read("data", "bNoCrawlers"),
+                              read("data", "strCrawlerList"), "start page tallowby.example.org",
+                              read("Settings", "showHelp"), "show Form8", "show Form2"}));
     }
 
     void storedSettingsDecideWhatOpens_data() {

@@ -54,7 +54,8 @@ private slots:
         QVERIFY(dialog->height() > 213);  // grown to hold the referrer rules
         // Every control whole inside the dialog, its caption uncut.
         for (QWidget* box : {(QWidget*)dialog->Check4(), (QWidget*)dialog->Check5(),
-                             (QWidget*)dialog->Check6(), (QWidget*)dialog->Command1()}) {
+                             (QWidget*)dialog->Check6(), (QWidget*)dialog->Check7(),
+                             (QWidget*)dialog->Check8(), (QWidget*)dialog->Command1()}) {
             const QRect inDialog(box->mapTo(dialog, QPoint(0, 0)), box->size());
             QVERIFY(dialog->rect().contains(inDialog));
             QVERIFY(box->width() >= box->sizeHint().width());
@@ -80,6 +81,9 @@ private slots:
         QCOMPARE(dialog->Check4()->text(), QStringLiteral("Also find https:// referrers"));
         QCOMPARE(dialog->Check5()->text(),
                  QStringLiteral("End quoted referrers at the closing quote (Apache, nginx)"));
+        QCOMPARE(dialog->Check7()->text(),
+                 QStringLiteral("Read the referrer field of known log formats"));
+        QCOMPARE(dialog->Check8()->text(), QStringLiteral("Leave out crawlers"));
         QCOMPARE(dialog->Command1()->text(), QStringLiteral("Ok"));
         QList<QWidget*> order;
         QWidget* w = dialog->Text1();
@@ -91,7 +95,8 @@ private slots:
         } while (w != dialog->Text1());
         QCOMPARE(order, (QList<QWidget*>{dialog->Text1(), dialog->Check1(), dialog->Check2(),
                                          dialog->Check3(), dialog->Check4(), dialog->Check5(),
-                                         dialog->Check6(), dialog->Command1()}));
+                                         dialog->Check6(), dialog->Check7(), dialog->Check8(),
+                                         dialog->Command1()}));
     }
 
     void LoadsFromTheProgramsSettingsNotTheStore() {
@@ -124,7 +129,8 @@ private slots:
                  (QStringList{"Tallowby|data|strYourWebsite=" + typed,
                               "Tallowby|data|bGetFileTypes=1", "Tallowby|data|bRemoveDupes=0",
                               "Tallowby|data|bDisplayStats=1", "Tallowby|data|bHttpsReferrers=0",
-                              "Tallowby|data|bQuotedReferrers=0", "Tallowby|data|bHideSpam=0"}));
+                              "Tallowby|data|bQuotedReferrers=0", "Tallowby|data|bHideSpam=0",
+                              "Tallowby|data|bReferrerField=0", "Tallowby|data|bNoCrawlers=0"}));
         QCOMPARE(settings_.strYourWebsite, typed);  // reloaded from the store
         QVERIFY(!settings_.bRemoveDupes);
         QVERIFY(settings_.bGetFileTypes);
@@ -153,6 +159,30 @@ private slots:
         testing::ProcessDeletes();
         QCOMPARE(Stored(*backend_, kKeyHttpsReferrers), QStringLiteral("0"));
         QVERIFY(!settings_.bHttpsReferrers && settings_.bQuotedReferrers);
+    }
+
+    void LeaveOutCrawlersIsOfferedOnlyWhileTheFieldIsRead() {
+        auto click = [](QCheckBox* box) {
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        };
+        Form2* dialog = opener_->Open();
+        click(dialog->Check8());  // disabled: the click does nothing
+        QVERIFY(!dialog->Check8()->isChecked());
+        click(dialog->Check7());
+        QVERIFY(dialog->Check8()->isEnabled());
+        click(dialog->Check8());
+        QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
+        testing::ProcessDeletes();
+        QCOMPARE(Stored(*backend_, kKeyReferrerField), QStringLiteral("1"));
+        QCOMPARE(Stored(*backend_, kKeyNoCrawlers), QStringLiteral("1"));
+        QVERIFY(settings_.bReferrerField && settings_.bNoCrawlers);
+
+        dialog = opener_->Open();
+        QVERIFY(dialog->Check7()->isChecked());
+        QVERIFY(dialog->Check8()->isChecked() && dialog->Check8()->isEnabled());
+        // Unticking the field takes the choice away and keeps its tick for later.
+        click(dialog->Check7());
+        QVERIFY(!dialog->Check8()->isEnabled() && dialog->Check8()->isChecked());
     }
 
     void UntickingAllStoresZerosAndReopensUnticked() {

@@ -38,10 +38,12 @@ private slots:
         SettingsStore store(backend);
         AppSettings settings;
         LoadSettings(store, QStringLiteral("P"), settings);
-        QCOMPARE(backend.reads, (QStringList{"P|data|bRemoveDupes", "P|data|bDisplayStats",
-                                             "P|data|bGetFileTypes", "P|data|strYourWebsite",
-                                             "P|data|bHttpsReferrers", "P|data|bQuotedReferrers",
-                                             "P|data|bHideSpam", "P|data|strSpamList"}));
+        QCOMPARE(
+            backend.reads,
+            (QStringList{"P|data|bRemoveDupes", "P|data|bDisplayStats", "P|data|bGetFileTypes",
+                         "P|data|strYourWebsite", "P|data|bHttpsReferrers",
+                         "P|data|bQuotedReferrers", "P|data|bHideSpam", "P|data|strSpamList",
+                         "P|data|bReferrerField", "P|data|bNoCrawlers", "P|data|strCrawlerList"}));
         QVERIFY(backend.writes.isEmpty());
     }
 
@@ -72,8 +74,9 @@ private slots:
         QtSettingsBackend backend;
         SettingsStore store(backend);
         const QString app = FreshApp();
-        for (const QString& key : {kKeyRemoveDupes, kKeyDisplayStats, kKeyGetFileTypes,
-                                   kKeyHttpsReferrers, kKeyQuotedReferrers}) {
+        for (const QString& key :
+             {kKeyRemoveDupes, kKeyDisplayStats, kKeyGetFileTypes, kKeyHttpsReferrers,
+              kKeyQuotedReferrers, kKeyReferrerField, kKeyNoCrawlers}) {
             store.SaveSetting(app, kSectionData, key, stored);
         }
         AppSettings settings;
@@ -83,6 +86,8 @@ private slots:
         QCOMPARE(settings.bGetFileTypes, expected);
         QCOMPARE(settings.bHttpsReferrers, expectedRules);
         QCOMPARE(settings.bQuotedReferrers, expectedRules);
+        QCOMPARE(settings.bReferrerField, expectedRules);
+        QCOMPARE(settings.bNoCrawlers, expectedRules);
     }
 
     void ReportsAFailedSaveWithWhereItBelongs() {
