@@ -10,6 +10,7 @@
 #include "LogFields.h"
 #include "Rules.h"
 #include "SpamCheck.h"
+#include "TextHash.h"
 
 namespace tallowby {
 
@@ -74,7 +75,7 @@ struct FieldScratch {
     struct Hash {
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const noexcept {
-            return std::hash<std::string_view>{}(s);
+            return static_cast<std::size_t>(HashText(s));
         }
     };
     std::unordered_map<std::string, bool, Hash, std::equal_to<>> judged;
