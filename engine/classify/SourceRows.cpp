@@ -1,0 +1,243 @@
+#include "SourceRows.h"
+
+#include <functional>
+#include <unordered_map>
+
+#include "engine/match/ReferrerHost.h"
+#include "engine/match/TextFold.h"
+#include "engine/tally/WorkList.h"
+
+namespace tallowby {
+
+namespace {
+
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>()(text);
+    }
+};
+
+constexpr std::size_t kNoRow = ~std::size_t{0};
+
+// Calls rowOf(referrer, index) once for each distinct referrer of `list`,
+// and count(row, clicks, first) for every entry: `row` is what rowOf gave
+// for its text, `first` true on the text's first entry. Equal texts share
+// their bytes in the list, and texts equal but for letter case stand
+// together in its order, so a text is known again by its bytes' address
+// among the texts of its group.
+template <typename RowOf, typename Count>
+void ForEachDistinctReferrer(const WorkList& list, RowOf rowOf, Count count) {
+    struct Known {
+        const char* bytes;
+        std::size_t row;
+    };
+    std::vector<Known> group;                           // the texts met of the group
+    std::unordered_map<const char*, std::size_t> many;  // a group of many texts: the rest
+    std::string_view groupText;
+    for (WorkList::Reader reader = list.reader(); reader.index() < list.size();) {
+        const std::size_t index = reader.index();
+        const WorkList::Item item = reader.next();
+        const std::int64_t clicks = item.count > 0 ? item.count : 1;
+        const char* bytes = item.referrer.data();
+        if (!group.empty() && group.back().bytes == bytes) {
+            count(group.back().row, clicks, false);
+            continue;
+        }
+        if (group.empty() || !EqualsIgnoringCase(item.referrer, groupText)) {
+            group.clear();
+            many = {};
+            groupText = item.referrer;
+        }
+        std::size_t row = kNoRow;
+        bool first = true;
+        for (const Known& known : group) {
+            if (known.bytes == bytes) {
+                row = known.row;
+                first = false;
+            }
+        }
+        if (first && !many.empty()) {
+            const auto it = many.find(bytes);
+            if (it != many.end()) {
+                row = it->second;
+                first = false;
+            }
+        }
+        if (first) {
+            row = rowOf(item.referrer, index);
+            if (group.size() < 8) {
+                group.push_back({bytes, row});
+            } else {
+                many.emplace(bytes, row);
+            }
+        }
+        count(row, clicks, first);
+    }
+}
+
+bool IsUnreserved(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+}  // namespace
+
+struct SourceClassifier::HostVerdicts {
+    struct Verdict {
+        std::string spamHost;  // the listed host, when spam
+        SourceLists::HostCandidates candidates;
+    };
+    std::unordered_map<std::string, Verdict, TextHash, std::equal_to<>> byHost;
+};
+
+SourceClassifier::SourceClassifier(const SourceLists& lists, const SpamList* spam)
+    : lists_(lists), spam_(spam), hosts_(std::make_unique<HostVerdicts>()) {}
+
+SourceClassifier::~SourceClassifier() = default;
+
+ReferrerSource SourceClassifier::classify(std::string_view referrer) {
+    const std::string_view host = BrowserHost(referrer, scratch_);
+    auto it = hosts_->byHost.find(host);
+    if (it == hosts_->byHost.end()) {
+        HostVerdicts::Verdict verdict;
+        if (spam_ != nullptr) {
+            verdict.spamHost = spam_->listedHostOf(host);
+        }
+        if (verdict.spamHost.empty()) {
+            verdict.candidates = lists_.candidatesOf(host);
+        }
+        it = hosts_->byHost.emplace(std::string(host), std::move(verdict)).first;
+    }
+    const HostVerdicts::Verdict& verdict = it->second;
+    ReferrerSource result;
+    if (!verdict.spamHost.empty()) {
+        result.sourceClass = SourceClass::Spam;
+        result.source = verdict.spamHost;
+        return result;
+    }
+    // The path and query end where a fragment starts, or where the
+    // address cut from a log line carries on with what followed it there.
+    std::string_view rest = AfterAuthority(referrer);
+    rest = rest.substr(0, rest.find_first_of(" \t\"#"));
+    if (rest.empty() || rest.front() != '/') {
+        pathAndQuery_.assign("/").append(rest);
+        rest = pathAndQuery_;
+    }
+    const SourceLists::Match match =
+        lists_.winner(verdict.candidates, rest.substr(0, rest.find('?')));
+    if (match.sourceId == SourceLists::kNoSource) {
+        result.source = it->first;
+        return result;
+    }
+    result.sourceClass = match.sourceClass;
+    result.source = match.source;
+    result.sourceId = match.sourceId;
+    result.search = match.search;
+    result.pathAndQuery = rest;
+    return result;
+}
+
+std::vector<SourceRow> GroupBySource(const WorkList& list, const SourceLists& lists,
+                                     const SpamList* spam) {
+    SourceClassifier classifier(lists, spam);
+    std::vector<SourceRow> rows;
+    std::vector<std::size_t> rowOfSource(lists.sourceCount(), kNoRow);
+    // Websites and spam by their hosts (views into the classifier, which
+    // keeps each host once).
+    std::unordered_map<std::string_view, std::size_t> rowOfHost[2];
+    ForEachDistinctReferrer(
+        list,
+        [&](std::string_view referrer, std::size_t index) {
+            const ReferrerSource source = classifier.classify(referrer);
+            std::size_t* row = nullptr;
+            if (source.sourceId != SourceLists::kNoSource) {
+                row = &rowOfSource[source.sourceId];
+            } else {
+                const bool spamHost = source.sourceClass == SourceClass::Spam;
+                row = &rowOfHost[spamHost ? 1 : 0].try_emplace(source.source, kNoRow).first->second;
+            }
+            if (*row == kNoRow) {
+                *row = rows.size();
+                rows.push_back({source.sourceClass, std::string(source.source), 0, 0, index});
+            }
+            return *row;
+        },
+        [&rows](std::size_t row, std::int64_t clicks, bool first) {
+            rows[row].clicks += clicks;
+            rows[row].pages += first ? 1 : 0;
+        });
+    return rows;
+}
+
+std::vector<KeywordRow> GroupByKeyword(const WorkList& list, const SourceLists& lists,
+                                       const SpamList* spam) {
+    SourceClassifier classifier(lists, spam);
+    KeywordReader reader;
+    std::vector<KeywordRow> rows;
+    // Rows by their engine's number (four bytes) followed by the keyword.
+    std::unordered_map<std::string, std::size_t> rowOf;
+    ForEachDistinctReferrer(
+        list,
+        [&](std::string_view referrer, std::size_t index) {
+            const ReferrerSource source = classifier.classify(referrer);
+            if (source.sourceClass != SourceClass::Search || source.search == nullptr) {
+                return kNoRow;
+            }
+            std::string keyword = reader.keywordOf(source.pathAndQuery, *source.search);
+            if (keyword.empty()) {
+                return kNoRow;
+            }
+            std::string key(reinterpret_cast<const char*>(&source.sourceId),
+                            sizeof source.sourceId);
+            key += keyword;
+            const auto [it, added] = rowOf.try_emplace(std::move(key), rows.size());
+            if (added) {
+                rows.push_back(
+                    {std::string(source.source), std::move(keyword), 0, index, source.search});
+            }
+            return it->second;
+        },
+        [&rows](std::size_t row, std::int64_t clicks, bool) {
+            if (row != kNoRow) {
+                rows[row].clicks += clicks;
+            }
+        });
+    return rows;
+}
+
+std::string KeywordSearchAddress(const KeywordRow& row, std::string_view firstReferrer) {
+    if (row.search == nullptr || row.search->backlink.empty()) {
+        return std::string(firstReferrer);
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char c : row.keyword) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsUnreserved(byte)) {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += kHex[byte >> 4];
+            encoded += kHex[byte & 15];
+        }
+    }
+    std::string address =
+        StartsWithIgnoringCase(firstReferrer, "https://") ? "https://" : "http://";
+    address += ReferrerHost(firstReferrer);
+    const std::string& backlink = row.search->backlink;
+    if (backlink.front() != '/') {
+        address += '/';
+    }
+    for (std::size_t at = 0; at < backlink.size();) {
+        if (backlink.compare(at, 3, "{k}") == 0) {
+            address += encoded;
+            at += 3;
+        } else {
+            address += backlink[at++];
+        }
+    }
+    return address;
+}
+
+}  // namespace tallowby
