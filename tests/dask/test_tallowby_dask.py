@@ -56,6 +56,7 @@ class DaskDriver(unittest.TestCase):
         cls.hosts = cls.path("hosts.txt")
         with open(cls.hosts, "w") as f:
             f.write("news1.test\nshop2.test\n")
+        cls.sources = os.path.join(SOURCE, "resources", "sources")  # as newer lists would be
         cls.logs = [os.path.join(SOURCE, "samples", "access.log"), os.path.join(data, "today.log"),
                     os.path.join(data, "mixed.log"), cls.packed, cls.spam]
         cls.cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
@@ -116,6 +117,8 @@ class DaskDriver(unittest.TestCase):
             ["--no-dupes", "--format", "json", "--hide-spam", "--threads", "1"],
             ["--https", "--quoted", "--no-types", "--by-site", "-q"],
             ["--spam-list", self.hosts, "--by-site", "--format", "json", "--threads", "2"],
+            ["--by-source", "--format", "json"],
+            ["--keywords", "--sources", self.sources],
         ]
         # Batches of three shards are merged on the workers first.
         for options in table:
