@@ -2,6 +2,8 @@
 // engines (keywords in UTF-8, in windows-1251, with a comma and quotes),
 // social networks, AI assistants (x.com/i/grok beside x.com), a spam host
 // and a website. Rows worked out by hand.
+#include <algorithm>
+
 #include "CliTest.h"
 
 namespace tallowby::testing {
@@ -84,6 +86,32 @@ TEST_F(SourcesCli, PagesOfLinksEscapedAsTheExportPage) {
               "&quot;blue&quot; (Bing)</a><br>\r\n"
               "<a href='http://www.google.de/search?q=caf%C3%A9%20tallowby'>café tallowby "
               "(Google)</a><br>\r\n");
+}
+
+// A long output (the rows formatted on threads, in blocks) has the rows
+// of one thread, in order, each keyword's whole.
+TEST_F(SourcesCli, LongOutputsAreTheSameOnEveryThreadCount) {
+    std::string log;
+    for (int i = 0; i < 20000; ++i) {
+        log += "\"http://www.google.com/search?q=" + std::to_string(i) +
+               (i % 997 == 0 ? std::string(300000, 'k') : "+%22x%22") + "\"\n";
+    }
+    const std::string path = dir_.write("long.log", log);
+    for (const char* format : {"csv", "json"}) {
+        std::string one;
+        for (const char* threads : {"1", "3"}) {
+            const ProgramResult r = Run({"-d", "mysite.example", "-q", "--quoted", "--keywords",
+                                         "--format", format, "--threads", threads, path});
+            ASSERT_EQ(r.exitStatus, 0);
+            if (one.empty()) {
+                one = r.out;
+                EXPECT_EQ(std::count(one.begin(), one.end(), '\n'),
+                          std::string(format) == "csv" ? 20001 : 1);
+                EXPECT_NE(one.find("0" + std::string(300000, 'k')), std::string::npos);
+            }
+            EXPECT_TRUE(r.out == one) << format;
+        }
+    }
 }
 
 // Newer lists from a folder: a host of the built-in lists is a website
