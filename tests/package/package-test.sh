@@ -39,6 +39,7 @@ for file in usr/bin/tallowby usr/bin/tallowby-scan usr/bin/tallowby-dask \
   usr/share/man/man1/{tallowby,tallowby-scan,tallowby-dask}.1.gz \
   usr/share/bash-completion/completions/tallowby-scan \
   usr/share/doc/tallowby/copyright usr/share/doc/tallowby/changelog.gz \
+  usr/share/doc/tallowby/sources.README.md \
   usr/share/tallowby/Help.rtf; do
   [ -e "$root/$file" ] || fail "the package holds no /$file"
 done
