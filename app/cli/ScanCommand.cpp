@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -271,7 +272,21 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
             ? W3cFieldsBeforePiece(options.files.front(), options.range->start)
             : W3cFields{};
     CliHost host(options, scanner.counters(), spam, io.err, progress.get(), crawlers, pieceW3c);
+    // Reading the built-in lists of sources takes some milliseconds: done
+    // on a thread of its own while the scan runs.
+    std::thread builtinLists;
+    if ((options.bySource || options.keywords) && !sources) {
+        builtinLists = std::thread([hideSpam = options.hideSpam] {
+            SourceLists::Builtin();
+            if (!hideSpam) {
+                SpamList::Builtin();
+            }
+        });
+    }
     scanner.run(host, host);
+    if (builtinLists.joinable()) {
+        builtinLists.join();
+    }
     if (progress) {
         progress->erase();
     }

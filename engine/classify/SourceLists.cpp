@@ -258,6 +258,12 @@ std::optional<SourceLists> SourceLists::FromYaml(const Texts& texts, std::string
             lists.entries_[ranked[place]].rank = place;
         }
 
+        std::unordered_map<std::string, std::size_t> uses;  // entries per label
+        for (const Entry& e : lists.entries_) {
+            for (const std::string& label : e.labels) {
+                ++uses[label];
+            }
+        }
         for (std::uint32_t id = 0; id < lists.entries_.size(); ++id) {
             const Entry& e = lists.entries_[id];
             std::size_t end = e.labels.size() - (e.endsInAny ? 1 : 0);
@@ -269,6 +275,20 @@ std::optional<SourceLists> SourceLists::FromYaml(const Texts& texts, std::string
                 lists.unindexed_.push_back(id);
                 continue;
             }
+            // Its label that fewest entries hold ("google" of
+            // "www.google.com", not "www" or "com"), of the longest.
+            std::size_t anchor = begin;
+            for (std::size_t i = 0; i < e.labels.size(); ++i) {
+                const auto fewer = [&](std::size_t a, std::size_t b) {
+                    const std::size_t ua = uses[e.labels[a]];
+                    const std::size_t ub = uses[e.labels[b]];
+                    return ua != ub ? ua < ub : e.labels[a].size() > e.labels[b].size();
+                };
+                if (e.labels[i] != kAny && fewer(i, anchor)) {
+                    anchor = i;
+                }
+            }
+            lists.anchors_.insert(e.labels[anchor]);
             std::string ending;
             for (std::size_t i = begin; i < end; ++i) {
                 ending += (i > begin ? "." : "") + e.labels[i];
@@ -339,6 +359,10 @@ SourceLists::HostCandidates SourceLists::candidatesOf(std::string_view host) con
     thread_local std::vector<std::string_view> labels;
     SplitLabels(host, labels);
     const std::size_t n = labels.size();
+    bool anchored = false;
+    for (std::size_t i = 0; i < n && !anchored; ++i) {
+        anchored = anchors_.find(labels[i]) != anchors_.end();
+    }
     // The host's endings of whole labels, of its first `upTo` labels.
     const auto lookUp = [&](const Index& index, std::size_t upTo) {
         if (index.empty() || upTo == 0) {
@@ -359,10 +383,12 @@ SourceLists::HostCandidates SourceLists::candidatesOf(std::string_view host) con
             }
         }
     };
-    lookUp(byEnding_, n);
-    lookUp(byEndingBeforeAny_, n >= 1 ? n - 1 : 0);
-    if (n >= 2 && IsCountrySecondLevel(labels[n - 2])) {
-        lookUp(byEndingBeforeAny_, n - 2);
+    if (anchored) {
+        lookUp(byEnding_, n);
+        lookUp(byEndingBeforeAny_, n >= 1 ? n - 1 : 0);
+        if (n >= 2 && IsCountrySecondLevel(labels[n - 2])) {
+            lookUp(byEndingBeforeAny_, n - 2);
+        }
     }
     for (const std::uint32_t id : unindexed_) {
         if (matches(entries_[id], labels)) {

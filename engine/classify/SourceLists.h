@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace re2 {
@@ -93,6 +94,7 @@ public:
     struct HostCandidates {
         std::uint32_t best = kNoEntry;        // the winner among entries without a path
         std::vector<std::uint32_t> withPath;  // those with a path, the winner first
+        bool none() const { return best == kNoEntry && withPath.empty(); }
     };
     // `host` in lower case, as BrowserHost gives it.
     HostCandidates candidatesOf(std::string_view host) const;
@@ -142,6 +144,9 @@ private:
     Index byEnding_;
     Index byEndingBeforeAny_;
     std::vector<std::uint32_t> unindexed_;  // no fixed label to index them by
+    // The longest label but "{}" of every indexed entry: a host holding none
+    // of them matches no entry, found with a lookup per label.
+    std::unordered_set<std::string, TextHash, std::equal_to<>> anchors_;
 };
 
 }  // namespace tallowby

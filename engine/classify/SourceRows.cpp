@@ -1,5 +1,6 @@
 #include "SourceRows.h"
 
+#include <algorithm>
 #include <functional>
 #include <unordered_map>
 
@@ -46,7 +47,9 @@ void ForEachDistinctReferrer(const WorkList& list, RowOf rowOf, Count count) {
         }
         if (group.empty() || !EqualsIgnoringCase(item.referrer, groupText)) {
             group.clear();
-            many = {};
+            if (!many.empty()) {
+                many = {};
+            }
             groupText = item.referrer;
         }
         std::size_t row = kNoRow;
@@ -83,12 +86,75 @@ bool IsUnreserved(unsigned char c) {
 
 }  // namespace
 
+// Each host met once, with what the lists and the spam list say of it: an
+// open-addressing table over the hosts' bytes, kept in blocks that never
+// move, so a host costs no allocation of its own.
 struct SourceClassifier::HostVerdicts {
     struct Verdict {
-        std::string spamHost;  // the listed host, when spam
+        std::string_view host;
+        std::string_view spamHost;  // the listed host, when spam (in `listed`)
+        std::uint32_t id = 0;       // of the host, or of the listed host when spam
         SourceLists::HostCandidates candidates;
     };
-    std::unordered_map<std::string, Verdict, TextHash, std::equal_to<>> byHost;
+    std::vector<Verdict> verdicts;
+    struct Slot {
+        std::uint32_t tag = 0;  // the hash's upper half
+        std::uint32_t verdict = kFree;
+    };
+    static constexpr std::uint32_t kFree = ~std::uint32_t{0};
+    std::vector<Slot> slots = std::vector<Slot>(1024);
+    std::uint32_t last = kFree;  // the verdict of the last call
+    // The listed spam hosts met, each once, with their numbers.
+    std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> listed;
+    std::uint32_t ids = 0;
+
+    // The verdict of `host`, or kFree, and the slot where it is or would go.
+    std::uint32_t find(std::string_view host, std::uint64_t hash, std::size_t& slot) const {
+        const std::size_t mask = slots.size() - 1;
+        const auto tag = static_cast<std::uint32_t>(hash >> 32);
+        for (slot = static_cast<std::size_t>(hash) & mask; slots[slot].verdict != kFree;
+             slot = (slot + 1) & mask) {
+            if (slots[slot].tag == tag && verdicts[slots[slot].verdict].host == host) {
+                return slots[slot].verdict;
+            }
+        }
+        return kFree;
+    }
+    // Adds `verdict` (its host not yet kept) in `slot`, as find() gave it.
+    std::uint32_t add(Verdict verdict, std::uint64_t hash, std::size_t slot) {
+        verdict.host = keep(verdict.host);
+        const auto id = static_cast<std::uint32_t>(verdicts.size());
+        verdicts.push_back(std::move(verdict));
+        slots[slot] = {static_cast<std::uint32_t>(hash >> 32), id};
+        if (2 * verdicts.size() > slots.size()) {  // at most half full
+            std::vector<Slot> old(2 * slots.size());
+            old.swap(slots);
+            for (const Slot& s : old) {
+                if (s.verdict != kFree) {
+                    std::size_t at = 0;
+                    const std::uint64_t h = std::hash<std::string_view>()(verdicts[s.verdict].host);
+                    find(verdicts[s.verdict].host, h, at);
+                    slots[at] = s;
+                }
+            }
+        }
+        return id;
+    }
+
+private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 16;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t used_ = kBlock;
+    std::string_view keep(std::string_view text) {
+        if (text.size() > kBlock - used_) {
+            blocks_.push_back(std::make_unique<char[]>(std::max(kBlock, text.size())));
+            used_ = 0;
+        }
+        char* to = blocks_.back().get() + used_;
+        std::copy(text.begin(), text.end(), to);
+        used_ += text.size();
+        return {to, text.size()};
+    }
 };
 
 SourceClassifier::SourceClassifier(const SourceLists& lists, const SpamList* spam)
@@ -98,22 +164,41 @@ SourceClassifier::~SourceClassifier() = default;
 
 ReferrerSource SourceClassifier::classify(std::string_view referrer) {
     const std::string_view host = BrowserHost(referrer, scratch_);
-    auto it = hosts_->byHost.find(host);
-    if (it == hosts_->byHost.end()) {
-        HostVerdicts::Verdict verdict;
-        if (spam_ != nullptr) {
-            verdict.spamHost = spam_->listedHostOf(host);
+    // Referrers come mostly in the work list's order, where those of one
+    // host stand together: the host before is tried first.
+    std::uint32_t known = hosts_->last;
+    if (known == HostVerdicts::kFree || hosts_->verdicts[known].host != host) {
+        const std::uint64_t hash = std::hash<std::string_view>()(host);
+        std::size_t slot = 0;
+        known = hosts_->find(host, hash, slot);
+        if (known == HostVerdicts::kFree) {
+            HostVerdicts::Verdict verdict;
+            verdict.host = host;
+            const std::string_view listed =
+                spam_ != nullptr ? spam_->listedHostOf(host) : std::string_view();
+            if (!listed.empty()) {
+                const auto spamHost = hosts_->listed.try_emplace(std::string(listed), hosts_->ids);
+                hosts_->ids += spamHost.second ? 1 : 0;
+                verdict.spamHost = spamHost.first->first;
+                verdict.id = spamHost.first->second;
+            } else {
+                verdict.id = hosts_->ids++;
+                verdict.candidates = lists_.candidatesOf(host);
+            }
+            known = hosts_->add(std::move(verdict), hash, slot);
         }
-        if (verdict.spamHost.empty()) {
-            verdict.candidates = lists_.candidatesOf(host);
-        }
-        it = hosts_->byHost.emplace(std::string(host), std::move(verdict)).first;
+        hosts_->last = known;
     }
-    const HostVerdicts::Verdict& verdict = it->second;
+    const HostVerdicts::Verdict& verdict = hosts_->verdicts[known];
     ReferrerSource result;
+    result.hostId = verdict.id;
     if (!verdict.spamHost.empty()) {
         result.sourceClass = SourceClass::Spam;
         result.source = verdict.spamHost;
+        return result;
+    }
+    if (verdict.candidates.none()) {
+        result.source = verdict.host;
         return result;
     }
     // The path and query end where a fragment starts, or where the
@@ -127,7 +212,7 @@ ReferrerSource SourceClassifier::classify(std::string_view referrer) {
     const SourceLists::Match match =
         lists_.winner(verdict.candidates, rest.substr(0, rest.find('?')));
     if (match.sourceId == SourceLists::kNoSource) {
-        result.source = it->first;
+        result.source = verdict.host;
         return result;
     }
     result.sourceClass = match.sourceClass;
@@ -143,9 +228,7 @@ std::vector<SourceRow> GroupBySource(const WorkList& list, const SourceLists& li
     SourceClassifier classifier(lists, spam);
     std::vector<SourceRow> rows;
     std::vector<std::size_t> rowOfSource(lists.sourceCount(), kNoRow);
-    // Websites and spam by their hosts (views into the classifier, which
-    // keeps each host once).
-    std::unordered_map<std::string_view, std::size_t> rowOfHost[2];
+    std::vector<std::size_t> rowOfHost;  // websites and spam
     ForEachDistinctReferrer(
         list,
         [&](std::string_view referrer, std::size_t index) {
@@ -154,8 +237,11 @@ std::vector<SourceRow> GroupBySource(const WorkList& list, const SourceLists& li
             if (source.sourceId != SourceLists::kNoSource) {
                 row = &rowOfSource[source.sourceId];
             } else {
-                const bool spamHost = source.sourceClass == SourceClass::Spam;
-                row = &rowOfHost[spamHost ? 1 : 0].try_emplace(source.source, kNoRow).first->second;
+                if (source.hostId >= rowOfHost.size()) {
+                    rowOfHost.resize(std::max<std::size_t>(source.hostId + 1, 2 * rowOfHost.size()),
+                                     kNoRow);
+                }
+                row = &rowOfHost[source.hostId];
             }
             if (*row == kNoRow) {
                 *row = rows.size();

@@ -26,8 +26,12 @@ struct ReferrerSource {
     SourceClass sourceClass = SourceClass::Website;
     std::string_view source;
     std::uint32_t sourceId = SourceLists::kNoSource;  // SourceLists::Match::sourceId
+    // For a website or spam: the number of `source` (a host), the same for
+    // the same host; the classifier numbers its hosts 0, 1, 2, ...
+    std::uint32_t hostId = 0;
     const SearchConfig* search = nullptr;  // for a search engine: where its keywords stand
-    std::string_view pathAndQuery;         // the address's "/path?query" (no fragment)
+    std::string_view pathAndQuery;         // for a source of the lists: the address's "/path?query"
+                                           // (no fragment)
 };
 
 // Classifies referrers one after another, each host looked up once: not

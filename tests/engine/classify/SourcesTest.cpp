@@ -150,6 +150,7 @@ TEST(GroupBySource, OneRowPerSourceInTheOrderOfItsFirstReferrer) {
         {"http://spam.example/", 1},
         {"http://x.com/home", 1},
         {"https://google.co.uk/", 1},
+        {"http://www.spam.example/", 1},
     };
     const SpamList spam = SpamList::FromText("spam.example\n");
     struct Row {
@@ -160,7 +161,7 @@ TEST(GroupBySource, OneRowPerSourceInTheOrderOfItsFirstReferrer) {
     };
     // In work-list order; https:// comes after every http:// address.
     const Row rows[] = {{"website", "blog.test", 1, 3},
-                        {"spam", "spam.example", 1, 1},
+                        {"spam", "spam.example", 2, 2},
                         {"search", "Google", 3, 5},
                         {"social", "Twitter", 1, 1},
                         {"ai", "Grok", 1, 1}};
