@@ -78,6 +78,9 @@ public:
         std::string text;
     };
 
+    // Per entry read, its place in its file.
+    const std::vector<std::uint32_t>& fileOrder() const { return order_; }
+
     void read(std::string_view file, std::string_view text, SourceClass sourceClass) {
         file_ = file;
         fileOrder_ = 0;
@@ -221,9 +224,7 @@ private:
     SourceLists& lists_;
     std::string_view file_;
     std::uint32_t fileOrder_ = 0;
-
-public:
-    std::vector<std::uint32_t> order_;  // per entry, its place in its file
+    std::vector<std::uint32_t> order_;
 };
 
 SourceLists::SourceLists() = default;
@@ -239,62 +240,8 @@ std::optional<SourceLists> SourceLists::FromYaml(const Texts& texts, std::string
         reading.read(kSocialsFile, texts.socials, SourceClass::Social);
         reading.read(kAiAssistantsFile, texts.aiAssistants, SourceClass::Ai);
 
-        // The ranking: a path, then more labels, then AI over search over
-        // social, then the place in the file.
-        const auto classRank = [](SourceClass c) {
-            return c == SourceClass::Ai ? 0 : c == SourceClass::Search ? 1 : 2;
-        };
-        const auto key = [&](std::uint32_t id) {
-            const Entry& e = lists.entries_[id];
-            return std::make_tuple(e.path.empty(), -static_cast<std::ptrdiff_t>(e.labels.size()),
-                                   classRank(lists.sources_[e.source].sourceClass),
-                                   reading.order_[id]);
-        };
-        std::vector<std::uint32_t> ranked(lists.entries_.size());
-        std::iota(ranked.begin(), ranked.end(), 0u);
-        std::sort(ranked.begin(), ranked.end(),
-                  [&key](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
-        for (std::uint32_t place = 0; place < ranked.size(); ++place) {
-            lists.entries_[ranked[place]].rank = place;
-        }
-
-        std::unordered_map<std::string, std::size_t> uses;  // entries per label
-        for (const Entry& e : lists.entries_) {
-            for (const std::string& label : e.labels) {
-                ++uses[label];
-            }
-        }
-        for (std::uint32_t id = 0; id < lists.entries_.size(); ++id) {
-            const Entry& e = lists.entries_[id];
-            std::size_t end = e.labels.size() - (e.endsInAny ? 1 : 0);
-            std::size_t begin = end;
-            while (begin > 0 && e.labels[begin - 1] != kAny) {
-                --begin;
-            }
-            if (begin == end) {
-                lists.unindexed_.push_back(id);
-                continue;
-            }
-            // Its label that fewest entries hold ("google" of
-            // "www.google.com", not "www" or "com"), of the longest.
-            std::size_t anchor = begin;
-            for (std::size_t i = 0; i < e.labels.size(); ++i) {
-                const auto fewer = [&](std::size_t a, std::size_t b) {
-                    const std::size_t ua = uses[e.labels[a]];
-                    const std::size_t ub = uses[e.labels[b]];
-                    return ua != ub ? ua < ub : e.labels[a].size() > e.labels[b].size();
-                };
-                if (e.labels[i] != kAny && fewer(i, anchor)) {
-                    anchor = i;
-                }
-            }
-            lists.anchors_.insert(e.labels[anchor]);
-            std::string ending;
-            for (std::size_t i = begin; i < end; ++i) {
-                ending += (i > begin ? "." : "") + e.labels[i];
-            }
-            (e.endsInAny ? lists.byEndingBeforeAny_ : lists.byEnding_)[ending].push_back(id);
-        }
+        lists.rank(reading.fileOrder());
+        lists.index();
     } catch (const Reading::ListError& e) {
         error = e.text;
         return std::nullopt;
@@ -303,6 +250,66 @@ std::optional<SourceLists> SourceLists::FromYaml(const Texts& texts, std::string
         return std::nullopt;
     }
     return lists;
+}
+
+void SourceLists::rank(const std::vector<std::uint32_t>& fileOrder) {
+    // The ranking: a path, then more labels, then AI over search over
+    // social, then the place in the file.
+    const auto classRank = [](SourceClass c) {
+        return c == SourceClass::Ai ? 0 : c == SourceClass::Search ? 1 : 2;
+    };
+    const auto key = [&](std::uint32_t id) {
+        const Entry& e = entries_[id];
+        return std::make_tuple(e.path.empty(), -static_cast<std::ptrdiff_t>(e.labels.size()),
+                               classRank(sources_[e.source].sourceClass), fileOrder[id]);
+    };
+    std::vector<std::uint32_t> ranked(entries_.size());
+    std::iota(ranked.begin(), ranked.end(), 0u);
+    std::sort(ranked.begin(), ranked.end(),
+              [&key](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
+    for (std::uint32_t place = 0; place < ranked.size(); ++place) {
+        entries_[ranked[place]].rank = place;
+    }
+}
+
+void SourceLists::index() {
+    std::unordered_map<std::string, std::size_t> uses;  // entries per label
+    for (const Entry& e : entries_) {
+        for (const std::string& label : e.labels) {
+            ++uses[label];
+        }
+    }
+    for (std::uint32_t id = 0; id < entries_.size(); ++id) {
+        const Entry& e = entries_[id];
+        std::size_t end = e.labels.size() - (e.endsInAny ? 1 : 0);
+        std::size_t begin = end;
+        while (begin > 0 && e.labels[begin - 1] != kAny) {
+            --begin;
+        }
+        if (begin == end) {
+            unindexed_.push_back(id);
+            continue;
+        }
+        // Its label that fewest entries hold ("google" of
+        // "www.google.com", not "www" or "com"), of the longest.
+        std::size_t anchor = begin;
+        for (std::size_t i = 0; i < e.labels.size(); ++i) {
+            const auto fewer = [&](std::size_t a, std::size_t b) {
+                const std::size_t ua = uses[e.labels[a]];
+                const std::size_t ub = uses[e.labels[b]];
+                return ua != ub ? ua < ub : e.labels[a].size() > e.labels[b].size();
+            };
+            if (e.labels[i] != kAny && fewer(i, anchor)) {
+                anchor = i;
+            }
+        }
+        anchors_.insert(e.labels[anchor]);
+        std::string ending;
+        for (std::size_t i = begin; i < end; ++i) {
+            ending += (i > begin ? "." : "") + e.labels[i];
+        }
+        (e.endsInAny ? byEndingBeforeAny_ : byEnding_)[ending].push_back(id);
+    }
 }
 
 const SourceLists& SourceLists::Builtin() {

@@ -96,10 +96,11 @@ public:
         std::vector<std::uint32_t> withPath;  // those with a path, the winner first
         bool none() const { return best == kNoEntry && withPath.empty(); }
     };
-    // `host` in lower case, as BrowserHost gives it.
+    // `host` in lower case, as BrowserHost gives it; none for an empty host.
     HostCandidates candidatesOf(std::string_view host) const;
     // The entry that wins for an address of that host with path `path`
-    // (from its "/" up to "?" or "#"; may be empty).
+    // (from its "/" up to "?" or "#"; may be empty). The views and the
+    // configuration stay valid as long as the lists.
     Match winner(const HostCandidates& candidates, std::string_view path) const;
     Match match(std::string_view host, std::string_view path) const {
         return winner(candidatesOf(host), path);
@@ -124,15 +125,16 @@ private:
         std::uint32_t config = kNoEntry;  // into configs_, for search engines
         std::uint32_t rank = 0;           // the place in the ranking: lower wins
     };
+    // Gives each entry its place in the ranking (`fileOrder`: each one's
+    // place in its file), then files it in the indexes.
+    void rank(const std::vector<std::uint32_t>& fileOrder);
+    void index();
     bool matches(const Entry& entry, const std::vector<std::string_view>& hostLabels) const;
     void collect(std::uint32_t id, HostCandidates& found) const;
 
     std::vector<Source> sources_;
     std::vector<Entry> entries_;
     std::vector<SearchConfig> configs_;
-    // Entries by the labels that end them after their last "{}" (the one
-    // that ends an entry left out), joined with "."; the entries whose last
-    // label is "{}" apart, as the host is looked up without its ending.
     struct TextHash {
         using is_transparent = void;
         std::size_t operator()(std::string_view text) const {
@@ -141,11 +143,15 @@ private:
     };
     using Index =
         std::unordered_map<std::string, std::vector<std::uint32_t>, TextHash, std::equal_to<>>;
+    // Entries by the labels that end them after their last "{}" (the one
+    // that ends an entry left out), joined with "."; the entries whose last
+    // label is "{}" apart, as the host is looked up without its ending.
     Index byEnding_;
     Index byEndingBeforeAny_;
     std::vector<std::uint32_t> unindexed_;  // no fixed label to index them by
-    // The longest label but "{}" of every indexed entry: a host holding none
-    // of them matches no entry, found with a lookup per label.
+    // A label of every indexed entry (of its labels but "{}", the one fewest
+    // entries hold): a host holding none of them matches no indexed entry,
+    // found with a lookup per label.
     std::unordered_set<std::string, TextHash, std::equal_to<>> anchors_;
 };
 
