@@ -278,9 +278,7 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     if ((options.bySource || options.keywords) && !sources) {
         builtinLists = std::thread([hideSpam = options.hideSpam] {
             SourceLists::Builtin();
-            if (!hideSpam) {
-                SpamList::Builtin();
-            }
+            SpamListForSources(hideSpam);
         });
     }
     scanner.run(host, host);
@@ -346,11 +344,11 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
     std::vector<SourceRow> sources;
     std::vector<KeywordRow> keywords;
     // Sources and keywords: the lists read, else the built-in ones (read
-    // only then); the spam class only where the scan did not hide spam.
+    // only then).
     const auto lists = [&results]() -> const SourceLists& {
         return results.sources ? *results.sources : SourceLists::Builtin();
     };
-    const SpamList* spam = options.hideSpam ? nullptr : &SpamList::Builtin();
+    const SpamList* spam = SpamListForSources(options.hideSpam);
     if (options.bySite) {
         sites = GroupBySite(results.list);
         WriteSites(options, sites, counters, writer);

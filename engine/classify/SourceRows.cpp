@@ -292,6 +292,10 @@ std::vector<KeywordRow> GroupByKeyword(const WorkList& list, const SourceLists& 
     return rows;
 }
 
+const SpamList* SpamListForSources(bool spamHidden) {
+    return spamHidden ? nullptr : &SpamList::Builtin();
+}
+
 std::string KeywordSearchAddress(const KeywordRow& row, std::string_view firstReferrer) {
     if (row.search == nullptr || row.search->backlink.empty()) {
         return std::string(firstReferrer);

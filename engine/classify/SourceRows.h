@@ -92,6 +92,11 @@ std::vector<SourceRow> GroupBySource(const WorkList& list, const SourceLists& li
 std::vector<KeywordRow> GroupByKeyword(const WorkList& list, const SourceLists& lists,
                                        const SpamList* spam);
 
+// The spam list GroupBySource and GroupByKeyword take for the referrers of
+// a scan: none when the scan hid spam (no spam referrer is left, and none
+// may be made one by another list), else the built-in list.
+const SpamList* SpamListForSources(bool spamHidden);
+
 // The address of the search for `row`'s keyword on its engine: its
 // configuration's backlink, "{k}" replaced by the keyword percent-encoded,
 // after the scheme and host of `firstReferrer` (the row's first referrer);
