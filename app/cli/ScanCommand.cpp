@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -273,13 +274,17 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
             : W3cFields{};
     CliHost host(options, scanner.counters(), spam, io.err, progress.get(), crawlers, pieceW3c);
     // Reading the built-in lists of sources takes some milliseconds: done
-    // on a thread of its own while the scan runs.
+    // on a thread of its own while the scan runs (or after it, when no
+    // thread can be started).
     std::thread builtinLists;
     if ((options.bySource || options.keywords) && !sources) {
-        builtinLists = std::thread([hideSpam = options.hideSpam] {
-            SourceLists::Builtin();
-            SpamListForSources(hideSpam);
-        });
+        try {
+            builtinLists = std::thread([hideSpam = options.hideSpam] {
+                SourceLists::Builtin();
+                SpamListForSources(hideSpam);
+            });
+        } catch (const std::system_error&) {
+        }
     }
     scanner.run(host, host);
     if (builtinLists.joinable()) {
@@ -348,16 +353,15 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
     const auto lists = [&results]() -> const SourceLists& {
         return results.sources ? *results.sources : SourceLists::Builtin();
     };
-    const SpamList* spam = SpamListForSources(options.hideSpam);
     if (options.bySite) {
         sites = GroupBySite(results.list);
         WriteSites(options, sites, counters, writer);
     } else if (options.bySource) {
-        sources = GroupBySource(results.list, lists(), spam);
+        sources = GroupBySource(results.list, lists(), SpamListForSources(options.hideSpam));
         WriteGrouped(options, sources, counters, writer, AppendSourceCsvHeader, AppendSourceCsvRows,
                      AppendSourceJsonRows);
     } else if (options.keywords) {
-        keywords = GroupByKeyword(results.list, lists(), spam);
+        keywords = GroupByKeyword(results.list, lists(), SpamListForSources(options.hideSpam));
         WriteGrouped(options, keywords, counters, writer, AppendKeywordCsvHeader,
                      AppendKeywordCsvRows, AppendKeywordJsonRows);
     } else {

@@ -183,6 +183,19 @@ TEST(GroupBySource, OneRowPerSourceInTheOrderOfItsFirstReferrer) {
         EXPECT_EQ(GroupBySource(list, SourceLists::Builtin(), nullptr)[1].sourceClass,
                   SourceClass::Website);  // no spam list, no spam
     }
+    // Many texts equal but for letter case, each twice, not collapsed.
+    WorkList cases;
+    for (int round = 0; round < 2; ++round) {
+        for (int variant = 0; variant < 12; ++variant) {
+            std::string text = "http://a.example/abcdefghijkl";
+            text[17 + variant] = static_cast<char>(std::toupper(text[17 + variant]));
+            cases.append(text, TypeCode::HTM, false);
+        }
+    }
+    const std::vector<SourceRow> one = GroupBySource(cases, SourceLists::Builtin(), nullptr);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].pages, 12);
+    EXPECT_EQ(one[0].clicks, 24);
 }
 
 TEST(GroupByKeyword, OneRowPerEngineAndKeyword) {
