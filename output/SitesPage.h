@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/classify/Sites.h"
@@ -18,5 +19,8 @@ void AppendSiteLine(std::string& out, const Site& site);
 // written, so a failure leaves an earlier file whole. Never throws.
 ExportResult WriteSitesPage(FileSystem& fs, const std::string& path,
                             const std::vector<Site>& sites);
+
+// Writes `page`, built whole, to `path` as WriteSitesPage writes its page.
+ExportResult WritePage(FileSystem& fs, const std::string& path, std::string_view page);
 
 }  // namespace tallowby

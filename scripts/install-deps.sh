@@ -11,7 +11,9 @@ packages=(
   xdg-utils
   clang libclang-rt-14-dev
   python3-distributed
-  libisal-dev libzstd-dev libbz2-dev liblzma-dev libsimdjson-dev libre2-dev
+  libisal-dev libzstd-dev libbz2-dev liblzma-dev libsimdjson-dev
+  libre2-dev
+  libyaml-cpp-dev
   gzip bzip2 xz-utils zstd
   dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
   qemu-user

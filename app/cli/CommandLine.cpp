@@ -30,6 +30,9 @@ constexpr OptionInfo kOptions[] = {
     {"help", 'h', Kind::Flag},
     {"version", 0, Kind::Flag},
     {"by-site", 0, Kind::Flag},
+    {"by-source", 0, Kind::Flag},
+    {"keywords", 0, Kind::Flag},
+    {kSourceListsOption.flag, 0, Kind::Value},
     {kHideSpamOption.flag, 0, Kind::Flag},
     {kSpamListOption.flag, 0, Kind::Value},
     {kFieldsOption.flag, 0, Kind::Flag},
@@ -77,6 +80,12 @@ void Store(RawOptions& raw, const OptionInfo& o, std::string value) {
         raw.quoted = true;
     else if (n == "by-site")
         raw.bySite = true;
+    else if (n == "by-source")
+        raw.bySource = true;
+    else if (n == "keywords")
+        raw.keywords = true;
+    else if (n == kSourceListsOption.flag)
+        raw.sources = std::move(value);
     else if (n == kHideSpamOption.flag)
         raw.hideSpam = true;
     else if (n == kSpamListOption.flag)
@@ -264,6 +273,21 @@ Validated ValidateOptions(const RawOptions& raw) {
         }
         o.crawlerListPath = *raw.crawlers;
     }
+    if (int{raw.bySite} + int{raw.bySource} + int{raw.keywords} > 1) {
+        v.error = "give one of --by-site, --by-source and --keywords";
+        return v;
+    }
+    if (raw.sources) {
+        if (!raw.bySource && !raw.keywords) {
+            v.error = "--sources works with --by-source or --keywords only";
+            return v;
+        }
+        if (raw.sources->empty()) {
+            v.error = "--sources needs a folder name";
+            return v;
+        }
+        o.sourceListsDir = *raw.sources;
+    }
     if (raw.partial) {
         if (raw.partial->empty() || *raw.partial == "-") {
             v.error = "--partial needs a file name";
@@ -308,6 +332,8 @@ Validated ValidateOptions(const RawOptions& raw) {
     o.httpsReferrers = raw.https;
     o.quotedReferrers = raw.quoted;
     o.bySite = raw.bySite;
+    o.bySource = raw.bySource;
+    o.keywords = raw.keywords;
     o.hideSpam = raw.hideSpam || raw.spamList.has_value();
     o.fields = raw.fields;
     o.noCrawlers = raw.noCrawlers;
@@ -348,6 +374,13 @@ std::string HelpText() {
         "      --quoted         end a referrer that stands right after a double quote\n"
         "                       at its closing quote (Apache and nginx logs)\n"
         "      --by-site        one row per referring site (its host): Pages,Clicks,Site\n"
+        "      --by-source      one row per source (search engine, social network, AI\n"
+        "                       assistant, website, spam): Class,Source,Pages,Clicks\n"
+        "      --keywords       one row per search engine and search keyword:\n"
+        "                       Engine,Keyword,Clicks\n"
+        "      --sources DIR    with --by-source or --keywords: read the lists of\n"
+        "                       sources (SearchEngines.yml, Socials.yml,\n"
+        "                       AIAssistants.yml) from DIR instead of the built-in ones\n"
         "      --hide-spam      leave out referrers from the built-in list of known\n"
         "                       referrer-spam hosts and their subdomains\n"
         "      --spam-list FILE use the spam hosts in FILE (one a line) instead of\n"
@@ -376,7 +409,8 @@ std::string HelpText() {
         "  0  every file was scanned and all output was written\n"
         "  1  a file was missing, not a regular file or unreadable, or output\n"
         "     could not be written; the other files were still scanned; or the\n"
-        "     --spam-list FILE could not be read (nothing is scanned then)\n"
+        "     --spam-list FILE or a list in --sources DIR could not be read\n"
+        "     (nothing is scanned then)\n"
         "  2  the command line was wrong (for example no --domain, or an output\n"
         "     file that is one of the input files), or a partial given to --merge\n"
         "     was unreadable, damaged or made with other options; then nothing was\n"

@@ -18,12 +18,15 @@ struct RawOptions {
     std::optional<std::string> range;
     std::optional<std::string> threads;
     std::optional<std::string> crawlers;
+    std::optional<std::string> sources;
     bool merge = false;
     bool noDupes = false;
     bool noTypes = false;
     bool https = false;
     bool quoted = false;
     bool bySite = false;
+    bool bySource = false;
+    bool keywords = false;
     bool hideSpam = false;
     bool fields = false;
     bool noCrawlers = false;
@@ -56,7 +59,11 @@ struct ScanOptions {
     bool httpsReferrers = false;   // "https://" addresses are referrers too
     bool quotedReferrers = false;  // a quoted referrer ends at its closing quote
     bool bySite = false;           // one row per referring site instead of per referrer
-    bool hideSpam = false;         // leave out referrers from known spam hosts
+    bool bySource = false;         // one row per source (search engine, website, ...)
+    bool keywords = false;         // one row per search engine and keyword
+    // A folder with newer copies of the lists of sources than the built-in ones.
+    std::optional<std::string> sourceListsDir;
+    bool hideSpam = false;  // leave out referrers from known spam hosts
     // A list of spam hosts to use instead of the built-in one; implies hideSpam.
     std::optional<std::string> spamListPath;
     // The referrer field of known log formats instead of the written rules.

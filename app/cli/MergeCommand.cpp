@@ -1,5 +1,6 @@
 // --merge: partial results of scans, given in the order of their inputs,
 // made into the output of one scan of all those inputs.
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,6 +44,10 @@ int RunMergeCommand(const ScanOptions& options, const CommandIo& io) {
     FileSystem& fs = io.fs ? *io.fs : RealFileSystem();
     if (!OutputsSpareInputs(options, fs, io)) {
         return kExitUsage;
+    }
+    std::optional<SourceLists> sources;
+    if (!LoadSourcesOption(options, fs, io, sources)) {
+        return kExitFileProblem;
     }
     PartialMerger merger;
     std::vector<std::string> want;
@@ -94,8 +99,9 @@ int RunMergeCommand(const ScanOptions& options, const CommandIo& io) {
                  "some inputs of these partial results could not be read when they were made");
         status = kExitFileProblem;
     }
-    return WriteScanOutputs(effective, ScanOutputs{merger.workList(), merger.summary()}, fs, io,
-                            status);
+    ScanOutputs results{merger.workList(), merger.summary()};
+    results.sources = sources ? &*sources : nullptr;
+    return WriteScanOutputs(effective, results, fs, io, status);
 }
 
 }  // namespace tallowby::cli

@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "cli/StdinFileSystem.h"
 #include "engine/classify/CrawlerList.h"
 #include "engine/classify/Sites.h"
+#include "engine/classify/SourceRows.h"
 #include "engine/classify/SpamList.h"
 #include "engine/match/ShownText.h"
 #include "engine/read/RangeSource.h"
@@ -29,6 +32,7 @@
 #include "output/RowBlocks.h"
 #include "output/RowFormats.h"
 #include "output/SitesPage.h"
+#include "output/SourceRowFormats.h"
 
 namespace tallowby::cli {
 
@@ -128,6 +132,19 @@ void WriteSites(const ScanOptions& options, const std::vector<Site>& sites,
                });
 }
 
+// The rows of the sources or the search keywords view, as WriteSites writes
+// those of the sites.
+template <typename Row>
+void WriteGrouped(const ScanOptions& options, const std::vector<Row>& rows,
+                  const ScanCounters& counters, BlockWriter& writer, void (*csvHeader)(TextOutput&),
+                  std::size_t (*csvRows)(TextOutput&, const std::vector<Row>&, const RowBlock&),
+                  std::size_t (*jsonRows)(TextOutput&, const std::vector<Row>&, const RowBlock&)) {
+    WriteTable(options, rows.size(), counters, writer, csvHeader,
+               [&](TextOutput& to, const RowBlock& block, bool json) {
+                   return json ? jsonRows(to, rows, block) : csvRows(to, rows, block);
+               });
+}
+
 // The rows go out straight from the list, cell by cell: no row is built.
 void WriteRows(const ScanOptions& options, const WorkList& list, const ScanCounters& counters,
                BlockWriter& writer) {
@@ -172,6 +189,11 @@ bool OutputsSpareInputs(const ScanOptions& options, FileSystem& fs, const Comman
     if (options.crawlerListPath && !options.merge) {
         inputs.push_back(*options.crawlerListPath);
     }
+    if (options.sourceListsDir) {
+        for (std::string& path : SourceListPaths(*options.sourceListsDir)) {
+            inputs.push_back(std::move(path));
+        }
+    }
     const std::pair<const char*, const std::optional<std::string>&> outputs[] = {
         {"--html", options.htmlPath}, {"--partial", options.partialPath}};
     for (const auto& [option, path] : outputs) {
@@ -188,6 +210,21 @@ bool OutputsSpareInputs(const ScanOptions& options, FileSystem& fs, const Comman
             std::fflush(io.err);
             return false;
         }
+    }
+    return true;
+}
+
+bool LoadSourcesOption(const ScanOptions& options, FileSystem& fs, const CommandIo& io,
+                       std::optional<SourceLists>& lists) {
+    if (!options.sourceListsDir) {
+        return true;
+    }
+    std::string error;
+    lists = LoadSourceLists(fs, *options.sourceListsDir, error);
+    if (!lists) {
+        Complain(io.err, *options.sourceListsDir, "cannot read the lists of sources: " + error);
+        std::fflush(io.err);
+        return false;
     }
     return true;
 }
@@ -224,6 +261,10 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
             return kExitFileProblem;
         }
     }
+    std::optional<SourceLists> sources;
+    if (!LoadSourcesOption(options, fs, io, sources)) {
+        return kExitFileProblem;
+    }
     // The built-in list is built on first use: only a run that hides spam pays for it.
     const SpamList* spam = nullptr;
     if (options.hideSpam) {
@@ -252,13 +293,30 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
             ? W3cFieldsBeforePiece(options.files.front(), options.range->start)
             : W3cFields{};
     CliHost host(options, scanner.counters(), spam, io.err, progress.get(), crawlers, pieceW3c);
+    // Reading the built-in lists of sources takes some milliseconds: done
+    // on a thread of its own while the scan runs (or after it, when no
+    // thread can be started).
+    std::thread builtinLists;
+    if ((options.bySource || options.keywords) && !sources) {
+        try {
+            builtinLists = std::thread([hideSpam = options.hideSpam] {
+                SourceLists::Builtin();
+                SpamListForSources(hideSpam);
+            });
+        } catch (const std::system_error&) {
+        }
+    }
     scanner.run(host, host);
+    if (builtinLists.joinable()) {
+        builtinLists.join();
+    }
     if (progress) {
         progress->erase();
     }
     const int status = host.hadFileProblem() ? kExitFileProblem : kExitOk;
 
     ScanOutputs results{scanner.workList(), {}};
+    results.sources = sources ? &*sources : nullptr;
     results.summary.options = PartialOptionsOf(options);
     results.summary.collapsed = options.removeDupes;
     results.summary.inputsIncomplete = host.hadFileProblem();
@@ -308,9 +366,24 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
     ScanCounters counters = results.summary.counters;
     counters.spamHidden = results.summary.spamHidden;
     std::vector<Site> sites;
+    std::vector<SourceRow> sources;
+    std::vector<KeywordRow> keywords;
+    // Sources and keywords: the lists read, else the built-in ones (read
+    // only then).
+    const auto lists = [&results]() -> const SourceLists& {
+        return results.sources ? *results.sources : SourceLists::Builtin();
+    };
     if (options.bySite) {
         sites = GroupBySite(results.list);
         WriteSites(options, sites, counters, writer);
+    } else if (options.bySource) {
+        sources = GroupBySource(results.list, lists(), SpamListForSources(options.hideSpam));
+        WriteGrouped(options, sources, counters, writer, AppendSourceCsvHeader, AppendSourceCsvRows,
+                     AppendSourceJsonRows);
+    } else if (options.keywords) {
+        keywords = GroupByKeyword(results.list, lists(), SpamListForSources(options.hideSpam));
+        WriteGrouped(options, keywords, counters, writer, AppendKeywordCsvHeader,
+                     AppendKeywordCsvRows, AppendKeywordJsonRows);
     } else {
         WriteRows(options, results.list, counters, writer);
     }
@@ -320,9 +393,12 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
     }
 
     if (options.htmlPath) {
-        const ExportResult result = options.bySite
-                                        ? WriteSitesPage(fs, *options.htmlPath, sites)
-                                        : WriteExportPage(fs, *options.htmlPath, results.list);
+        const std::string& path = *options.htmlPath;
+        const ExportResult result =
+            options.bySite     ? WriteSitesPage(fs, path, sites)
+            : options.bySource ? WriteSourcesPage(fs, path, sources, results.list)
+            : options.keywords ? WriteKeywordsPage(fs, path, keywords, results.list)
+                               : WriteExportPage(fs, path, results.list);
         if (!result.ok) {
             Complain(io.err, *options.htmlPath, "cannot write: " + result.error);
             status = kExitFileProblem;

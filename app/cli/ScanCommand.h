@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/CommandLine.h"
+#include "engine/classify/SourceLists.h"
 #include "engine/read/FileSystem.h"
 #include "engine/tally/Partial.h"
 #include "engine/tally/ScanTypes.h"
@@ -44,7 +46,16 @@ struct ScanOutputs {
     const WorkList& list;
     PartialSummary summary;        // counters and what a partial of it records
     std::string summaryNote = {};  // said after the summary line's figures
+    // The lists --by-source and --keywords group by; null: the built-in ones.
+    const SourceLists* sources = nullptr;
 };
+
+// Reads the lists of sources that options.sourceListsDir names into
+// `lists`. True when there is none to read or they were read; otherwise
+// names the folder and the reason on io.err: nothing must be read or
+// written then (exit status kExitFileProblem).
+bool LoadSourcesOption(const ScanOptions& options, FileSystem& fs, const CommandIo& io,
+                       std::optional<SourceLists>& lists);
 
 // Writes the rows on io.out, the export page, the partial result and the
 // summary line as `options` ask. Returns `status`, or kExitFileProblem when

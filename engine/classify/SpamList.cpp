@@ -309,12 +309,12 @@ bool SpamList::listed(std::uint64_t hash, std::string_view host, std::size_t fro
     return false;
 }
 
-bool SpamList::matchesHost(std::string_view host) const {
+std::size_t SpamList::listedFrom(std::string_view host) const {
     if (count_ == 0 || host.empty()) {
-        return false;
+        return std::string_view::npos;
     }
     if (!oneLabelHosts_ && !HasBit(pairFilter_, WordHash(LastTwoLabels(host)))) {
-        return false;
+        return std::string_view::npos;
     }
     std::uint64_t h = kOffset;
     for (std::size_t i = host.size(); i > 0; --i) {
@@ -323,10 +323,19 @@ bool SpamList::matchesHost(std::string_view host) const {
             continue;
         }
         if (HasBit(filter_, h) && listed(h, host, i - 1)) {
-            return true;
+            return i - 1;
         }
     }
-    return false;
+    return std::string_view::npos;
+}
+
+bool SpamList::matchesHost(std::string_view host) const {
+    return listedFrom(host) != std::string_view::npos;
+}
+
+std::string_view SpamList::listedHostOf(std::string_view host) const {
+    const std::size_t from = listedFrom(host);
+    return from == std::string_view::npos ? std::string_view() : host.substr(from);
 }
 
 bool SpamList::matchesReferrer(std::string_view referrer) const {

@@ -50,6 +50,9 @@ public:
     // True when `host` (any letter case) is listed or a subdomain of a
     // listed host. An empty host never matches.
     bool matchesHost(std::string_view host) const;
+    // The listed host that `host` is or is under, as the end of `host`
+    // (a view into it); the shortest when several are; empty when none is.
+    std::string_view listedHostOf(std::string_view host) const;
     // matchesHost of the host a browser opens for `referrer` (BrowserHost).
     bool matchesReferrer(std::string_view referrer) const override;
 
@@ -68,6 +71,8 @@ private:
     void place(std::uint64_t hash, std::uint32_t id);
     std::string_view hostAt(std::uint32_t id) const;
     bool listed(std::uint64_t hash, std::string_view host, std::size_t from) const;
+    // Where in `host` the listed host it is or is under starts; npos: none.
+    std::size_t listedFrom(std::string_view host) const;
 
     // The hosts, each as one byte of length and its bytes, packed in blocks
     // of kBlock bytes; a host is known by its place, block * kBlock + offset.

@@ -157,6 +157,15 @@ std::string_view BrowserHost(std::string_view referrer, std::string& scratch) {
     return scratch;
 }
 
+std::string_view AfterAuthority(std::string_view referrer) {
+    std::size_t end = AuthorityStart(referrer);
+    while (end < referrer.size() &&
+           kClasses.of[static_cast<unsigned char>(referrer[end])] != kEnd) {
+        ++end;
+    }
+    return referrer.substr(end);
+}
+
 std::string ReferrerHost(std::string_view referrer) {
     std::string scratch;
     return std::string(BrowserHost(referrer, scratch));

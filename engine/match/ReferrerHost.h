@@ -32,4 +32,9 @@ std::string_view BrowserHost(std::string_view referrer, std::string& scratch);
 // BrowserHost as a string of its own.
 std::string ReferrerHost(std::string_view referrer);
 
+// What follows the authority that BrowserHost reads the host from: the
+// rest of `referrer` from the first "/", "\", "?", "#", space, tab, quote
+// or ")" after it; empty when the authority runs to the end.
+std::string_view AfterAuthority(std::string_view referrer);
+
 }  // namespace tallowby

@@ -9,16 +9,21 @@ namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{1} << 16;
 
+// Why a list whose file is not a regular file cannot be read.
+std::string NotReadableReason(const FileStatus& status) {
+    return status.kind == FileKind::Directory ? "Is a directory"
+           : status.kind == FileKind::Other   ? "Not a regular file"
+           : status.error.empty()             ? "No such file or directory"
+                                              : status.error;
+}
+
 // The status of the list file at `path`; false, with the reason in
 // `error`, when it names no regular file.
 bool ListFileStatus(FileSystem& fs, const std::string& path, FileStatus& status,
                     std::string& error) {
     status = fs.status(path);
     if (status.kind != FileKind::Regular) {
-        error = status.kind == FileKind::Directory ? "Is a directory"
-                : status.kind == FileKind::Other   ? "Not a regular file"
-                : status.error.empty()             ? "No such file or directory"
-                                                   : status.error;
+        error = NotReadableReason(status);
         return false;
     }
     return true;
@@ -88,6 +93,53 @@ std::optional<CrawlerList> LoadCrawlerList(FileSystem& fs, const std::string& pa
         return std::nullopt;
     }
     return CrawlerList::FromJson(bytes, error);
+}
+
+std::vector<std::string> SourceListPaths(const std::string& dir) {
+    std::string folder = dir;
+    if (!folder.empty() && folder.back() != '/') {
+        folder += '/';
+    }
+    std::vector<std::string> paths;
+    for (const std::string_view file : {SourceLists::kSearchEnginesFile, SourceLists::kSocialsFile,
+                                        SourceLists::kAiAssistantsFile}) {
+        paths.push_back(folder + std::string(file));
+    }
+    return paths;
+}
+
+std::optional<SourceLists> LoadSourceLists(FileSystem& fs, const std::string& dir,
+                                           std::string& error) {
+    const std::vector<std::string> paths = SourceListPaths(dir);
+    std::string texts[3];
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const FileStatus status = fs.status(paths[i]);
+        std::string why;
+        if (status.kind != FileKind::Regular) {
+            why = NotReadableReason(status);
+        } else if (status.size > kLargestSourceList) {
+            why = "larger than " + std::to_string(kLargestSourceList >> 20) + " MB";
+        } else if (std::unique_ptr<ByteSource> source = fs.openRead(paths[i], why); !source) {
+            why = why.empty() ? "cannot be opened" : why;
+        } else {
+            char block[kReadBlock];
+            std::ptrdiff_t n = 0;
+            while ((n = source->read(block, sizeof block)) > 0 &&
+                   texts[i].size() <= kLargestSourceList) {
+                texts[i].append(block, static_cast<std::size_t>(n));
+            }
+            if (n < 0) {
+                why = source->error().empty() ? "read error" : source->error();
+            } else if (texts[i].size() > kLargestSourceList) {
+                why = "larger than " + std::to_string(kLargestSourceList >> 20) + " MB";
+            }
+        }
+        if (!why.empty()) {
+            error = paths[i].substr(paths[i].rfind('/') + 1) + ": " + why;
+            return std::nullopt;
+        }
+    }
+    return SourceLists::FromYaml({texts[0], texts[1], texts[2]}, error);
 }
 
 PartialFileResult WritePartial(FileSystem& fs, const std::string& path,

@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/classify/CrawlerList.h"
+#include "engine/classify/SourceLists.h"
 #include "engine/classify/SpamList.h"
 #include "engine/read/FileSystem.h"
 #include "engine/tally/Partial.h"
@@ -30,6 +32,17 @@ inline constexpr std::uint64_t kLargestCrawlerList = std::uint64_t{64} << 20;
 // no crawler list.
 std::optional<CrawlerList> LoadCrawlerList(FileSystem& fs, const std::string& path,
                                            std::string& error);
+
+// Reads the three lists of sources (SourceLists::kSearchEnginesFile and
+// the others) from the folder `dir` through `fs`. On failure returns
+// nullopt and sets `error` to the file's name in `dir` and the reason: it
+// is missing, cannot be read, is larger than kLargestSourceList or is not
+// a list of the lists' shape (SourceLists::FromYaml).
+std::optional<SourceLists> LoadSourceLists(FileSystem& fs, const std::string& dir,
+                                           std::string& error);
+inline constexpr std::uint64_t kLargestSourceList = std::uint64_t{16} << 20;
+// The paths of the three files in `dir`, as LoadSourceLists reads them.
+std::vector<std::string> SourceListPaths(const std::string& dir);
 
 struct PartialFileResult {
     bool ok = false;

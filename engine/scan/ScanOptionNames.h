@@ -31,5 +31,9 @@ inline constexpr ScanOptionName kFieldsOption{"bReferrerField", "fields", "field
 // records the list used under "no-crawlers": its file, or "built-in".
 inline constexpr ScanOptionName kNoCrawlersOption{"bNoCrawlers", "no-crawlers", "no-crawlers"};
 inline constexpr ScanOptionName kCrawlerListOption{"strCrawlerList", "crawlers", "no-crawlers"};
+// The lists of sources (search engines, social networks, AI assistants)
+// change what a scan's rows are grouped into, not what it finds: a partial
+// does not record them, and a merge groups by the lists it is given.
+inline constexpr ScanOptionName kSourceListsOption{"strSourceLists", "sources", ""};
 
 }  // namespace tallowby

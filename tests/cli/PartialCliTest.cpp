@@ -24,6 +24,7 @@ std::string GeneratedLog(int lines, unsigned seed) {
         "\"-\"",
         "\"http://d.example/,\"q\"\"",
         "\"http://www.0-0.fr/spam\"",
+        "\"http://www.google.de/search?q=Two+%20Words\"",
     };
     const char* const requests[] = {"/", "/a.pdf", "/b.zip", "/c.png", "/d.mp3"};
     const char* const ends[] = {"\n", "\r\n", "\r"};
@@ -31,7 +32,7 @@ std::string GeneratedLog(int lines, unsigned seed) {
     std::string log;
     for (int i = 0; i < lines; ++i) {
         log += "10.0.0." + std::to_string(random() % 9) + " \"GET " + requests[random() % 5] +
-               "\" " + referrers[random() % 9] + ends[random() % 3];
+               "\" " + referrers[random() % std::size(referrers)] + ends[random() % 3];
     }
     return log;
 }
@@ -41,7 +42,8 @@ std::string GeneratedLog(int lines, unsigned seed) {
 std::vector<std::string> OutputOptionsOf(const std::vector<std::string>& options) {
     std::vector<std::string> output;
     for (const std::string& o : options) {
-        if (o == "--format" || o == "json" || o == "--by-site") {
+        if (o == "--format" || o == "json" || o == "--by-site" || o == "--by-source" ||
+            o == "--keywords") {
             output.push_back(o);
         }
     }
@@ -106,13 +108,17 @@ std::vector<std::vector<std::string>> OptionCombinations() {
         if (bits % 3 == 0) {
             o.insert(o.end(), {"--format", "json"});
         }
-        // Spam hiding (a scan option) and the sites view (an output option)
-        // in a spread of the combinations.
+        // Spam hiding (a scan option) and the sites, sources and keywords
+        // views (output options) in a spread of the combinations.
         if (bits % 5 == 1 || bits == 15) {
             o.push_back("--hide-spam");
         }
         if (bits % 4 == 2 || bits == 15) {
             o.push_back("--by-site");
+        } else if (bits % 4 == 3) {
+            o.push_back("--by-source");
+        } else if (bits % 8 == 1) {
+            o.push_back("--keywords");
         }
         all.push_back(o);
     }

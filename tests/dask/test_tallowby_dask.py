@@ -62,6 +62,7 @@ class DaskDriver(unittest.TestCase):
         with open(cls.crawlers, "w") as f:
             f.write('[{"pattern": "Pixel 7", "instances": ["Mozilla/5.0 (Linux; Android 14; '
                     'Pixel 7)"]}]\n')
+        cls.sources = os.path.join(SOURCE, "resources", "sources")  # as newer lists would be
         cls.logs = [os.path.join(SOURCE, "samples", "access.log"), os.path.join(data, "today.log"),
                     os.path.join(data, "mixed.log"), cls.packed, cls.spam]
         cls.cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
@@ -124,6 +125,8 @@ class DaskDriver(unittest.TestCase):
             ["--spam-list", self.hosts, "--by-site", "--format", "json", "--threads", "2"],
             ["--fields", "--no-crawlers", "--format", "json"],
             ["--fields", "--crawlers", self.crawlers, "--no-crawlers", "--by-site"],
+            ["--by-source", "--format", "json"],
+            ["--keywords", "--sources", self.sources],
         ]
         # Batches of three shards are merged on the workers first.
         for options in table:

@@ -40,6 +40,7 @@ for file in usr/bin/tallowby usr/bin/tallowby-scan usr/bin/tallowby-dask \
   usr/share/bash-completion/completions/tallowby-scan \
   usr/share/doc/tallowby/copyright usr/share/doc/tallowby/changelog.gz \
   usr/share/doc/tallowby/crawler-user-agents.{README.md,LICENSE} \
+  usr/share/doc/tallowby/sources.README.md \
   usr/share/tallowby/Help.rtf; do
   [ -e "$root/$file" ] || fail "the package holds no /$file"
 done

@@ -51,6 +51,9 @@ SCAN_OPTIONS = (
     ScanOption("--crawlers", value="FILE"),
     ScanOption("--threads", value="N"),  # each shard's scan, and the merge's output
     ScanOption("--by-site", shards=False),
+    ScanOption("--by-source", shards=False),
+    ScanOption("--keywords", shards=False),
+    ScanOption("--sources", value="DIR", shards=False),
     ScanOption("--format", value="FORMAT", shards=False),
     ScanOption("--html", value="FILE", shards=False, writes=True),
     ScanOption("--partial", value="FILE", shards=False, writes=True),
@@ -94,8 +97,9 @@ def parse_args(argv):
                    "whose worker dies runs again elsewhere in any case")
     scan = p.add_argument_group(
         "options of tallowby-scan (see tallowby-scan --help)",
-        "--by-site, --format, --html, --partial and --quiet shape the merged "
-        "output; the others go to the scan of every shard as well")
+        "--by-site, --by-source, --keywords, --sources, --format, --html, "
+        "--partial and --quiet shape the merged output; the others go to the "
+        "scan of every shard as well")
     for option in SCAN_OPTIONS:
         names = [n for n in (option.short, option.flag) if n]
         if option.value is None:
