@@ -225,6 +225,9 @@ void Form1::BuildResultsFrame() {
 void Form1::BuildMenus() {
     QMenuBar* bar = menuBar();
     QMenu* menuFile = bar->addMenu(QStringLiteral("File"));
+    mnuFileExportCsv_ = menuFile->addAction(QStringLiteral("Export as CSV…"));
+    mnuFileExportJson_ = menuFile->addAction(QStringLiteral("Export as JSON…"));
+    menuFile->addSeparator();
     mnuFileExit_ = menuFile->addAction(QStringLiteral("Exit"));
     QMenu* mnuAction = bar->addMenu(QStringLiteral("Action"));
     mnuAction_ = mnuAction;
@@ -239,6 +242,8 @@ void Form1::BuildMenus() {
     mnuAboutItem_ = mnuAbout->addAction(QStringLiteral("About this software"));
 
     // An item that duplicates a button runs exactly the button's command.
+    connect(mnuFileExportCsv_, &QAction::triggered, this, [this] { ExportShownView(false); });
+    connect(mnuFileExportJson_, &QAction::triggered, this, [this] { ExportShownView(true); });
     connect(mnuFileExit_, &QAction::triggered, this, &Form1::mnuFileExit_Click);
     connect(mnuActionStart_, &QAction::triggered, this, &Form1::cmdGo_Click);
     connect(mnuActionStop_, &QAction::triggered, this, &Form1::cmdStop_Click);

@@ -29,6 +29,7 @@ namespace tallowby {
 
 class AboutWindowOpener;
 class BrowserPane;
+class FileDialogs;
 class HelpWindowOpener;
 class OptionsDialogOpener;
 class ResultsList;
@@ -57,6 +58,8 @@ struct Form1Services {
     // The page display of the browser pane; null means the real browser.
     // The window takes ownership.
     WebView* webView = nullptr;
+    // Where File > "Export as …" asks for a path; null means the real dialogs.
+    FileDialogs* fileDialogs = nullptr;
 };
 
 // The main window. Its constructor is the load step: it builds the controls
@@ -91,6 +94,8 @@ public:
     // Status-bar panel `number`, counted from 1; null before it exists.
     QLabel* statusPanel(int number) const;
 
+    QAction* mnuFileExportCsv() const { return mnuFileExportCsv_; }    // "Export as CSV…"
+    QAction* mnuFileExportJson() const { return mnuFileExportJson_; }  // "Export as JSON…"
     QAction* mnuFileExit() const { return mnuFileExit_; }
     QAction* mnuActionStart() const { return mnuActionStart_; }
     QAction* mnuActionStop() const { return mnuActionStop_; }
@@ -126,6 +131,11 @@ public slots:
     void ToggleWidePanes();    // cmdExpnd
     void LayoutControls();
     void mnuFileExit_Click();
+    // File > "Export as CSV…" and "Export as JSON…": the list on screen (the
+    // pages, or the sites with "Group by Site" on) in the order shown, in
+    // tallowby-scan's form, where a save dialog that starts in the log
+    // folder says.
+    void ExportShownView(bool json);
     void mnuHelpItem_Click();
     void mnuAboutItem_Click();
 
@@ -200,6 +210,8 @@ private:
     bool settingsProblemReported_ = false;
 
     QMenu* mnuAction_ = nullptr;
+    QAction* mnuFileExportCsv_ = nullptr;
+    QAction* mnuFileExportJson_ = nullptr;
     QAction* mnuFileExit_ = nullptr;
     QAction* mnuActionStart_ = nullptr;
     QAction* mnuActionStop_ = nullptr;

@@ -16,9 +16,12 @@
 #include "SitesPanel.h"
 #include "StatusPanel.h"
 #include "WindowScanHost.h"
+#include "platform/FileDialogs.h"
 #include "results/BrowserPane.h"
+#include "results/FileCommands.h"
 #include "results/ResultsList.h"
 #include "results/ResultsModel.h"
+#include "results/ViewExport.h"
 #include "results/WebView.h"
 
 namespace tallowby {
@@ -85,15 +88,38 @@ void Form1::ShowScanResults() {
     // Files that were not read whole are named after the figures.
     const ScanCounters& counters = scanner_.counters();
     host.setStatusText(CompleteStatusText(counters) + host.summaryNote() +
-                       FailuresStatusText(host.failures()));
+                       FailuresStatusText(host.failures()) +
+                       SkippedPagesStatusText(host.skippedPages()));
     if (appSettings_.bDisplayStats) {
-        host.ShowStatistics(kStatisticsTitle,
-                            StatisticsMessageText(counters) + FailuresMessageText(host.failures()));
+        host.ShowStatistics(kStatisticsTitle, StatisticsMessageText(counters) +
+                                                  FailuresMessageText(host.failures()) +
+                                                  SkippedPagesMessageText(host.skippedPages()));
     }
     if (frame1_->isHidden()) {
         host.Flush();
         ToggleResultsView();
     }
+}
+
+void Form1::ExportShownView(bool json) {
+    static QtFileDialogs realDialogs;
+    FileDialogs& dialogs = services_.fileDialogs != nullptr ? *services_.fileDialogs : realDialogs;
+    const bool sites = sitesPanel_->sitesShown();
+    const QString name = QString::fromLatin1(sites ? "sites" : "referers") +
+                         QString::fromLatin1(json ? ".json" : ".csv");
+    const QString path = dialogs.SaveFileName(
+        this, json ? QStringLiteral("Export as JSON") : QStringLiteral("Export as CSV"),
+        SelectedFilePath(chooser_->filePath(), name),
+        json ? QStringLiteral("JSON files (*.json)") : QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    const LineOptions& options = scanHost_->scanLineOptions();
+    const ViewStatistics stats{&scanner_.counters(), options.spam != nullptr, options.fields.on};
+    ResultsList* list = sites ? sitesPanel_->lstSites() : lstResults_;
+    ExportView(path, list->results(), sites ? ViewKind::Sites : ViewKind::Pages,
+               json ? ViewFormat::Json : ViewFormat::Csv, stats, chooser_->selectedFilePaths(),
+               services_.platform.messageBoxes);
 }
 
 void Form1::cmdStop_Click() {

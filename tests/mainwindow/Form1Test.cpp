@@ -649,7 +649,7 @@ private slots:
             }
             menus.append(menu->text() + ": " + items.join(", "));
         }
-        QCOMPARE(menus, (QStringList{"File: Exit",
+        QCOMPARE(menus, (QStringList{"File: Export as CSV…, Export as JSON…, , Exit",
                                      "Action: Start Scan, Stop Scan, Toggle View, , Group by Site, "
                                      "Referring Sites Chart",
                                      "Options: Options", "Help: View Help",
