@@ -32,6 +32,7 @@ class BrowserPane;
 class FileDialogs;
 class HelpWindowOpener;
 class OptionsDialogOpener;
+class PaneSplitter;
 class ResultsList;
 class SitesPanel;
 class StatusPanel;
@@ -90,6 +91,8 @@ public:
     QToolButton* cmdExpnd() const { return cmdExpnd_; }
     ResultsList* lstResults() const { return lstResults_; }
     BrowserPane* frmBrowser() const { return frmBrowser_; }
+    // The handle between the left frames and the browser pane.
+    PaneSplitter* splPanes() const { return splPanes_; }
     QProgressBar* ProgressBar1() const { return progressBar1_; }
     // Status-bar panel `number`, counted from 1; null before it exists.
     QLabel* statusPanel(int number) const;
@@ -130,6 +133,12 @@ public slots:
     void ToggleResultsView();  // Command10 and "Toggle View"
     void ToggleWidePanes();    // cmdExpnd
     void LayoutControls();
+    // The splitter asks for the line between the panes at `x` (client
+    // pixels): the left frames take that width (within bounds) in
+    // narrow-pane mode, which a move in wide-pane mode returns to.
+    void MovePaneSplitter(int x);
+    // The splitter was let go: its width is remembered for the next start.
+    void KeepPaneSplitter();
     void mnuFileExit_Click();
     // File > "Export as CSV…" and "Export as JSON…": the list on screen (the
     // pages, or the sites with "Group by Site" on) in the order shown, in
@@ -143,6 +152,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Enter (or Return) presses the button that has the focus, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // After the reading: the rows, then (unless stopped) the "COMPLETE: "
@@ -173,6 +184,10 @@ private:
     std::unique_ptr<AboutWindowOpener> about_;
     std::unique_ptr<SitesPanel> sitesPanel_;
     FormGeometry geometry_ = DesignGeometry();
+    // The left frames' width the user gave them with the splitter, in
+    // twips; 0 until they do (NarrowPaneWidth).
+    double chosenPaneWidth_ = 0;
+    double outerWidth() const;
     bool loaded_ = false;
     bool scanning_ = false;
     bool closeAfterScan_ = false;
@@ -199,6 +214,7 @@ private:
     QIcon imgContract_;
     ResultsList* lstResults_ = nullptr;
     BrowserPane* frmBrowser_ = nullptr;
+    PaneSplitter* splPanes_ = nullptr;
     QProgressBar* progressBar1_ = nullptr;
     QList<StatusPanel*> panels_;
     // When a setting cannot be stored: said once in panel 2, and held in

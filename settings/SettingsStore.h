@@ -28,6 +28,9 @@ inline const QString kKeyHideSpam = SettingsKey(kHideSpamOption);
 inline const QString kKeySpamList = SettingsKey(kSpamListOption);
 inline const QString kKeyPath = QStringLiteral("path");          // in kSectionData
 inline const QString kKeyShowHelp = QStringLiteral("showHelp");  // in kSectionSettings
+// The width the splitter gave the main window's left frames, in twips (a
+// whole number; none stored: the window's default).
+inline const QString kKeyPaneWidth = QStringLiteral("iPaneWidth");  // in kSectionSettings
 
 // The program's view of the per-user settings store. Every call names the
 // application; the program always passes its product name.
