@@ -253,9 +253,9 @@ void Form1::BuildMenus() {
     connect(f10, &QShortcut::activated, this,
             [bar] { bar->setActiveAction(bar->actions().value(0)); });
 
-    // An item that duplicates a button runs exactly the button's command.
     connect(mnuFileExportCsv_, &QAction::triggered, this, [this] { ExportShownView(false); });
     connect(mnuFileExportJson_, &QAction::triggered, this, [this] { ExportShownView(true); });
+    // An item that duplicates a button runs exactly the button's command.
     connect(mnuFileExit_, &QAction::triggered, this, &Form1::mnuFileExit_Click);
     connect(mnuActionStart_, &QAction::triggered, this, &Form1::cmdGo_Click);
     connect(mnuActionStop_, &QAction::triggered, this, &Form1::cmdStop_Click);
