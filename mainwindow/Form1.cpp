@@ -9,12 +9,16 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
+#include <algorithm>
+
 #include "ButtonIcons.h"
+#include "PaneSplitter.h"
 #include "SitesPanel.h"
 #include "StatusPanel.h"
 #include "WindowScanHost.h"
@@ -122,6 +126,9 @@ void Form1::BuildControls() {
     BuildChooserFrame();
     BuildResultsFrame();
     BuildMenus();
+    splPanes_ = new PaneSplitter(client_);
+    connect(splPanes_, &PaneSplitter::moveRequested, this, &Form1::MovePaneSplitter);
+    connect(splPanes_, &PaneSplitter::moveFinished, this, &Form1::KeepPaneSplitter);
 
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(false);
@@ -224,20 +231,30 @@ void Form1::BuildResultsFrame() {
 
 void Form1::BuildMenus() {
     QMenuBar* bar = menuBar();
-    QMenu* menuFile = bar->addMenu(QStringLiteral("File"));
-    mnuFileExit_ = menuFile->addAction(QStringLiteral("Exit"));
-    QMenu* mnuAction = bar->addMenu(QStringLiteral("Action"));
+    // Alt and the underlined letter opens a menu or picks an item; F10
+    // opens the first menu.
+    QMenu* menuFile = bar->addMenu(QStringLiteral("&File"));
+    mnuFileExportCsv_ = menuFile->addAction(QStringLiteral("Export as &CSV…"));
+    mnuFileExportJson_ = menuFile->addAction(QStringLiteral("Export as &JSON…"));
+    menuFile->addSeparator();
+    mnuFileExit_ = menuFile->addAction(QStringLiteral("E&xit"));
+    QMenu* mnuAction = bar->addMenu(QStringLiteral("&Action"));
     mnuAction_ = mnuAction;
-    mnuActionStart_ = mnuAction->addAction(QStringLiteral("Start Scan"));
-    mnuActionStop_ = mnuAction->addAction(QStringLiteral("Stop Scan"));
-    mnuActionToggle_ = mnuAction->addAction(QStringLiteral("Toggle View"));
-    QMenu* mnuOptions = bar->addMenu(QStringLiteral("Options"));
-    mnuOptionsItem_ = mnuOptions->addAction(QStringLiteral("Options"));
-    QMenu* mnuHelp = bar->addMenu(QStringLiteral("Help"));
-    mnuHelpItem_ = mnuHelp->addAction(QStringLiteral("View Help"));
-    QMenu* mnuAbout = bar->addMenu(QStringLiteral("About"));
-    mnuAboutItem_ = mnuAbout->addAction(QStringLiteral("About this software"));
+    mnuActionStart_ = mnuAction->addAction(QStringLiteral("&Start Scan"));
+    mnuActionStop_ = mnuAction->addAction(QStringLiteral("St&op Scan"));
+    mnuActionToggle_ = mnuAction->addAction(QStringLiteral("&Toggle View"));
+    QMenu* mnuOptions = bar->addMenu(QStringLiteral("&Options"));
+    mnuOptionsItem_ = mnuOptions->addAction(QStringLiteral("&Options"));
+    QMenu* mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    mnuHelpItem_ = mnuHelp->addAction(QStringLiteral("View &Help"));
+    QMenu* mnuAbout = bar->addMenu(QStringLiteral("A&bout"));
+    mnuAboutItem_ = mnuAbout->addAction(QStringLiteral("&About this software"));
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this,
+            [bar] { bar->setActiveAction(bar->actions().value(0)); });
 
+    connect(mnuFileExportCsv_, &QAction::triggered, this, [this] { ExportShownView(false); });
+    connect(mnuFileExportJson_, &QAction::triggered, this, [this] { ExportShownView(true); });
     // An item that duplicates a button runs exactly the button's command.
     connect(mnuFileExit_, &QAction::triggered, this, &Form1::mnuFileExit_Click);
     connect(mnuActionStart_, &QAction::triggered, this, &Form1::cmdGo_Click);
@@ -320,6 +337,8 @@ void Form1::Load() {
     }
 
     LoadSettings(store_, application_, appSettings_);
+    chosenPaneWidth_ = std::max(
+        0, store_.GetSetting(application_, kSectionSettings, kKeyPaneWidth, QString()).toInt());
     AddStatusPanels();
     ConnectAfterLoad();
     LayoutControls();

@@ -29,8 +29,10 @@ namespace tallowby {
 
 class AboutWindowOpener;
 class BrowserPane;
+class FileDialogs;
 class HelpWindowOpener;
 class OptionsDialogOpener;
+class PaneSplitter;
 class ResultsList;
 class SitesPanel;
 class StatusPanel;
@@ -57,6 +59,8 @@ struct Form1Services {
     // The page display of the browser pane; null means the real browser.
     // The window takes ownership.
     WebView* webView = nullptr;
+    // Where File > "Export as …" asks for a path; null means the real dialogs.
+    FileDialogs* fileDialogs = nullptr;
 };
 
 // The main window. Its constructor is the load step: it builds the controls
@@ -87,10 +91,14 @@ public:
     QToolButton* cmdExpnd() const { return cmdExpnd_; }
     ResultsList* lstResults() const { return lstResults_; }
     BrowserPane* frmBrowser() const { return frmBrowser_; }
+    // The handle between the left frames and the browser pane.
+    PaneSplitter* splPanes() const { return splPanes_; }
     QProgressBar* ProgressBar1() const { return progressBar1_; }
     // Status-bar panel `number`, counted from 1; null before it exists.
     QLabel* statusPanel(int number) const;
 
+    QAction* mnuFileExportCsv() const { return mnuFileExportCsv_; }    // "Export as CSV…"
+    QAction* mnuFileExportJson() const { return mnuFileExportJson_; }  // "Export as JSON…"
     QAction* mnuFileExit() const { return mnuFileExit_; }
     QAction* mnuActionStart() const { return mnuActionStart_; }
     QAction* mnuActionStop() const { return mnuActionStop_; }
@@ -125,7 +133,18 @@ public slots:
     void ToggleResultsView();  // Command10 and "Toggle View"
     void ToggleWidePanes();    // cmdExpnd
     void LayoutControls();
+    // The splitter asks for the line between the panes at `x` (client
+    // pixels): the left frames take that width (within bounds) in
+    // narrow-pane mode, which a move in wide-pane mode returns to.
+    void MovePaneSplitter(int x);
+    // The splitter was let go: its width is remembered for the next start.
+    void KeepPaneSplitter();
     void mnuFileExit_Click();
+    // File > "Export as CSV…" and "Export as JSON…": the list on screen (the
+    // pages, or the sites with "Group by Site" on) in the order shown, in
+    // tallowby-scan's form, where a save dialog that starts in the log
+    // folder says.
+    void ExportShownView(bool json);
     void mnuHelpItem_Click();
     void mnuAboutItem_Click();
 
@@ -133,6 +152,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Enter (or Return) presses the button that has the focus, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // After the reading: the rows, then (unless stopped) the "COMPLETE: "
@@ -163,6 +184,10 @@ private:
     std::unique_ptr<AboutWindowOpener> about_;
     std::unique_ptr<SitesPanel> sitesPanel_;
     FormGeometry geometry_ = DesignGeometry();
+    // The left frames' width the user gave them with the splitter, in
+    // twips; 0 until they do (NarrowPaneWidth).
+    double chosenPaneWidth_ = 0;
+    double outerWidth() const;
     bool loaded_ = false;
     bool scanning_ = false;
     bool closeAfterScan_ = false;
@@ -189,6 +214,7 @@ private:
     QIcon imgContract_;
     ResultsList* lstResults_ = nullptr;
     BrowserPane* frmBrowser_ = nullptr;
+    PaneSplitter* splPanes_ = nullptr;
     QProgressBar* progressBar1_ = nullptr;
     QList<StatusPanel*> panels_;
     // When a setting cannot be stored: said once in panel 2, and held in
@@ -200,6 +226,8 @@ private:
     bool settingsProblemReported_ = false;
 
     QMenu* mnuAction_ = nullptr;
+    QAction* mnuFileExportCsv_ = nullptr;
+    QAction* mnuFileExportJson_ = nullptr;
     QAction* mnuFileExit_ = nullptr;
     QAction* mnuActionStart_ = nullptr;
     QAction* mnuActionStop_ = nullptr;

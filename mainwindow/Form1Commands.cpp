@@ -1,9 +1,11 @@
 // The main window's commands: scanning, the two view switches and the layout.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -12,13 +14,19 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <cmath>
+
 #include "Form1.h"
+#include "PaneSplitter.h"
 #include "SitesPanel.h"
 #include "StatusPanel.h"
 #include "WindowScanHost.h"
+#include "platform/FileDialogs.h"
 #include "results/BrowserPane.h"
+#include "results/FileCommands.h"
 #include "results/ResultsList.h"
 #include "results/ResultsModel.h"
+#include "results/ViewExport.h"
 #include "results/WebView.h"
 
 namespace tallowby {
@@ -85,7 +93,8 @@ void Form1::ShowScanResults() {
     // Files that were not read whole are named after the figures.
     const ScanCounters& counters = scanner_.counters();
     host.setStatusText(CompleteStatusText(counters) + host.summaryNote() +
-                       FailuresStatusText(host.failures()));
+                       FailuresStatusText(host.failures()) +
+                       SkippedPagesStatusText(host.skippedPages()));
     if (appSettings_.bDisplayStats) {
         // What the lines read by their fields came to stands below the
         // figures, after an empty line; the files not read whole come last.
@@ -96,12 +105,34 @@ void Form1::ShowScanResults() {
             !fields.empty()) {
             text += "\r\n\r\n" + fields;
         }
-        host.ShowStatistics(kStatisticsTitle, text + FailuresMessageText(host.failures()));
+        host.ShowStatistics(kStatisticsTitle, text + FailuresMessageText(host.failures()) +
+                                                  SkippedPagesMessageText(host.skippedPages()));
     }
     if (frame1_->isHidden()) {
         host.Flush();
         ToggleResultsView();
     }
+}
+
+void Form1::ExportShownView(bool json) {
+    static QtFileDialogs realDialogs;
+    FileDialogs& dialogs = services_.fileDialogs != nullptr ? *services_.fileDialogs : realDialogs;
+    const bool sites = sitesPanel_->sitesShown();
+    const QString name = QString::fromLatin1(sites ? "sites" : "referers") +
+                         QString::fromLatin1(json ? ".json" : ".csv");
+    const QString path = dialogs.SaveFileName(
+        this, json ? QStringLiteral("Export as JSON") : QStringLiteral("Export as CSV"),
+        SelectedFilePath(chooser_->filePath(), name),
+        json ? QStringLiteral("JSON files (*.json)") : QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    const LineOptions& options = scanHost_->scanLineOptions();
+    const ViewStatistics stats{&scanner_.counters(), options.spam != nullptr, options.fields.on};
+    ResultsList* list = sites ? sitesPanel_->lstSites() : lstResults_;
+    ExportView(path, list->results(), sites ? ViewKind::Sites : ViewKind::Pages,
+               json ? ViewFormat::Json : ViewFormat::Csv, stats, chooser_->selectedFilePaths(),
+               services_.platform.messageBoxes);
 }
 
 void Form1::cmdStop_Click() {
@@ -129,15 +160,35 @@ void Form1::ToggleResultsView() {
 
 void Form1::ToggleWidePanes() {
     if (cmdExpnd_->text() == kExpandCaption) {
-        geometry_ = ExpandPanes(geometry_, twips::FromPixels(frameGeometry().width()));
+        geometry_ = ExpandPanes(geometry_, outerWidth());
         cmdExpnd_->setIcon(imgContract_);
         cmdExpnd_->setText(kContractCaption);
     } else {
-        geometry_ = ContractPanes(geometry_);
         cmdExpnd_->setIcon(imgExpand_);
         cmdExpnd_->setText(kExpandCaption);
     }
     LayoutControls();
+}
+
+double Form1::outerWidth() const {
+    return twips::FromPixels(frameGeometry().width());
+}
+
+void Form1::MovePaneSplitter(int x) {
+    chosenPaneWidth_ = NarrowPaneWidth(twips::FromPixels(x) - geometry_.frmMain.left, outerWidth(),
+                                       geometry_.frmMain.left);
+    if (widePanes()) {
+        ToggleWidePanes();  // back to narrow-pane mode, at the new width
+        return;
+    }
+    LayoutControls();
+}
+
+void Form1::KeepPaneSplitter() {
+    if (chosenPaneWidth_ > 0) {
+        store_.SaveSetting(application_, kSectionSettings, kKeyPaneWidth,
+                           QString::number(std::lround(chosenPaneWidth_)));
+    }
 }
 
 void Form1::LayoutControls() {
@@ -148,10 +199,27 @@ void Form1::LayoutControls() {
     QStatusBar* bar = statusBar();
     geometry_.statusBarTop = twips::FromPixels(bar->y() - client_->y());
     geometry_.panel1Left = 0;
+    // Narrow-pane mode follows the splitter, or half the window until it
+    // has been moved; wide-pane mode keeps what Expand gave it.
+    if (!widePanes()) {
+        geometry_ = ContractPanes(
+            geometry_, NarrowPaneWidth(chosenPaneWidth_, outerWidth(), geometry_.frmMain.left));
+    }
     geometry_ = ::tallowby::LayoutControls(geometry_, twips::FromPixels(outer.width()),
                                            twips::FromPixels(outer.height()),
                                            twips::FromPixels(bar->height()));
     ApplyGeometry();
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+    // A button ignores Enter and Return, which come up here from it.
+    auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && button != nullptr &&
+        button->isEnabled() && button->isVisible()) {
+        button->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void Form1::ApplyGeometry() {
@@ -184,6 +252,8 @@ void Form1::ApplyGeometry() {
     frmBrowser_->text1()->setGeometry(twips::ToPixels(g.Text1));
     frmBrowser_->command3()->setGeometry(twips::ToPixels(g.Command3));
     frmBrowser_->webBrowser()->setGeometry(twips::ToPixels(g.WebBrowser1));
+    splPanes_->placeAt(twips::ToPixels(g.frmBrowser.left), twips::ToPixels(g.frmMain.top),
+                       twips::ToPixels(g.frmMain.height));
 }
 
 void Form1::resizeEvent(QResizeEvent* event) {

@@ -1,5 +1,6 @@
 #include "LayoutControls.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tallowby {
@@ -70,10 +71,17 @@ FormGeometry ExpandPanes(FormGeometry g, double W) {
     return g;
 }
 
-FormGeometry ContractPanes(FormGeometry g) {
-    g.Frame1.width = kNarrowPaneWidth;
+FormGeometry ContractPanes(FormGeometry g, double width) {
+    g.Frame1.width = width;
     g.frmMain.width = g.Frame1.width;
     return g;
+}
+
+double NarrowPaneWidth(double chosen, double W, double left) {
+    const double width = chosen > 0 ? chosen : std::max(kNarrowPaneWidth, W / 2);
+    // The browser frame ends 100 twips inside the window (LayoutControls).
+    const double most = W - left - 100 - kMinPaneWidth;
+    return std::max(kMinPaneWidth, std::min(width, most));
 }
 
 }  // namespace tallowby

@@ -42,8 +42,20 @@ struct FormGeometry {
 // The geometry the window is designed with (client area 13455 x 9210).
 FormGeometry DesignGeometry();
 
-// The left frames' width in narrow-pane mode.
+// The left frames' width in narrow-pane mode as designed: the least they
+// are given before the user moves the splitter.
 inline constexpr double kNarrowPaneWidth = 3735;
+// The least the splitter leaves either side of it: the left frames, and
+// the browser frame (before its right margin).
+inline constexpr double kMinPaneWidth = 1500;
+
+// The left frames' width in narrow-pane mode on a window W twips wide
+// (outer width), their left edge at `left`: `chosen`, the width the user gave
+// them with the splitter, or with none chosen yet (0) half of W but never
+// less than kNarrowPaneWidth; either kept where both sides of the splitter
+// keep kMinPaneWidth (the left frames' minimum winning on a window too
+// narrow for both).
+double NarrowPaneWidth(double chosen, double W, double left);
 
 // Sizes and places the panes and their lists from the window's outer size
 // W x H and the status bar's height S, all in twips, starting from
@@ -57,7 +69,8 @@ FormGeometry LayoutControls(FormGeometry current, double W, double H, double S);
 // quarters of the outer width W. The caller runs LayoutControls afterwards.
 FormGeometry ExpandPanes(FormGeometry current, double W);
 
-// The Contract half: both left frames go back to the narrow width.
-FormGeometry ContractPanes(FormGeometry current);
+// The Contract half: both left frames go back to the narrow width, or to
+// `width`.
+FormGeometry ContractPanes(FormGeometry current, double width = kNarrowPaneWidth);
 
 }  // namespace tallowby

@@ -46,4 +46,34 @@ std::string FailuresMessageText(const std::vector<FileFailure>& failures) {
     return text;
 }
 
+std::string SkippedPagesStatusText(const std::vector<std::string>& names) {
+    if (names.empty()) {
+        return {};
+    }
+    std::string text = " : skipped, not a log: ";
+    const std::size_t named = std::min(names.size(), kNamedFailures);
+    for (std::size_t i = 0; i < named; ++i) {
+        text += (i > 0 ? ", " : "") + names[i];
+    }
+    if (named < names.size()) {
+        text += ", " + MoreText(names.size() - named);
+    }
+    return text;
+}
+
+std::string SkippedPagesMessageText(const std::vector<std::string>& names) {
+    if (names.empty()) {
+        return {};
+    }
+    std::string text = "\r\n\r\nSkipped, not a log (a page this program writes):";
+    const std::size_t named = std::min(names.size(), kNamedFailures);
+    for (std::size_t i = 0; i < named; ++i) {
+        text += "\r\n" + names[i];
+    }
+    if (named < names.size()) {
+        text += "\r\n" + MoreText(names.size() - named);
+    }
+    return text;
+}
+
 }  // namespace tallowby

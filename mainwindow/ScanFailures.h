@@ -26,4 +26,12 @@ std::string FailuresStatusText(const std::vector<FileFailure>& failures);
 // "name: what" per file (CR LF between lines, none after the last).
 std::string FailuresMessageText(const std::vector<FileFailure>& failures);
 
+// The same for the files passed over as pages of the program's own (an
+// export page, a report): nothing when there were none, else for the status
+// text " : skipped, not a log: referers.html, report.html", and for the box
+// a blank line, "Skipped, not a log (a page this program writes):" and one
+// name a line. At most kNamedFailures names; the rest are counted.
+std::string SkippedPagesStatusText(const std::vector<std::string>& names);
+std::string SkippedPagesMessageText(const std::vector<std::string>& names);
+
 }  // namespace tallowby

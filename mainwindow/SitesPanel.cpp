@@ -17,6 +17,7 @@
 #include "engine/scan/Scanner.h"
 #include "output/RowCells.h"
 #include "platform/Twips.h"
+#include "platform/WindowPlacement.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"
 
@@ -57,9 +58,9 @@ std::vector<Site> GroupKeepingWindowAlive(const WorkList& list) {
 
 SitesPanel::SitesPanel(Parts parts, QObject* parent) : QObject(parent), parts_(parts) {
     parts_.actionMenu->addSeparator();
-    mnuActionSites_ = parts_.actionMenu->addAction(QStringLiteral("Group by Site"));
+    mnuActionSites_ = parts_.actionMenu->addAction(QStringLiteral("&Group by Site"));
     mnuActionSites_->setCheckable(true);
-    mnuActionChart_ = parts_.actionMenu->addAction(QStringLiteral("Referring Sites Chart"));
+    mnuActionChart_ = parts_.actionMenu->addAction(QStringLiteral("Referring Sites &Chart"));
 
     chkSites_ = new QCheckBox(QStringLiteral("Group by Site"), parts_.frame);
     chkSites_->setObjectName(QStringLiteral("chkSites"));
@@ -137,8 +138,12 @@ void SitesPanel::Refill() {
 }
 
 void SitesPanel::OpenChart() {
+    const bool opening = !chart_.isLoaded();
     ChartWindow* chart = chart_.Load([this] { return new ChartWindow(*parts_.messageBoxes); });
     chart->setSites(sites());
+    if (opening) {
+        CentreOver(chart, parts_.frame->window());
+    }
     ShowAndBringForward(chart);
 }
 

@@ -40,6 +40,8 @@ void WindowScanHost::setYieldRate(int intervalMs, int checkEvery) {
 void WindowScanHost::BeginScan() {
     abandoned_ = false;
     failures_.clear();
+    skippedPages_.clear();
+    lineOptions_ = LineOptions{};
     RefreshOwnDomain();
     spamList_ = nullptr;
     crawlers_ = nullptr;
@@ -233,6 +235,11 @@ void WindowScanHost::fileProblem(const std::string& path, FileProblem problem,
         return;  // a file that went away is skipped without a word
     }
     std::string name = EscapeControlBytes(FileNamePart(path));
+    if (problem == FileProblem::OwnPage) {
+        setStatusText("Skipped " + name + ": " + std::string(reason));
+        skippedPages_.push_back(std::move(name));
+        return;
+    }
     setStatusText("Cannot read " + name);
     failures_.push_back({std::move(name), EscapeControlBytes(FileProblemText(problem, reason))});
 }

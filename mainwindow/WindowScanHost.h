@@ -124,6 +124,12 @@ public:
     // The selected files this scan could not open or read to their end, in
     // the order met (a missing file is not one of them).
     const std::vector<FileFailure>& failures() const { return failures_; }
+    // The line options the last scan read last: whether it hid spam and read
+    // the referrer field, for what its outputs say of it.
+    const LineOptions& scanLineOptions() const { return lineOptions_; }
+    // The selected files this scan passed over as pages of the program's own
+    // (FileProblem::OwnPage), by name, control bytes escaped, in the order met.
+    const std::vector<std::string>& skippedPages() const { return skippedPages_; }
 
 private:
     // A turn of the event loop; with `show` false the widgets are brought
@@ -149,6 +155,7 @@ private:
     qint64 showEveryNs_ = 0;    // how long the next time waits after the last
     bool abandoned_ = false;
     std::vector<FileFailure> failures_;
+    std::vector<std::string> skippedPages_;
     std::optional<SpamList> fileSpamList_;
     const SpamList* spamList_ = nullptr;  // chosen for this scan; null until needed
     std::optional<CrawlerList> fileCrawlers_;

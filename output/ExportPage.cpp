@@ -98,7 +98,8 @@ void AppendExportLine(std::string& out, const WorkList::Item& item) {
     AppendExportLine(output, item);
 }
 
-ExportResult WriteExportPage(FileSystem& fs, const std::string& path, const WorkList& list) {
+ExportResult WriteReplacing(FileSystem& fs, const std::string& path,
+                            const std::function<void(TextOutput&)>& write) {
     ExportResult result;
     try {
         std::unique_ptr<ByteSink> sink = fs.openReplace(path, result.error);
@@ -106,9 +107,7 @@ ExportResult WriteExportPage(FileSystem& fs, const std::string& path, const Work
             return result;
         }
         TextOutput out([&sink](std::string_view bytes) { return sink->write(bytes); }, kChunk);
-        for (WorkList::Reader reader = list.reader(); reader.index() < list.size() && out.ok();) {
-            AppendExportLine(out, reader.next());
-        }
+        write(out);
         if (!out.flush() || !sink->commit()) {
             result.error = sink->error();
             return result;  // the sink removes its temporary file
@@ -124,6 +123,14 @@ ExportResult WriteExportPage(FileSystem& fs, const std::string& path, const Work
         result.error = "Write failed";
     }
     return result;
+}
+
+ExportResult WriteExportPage(FileSystem& fs, const std::string& path, const WorkList& list) {
+    return WriteReplacing(fs, path, [&list](TextOutput& out) {
+        for (WorkList::Reader reader = list.reader(); reader.index() < list.size() && out.ok();) {
+            AppendExportLine(out, reader.next());
+        }
+    });
 }
 
 }  // namespace tallowby

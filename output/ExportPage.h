@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -44,5 +45,12 @@ struct ExportResult {
 // FileSystem::openReplace). Long cells are escaped into the file in pieces.
 // Never throws.
 ExportResult WriteExportPage(FileSystem& fs, const std::string& path, const WorkList& list);
+
+// Writes what `write` appends to the output it is given to `path`, the way
+// WriteExportPage writes its page: through a temporary file renamed over
+// `path` once all was written, the output handed on in pieces as it grows.
+// `write` may stop early once the output is no longer ok(). Never throws.
+ExportResult WriteReplacing(FileSystem& fs, const std::string& path,
+                            const std::function<void(TextOutput&)>& write);
 
 }  // namespace tallowby

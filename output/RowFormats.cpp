@@ -367,12 +367,15 @@ std::size_t JsonResultsWriter::siteRows(const std::vector<Site>& sites, const Ro
     if (block.from > 0) {
         startAt(block.from);
     }
-    return ForEachSiteRow(sites, block, out_,
-                          [this](const ResultCells& cells) { object(kSiteNames, cells); });
+    return ForEachSiteRow(sites, block, out_, [this](const ResultCells& cells) { siteRow(cells); });
 }
 
 void JsonResultsWriter::row(const ResultCells& row) {
     object(kRowNames, row);
+}
+
+void JsonResultsWriter::siteRow(const ResultCells& cells) {
+    object(kSiteNames, cells);
 }
 
 void JsonResultsWriter::object(const std::string_view (&names)[3], const ResultCells& cells) {

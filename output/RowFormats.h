@@ -73,6 +73,9 @@ public:
     // The rows of the sites `block` names, each {"pages":..,"clicks":..,"site":..},
     // as rows() takes entries. Returns the first site not written.
     std::size_t siteRows(const std::vector<Site>& sites, const RowBlock& block);
+    // One row of the sites view from its cells ("Pages", "Clicks", "Site"),
+    // as siteRows() writes each.
+    void siteRow(const ResultCells& cells);
     // With `spamHidden` the statistics end with "spamHidden":N; then, with
     // `fields`, "fields":{...}: the lines of each layout, of no known layout,
     // without a referrer, self-referrals, crawler lines and those left out,

@@ -15,4 +15,12 @@ void CentreOnScreen(QWidget* window) {
     window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
 }
 
+void CentreOver(QWidget* window, const QWidget* over) {
+    if (window == nullptr || over == nullptr) {
+        return;
+    }
+    const QSize size = window->frameGeometry().size();
+    window->move(over->frameGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
 }  // namespace tallowby

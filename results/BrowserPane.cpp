@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
@@ -133,8 +134,18 @@ QUrl BrowserPane::AddressBytesToUrl(const QByteArray& bytes) {
     return AddressToUrl(QString::fromLatin1(encoded));
 }
 
+QString BrowserPane::OfflineStartPage(const QString& productName) {
+    QFile page(QStringLiteral(":/tallowby/offline-start.html"));
+    if (!page.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QString::fromUtf8(page.readAll())
+        .replace(QLatin1String("{{product}}"), productName.toHtmlEscaped());
+}
+
 void BrowserPane::showStartPage() {
-    view_->navigate(AddressToUrl(identity_.website));
+    view_->navigateWithStandIn(AddressToUrl(identity_.website),
+                               OfflineStartPage(identity_.productName));
 }
 
 bool BrowserPane::navigateToAddressBox() {

@@ -64,6 +64,10 @@ public:
     // http:// address, surrounding blanks are dropped. Empty or malformed
     // text gives an invalid QUrl.
     static QUrl AddressToUrl(const QString& text);
+    // The start page built into the program, shown when the website cannot
+    // be reached: what the program does, how to begin, where the Help is,
+    // with `productName` (escaped) where the page names the program.
+    static QString OfflineStartPage(const QString& productName);
     // The same for an address held as the bytes read from a log: valid UTF-8
     // goes through AddressToUrl; other bytes are percent-encoded as they
     // stand, so the request carries exactly the bytes of the log.
@@ -71,7 +75,8 @@ public:
 
 public slots:
     // The product website, passed to the browser unchanged; the address box
-    // is not touched.
+    // is not touched. When it cannot be loaded (no network), the built-in
+    // OfflineStartPage stands in for the engine's error page.
     void showStartPage();
 
     // The double-click of the results list, three steps, a failing step

@@ -55,8 +55,33 @@ bool EngineWebView::navigate(const QUrl& url) {
     if (url.isEmpty() || !url.isValid()) {
         return false;
     }
-    view_->load(url);
+    armed_ = false;
+    StartLoad(url, true);
     return true;
+}
+
+bool EngineWebView::navigateWithStandIn(const QUrl& url, const QString& standIn) {
+    if (url.isEmpty() || !url.isValid()) {
+        return false;
+    }
+    standIn_ = standIn;
+    standInFor_ = url;
+    armed_ = !standIn.isEmpty();
+    // Without its error page a failed load leaves the view blank for the
+    // moment until the stand-in arrives, instead of flashing that page.
+    StartLoad(url, standIn.isEmpty());
+    return true;
+}
+
+void EngineWebView::StartLoad(const QUrl& url, bool errorPages) {
+    standInLoading_ = false;
+    standInShown_ = false;
+    SetErrorPages(errorPages);
+    view_->load(url);
+}
+
+void EngineWebView::SetErrorPages(bool on) {
+    view_->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, on);
 }
 
 void EngineWebView::back() {
@@ -72,6 +97,10 @@ void EngineWebView::stop() {
 }
 
 void EngineWebView::reload() {
+    if (standInShown_) {
+        navigateWithStandIn(standInFor_, standIn_);  // try the page itself again
+        return;
+    }
     view_->reload();
 }
 
@@ -89,8 +118,11 @@ void EngineWebView::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
         loading_ = info.url();
         load_ = Load::Started;
-        emit statusTextChanged(QStringLiteral("Opening page ") + loading_.toString() +
-                               QStringLiteral("..."));
+        if (!standInLoading_) {
+            standInShown_ = false;  // another page takes its place
+            emit statusTextChanged(QStringLiteral("Opening page ") + loading_.toString() +
+                                   QStringLiteral("..."));
+        }
         return;
     }
     // The engine counts an HTTP error status as a failed load, but the
@@ -99,7 +131,33 @@ void EngineWebView::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     const bool shown = info.status() != QWebEngineLoadingInfo::LoadFailedStatus ||
                        info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain;
     load_ = load_ == Load::FinishedFirst ? Load::Idle : Load::ReportedFirst;
-    ReportEnd(shown);
+    if (standInLoading_) {
+        // The stand-in is on show: told as the failure it stands for.
+        standInLoading_ = false;
+        standInShown_ = true;
+        SetErrorPages(true);
+        ReportEnd(false, standInFor_);
+        return;
+    }
+    if (armed_) {
+        armed_ = false;
+        if (!shown) {
+            // After the failed load's own last notification, which may
+            // still be on its way.
+            standInLoading_ = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (standInLoading_) {
+                        view_->setHtml(standIn_, standInFor_);
+                    }
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        SetErrorPages(true);  // the page itself came
+    }
+    ReportEnd(shown, view_->url());
 }
 
 void EngineWebView::onLoadFinished(bool ok) {
@@ -108,7 +166,10 @@ void EngineWebView::onLoadFinished(bool ok) {
     // (an address it will not handle) ends here alone.
     switch (load_) {
         case Load::Idle:
-            ReportEnd(ok);
+            // Once a stand-in is on show, this is the last word of its load.
+            if (!standInShown_) {
+                ReportEnd(ok, view_->url());
+            }
             break;
         case Load::Started:
             load_ = Load::FinishedFirst;
@@ -121,14 +182,14 @@ void EngineWebView::onLoadFinished(bool ok) {
     }
 }
 
-void EngineWebView::ReportEnd(bool pageShown) {
+void EngineWebView::ReportEnd(bool pageShown, const QUrl& address) {
     emit statusTextChanged(pageShown ? QStringLiteral("Done")
-                                     : QStringLiteral("Cannot open ") + view_->url().toString());
+                                     : QStringLiteral("Cannot open ") + address.toString());
     emit documentComplete();
 }
 
 void EngineWebView::onLoadProgress(int percent) {
-    if (percent > 0 && percent < 100 && !loading_.isEmpty()) {
+    if (percent > 0 && percent < 100 && !loading_.isEmpty() && !standInLoading_) {
         emit statusTextChanged(QStringLiteral("Opening page ") + loading_.toString() +
                                QStringLiteral("... (%1%)").arg(percent));
     }

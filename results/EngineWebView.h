@@ -20,6 +20,7 @@ public:
     explicit EngineWebView(QWidget* parent = nullptr);
 
     bool navigate(const QUrl& url) override;
+    bool navigateWithStandIn(const QUrl& url, const QString& standIn) override;
     void back() override;
     void forward() override;
     void stop() override;
@@ -33,8 +34,12 @@ private:
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     void onLoadProgress(int percent);
     void onLoadFinished(bool ok);
-    // "Done" when the load left a page on the screen, else "Cannot open".
-    void ReportEnd(bool pageShown);
+    // "Done" when the load left a page on the screen, else "Cannot open"
+    // and the address.
+    void ReportEnd(bool pageShown, const QUrl& address);
+    // Loads `url` afresh, with the engine's error pages on or off.
+    void StartLoad(const QUrl& url, bool errorPages);
+    void SetErrorPages(bool on);
 
     QWebEngineView* view_;
     QUrl loading_;  // the address being loaded, for the progress texts
@@ -42,6 +47,14 @@ private:
     // of the engine's two end notifications tells whether a page is shown.
     enum class Load { Idle, Started, FinishedFirst, ReportedFirst };
     Load load_ = Load::Idle;
+    // The page to show should the load of standInFor_ fail, kept for a
+    // reload; armed_ while that load is under way.
+    QString standIn_;
+    QUrl standInFor_;
+    bool armed_ = false;
+    // The stand-in is loading (its own start and end are not reported) or on show.
+    bool standInLoading_ = false;
+    bool standInShown_ = false;
 };
 
 // Whether `title` is only the engine's stand-in for a page without a title:

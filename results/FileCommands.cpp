@@ -9,12 +9,9 @@
 
 namespace tallowby {
 
-bool ExportReferrers(const QString& directory, const WorkList& list,
-                     const std::vector<std::string>& logs, MessageBoxes& messageBoxes,
-                     FileSystem& fs) {
-    // File names are bytes on this platform: QFile's encoding round-trips
-    // any name the chooser could show.
-    const std::string path = ExportPagePath(QFile::encodeName(directory).toStdString());
+bool SaveAndSay(const std::string& path, const std::vector<std::string>& logs,
+                MessageBoxes& messageBoxes, FileSystem& fs,
+                const std::function<ExportResult(FileSystem&, const std::string&)>& write) {
     const QString shownPath = QString::fromStdString(EscapeControlBytes(path));
     const std::ptrdiff_t log = FindSameFile(fs, path, logs);
     if (log >= 0) {
@@ -24,7 +21,7 @@ bool ExportReferrers(const QString& directory, const WorkList& list,
             QString::fromStdString(EscapeControlBytes(logs[static_cast<std::size_t>(log)])));
         return false;
     }
-    const ExportResult result = WriteExportPage(fs, path, list);
+    const ExportResult result = write(fs, path);
     if (!result.ok) {
         QString text = QStringLiteral("Could not save ") + shownPath;
         if (!result.error.empty()) {
@@ -35,6 +32,18 @@ bool ExportReferrers(const QString& directory, const WorkList& list,
     }
     messageBoxes.Show(QFile::decodeName(QByteArray::fromStdString(ExportSavedMessage(path))));
     return true;
+}
+
+bool ExportReferrers(const QString& directory, const WorkList& list,
+                     const std::vector<std::string>& logs, MessageBoxes& messageBoxes,
+                     FileSystem& fs) {
+    // File names are bytes on this platform: QFile's encoding round-trips
+    // any name the chooser could show.
+    const std::string path = ExportPagePath(QFile::encodeName(directory).toStdString());
+    return SaveAndSay(path, logs, messageBoxes, fs,
+                      [&list](FileSystem& to, const std::string& where) {
+                          return WriteExportPage(to, where, list);
+                      });
 }
 
 QStringList TextEditorCandidates() {

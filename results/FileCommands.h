@@ -3,16 +3,27 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/read/FileSystem.h"
 #include "engine/tally/WorkList.h"
+#include "output/ExportPage.h"
 
 namespace tallowby {
 
 class MessageBoxes;
 class Shell;
+
+// Writes `path` by `write` (WriteExportPage, WriteReplacing), and says how
+// it went: "saved as " and the path, or "Could not save " with the path and the
+// reason, the earlier file left whole. When `path` is one of `logs` (by any
+// name or link), nothing is written and a message names both. Returns
+// whether the file was written.
+bool SaveAndSay(const std::string& path, const std::vector<std::string>& logs,
+                MessageBoxes& messageBoxes, FileSystem& fs,
+                const std::function<ExportResult(FileSystem&, const std::string&)>& write);
 
 // "Export" (cmdHtml): writes `list` as it stands to "referers.html" in
 // `directory` (the log directory) and confirms with "saved as " and the

@@ -1,11 +1,18 @@
 #include "ResultsList.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include <algorithm>
+#include <vector>
+
+#include "platform/Clipboard.h"
 #include "platform/Twips.h"
+#include "results/ViewExport.h"
 
 namespace tallowby {
 
@@ -122,11 +129,67 @@ void ResultsList::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (event->matches(QKeySequence::Copy)) {
+        CopyRows();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        ShowRowMenu(KeyboardMenuPlace());
+        event->accept();
+        return;
+    }
     const QModelIndex before = currentIndex();
     QTreeView::keyPressEvent(event);
     if (currentIndex() != before) {
         lstResults_Click();
     }
+}
+
+void ResultsList::CopyRows() {
+    std::vector<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
+    if (rows.empty()) {
+        return;
+    }
+    std::sort(rows.begin(), rows.end());
+    PutOnClipboard(QString::fromUtf8(CsvLines(model_, rows)));
+}
+
+void ResultsList::CopyAddress() {
+    if (const std::optional<QByteArray> address = selectedAddress()) {
+        PutOnClipboard(QString::fromUtf8(*address));
+    }
+}
+
+void ResultsList::contextMenuEvent(QContextMenuEvent* event) {
+    ShowRowMenu(event->reason() == QContextMenuEvent::Keyboard ? KeyboardMenuPlace()
+                                                               : event->globalPos());
+    event->accept();
+}
+
+QPoint ResultsList::KeyboardMenuPlace() const {
+    const QRect row = visualRect(currentIndex());
+    return viewport()->mapToGlobal(row.isValid() ? row.bottomLeft() : QPoint(0, 0));
+}
+
+void ResultsList::ShowRowMenu(const QPoint& globalPos) {
+    if (rowMenu_ == nullptr) {
+        rowMenu_ = new QMenu(this);
+        connect(rowMenu_->addAction(QStringLiteral("&Open")), &QAction::triggered, this,
+                &ResultsList::lstResults_DblClick);
+        connect(rowMenu_->addAction(QStringLiteral("Copy &Address")), &QAction::triggered, this,
+                &ResultsList::CopyAddress);
+        connect(rowMenu_->addAction(QStringLiteral("Copy &Row")), &QAction::triggered, this,
+                &ResultsList::CopyRows);
+    }
+    const bool row = selectedAddress().has_value();
+    for (QAction* item : rowMenu_->actions()) {
+        item->setEnabled(row);
+    }
+    rowMenu_->popup(globalPos);
 }
 
 void ResultsList::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -7,6 +7,8 @@
 
 #include "results/ResultsModel.h"
 
+class QMenu;
+
 namespace tallowby {
 
 // The report list `lstResults`: the results rows with their three column
@@ -57,6 +59,16 @@ public:
     // sorted that way.
     void applySort(bool sorted, int column, bool ascending);
 
+    // The context menu of the rows: "Open" (as a double-click), "Copy
+    // Address" (the selected row's third cell) and "Copy Row" (the selected
+    // rows as CSV lines, as Ctrl+C copies them). Made when first shown.
+    QMenu* rowMenu() const { return rowMenu_; }
+    // Ctrl+C: the selected rows on the clipboard as CSV lines, in the order
+    // shown, each as the command line writes a row. Nothing when none is
+    // selected.
+    void CopyRows();
+    void CopyAddress();
+
     // Brings the row into view by scrolling up or down only: the wide
     // "Referrer" column would otherwise pull "Type" and "Clicks" out of
     // sight whenever one of its cells is clicked.
@@ -76,10 +88,19 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     // The arrow keys (and Page Up/Down, Home, End) move the selected row
     // and act as a click on it; Enter acts as a double-click.
+    // Ctrl+C copies the rows; Shift+F10 opens the context menu.
     void keyPressEvent(QKeyEvent* event) override;
+    // The row menu at the pointer, or under the current row when it was
+    // asked for from the keyboard.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void ShowRowMenu(const QPoint& globalPos);
+    // Under the current row: where a menu asked for from the keyboard opens.
+    QPoint KeyboardMenuPlace() const;
+
     ResultsModel model_;
+    QMenu* rowMenu_ = nullptr;
     bool sortedMode_ = false;
     int sortColumn_ = 0;
     bool ascending_ = true;

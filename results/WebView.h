@@ -19,6 +19,15 @@ public:
     // Starts loading `url`. Returns false, doing nothing, when `url` is
     // empty or invalid.
     virtual bool navigate(const QUrl& url) = 0;
+    // Starts loading `url` as navigate() does; but when the load fails for
+    // want of a connection (no answer, an unknown host, a refused or broken
+    // connection), `standIn`, a whole HTML page that needs nothing from the
+    // network, is shown under `url` instead of the engine's error page. A
+    // reload of the stand-in tries `url` again the same way. A display
+    // without error pages of its own only navigates.
+    virtual bool navigateWithStandIn(const QUrl& url, const QString& /*standIn*/) {
+        return navigate(url);
+    }
     // History and loading. Each does nothing when it has nothing to do
     // (no earlier page, nothing loading).
     virtual void back() = 0;

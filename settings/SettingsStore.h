@@ -32,6 +32,9 @@ inline const QString kKeyNoCrawlers = SettingsKey(kNoCrawlersOption);
 inline const QString kKeyCrawlerList = SettingsKey(kCrawlerListOption);
 inline const QString kKeyPath = QStringLiteral("path");          // in kSectionData
 inline const QString kKeyShowHelp = QStringLiteral("showHelp");  // in kSectionSettings
+// The width the splitter gave the main window's left frames, in twips (a
+// whole number; none stored: the window's default).
+inline const QString kKeyPaneWidth = QStringLiteral("iPaneWidth");  // in kSectionSettings
 
 // The program's view of the per-user settings store. Every call names the
 // application; the program always passes its product name.

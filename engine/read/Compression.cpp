@@ -145,26 +145,35 @@ Compression SniffCompression(std::string_view head) {
 }
 
 std::unique_ptr<ByteSource> OpenDecoded(std::unique_ptr<ByteSource> raw, Compression& kind,
-                                        BlockHook hook) {
+                                        BlockHook hook, std::string* head, std::size_t headBytes) {
     kind = Compression::None;
-    char head[kSniffBytes];
-    std::size_t have = 0;
+    const std::size_t want = head != nullptr ? std::max(headBytes, kSniffBytes) : kSniffBytes;
+    std::string firstBytes;
     auto state = PrefixedSource::State::Open;
-    while (have < kSniffBytes) {
-        const std::ptrdiff_t n = raw->read(head + have, kSniffBytes - have);
+    try {
+        firstBytes.resize(want);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    std::size_t have = 0;
+    while (have < want) {
+        const std::ptrdiff_t n = raw->read(firstBytes.data() + have, want - have);
         if (n <= 0) {
             state = n == 0 ? PrefixedSource::State::Ended : PrefixedSource::State::Failed;
             break;
         }
         have += static_cast<std::size_t>(n);
     }
-    std::string headBytes(head, have);
+    firstBytes.resize(have);
     if (state != PrefixedSource::State::Failed) {
-        kind = SniffCompression(headBytes);
+        kind = SniffCompression(firstBytes);
     }
     try {
+        if (head != nullptr) {
+            *head = firstBytes;
+        }
         if (kind == Compression::None) {
-            return std::make_unique<PrefixedSource>(std::move(raw), std::move(headBytes), state);
+            return std::make_unique<PrefixedSource>(std::move(raw), std::move(firstBytes), state);
         }
         std::string error;
         std::unique_ptr<Decoder> decoder = MakeDecoder(kind, error);
@@ -172,7 +181,7 @@ std::unique_ptr<ByteSource> OpenDecoded(std::unique_ptr<ByteSource> raw, Compres
             return std::make_unique<FailedSource>(error);
         }
         return std::make_unique<DecompressingSource>(std::move(raw), std::move(decoder), kind,
-                                                     std::move(headBytes), std::move(hook));
+                                                     std::move(firstBytes), std::move(hook));
     } catch (const std::exception& e) {  // no memory, or no thread to decode on
         try {
             return std::make_unique<FailedSource>(std::string("cannot decompress: ") + e.what());

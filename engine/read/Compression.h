@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "CompressionKind.h"
@@ -26,7 +27,11 @@ Compression SniffCompression(std::string_view head);
 // so plain files pay no extra copy. `kind` receives what was found. A read
 // error while sniffing is reported by the read that follows the bytes read
 // before it. Null only when no memory is left; throws nothing.
+// With `head` given, up to `headBytes` first bytes are read (never fewer than
+// kSniffBytes, fewer when the stream is shorter or a read fails) and put
+// into `head` as they are, compressed or not, for the caller to look at.
 std::unique_ptr<ByteSource> OpenDecoded(std::unique_ptr<ByteSource> raw, Compression& kind,
-                                        BlockHook hook = {});
+                                        BlockHook hook = {}, std::string* head = nullptr,
+                                        std::size_t headBytes = kSniffBytes);
 
 }  // namespace tallowby

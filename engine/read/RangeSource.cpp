@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Compression.h"
+#include "PageSniff.h"
 
 namespace tallowby {
 
@@ -151,14 +152,19 @@ std::unique_ptr<ByteSource> RangeFileSystem::openRead(const std::string& path, s
     // count as beginning at offset 0, so the piece that holds offset 0 reads
     // the whole file and every other piece, an empty one from 0 too, reads
     // nothing. The pieces of a file still give each line exactly once.
-    char head[kSniffBytes];
+    char head[kPageSniffBytes];
     const std::ptrdiff_t got = file->readAt(head, sizeof head, 0);
-    if (got > 0 && SniffCompression(std::string_view(head, static_cast<std::size_t>(got))) !=
-                       Compression::None) {
+    const std::string_view first(head, got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (SniffCompression(first) != Compression::None) {
         if (PieceHoldsStart(start_, end_)) {
             return inner_.openRead(path, error);
         }
         return std::make_unique<NothingSource>();
+    }
+    // A page of the program's own is passed over by every piece alike: each
+    // reads it from its start, where the scan tells it apart.
+    if (LooksLikeOwnPage(first)) {
+        return inner_.openRead(path, error);
     }
     return RangeSource(std::move(file), start_, end_);
 }

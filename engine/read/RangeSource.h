@@ -39,6 +39,8 @@ namespace tallowby {
 // lines in `range` of the real file; everything else goes to `inner`. A
 // compressed file (told by its first bytes) is read whole, through `inner`,
 // by the piece that holds its start, and reads as empty in any other piece.
+// A page of the program's own (LooksLikeOwnPage) is read whole by every
+// piece, so that each one passes over it as a scan of the whole file does.
 class RangeFileSystem final : public FileSystem {
 public:
     RangeFileSystem(FileSystem& inner, std::string path, std::uint64_t start, std::uint64_t end)

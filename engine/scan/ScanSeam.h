@@ -68,7 +68,11 @@ enum class FileProblem {
     Missing,     // no such file, or not an ordinary file (directory, FIFO, hidden)
     Unreadable,  // exists but could not be opened
     ReadFailed,  // opened, but reading failed part-way; what was read is kept
+    OwnPage,     // a page this program writes (LooksLikeOwnPage), passed over unread
 };
+
+// The reason a scan gives with FileProblem::OwnPage.
+inline constexpr std::string_view kOwnPageReason = "a page this program writes, not a log";
 
 // Where the reading of the current file stands, in two forms.
 struct ScanProgress {

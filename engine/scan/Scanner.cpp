@@ -14,6 +14,7 @@
 #include "engine/read/FilePaths.h"
 #include "engine/read/LineCount.h"
 #include "engine/read/LineReader.h"
+#include "engine/read/PageSniff.h"
 #include "engine/tally/Numbers.h"
 
 namespace tallowby {
@@ -183,14 +184,24 @@ std::unique_ptr<ByteSource> Scanner::openLog(PacedTurns& turns, const std::strin
     // without end (up to the line limit) cannot hold the scan.
     decodeStopped_ = false;
     compressedRead_ = 0;
-    source = OpenDecoded(std::move(source), kind, [this, &turns](std::uint64_t compressed) {
-        compressedRead_ = compressed;
-        turns.giveEventLoopTurn();
-        decodeStopped_ = counters_.cancelRequested;
-        return !decodeStopped_;
-    });
+    std::string head;
+    source = OpenDecoded(
+        std::move(source), kind,
+        [this, &turns](std::uint64_t compressed) {
+            compressedRead_ = compressed;
+            turns.giveEventLoopTurn();
+            decodeStopped_ = counters_.cancelRequested;
+            return !decodeStopped_;
+        },
+        &head, kPageSniffBytes);
     if (!source) {
         observer.fileProblem(path, FileProblem::Unreadable, "Not enough memory");
+        return nullptr;
+    }
+    // An export page or report picked up with the logs around it: read as a
+    // log, each of its links would come back as a referrer of its own.
+    if (kind == Compression::None && LooksLikeOwnPage(head)) {
+        observer.fileProblem(path, FileProblem::OwnPage, kOwnPageReason);
         return nullptr;
     }
     if (kind == Compression::None) {

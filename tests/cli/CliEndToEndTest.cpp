@@ -335,6 +335,31 @@ TEST_F(CliEndToEnd, HtmlPageIsWrittenBesideTheRows) {
     EXPECT_EQ(std::distance(fs::directory_iterator(temp_), fs::directory_iterator()), 1);
 }
 
+// A page written by --html (of rows or of sites) and scanned with the logs
+// again is passed over with a note; every piece of it alike. The status is
+// that of a file not scanned.
+TEST_F(CliEndToEnd, PagesItWroteAreNotScannedAgain) {
+    const std::string pages = (temp_ / "referers.html").string();
+    const std::string sites = (temp_ / "sites.html").string();
+    ASSERT_EQ(Scan({"-d", "mysite.example", "-q", "--html", pages, "combined.log"}).exitStatus, 0);
+    ASSERT_EQ(Scan({"-d", "mysite.example", "-q", "--by-site", "--format", "none", "--html", sites,
+                    "combined.log"})
+                  .exitStatus,
+              0);
+    const std::string note = ": skipped: a page this program writes, not a log\n";
+    for (const std::string& page : {pages, sites}) {
+        SCOPED_TRACE(page);
+        const ProgramResult r = Scan({"-d", "mysite.example", "combined.log", page});
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(r.out, Expected("combined.csv"));
+        EXPECT_EQ(r.err, "tallowby-scan: " + page + note + Expected("combined.err"));
+        const ProgramResult piece = Scan({"-d", "mysite.example", "-q", "--range", "40:", page});
+        EXPECT_EQ(piece.exitStatus, 1);
+        EXPECT_EQ(piece.out, "Type,Clicks,Referrer\n");
+        EXPECT_EQ(piece.err, "tallowby-scan: " + page + note);
+    }
+}
+
 TEST_F(CliEndToEnd, UnwritableOutputsAreReportedAfterTheScan) {
     const std::string page = (temp_ / "no-such-dir" / "referers.html").string();
     ProgramResult r = Scan({"-d", "mysite.example", "--html", page, "w3c.log"});

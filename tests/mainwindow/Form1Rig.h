@@ -9,6 +9,7 @@
 #include <QListView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include <functional>
@@ -55,6 +56,7 @@ struct Rig {
     MemorySettings settings;
     RecordingMessageBoxes boxes;
     RecordingShell shell;
+    RecordingFileDialogs dialogs;
     WebsiteLauncher launcher{shell};
     QTemporaryDir folder;
     FakeWebView* view = nullptr;
@@ -86,6 +88,7 @@ struct Rig {
         services.startDirectory = folder.path();
         services.helpFilePath = folder.path() + QStringLiteral("/no-Help.rtf");
         services.webView = view;
+        services.fileDialogs = &dialogs;
         form = std::make_unique<Form1>(std::move(services));
     }
 

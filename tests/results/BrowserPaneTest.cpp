@@ -5,7 +5,10 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
+#include <memory>
 #include <optional>
 
 #include "FakeWebView.h"
@@ -13,6 +16,7 @@
 #include "QtTestMain.h"
 #include "WindowFakes.h"
 #include "results/BrowserPane.h"
+#include "results/EngineWebView.h"
 #include "results/ResultsList.h"
 
 using namespace tallowby;
@@ -284,6 +288,47 @@ private slots:
         }
         QVERIFY(complete.wait(kPageTimeout));
         QCOMPARE(Last(status), done ? QStringLiteral("Done") : "Cannot open " + address);
+    }
+
+    void realBrowserShowsItsOwnStartPageOnlyForTheWebsite() {
+        QTcpServer refusing;  // a port that answers nothing once closed
+        QVERIFY(refusing.listen(QHostAddress::LocalHost, 0));
+        const QString host = QStringLiteral("127.0.0.1:%1").arg(refusing.serverPort());
+        refusing.close();
+        RecordingMessageBoxes boxes;
+        BrowserPane pane(Identity(host + QStringLiteral("/start")), boxes);
+        pane.show();
+        QSignalSpy caption(&pane, &BrowserPane::captionChanged);
+        QSignalSpy status(&pane, &BrowserPane::statusTextChanged);
+        QSignalSpy done(pane.webBrowser(), &WebView::documentComplete);
+        // The text of the page on show, as the page itself gives it.
+        auto pageText = [&pane] {
+            auto text = std::make_shared<std::optional<QString>>();
+            auto* engine = qobject_cast<EngineWebView*>(pane.webBrowser());
+            engine->engineView()->page()->toPlainText([text](const QString& t) { *text = t; });
+            if (!QTest::qWaitFor([text] { return text->has_value(); }, kPageTimeout)) {
+                return QStringLiteral("<no answer>");
+            }
+            return **text;
+        };
+
+        pane.showStartPage();
+        QTRY_COMPARE_WITH_TIMEOUT(Last(caption),
+                                  QStringLiteral("Tallowby by Quenmoor - Getting started with "
+                                                 "Tallowby"),
+                                  kPageTimeout);
+        QVERIFY(pageText().contains(QStringLiteral("Choose a folder")));
+        QCOMPARE(pane.text1()->text(), "http://" + host + "/start");
+        QCOMPARE(Last(status), "Cannot open http://" + host + "/start");
+
+        // A referrer that cannot be reached shows the engine's own page.
+        done.clear();
+        pane.openReferrer(QByteArray("http://" + host.toLatin1() + "/gone"));
+        QVERIFY(done.wait(kPageTimeout));
+        QCOMPARE(Last(status), "Cannot open http://" + host + "/gone");
+        QTRY_VERIFY_WITH_TIMEOUT(!pageText().isEmpty(), kPageTimeout);
+        QVERIFY(!pageText().contains(QStringLiteral("Choose a folder")));
+        QVERIFY(!Last(caption).contains(QStringLiteral("Getting started")));
     }
 
     void realBrowserNeverHandsAnAddressToTheDesktop() {

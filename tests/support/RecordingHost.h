@@ -126,7 +126,7 @@ public:
     }
     void fileProblem(const std::string& path, FileProblem problem,
                      std::string_view reason) override {
-        static const char* kinds[] = {"missing", "unreadable", "readfailed"};
+        static const char* kinds[] = {"missing", "unreadable", "readfailed", "ownpage"};
         events.push_back("problem:" + path + "|" + kinds[static_cast<int>(problem)] + "|" +
                          std::string(reason));
     }

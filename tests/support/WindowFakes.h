@@ -13,6 +13,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsBackend.h"
 #include "platform/Shell.h"
@@ -28,6 +29,19 @@ public:
     }
     QStringList shown;   // the texts, in order
     QStringList titles;  // their titles, empty for the program's default
+};
+
+// Answers every save dialog with `answer` (empty: the user cancelled) and
+// records what each asked: "caption|start|filter".
+class RecordingFileDialogs : public FileDialogs {
+public:
+    QString SaveFileName(QWidget* /*parent*/, const QString& caption, const QString& start,
+                         const QString& filter) override {
+        asked.append(caption + QLatin1Char('|') + start + QLatin1Char('|') + filter);
+        return answer;
+    }
+    QString answer;
+    QStringList asked;
 };
 
 // Records what it opens and starts. Finds every program on PATH, or only

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -212,6 +213,48 @@ TEST_F(ScannerTest, MissingDirectoryAndUnreadableFilesAreSkipped) {
     // A skipped file changes neither status nor counters, but its progress is set up.
     EXPECT_EQ(host.events[0], "value:0.01");
     EXPECT_EQ(host.events[1], "max:1.01");
+}
+
+// A page the program writes, picked up with the logs beside it, is passed
+// over unread: its links would come back as referrers of their own.
+TEST_F(ScannerTest, PagesOfTheProgramsOwnArePassedOver) {
+    const std::string log = Line("http://ref.example/") + "\n";
+    const std::string generator = "<meta name=\"generator\" content=\"Tallowby\">";
+    const std::string report = "<!DOCTYPE html>\n<html><head>" + generator;
+    struct Case {
+        std::string text;
+        bool skipped;
+    };
+    const Case cases[] = {
+        {"<a href='http://a.example/x'>0000002|http://a.example/x</a><br>\r\n", true},
+        {"<a href='http://a.example/'>0000007|a.example</a><br>\r\n" + log, true},
+        {report + "</head>\n" + log, true},
+        {"<!DOCTYPE html>" + std::string(1000, ' ') + generator, false},  // tag past 1 KB
+        {"<!DOCTYPE html>\n<html>\n" + log, false},                       // someone else's page
+        {"<A HREF='http://a.example/'>a</A>\n" + log, false},
+        {" <a href='http://a.example/'>a</a>\n" + log, false},
+        {log + "<a href='http://a.example/'>a</a>\n", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        MemoryFileSystem files;
+        files.add("/logs/page.html", c.text);
+        files.add("/logs/a.log", log);
+        RecordingHost recorder;
+        recorder.select({"page.html", "a.log"});
+        Scanner scan(files);
+        testing::RunScan(scan, recorder);
+        const bool told =
+            std::count(recorder.events.begin(), recorder.events.end(),
+                       "problem:/logs/page.html|ownpage|a page this program writes, not a log") ==
+            1;
+        EXPECT_EQ(told, c.skipped) << c.text;
+        EXPECT_EQ(scan.counters().filesDone, c.skipped ? 1 : 2) << c.text;
+        if (c.skipped) {
+            EXPECT_EQ(scan.counters().linesScanned, 1) << c.text;
+            EXPECT_EQ(scan.counters().linksFound, 1) << c.text;
+        }
+    }
 }
 
 TEST_F(ScannerTest, ReadErrorKeepsWhatWasReadAndGoesOn) {
