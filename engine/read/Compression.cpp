@@ -144,25 +144,37 @@ Compression SniffCompression(std::string_view head) {
     return Compression::None;
 }
 
-std::unique_ptr<ByteSource> OpenDecoded(std::unique_ptr<ByteSource> raw, Compression& kind,
-                                        BlockHook hook, std::string* head, std::size_t headBytes) {
+std::unique_ptr<ByteSource> OpenDecoded(
+    std::unique_ptr<ByteSource> raw, Compression& kind, BlockHook hook, std::string* head,
+    std::size_t headBytes, const std::function<bool(std::string_view)>& longerHeadFor) {
     kind = Compression::None;
-    const std::size_t want = head != nullptr ? std::max(headBytes, kSniffBytes) : kSniffBytes;
+    // The sniff's bytes first; more of the head only for a file that begins
+    // as `longerHeadFor` says, so that a log is read no further ahead than
+    // the sniff needs.
+    std::size_t want = kSniffBytes;
     std::string firstBytes;
     auto state = PrefixedSource::State::Open;
-    try {
-        firstBytes.resize(want);
-    } catch (const std::exception&) {
-        return nullptr;
-    }
     std::size_t have = 0;
-    while (have < want) {
-        const std::ptrdiff_t n = raw->read(firstBytes.data() + have, want - have);
-        if (n <= 0) {
-            state = n == 0 ? PrefixedSource::State::Ended : PrefixedSource::State::Failed;
-            break;
+    for (bool more = true; more;) {
+        more = false;
+        try {
+            firstBytes.resize(want);
+        } catch (const std::exception&) {
+            return nullptr;
         }
-        have += static_cast<std::size_t>(n);
+        while (have < want) {
+            const std::ptrdiff_t n = raw->read(firstBytes.data() + have, want - have);
+            if (n <= 0) {
+                state = n == 0 ? PrefixedSource::State::Ended : PrefixedSource::State::Failed;
+                break;
+            }
+            have += static_cast<std::size_t>(n);
+        }
+        if (have == want && head != nullptr && headBytes > want && longerHeadFor &&
+            longerHeadFor(std::string_view(firstBytes.data(), have))) {
+            want = headBytes;
+            more = true;
+        }
     }
     firstBytes.resize(have);
     if (state != PrefixedSource::State::Failed) {

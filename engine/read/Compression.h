@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,11 +28,14 @@ Compression SniffCompression(std::string_view head);
 // so plain files pay no extra copy. `kind` receives what was found. A read
 // error while sniffing is reported by the read that follows the bytes read
 // before it. Null only when no memory is left; throws nothing.
-// With `head` given, up to `headBytes` first bytes are read (never fewer than
-// kSniffBytes, fewer when the stream is shorter or a read fails) and put
-// into `head` as they are, compressed or not, for the caller to look at.
-std::unique_ptr<ByteSource> OpenDecoded(std::unique_ptr<ByteSource> raw, Compression& kind,
-                                        BlockHook hook = {}, std::string* head = nullptr,
-                                        std::size_t headBytes = kSniffBytes);
+// With `head` given, the first bytes read are put into `head` as they are,
+// compressed or not, for the caller to look at: kSniffBytes of them (fewer
+// when the stream is shorter or a read fails), or up to `headBytes` when
+// `longerHeadFor` says yes to the first kSniffBytes. A log is then read no
+// further ahead than before it was looked at.
+std::unique_ptr<ByteSource> OpenDecoded(
+    std::unique_ptr<ByteSource> raw, Compression& kind, BlockHook hook = {},
+    std::string* head = nullptr, std::size_t headBytes = kSniffBytes,
+    const std::function<bool(std::string_view)>& longerHeadFor = {});
 
 }  // namespace tallowby

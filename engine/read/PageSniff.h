@@ -24,4 +24,11 @@ inline constexpr std::string_view kReportGeneratorTag =
 // writes these bytes exactly so.
 bool LooksLikeOwnPage(std::string_view head);
 
+// Whether `first`, the first bytes of a file, may begin a report: they are
+// the start of kReportStart. Only such a file is read further for its head.
+inline bool MayBeginReport(std::string_view first) {
+    return !first.empty() &&
+           kReportStart.substr(0, first.size()) == first.substr(0, kReportStart.size());
+}
+
 }  // namespace tallowby

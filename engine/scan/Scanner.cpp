@@ -193,7 +193,7 @@ std::unique_ptr<ByteSource> Scanner::openLog(PacedTurns& turns, const std::strin
             decodeStopped_ = counters_.cancelRequested;
             return !decodeStopped_;
         },
-        &head, kPageSniffBytes);
+        &head, kPageSniffBytes, MayBeginReport);
     if (!source) {
         observer.fileProblem(path, FileProblem::Unreadable, "Not enough memory");
         return nullptr;
