@@ -88,6 +88,18 @@ int RunMergeCommand(const ScanOptions& options, const CommandIo& io) {
     effective.fields = OptionValue(recorded, std::string(kFieldsOption.partialKey), "0") == "1";
     effective.noCrawlers =
         !OptionValue(recorded, std::string(kNoCrawlersOption.partialKey), "").empty();
+    // What the report names: the domain, the rules and the lists used.
+    effective.domain = OptionValue(recorded, std::string(kOwnDomainOption.partialKey), "");
+    effective.httpsReferrers =
+        OptionValue(recorded, std::string(kHttpsOption.partialKey), "0") == "1";
+    effective.quotedReferrers =
+        OptionValue(recorded, std::string(kQuotedOption.partialKey), "0") == "1";
+    for (const auto& [key, path] :
+         {std::pair{kHideSpamOption.partialKey, &effective.spamListPath},
+          std::pair{kNoCrawlersOption.partialKey, &effective.crawlerListPath}}) {
+        const std::string list = OptionValue(recorded, std::string(key), "built-in");
+        *path = list == "built-in" ? std::nullopt : std::optional<std::string>(list);
+    }
     int status = kExitOk;
     if (merger.summary().inputsIncomplete) {
         Complain(io.err, "warning",
