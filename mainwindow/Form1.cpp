@@ -225,6 +225,8 @@ void Form1::BuildResultsFrame() {
 void Form1::BuildMenus() {
     QMenuBar* bar = menuBar();
     QMenu* menuFile = bar->addMenu(QStringLiteral("File"));
+    mnuFileReport_ = menuFile->addAction(QStringLiteral("Save Report…"));
+    menuFile->addSeparator();
     mnuFileExit_ = menuFile->addAction(QStringLiteral("Exit"));
     QMenu* mnuAction = bar->addMenu(QStringLiteral("Action"));
     mnuAction_ = mnuAction;
@@ -239,6 +241,7 @@ void Form1::BuildMenus() {
     mnuAboutItem_ = mnuAbout->addAction(QStringLiteral("About this software"));
 
     // An item that duplicates a button runs exactly the button's command.
+    connect(mnuFileReport_, &QAction::triggered, this, &Form1::mnuFileReport_Click);
     connect(mnuFileExit_, &QAction::triggered, this, &Form1::mnuFileExit_Click);
     connect(mnuActionStart_, &QAction::triggered, this, &Form1::cmdGo_Click);
     connect(mnuActionStop_, &QAction::triggered, this, &Form1::cmdStop_Click);
@@ -320,6 +323,7 @@ void Form1::Load() {
     }
 
     LoadSettings(store_, application_, appSettings_);
+    scanSettings_ = appSettings_;
     AddStatusPanels();
     ConnectAfterLoad();
     LayoutControls();

@@ -91,6 +91,7 @@ public:
     // Status-bar panel `number`, counted from 1; null before it exists.
     QLabel* statusPanel(int number) const;
 
+    QAction* mnuFileReport() const { return mnuFileReport_; }  // File > "Save Report…"
     QAction* mnuFileExit() const { return mnuFileExit_; }
     QAction* mnuActionStart() const { return mnuActionStart_; }
     QAction* mnuActionStop() const { return mnuActionStop_; }
@@ -117,6 +118,11 @@ public:
     bool scanning() const { return scanning_; }
     bool widePanes() const;
 
+    // Asks where to save the report, starting at `suggested`; an empty text
+    // means cancelled. By default the desktop's save dialog.
+    using SavePathChooser = std::function<QString(QWidget* parent, const QString& suggested)>;
+    void setReportPathChooser(SavePathChooser chooser) { chooseReportPath_ = std::move(chooser); }
+
 public slots:
     void cmdGo_Click();
     void cmdStop_Click();
@@ -125,6 +131,7 @@ public slots:
     void ToggleResultsView();  // Command10 and "Toggle View"
     void ToggleWidePanes();    // cmdExpnd
     void LayoutControls();
+    void mnuFileReport_Click();
     void mnuFileExit_Click();
     void mnuHelpItem_Click();
     void mnuAboutItem_Click();
@@ -168,6 +175,9 @@ private:
     bool closeAfterScan_ = false;
     bool exitAfterScan_ = false;
     bool ending_ = false;
+    // The options the last scan ran with, for its report.
+    AppSettings scanSettings_;
+    SavePathChooser chooseReportPath_;
 
     QWidget* client_ = nullptr;
     QToolButton* command10_ = nullptr;
@@ -200,6 +210,7 @@ private:
     bool settingsProblemReported_ = false;
 
     QMenu* mnuAction_ = nullptr;
+    QAction* mnuFileReport_ = nullptr;
     QAction* mnuFileExit_ = nullptr;
     QAction* mnuActionStart_ = nullptr;
     QAction* mnuActionStop_ = nullptr;

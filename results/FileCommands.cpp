@@ -2,19 +2,23 @@
 
 #include <QFile>
 
+#include <functional>
+
 #include "engine/match/ShownText.h"
+#include "engine/read/FilePaths.h"
 #include "output/ExportPage.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Shell.h"
 
 namespace tallowby {
 
-bool ExportReferrers(const QString& directory, const WorkList& list,
-                     const std::vector<std::string>& logs, MessageBoxes& messageBoxes,
-                     FileSystem& fs) {
-    // File names are bytes on this platform: QFile's encoding round-trips
-    // any name the chooser could show.
-    const std::string path = ExportPagePath(QFile::encodeName(directory).toStdString());
+namespace {
+
+// Writes `path` through `write` unless it is one of `logs`, and says how it
+// went in a message.
+bool WriteAndConfirm(const std::string& path, const std::vector<std::string>& logs,
+                     MessageBoxes& messageBoxes, FileSystem& fs,
+                     const std::function<ExportResult()>& write) {
     const QString shownPath = QString::fromStdString(EscapeControlBytes(path));
     const std::ptrdiff_t log = FindSameFile(fs, path, logs);
     if (log >= 0) {
@@ -24,7 +28,7 @@ bool ExportReferrers(const QString& directory, const WorkList& list,
             QString::fromStdString(EscapeControlBytes(logs[static_cast<std::size_t>(log)])));
         return false;
     }
-    const ExportResult result = WriteExportPage(fs, path, list);
+    const ExportResult result = write();
     if (!result.ok) {
         QString text = QStringLiteral("Could not save ") + shownPath;
         if (!result.error.empty()) {
@@ -35,6 +39,30 @@ bool ExportReferrers(const QString& directory, const WorkList& list,
     }
     messageBoxes.Show(QFile::decodeName(QByteArray::fromStdString(ExportSavedMessage(path))));
     return true;
+}
+
+}  // namespace
+
+bool ExportReferrers(const QString& directory, const WorkList& list,
+                     const std::vector<std::string>& logs, MessageBoxes& messageBoxes,
+                     FileSystem& fs) {
+    // File names are bytes on this platform: QFile's encoding round-trips
+    // any name the chooser could show.
+    const std::string path = ExportPagePath(QFile::encodeName(directory).toStdString());
+    return WriteAndConfirm(path, logs, messageBoxes, fs,
+                           [&] { return WriteExportPage(fs, path, list); });
+}
+
+QString SuggestedReportPath(const QString& directory) {
+    return QFile::decodeName(QByteArray::fromStdString(
+        JoinPath(QFile::encodeName(directory).toStdString(), kReportFileName)));
+}
+
+bool SaveReport(const QString& path, const ReportInput& report,
+                const std::vector<std::string>& logs, MessageBoxes& messageBoxes, FileSystem& fs) {
+    const std::string bytes = QFile::encodeName(path).toStdString();
+    return WriteAndConfirm(bytes, logs, messageBoxes, fs,
+                           [&] { return WriteReport(fs, bytes, report); });
 }
 
 QStringList TextEditorCandidates() {
