@@ -154,20 +154,22 @@ void AppendSummary(TextOutput& out, const ReportInput& report) {
 }
 
 // Indices of `count` rows with the figures `value(i)`, most first, equal
-// figures in their order.
+// figures in their order. A list holds fewer than 2^31 entries, so an index
+// takes four bytes.
+using RowOrder = std::vector<std::uint32_t>;
 template <typename Value>
-std::vector<std::size_t> MostFirst(std::size_t count, Value value) {
-    std::vector<std::size_t> order(count);
-    std::iota(order.begin(), order.end(), std::size_t{0});
+RowOrder MostFirst(std::size_t count, Value value) {
+    RowOrder order(count);
+    std::iota(order.begin(), order.end(), std::uint32_t{0});
     std::stable_sort(order.begin(), order.end(),
-                     [&value](std::size_t a, std::size_t b) { return value(a) > value(b); });
+                     [&value](std::uint32_t a, std::uint32_t b) { return value(a) > value(b); });
     return order;
 }
 
 void AppendSites(TextOutput& out, const ReportInput& report, std::int64_t clicks) {
     const std::vector<Site>& sites = report.sites;
-    const std::vector<std::size_t> order =
-        MostFirst(sites.size(), [&sites](std::size_t i) { return sites[i].clicks; });
+    const RowOrder order =
+        MostFirst(sites.size(), [&sites](std::uint32_t i) { return sites[i].clicks; });
     if (sites.empty()) {
         out.buffer() += "<p>No referring sites.</p>\n";
     } else {
@@ -187,7 +189,7 @@ void AppendSites(TextOutput& out, const ReportInput& report, std::int64_t clicks
     }
     AppendTableStart(out, "sites-table",
                      {{"Site"}, {"Pages", true}, {"Clicks", true}, {"Share", true}}, 2);
-    for (const std::size_t i : order) {
+    for (const std::uint32_t i : order) {
         const Site& site = sites[i];
         std::string& s = out.buffer();
         s += "<tr><td>";
@@ -231,8 +233,8 @@ void AppendReferrerRow(TextOutput& out, const WorkList::Item& item, bool typeCod
     out.spill();
 }
 
-void AppendReferrers(TextOutput& out, const ReportInput& report,
-                     const std::vector<std::size_t>& order, std::int64_t clicks) {
+void AppendReferrers(TextOutput& out, const ReportInput& report, const RowOrder& order,
+                     std::int64_t clicks) {
     const WorkList& list = report.list;
     const bool typeCodes = report.options.typeCodes;
     std::vector<ReportColumn> columns;
@@ -280,8 +282,7 @@ void AppendReport(TextOutput& out, const ReportInput& report) {
         counts[at] = std::max<std::int64_t>(reader.next().count, 1);
         clicks += counts[at];
     }
-    std::vector<std::size_t> order =
-        MostFirst(counts.size(), [&counts](std::size_t i) { return counts[i]; });
+    RowOrder order = MostFirst(counts.size(), [&counts](std::uint32_t i) { return counts[i]; });
     counts = {};
 
     std::vector<ReportSection> sections = {

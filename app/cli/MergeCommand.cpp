@@ -1,6 +1,8 @@
 // --merge: partial results of scans, given in the order of their inputs,
 // made into the output of one scan of all those inputs.
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -94,12 +96,12 @@ int RunMergeCommand(const ScanOptions& options, const CommandIo& io) {
         OptionValue(recorded, std::string(kHttpsOption.partialKey), "0") == "1";
     effective.quotedReferrers =
         OptionValue(recorded, std::string(kQuotedOption.partialKey), "0") == "1";
-    for (const auto& [key, path] :
-         {std::pair{kHideSpamOption.partialKey, &effective.spamListPath},
-          std::pair{kNoCrawlersOption.partialKey, &effective.crawlerListPath}}) {
+    const auto listFile = [&recorded](std::string_view key) -> std::optional<std::string> {
         const std::string list = OptionValue(recorded, std::string(key), "built-in");
-        *path = list == "built-in" ? std::nullopt : std::optional<std::string>(list);
-    }
+        return list == "built-in" ? std::nullopt : std::optional<std::string>(list);
+    };
+    effective.spamListPath = listFile(kHideSpamOption.partialKey);
+    effective.crawlerListPath = listFile(kNoCrawlersOption.partialKey);
     int status = kExitOk;
     if (merger.summary().inputsIncomplete) {
         Complain(io.err, "warning",
