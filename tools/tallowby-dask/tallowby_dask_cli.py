@@ -53,6 +53,7 @@ SCAN_OPTIONS = (
     ScanOption("--by-site", shards=False),
     ScanOption("--format", value="FORMAT", shards=False),
     ScanOption("--html", value="FILE", shards=False, writes=True),
+    ScanOption("--report", value="FILE", shards=False, writes=True),
     ScanOption("--partial", value="FILE", shards=False, writes=True),
     ScanOption("--quiet", "-q", shards=False),
 )
@@ -94,8 +95,8 @@ def parse_args(argv):
                    "whose worker dies runs again elsewhere in any case")
     scan = p.add_argument_group(
         "options of tallowby-scan (see tallowby-scan --help)",
-        "--by-site, --format, --html, --partial and --quiet shape the merged "
-        "output; the others go to the scan of every shard as well")
+        "--by-site, --format, --html, --report, --partial and --quiet shape the "
+        "merged output; the others go to the scan of every shard as well")
     for option in SCAN_OPTIONS:
         names = [n for n in (option.short, option.flag) if n]
         if option.value is None:
