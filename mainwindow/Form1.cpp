@@ -236,6 +236,7 @@ void Form1::BuildMenus() {
     QMenu* menuFile = bar->addMenu(QStringLiteral("&File"));
     mnuFileExportCsv_ = menuFile->addAction(QStringLiteral("Export as &CSV…"));
     mnuFileExportJson_ = menuFile->addAction(QStringLiteral("Export as &JSON…"));
+    mnuFileReport_ = menuFile->addAction(QStringLiteral("Save &Report…"));
     menuFile->addSeparator();
     mnuFileExit_ = menuFile->addAction(QStringLiteral("E&xit"));
     QMenu* mnuAction = bar->addMenu(QStringLiteral("&Action"));
@@ -256,6 +257,7 @@ void Form1::BuildMenus() {
     connect(mnuFileExportCsv_, &QAction::triggered, this, [this] { ExportShownView(false); });
     connect(mnuFileExportJson_, &QAction::triggered, this, [this] { ExportShownView(true); });
     // An item that duplicates a button runs exactly the button's command.
+    connect(mnuFileReport_, &QAction::triggered, this, &Form1::mnuFileReport_Click);
     connect(mnuFileExit_, &QAction::triggered, this, &Form1::mnuFileExit_Click);
     connect(mnuActionStart_, &QAction::triggered, this, &Form1::cmdGo_Click);
     connect(mnuActionStop_, &QAction::triggered, this, &Form1::cmdStop_Click);
@@ -339,6 +341,7 @@ void Form1::Load() {
     LoadSettings(store_, application_, appSettings_);
     chosenPaneWidth_ = std::max(
         0, store_.GetSetting(application_, kSectionSettings, kKeyPaneWidth, QString()).toInt());
+    scanSettings_ = appSettings_;
     AddStatusPanels();
     ConnectAfterLoad();
     LayoutControls();

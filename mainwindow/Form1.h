@@ -99,6 +99,7 @@ public:
 
     QAction* mnuFileExportCsv() const { return mnuFileExportCsv_; }    // "Export as CSV…"
     QAction* mnuFileExportJson() const { return mnuFileExportJson_; }  // "Export as JSON…"
+    QAction* mnuFileReport() const { return mnuFileReport_; }  // File > "Save Report…"
     QAction* mnuFileExit() const { return mnuFileExit_; }
     QAction* mnuActionStart() const { return mnuActionStart_; }
     QAction* mnuActionStop() const { return mnuActionStop_; }
@@ -125,6 +126,11 @@ public:
     bool scanning() const { return scanning_; }
     bool widePanes() const;
 
+    // Asks where to save the report, starting at `suggested`; an empty text
+    // means cancelled. By default the desktop's save dialog.
+    using SavePathChooser = std::function<QString(QWidget* parent, const QString& suggested)>;
+    void setReportPathChooser(SavePathChooser chooser) { chooseReportPath_ = std::move(chooser); }
+
 public slots:
     void cmdGo_Click();
     void cmdStop_Click();
@@ -139,6 +145,7 @@ public slots:
     void MovePaneSplitter(int x);
     // The splitter was let go: its width is remembered for the next start.
     void KeepPaneSplitter();
+    void mnuFileReport_Click();
     void mnuFileExit_Click();
     // File > "Export as CSV…" and "Export as JSON…": the list on screen (the
     // pages, or the sites with "Group by Site" on) in the order shown, in
@@ -193,6 +200,9 @@ private:
     bool closeAfterScan_ = false;
     bool exitAfterScan_ = false;
     bool ending_ = false;
+    // The options the last scan ran with, for its report.
+    AppSettings scanSettings_;
+    SavePathChooser chooseReportPath_;
 
     QWidget* client_ = nullptr;
     QToolButton* command10_ = nullptr;
@@ -228,6 +238,7 @@ private:
     QMenu* mnuAction_ = nullptr;
     QAction* mnuFileExportCsv_ = nullptr;
     QAction* mnuFileExportJson_ = nullptr;
+    QAction* mnuFileReport_ = nullptr;
     QAction* mnuFileExit_ = nullptr;
     QAction* mnuActionStart_ = nullptr;
     QAction* mnuActionStop_ = nullptr;

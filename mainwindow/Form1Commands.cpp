@@ -1,9 +1,12 @@
-// The main window's commands: scanning, the two view switches and the layout.
+// The main window's commands: scanning, the report, the two view switches
+// and the layout.
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -47,16 +50,19 @@ void Form1::cmdGo_Click() {
     scanning_ = true;
     cmdGo_->setEnabled(false);
     mnuActionStart_->setEnabled(false);
+    mnuFileReport_->setEnabled(false);
     lstResults_->results().clear();
     sitesPanel_->ScanStarting();
     scanHost_->BeginScan();
     scanner_.run(*scanHost_, *scanHost_);
+    scanSettings_ = appSettings_;
     ShowScanResults();
     scanHost_->Flush();
     scanning_ = false;
     sitesPanel_->ScanFinished();
     cmdGo_->setEnabled(true);
     mnuActionStart_->setEnabled(true);
+    mnuFileReport_->setEnabled(true);
     if (exitAfterScan_) {
         services_.endProgram();  // File > Exit came during the scan
     } else if (closeAfterScan_) {
@@ -133,6 +139,41 @@ void Form1::ExportShownView(bool json) {
     ExportView(path, list->results(), sites ? ViewKind::Sites : ViewKind::Pages,
                json ? ViewFormat::Json : ViewFormat::Csv, stats, chooser_->selectedFilePaths(),
                services_.platform.messageBoxes);
+}
+
+void Form1::mnuFileReport_Click() {
+    if (scanning_) {
+        return;  // the list is not whole yet
+    }
+    const QString suggested = SuggestedReportPath(chooser_->filePath());
+    const QString path = chooseReportPath_ ? chooseReportPath_(this, suggested)
+                                           : QFileDialog::getSaveFileName(
+                                                 this, QStringLiteral("Save Report"), suggested,
+                                                 QStringLiteral("HTML pages (*.html *.htm)"));
+    if (path.isEmpty()) {
+        return;  // cancelled
+    }
+    const AppSettings& s = scanSettings_;
+    ReportOptions options;
+    options.ownDomain = s.strYourWebsite.toStdString();
+    options.collapse = s.bRemoveDupes;
+    options.typeCodes = s.bGetFileTypes;
+    options.https = s.bHttpsReferrers;
+    options.quoted = s.bQuotedReferrers;
+    options.hideSpam = s.bHideSpam;
+    // A list that could not be read left the built-in one in its place.
+    if (scanHost_->spamListFromFile()) {
+        options.spamList = QFile::encodeName(s.strSpamList).toStdString();
+    }
+    options.fields = s.bReferrerField;
+    options.noCrawlers = s.bReferrerField && s.bNoCrawlers;
+    if (scanHost_->crawlerListFromFile()) {
+        options.crawlerList = QFile::encodeName(s.strCrawlerList).toStdString();
+    }
+    ReportInput report{scanner_.workList(), sitesPanel_->sites(), scanner_.counters(),
+                       std::move(options)};
+    report.threads = 0;
+    SaveReport(path, report, chooser_->selectedFilePaths(), services_.platform.messageBoxes);
 }
 
 void Form1::cmdStop_Click() {

@@ -117,6 +117,11 @@ public:
     // used (SkippedLinesNote): empty for none or a list that skipped nothing.
     std::string summaryNote() const { return SkippedLinesNote(spamList_); }
 
+    // Whether the scan used the spam (crawler) list of the file the settings
+    // name, not the built-in list (none named, or it could not be read).
+    bool spamListFromFile() const { return fileSpamList_ && spamList_ == &*fileSpamList_; }
+    bool crawlerListFromFile() const { return fileCrawlers_ && crawlers_ == &*fileCrawlers_; }
+
     // The statistics message box, after the pending text has reached the
     // widgets; returns when it is closed.
     void ShowStatistics(std::string_view title, std::string_view text);

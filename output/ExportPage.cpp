@@ -68,22 +68,27 @@ void AppendHtmlEscaped(std::string& out, std::string_view text) {
     AppendHtmlEscaped(output, text);
 }
 
+void AppendLinkTarget(TextOutput& out, std::string_view referrer,
+                      void (*escape)(TextOutput&, std::string_view)) {
+    if (referrer.find('[') != std::string_view::npos) {
+        escape(out, StripTypeTags(referrer));  // a tag to take out: rare
+        return;
+    }
+    // Without a tag the target is the referrer less its first space:
+    // written in two parts, not copied.
+    const std::size_t space = referrer.find(' ');
+    escape(out, referrer.substr(0, space));
+    if (space != std::string_view::npos) {
+        escape(out, referrer.substr(space + 1));
+    }
+}
+
 void AppendExportLine(TextOutput& out, const WorkList::Item& item) {
     // The target never carries the count prefix: it is the referrer itself,
     // so a "|" that belongs to the address stays in the link.
     out.buffer() += "<a href='";
     const std::string_view referrer = item.referrer;
-    if (referrer.find('[') != std::string_view::npos) {
-        AppendHtmlEscaped(out, StripTypeTags(referrer));  // a tag to take out: rare
-    } else {
-        // Without a tag the target is the referrer less its first space:
-        // written in two parts, not copied.
-        const std::size_t space = referrer.find(' ');
-        AppendHtmlEscaped(out, referrer.substr(0, space));
-        if (space != std::string_view::npos) {
-            AppendHtmlEscaped(out, referrer.substr(space + 1));
-        }
-    }
+    AppendLinkTarget(out, referrer, AppendHtmlEscaped);
     out.buffer() += "'>";
     if (item.count > 0) {
         out.buffer() += CountPrefix(item.count);

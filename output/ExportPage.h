@@ -25,6 +25,12 @@ std::string ExportSavedMessage(std::string_view path);
 void AppendHtmlEscaped(std::string& out, std::string_view text);
 void AppendHtmlEscaped(TextOutput& out, std::string_view text);
 
+// Appends the address a link to a work-list entry opens: `referrer` (the
+// entry's text, without any count prefix) through StripTypeTags, handed to
+// `escape` in at most two pieces, so the text is not copied.
+void AppendLinkTarget(TextOutput& out, std::string_view referrer,
+                      void (*escape)(TextOutput&, std::string_view));
+
 // Appends one line of the export page for a work-list entry: "<a href='",
 // the escaped link target, "'>", the escaped link text, "</a><br>", CR LF.
 //   target: the referrer without any count prefix, through StripTypeTags.

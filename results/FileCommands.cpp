@@ -2,7 +2,10 @@
 
 #include <QFile>
 
+#include <functional>
+
 #include "engine/match/ShownText.h"
+#include "engine/read/FilePaths.h"
 #include "output/ExportPage.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Shell.h"
@@ -43,6 +46,19 @@ bool ExportReferrers(const QString& directory, const WorkList& list,
     return SaveAndSay(path, logs, messageBoxes, fs,
                       [&list](FileSystem& to, const std::string& where) {
                           return WriteExportPage(to, where, list);
+                      });
+}
+
+QString SuggestedReportPath(const QString& directory) {
+    return QFile::decodeName(QByteArray::fromStdString(
+        JoinPath(QFile::encodeName(directory).toStdString(), kReportFileName)));
+}
+
+bool SaveReport(const QString& path, const ReportInput& report,
+                const std::vector<std::string>& logs, MessageBoxes& messageBoxes, FileSystem& fs) {
+    return SaveAndSay(QFile::encodeName(path).toStdString(), logs, messageBoxes, fs,
+                      [&report](FileSystem& to, const std::string& where) {
+                          return WriteReport(to, where, report);
                       });
 }
 

@@ -10,6 +10,7 @@
 #include "engine/read/FileSystem.h"
 #include "engine/tally/WorkList.h"
 #include "output/ExportPage.h"
+#include "output/Report.h"
 
 namespace tallowby {
 
@@ -34,6 +35,18 @@ bool SaveAndSay(const std::string& path, const std::vector<std::string>& logs,
 bool ExportReferrers(const QString& directory, const WorkList& list,
                      const std::vector<std::string>& logs, MessageBoxes& messageBoxes,
                      FileSystem& fs = RealFileSystem());
+
+// The name File > "Save Report…" suggests, in the log folder.
+inline constexpr const char* kReportFileName = "report.html";
+QString SuggestedReportPath(const QString& directory);
+
+// File > "Save Report…": writes the report to `path` (the user's choice) and
+// confirms with "saved as " and the path. A failure, or a `path` that is one
+// of `logs`, is said as Export says it, and leaves an earlier file whole.
+// Returns whether the file was written.
+bool SaveReport(const QString& path, const ReportInput& report,
+                const std::vector<std::string>& logs, MessageBoxes& messageBoxes,
+                FileSystem& fs = RealFileSystem());
 
 // The desktop's plain-text editors tried, in this order, before xdg-open.
 QStringList TextEditorCandidates();

@@ -17,6 +17,7 @@ packages=(
   gzip bzip2 xz-utils zstd
   dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
   qemu-user
+  chromium
 )
 
 missing=()

@@ -22,6 +22,7 @@ constexpr OptionInfo kOptions[] = {
     {kOwnDomainOption.flag, 'd', Kind::Value},
     {"format", 0, Kind::Value},
     {"html", 0, Kind::Value},
+    {"report", 0, Kind::Value},
     {kRemoveDupesOption.flag, 0, Kind::Flag},
     {kTypeCodesOption.flag, 0, Kind::Flag},
     {kHttpsOption.flag, 0, Kind::Flag},
@@ -70,6 +71,8 @@ void Store(RawOptions& raw, const OptionInfo& o, std::string value) {
         raw.format = std::move(value);
     else if (n == "html")
         raw.html = std::move(value);
+    else if (n == "report")
+        raw.report = std::move(value);
     else if (n == kRemoveDupesOption.flag)
         raw.noDupes = true;
     else if (n == kTypeCodesOption.flag)
@@ -253,6 +256,13 @@ Validated ValidateOptions(const RawOptions& raw) {
         }
         o.htmlPath = *raw.html;
     }
+    if (raw.report) {
+        if (raw.report->empty() || *raw.report == "-") {
+            v.error = "--report needs a file name";
+            return v;
+        }
+        o.reportPath = *raw.report;
+    }
     if (raw.spamList) {
         if (raw.spamList->empty()) {
             v.error = "--spam-list needs a file name";
@@ -391,6 +401,8 @@ std::string HelpText() {
         "      --crawlers FILE  with --fields: the crawler list to use (JSON)\n"
         "      --format FORMAT  csv (default), json or none, on standard output\n"
         "      --html FILE      also write the referrers as a page of links to FILE\n"
+        "      --report FILE    also write a report to FILE: one HTML page with the\n"
+        "                       summary, a chart of the sites and every referrer\n"
         "      --partial FILE   also write a partial result to FILE, for --merge\n"
         "      --range START:END  scan only the lines of the one FILE that begin at\n"
         "                       a byte offset from START up to END (END left out:\n"

@@ -13,6 +13,7 @@ struct RawOptions {
     std::optional<std::string> domain;
     std::optional<std::string> format;
     std::optional<std::string> html;
+    std::optional<std::string> report;
     std::optional<std::string> spamList;
     std::optional<std::string> partial;
     std::optional<std::string> range;
@@ -73,6 +74,7 @@ struct ScanOptions {
     std::optional<std::string> crawlerListPath;
     OutputFormat format = OutputFormat::Csv;
     std::optional<std::string> htmlPath;
+    std::optional<std::string> reportPath;   // also write the report page there
     std::optional<std::string> partialPath;  // also write a partial result there
     std::optional<ByteRange> range;          // scan only this piece of the one file
     // The files are partial results to merge, in the order of their inputs.

@@ -2,6 +2,7 @@
 // made into the output of one scan of all those inputs.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -93,6 +94,18 @@ int RunMergeCommand(const ScanOptions& options, const CommandIo& io) {
     effective.fields = OptionValue(recorded, std::string(kFieldsOption.partialKey), "0") == "1";
     effective.noCrawlers =
         !OptionValue(recorded, std::string(kNoCrawlersOption.partialKey), "").empty();
+    // What the report names: the domain, the rules and the lists used.
+    effective.domain = OptionValue(recorded, std::string(kOwnDomainOption.partialKey), "");
+    effective.httpsReferrers =
+        OptionValue(recorded, std::string(kHttpsOption.partialKey), "0") == "1";
+    effective.quotedReferrers =
+        OptionValue(recorded, std::string(kQuotedOption.partialKey), "0") == "1";
+    const auto listFile = [&recorded](std::string_view key) -> std::optional<std::string> {
+        const std::string list = OptionValue(recorded, std::string(key), "built-in");
+        return list == "built-in" ? std::nullopt : std::optional<std::string>(list);
+    };
+    effective.spamListPath = listFile(kHideSpamOption.partialKey);
+    effective.crawlerListPath = listFile(kNoCrawlersOption.partialKey);
     int status = kExitOk;
     if (merger.summary().inputsIncomplete) {
         Complain(io.err, "warning",

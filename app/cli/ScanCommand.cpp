@@ -29,6 +29,7 @@
 #include "engine/scan/ScanOptionNames.h"
 #include "engine/scan/Scanner.h"
 #include "output/ExportPage.h"
+#include "output/Report.h"
 #include "output/RowBlocks.h"
 #include "output/RowFormats.h"
 #include "output/SitesPage.h"
@@ -166,6 +167,22 @@ void WriteRows(const ScanOptions& options, const WorkList& list, const ScanCount
                });
 }
 
+// The scan options as the report names them.
+ReportOptions ReportOptionsOf(const ScanOptions& options) {
+    ReportOptions report;
+    report.ownDomain = options.domain;
+    report.collapse = options.removeDupes;
+    report.typeCodes = options.typeCodes;
+    report.https = options.httpsReferrers;
+    report.quoted = options.quotedReferrers;
+    report.hideSpam = options.hideSpam;
+    report.spamList = options.spamListPath.value_or("");
+    report.fields = options.fields;
+    report.noCrawlers = options.noCrawlers;
+    report.crawlerList = options.crawlerListPath.value_or("");
+    return report;
+}
+
 bool RangeFinishesFile(FileSystem& fs, const std::string& path, const ByteRange& range) {
     return PieceFinishesFile(fs.status(path).size, range.start, range.end);
 }
@@ -195,7 +212,9 @@ bool OutputsSpareInputs(const ScanOptions& options, FileSystem& fs, const Comman
         }
     }
     const std::pair<const char*, const std::optional<std::string>&> outputs[] = {
-        {"--html", options.htmlPath}, {"--partial", options.partialPath}};
+        {"--html", options.htmlPath},
+        {"--report", options.reportPath},
+        {"--partial", options.partialPath}};
     for (const auto& [option, path] : outputs) {
         if (!path) {
             continue;
@@ -401,6 +420,19 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
                                : WriteExportPage(fs, path, results.list);
         if (!result.ok) {
             Complain(io.err, *options.htmlPath, "cannot write: " + result.error);
+            status = kExitFileProblem;
+        }
+    }
+
+    if (options.reportPath) {
+        if (!options.bySite) {
+            sites = GroupBySite(results.list);
+        }
+        ReportInput report{results.list, sites, counters, ReportOptionsOf(options)};
+        report.threads = options.threads;
+        const ExportResult result = WriteReport(fs, *options.reportPath, report);
+        if (!result.ok) {
+            Complain(io.err, *options.reportPath, "cannot write: " + result.error);
             status = kExitFileProblem;
         }
     }

@@ -63,7 +63,7 @@ bool LoadSourcesOption(const ScanOptions& options, FileSystem& fs, const Command
 int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, FileSystem& fs,
                      const CommandIo& io, int status);
 
-// True when no output file (--html, --partial) names one of the files the
+// True when no output file (--html, --report, --partial) names one of the files the
 // command reads from `fs`: its logs, standard input's file, the spam list
 // or, with --merge, its partials (through any spelling or link). Otherwise
 // names both on io.err and returns false: nothing must be read or written

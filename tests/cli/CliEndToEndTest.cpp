@@ -329,6 +329,25 @@ TEST_F(CliEndToEnd, HtmlPageIsWrittenBesideTheRows) {
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(ReadWhole(page.string()), Expected(c.page));
     }
+    // The report of the hostile log: markup escaped; a control byte and
+    // each piece that is no UTF-8 replaced; a tab kept.
+    const fs::path report = temp_ / "report.html";
+    ASSERT_EQ(Scan({"-d", "mysite.example", "-q", "--format", "none", "--report", report.string(),
+                    "hostile.log"})
+                  .exitStatus,
+              0);
+    const std::string r = "\xEF\xBF\xBD";
+    for (const std::string& text :
+         {"http://bad.example/" + r + r + "(" + r + " ", "http://ctl.example/" + r + "x ",
+          std::string("http://evil.example/&lt;script&gt;alert(&#39;x&#39;"),
+          std::string("http://tab.example/a\tb,c "),
+          std::string("http://utf8.example/caf\xC3\xA9 ")}) {
+        EXPECT_NE(ReadWhole(report.string()).find("\">" + text + "</a></td></tr>"),
+                  std::string::npos)
+            << text;
+    }
+    fs::remove(report);
+
     // A later, shorter export replaces the page; an empty one empties it.
     ASSERT_EQ(Scan({"-d", "mysite.example", "--html", page.string(), "empty.log"}).exitStatus, 0);
     EXPECT_EQ(ReadWhole(page.string()), "");
@@ -406,7 +425,7 @@ TEST_F(CliEndToEnd, HelpAndVersion) {
     EXPECT_EQ(r.err, "");
     for (const char* needle :
          {"--domain DOMAIN", "--no-dupes", "--no-types", "--https", "--quoted", "--format",
-          "--html FILE", "--quiet", "\n  0  ", "\n  1  ", "\n  2  "}) {
+          "--html FILE", "--report FILE", "--quiet", "\n  0  ", "\n  1  ", "\n  2  "}) {
         EXPECT_NE(r.out.find(needle), std::string::npos) << needle;
     }
 }

@@ -67,6 +67,7 @@ TEST(CommandLine, MistakesAreUsageErrors) {
         {{"-d", "x"}, "no log files given (use - for standard input)"},
         {{"-d", "x", "--format", "CSV", "a"}, "unknown format 'CSV' (use csv or json)"},
         {{"-d", "x", "--html=", "a"}, "--html needs a file name"},
+        {{"-d", "x", "--report", "-", "a"}, "--report needs a file name"},
         {{"-d", "x", "-", "a", "-"}, "standard input (-) can be read only once"},
         {{"-d", "x", "-x", "a"}, "unknown option '-x'"},
         {{"-d", "x", "--no-dupes=1", "a"}, "option '--no-dupes' takes no value"},

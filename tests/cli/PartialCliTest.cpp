@@ -54,10 +54,11 @@ class PartialCli : public CliTest {
 protected:
     // Scans the pieces [cuts[i], cuts[i+1]) of `log` apart, merges their
     // partials (the first `nested` of them merged first, when > 1) and
-    // compares output, summary and page with one scan of the whole log.
+    // compares output, summary, page and report with one scan of the whole log.
     void ExpectMergeEqualsScan(const std::string& log, const std::vector<std::string>& options,
                                const std::vector<std::string>& cuts, std::size_t nested = 0) {
-        const ProgramResult one = Run(Joined(options, {"--html", "one.html", log}));
+        const ProgramResult one =
+            Run(Joined(options, {"--html", "one.html", "--report", "one-report.html", log}));
         ASSERT_EQ(one.exitStatus, 0) << one.err;
         std::vector<std::string> partials;
         for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
@@ -76,11 +77,13 @@ protected:
             partials.insert(partials.begin(), "nested");
         }
         const ProgramResult merged =
-            Run(Joined({"--merge", "--html", "merged.html"}, OutputOptionsOf(options), partials));
+            Run(Joined({"--merge", "--html", "merged.html", "--report", "merged-report.html"},
+                       OutputOptionsOf(options), partials));
         EXPECT_EQ(merged.exitStatus, 0);
         EXPECT_EQ(merged.out, one.out);
         EXPECT_EQ(merged.err, one.err);
         EXPECT_EQ(TempFile("merged.html"), TempFile("one.html"));
+        EXPECT_EQ(TempFile("merged-report.html"), TempFile("one-report.html"));
     }
 
     // A merge of the partials `args` that stops, saying `message` and
@@ -273,6 +276,8 @@ TEST_F(PartialCli, AnOutputOntoAnInputIsRefusedAndTheInputKept) {
          "./a.log: --partial would replace the input a.log"},
         {{"-d", "x", "--html", "link.log", "a.log"},
          "link.log: --html would replace the input a.log"},
+        {{"-d", "x", "--report", "hard.log", "a.log"},
+         "hard.log: --report would replace the input a.log"},
         {{"-d", "x", "--html", "out.html", "--partial", "hard.log", "a.log"},
          "hard.log: --partial would replace the input a.log"},
         {{"-d", "x", "--html", "a.log", "-"},

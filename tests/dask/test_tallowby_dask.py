@@ -90,11 +90,12 @@ class DaskDriver(unittest.TestCase):
                                  unread=False):
         """`unread`: a log cannot be read, and the merge notes so before the summary."""
         logs = logs or self.logs
-        outputs = {w: [self.path(f"{tag}-{w}.html"), self.path(f"{tag}-{w}.partial")]
-                   for w in ("one", "dask")}
+        outputs = {w: [self.path(f"{tag}-{w}.html"), self.path(f"{tag}-{w}-report.html"),
+                       self.path(f"{tag}-{w}.partial")] for w in ("one", "dask")}
 
         def files(who):
-            return ["--html", outputs[who][0], "--partial", outputs[who][1]]
+            return ["--html", outputs[who][0], "--report", outputs[who][1],
+                    "--partial", outputs[who][2]]
 
         one = run([SCAN, *scan_options, *files("one"), *logs], cwd=cwd)
         got = run([DRIVER, *driver_options, "--shard-size", SHARD, *scan_options, *files("dask"),
@@ -134,7 +135,7 @@ class DaskDriver(unittest.TestCase):
                 self.expect_equal_to_one_scan(self.on_the_cluster("--merge-batch", "3"),
                                               ["-d", "mysite.example", *options], "options")
         # Each of tallowby-scan's options that the driver takes is tried above.
-        tried = {word for options in table for word in options} | {"-d", "--html", "--partial"}
+        tried = {word for options in table for word in options} | {"-d", "--html", "--report", "--partial"}
         for option in tallowby_dask_cli.SCAN_OPTIONS:
             self.assertTrue({option.flag, option.short} & tried, option.flag)
 

@@ -1,8 +1,8 @@
 // tallowby-scan on hostile selections, run as a program with a deadline: it
 // must end, name every file it could not read, and still print the rows of
 // the files it could. Referrers with invalid UTF-8 keep their bytes in CSV
-// and in the export page (markup escaped), and show U+FFFD in JSON, one for
-// each maximal invalid part.
+// and in the export page (markup escaped), and show U+FFFD in JSON and in
+// the report, one for each maximal invalid part.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -82,13 +82,15 @@ std::string Times(int n, const std::string& s) {
     return out;
 }
 
-TEST(CliHostile, InvalidUtf8KeepsItsBytesInCsvAndTheExportAndIsReplacedInJson) {
+TEST(CliHostile, InvalidUtf8KeepsItsBytesInCsvAndTheExportAndIsReplacedInJsonAndTheReport) {
     TempDir dir;
     const std::string log = dir.write("utf8.log", kLog);
     const std::string page = dir.file("referers.html");
 
+    const std::string report = dir.file("report.html");
     const ProgramResult csv = RunWithDeadline(
-        kProgram, {"-d", "mysite.example", "--quiet", "--no-types", "--html", page, log},
+        kProgram,
+        {"-d", "mysite.example", "--quiet", "--no-types", "--html", page, "--report", report, log},
         kDeadline);
     ASSERT_EQ(csv.exitStatus, 0) << csv.err;
     EXPECT_EQ(csv.out,
@@ -106,12 +108,22 @@ TEST(CliHostile, InvalidUtf8KeepsItsBytesInCsvAndTheExportAndIsReplacedInJson) {
         << html;
     EXPECT_NE(html.find("<a href='http://overlong.example/\xC0\xAF\xE0\x80\xAF\xF0\x80\x80\xAF'>"),
               std::string::npos);
+    // The report replaces them as JSON does.
+    const std::string r = kReplacement;
+    const std::string reported = ReadWhole(report);
+    for (const std::string& cell : {
+             "http://overlong.example/" + Times(2 + 3 + 4, r) + " ",
+             "http://stray.example/" + Times(4, r) + " ",
+             "http://cut.example/" + r + " ",
+             "http://markup.example/&lt;b&gt;&amp;&#39;&quot;" + r + " ",
+         }) {
+        EXPECT_NE(reported.find("\">" + cell + "</a></td></tr>"), std::string::npos) << cell;
+    }
 
     const ProgramResult json = RunWithDeadline(
         kProgram, {"-d", "mysite.example", "--quiet", "--no-types", "--format", "json", log},
         kDeadline);
     ASSERT_EQ(json.exitStatus, 0) << json.err;
-    const std::string r = kReplacement;
     for (const std::string& referrer : {
              "http://overlong.example/" + Times(2 + 3 + 4, r) + " ",
              "http://surrogate.example/" + Times(6, r) + " ",

@@ -1,6 +1,6 @@
 // Export faults: a folder the program may not write to, a disk that fills up
 // part-way, a rename that fails, and a target path that is a folder. Each
-// time the earlier referers.html survives whole, no temporary file is left
+// time the earlier referers.html (or report) survives whole, no temporary file is left
 // behind, and the failure names the reason (and, on the command line, the
 // path). Permission bits do not stop root, so the faults come through the
 // file seam, over the real disk.
@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "cli/ScanCommand.h"
 #include "engine/tally/WorkList.h"
 #include "output/ExportPage.h"
+#include "output/Report.h"
 
 namespace tallowby::testing {
 namespace {
@@ -61,18 +63,28 @@ TEST(ExportFault, EarlierPageSurvivesWholeAndNoTemporaryIsLeft) {
         list.append("http://site" + std::to_string(i) + ".example/<b>'quoted'</b> ", TypeCode::HTM,
                     false);
     }
-    for (const Fault& f : Faults()) {
-        TempDir dir;
-        const std::string page = dir.write("referers.html", kEarlier);
-        FaultyFileSystem faulty;
-        faulty.fault = f.fault;
-        faulty.writeLimit = f.writeLimit;
-        faulty.reason = f.reason;
-        const ExportResult result = WriteExportPage(faulty, page, list);
-        EXPECT_FALSE(result.ok) << f.name;
-        EXPECT_EQ(result.error, f.reason) << f.name;
-        EXPECT_EQ(ReadWhole(page), kEarlier) << f.name;
-        EXPECT_EQ(Names(dir), std::vector<std::string>{"referers.html"}) << f.name;
+    const std::vector<Site> sites = GroupBySite(list);
+    const ScanCounters counters;
+    const std::function<ExportResult(FileSystem&, const std::string&)> writers[] = {
+        [&](FileSystem& fs, const std::string& path) { return WriteExportPage(fs, path, list); },
+        [&](FileSystem& fs, const std::string& path) {
+            return WriteReport(fs, path, {list, sites, counters, {}});
+        },
+    };
+    for (const auto& write : writers) {
+        for (const Fault& f : Faults()) {
+            TempDir dir;
+            const std::string page = dir.write("referers.html", kEarlier);
+            FaultyFileSystem faulty;
+            faulty.fault = f.fault;
+            faulty.writeLimit = f.writeLimit;
+            faulty.reason = f.reason;
+            const ExportResult result = write(faulty, page);
+            EXPECT_FALSE(result.ok) << f.name;
+            EXPECT_EQ(result.error, f.reason) << f.name;
+            EXPECT_EQ(ReadWhole(page), kEarlier) << f.name;
+            EXPECT_EQ(Names(dir), std::vector<std::string>{"referers.html"}) << f.name;
+        }
     }
 }
 

@@ -658,7 +658,7 @@ private slots:
             menus.append(menu->text() + ": " + items.join(", "));
         }
         QCOMPARE(menus,
-                 (QStringList{"&File: Export as &CSV…, Export as &JSON…, , E&xit",
+                 (QStringList{"&File: Export as &CSV…, Export as &JSON…, Save &Report…, , E&xit",
                               "&Action: &Start Scan, St&op Scan, &Toggle View, , &Group by Site, "
                               "Referring Sites &Chart",
                               "&Options: &Options", "&Help: View &Help",
@@ -706,6 +706,17 @@ private slots:
             {"About this software", trigger(&Form1::mnuAboutItem),
              [](Rig& rig) { return rig.form->aboutWindow().isLoaded(); }},
             {"Exit", trigger(&Form1::mnuFileExit), [](Rig& rig) { return rig.ended == 1; }},
+            {"Save Report…",
+             [](Form1& form) {
+                 // The user takes the name the dialog suggests.
+                 form.setReportPathChooser([](QWidget*, const QString& path) { return path; });
+                 form.mnuFileReport()->trigger();
+             },
+             [](Rig& rig) {
+                 QFile page(rig.logs() + "/report.html");
+                 return page.open(QIODevice::ReadOnly) &&
+                        page.readAll().contains(">http://ref.example/");
+             }},
             {"Command8", clickTool(&Form1::Command8),
              [website](Rig& rig) { return rig.shell.opened == QStringList{website}; }},
             {"cmdSelAll", clickTool(&Form1::cmdSelAll),
@@ -740,7 +751,8 @@ private slots:
             rig.openDirectory(rig.logs());
             rig.selectFiles({"b.log"});  // b.log selected and the current entry
             const QByteArray name(row.control);
-            if (name == "cmdHtml" || name == "Command9" || name == "cmdExpnd") {
+            if (name == "cmdHtml" || name == "Command9" || name == "cmdExpnd" ||
+                name == "Save Report…") {
                 // These act on the results of a scan, shown in results view.
                 form.appSettings().bDisplayStats = false;
                 QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
@@ -756,6 +768,60 @@ private slots:
             }
             QVERIFY2(row.done(rig), qPrintable(name + ": " + rig.panel(2)));
         }
+    }
+
+    // File > "Save Report…" through a recording save dialog: it starts in
+    // the log folder, the report names the options the scan ran with, a
+    // cancel writes nothing and a selected log is never replaced.
+    void saveReportWritesWhereTheDialogSays() {
+        Rig rig;
+        rig.settings.values.insert(Address("data", "bReferrerField"), "1");
+        rig.openAsReturningUser();
+        WriteLog(rig.logs() + "/b.log", Repeated("http://ref.example/?a=1&b=<2>", 3));
+        Form1& form = *rig.form;
+        QStringList suggested;
+        QString answer = rig.folder.path() + "/sent/report.html";
+        QDir().mkpath(rig.folder.path() + "/sent");
+        form.setReportPathChooser([&](QWidget* parent, const QString& path) {
+            suggested.append(path);
+            return parent == &form ? answer : QString();
+        });
+        rig.openDirectory(rig.logs());
+        rig.selectFiles({"b.log"});
+        form.appSettings().bDisplayStats = false;
+        bool enabledWhileScanning = true;
+        rig.during([] { return true; },
+                   [&] { enabledWhileScanning = form.mnuFileReport()->isEnabled(); });
+        QTest::mouseClick(form.cmdGo(), Qt::LeftButton);
+        QVERIFY(!enabledWhileScanning);
+        form.appSettings().bReferrerField = false;  // changed after the scan
+        form.mnuFileReport()->trigger();
+
+        QCOMPARE(suggested, QStringList{rig.logs() + "/report.html"});
+        QCOMPARE(rig.messages(), QStringList{"saved as " + answer});
+        QFile page(answer);
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QByteArray html = page.readAll();
+        QVERIFY(html.startsWith("<!DOCTYPE html>"));
+        for (const char* fragment :
+             {"<td>the referrer field of known log formats (--fields)</td>",
+              "<tr><th scope=\"row\">Links found</th><td class=\"num\">3</td></tr>",
+              "<td class=\"num\">3</td><td class=\"num\">100.0%</td><td><a "
+              "href=\"http://ref.example/?a=1&amp;b=&lt;2&gt;\">"}) {
+            QVERIFY2(html.contains(fragment), fragment);
+        }
+
+        answer.clear();  // cancelled
+        form.mnuFileReport()->trigger();
+        answer = rig.logs() + "/b.log";
+        form.mnuFileReport()->trigger();
+        QCOMPARE(rig.messages().size(), 2);
+        QCOMPARE(rig.messages().last(),
+                 "Could not save " + answer + ": it would replace the selected log " + answer);
+        QFile log(answer);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), Repeated("http://ref.example/?a=1&b=<2>", 3).join());
+        QVERIFY(!QFile::exists(rig.logs() + "/report.html"));
     }
 
     void statusPanelsShowACutTextWhole_data() {

@@ -7,6 +7,7 @@
 
 #include "MemoryFileSystem.h"
 #include "TempDir.h"
+#include "output/Report.h"
 
 namespace tallowby {
 namespace {
@@ -29,6 +30,14 @@ void Fill(WorkList& list, const std::vector<Referrer>& referrers, bool collapse)
     if (collapse) {
         list.collapse();
     }
+}
+
+std::string Report(const WorkList& list) {
+    MemoryFileSystem mem;
+    const std::vector<Site> sites = GroupBySite(list);
+    const ScanCounters counters;
+    EXPECT_TRUE(WriteReport(mem, "/logs/report.html", {list, sites, counters, {}}).ok);
+    return mem.file("/logs/report.html").content;
 }
 
 std::string Export(const WorkList& list) {
@@ -85,10 +94,12 @@ TEST(ExportPage, WritesOneLinePerEntryWithBareTargetAndStoredText) {
     }
 }
 
-TEST(ExportPage, EscapesMarkupAndQuotesInTargetAndText) {
+// The report writes the same texts as valid UTF-8, in double quotes.
+TEST(ExportPage, EscapesMarkupAndQuotesInTargetAndTextAndSoDoesTheReport) {
     struct Case {
         const char* referrer;
         const char* escaped;
+        const char* reported = nullptr;  // when not `escaped`
     };
     const Case cases[] = {
         {"http://x.example/?a=1&b=2", "http://x.example/?a=1&amp;b=2"},
@@ -96,13 +107,18 @@ TEST(ExportPage, EscapesMarkupAndQuotesInTargetAndText) {
          "http://x.example/&#39;&gt;&lt;script&gt;alert(1&lt;/script&gt;"},
         {"http://x.example/\"onmouseover=\"x", "http://x.example/&quot;onmouseover=&quot;x"},
         {"http://x.example/&amp;", "http://x.example/&amp;amp;"},
-        {"http://x.example/caf\xc3\xa9\xff", "http://x.example/caf\xc3\xa9\xff"},  // bytes as read
+        {"http://x.example/caf\xc3\xa9\xff", "http://x.example/caf\xc3\xa9\xff",  // bytes as read
+         "http://x.example/caf\xc3\xa9\xef\xbf\xbd"},
     };
     for (const Case& c : cases) {
         WorkList list;
         Fill(list, {{c.referrer}}, false);
         EXPECT_EQ(Export(list),
                   std::string("<a href='") + c.escaped + "'>" + c.escaped + "</a><br>\r\n")
+            << c.referrer;
+        const std::string reported = c.reported ? c.reported : c.escaped;
+        EXPECT_NE(Report(list).find("<a href=\"" + reported + "\">" + reported + "</a>"),
+                  std::string::npos)
             << c.referrer;
     }
 }

@@ -9,6 +9,7 @@
 
 #include "engine/tally/WorkList.h"
 #include "output/ExportPage.h"
+#include "output/ReportParts.h"
 #include "output/TextOutput.h"
 
 namespace tallowby {
@@ -155,6 +156,8 @@ TEST(StreamedCells, LongCellsReachTheDrainInPiecesOnly) {
         {"export line", [&](TextOutput& out) { AppendExportLine(out, list.at(0)); },
          "<a href='http://x/" + Times(kCell, "&lt;") + "'>http://x/" + Times(kCell, "&lt;") +
              "</a><br>\r\n"},
+        {"report text", [](TextOutput& out) { AppendReportText(out, std::string(kCell, '<')); },
+         Times(kCell, "&lt;")},
     };
     for (const Case& c : cases) {
         std::string all;

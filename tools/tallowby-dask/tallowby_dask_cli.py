@@ -56,6 +56,7 @@ SCAN_OPTIONS = (
     ScanOption("--sources", value="DIR", shards=False),
     ScanOption("--format", value="FORMAT", shards=False),
     ScanOption("--html", value="FILE", shards=False, writes=True),
+    ScanOption("--report", value="FILE", shards=False, writes=True),
     ScanOption("--partial", value="FILE", shards=False, writes=True),
     ScanOption("--quiet", "-q", shards=False),
 )
@@ -98,8 +99,8 @@ def parse_args(argv):
     scan = p.add_argument_group(
         "options of tallowby-scan (see tallowby-scan --help)",
         "--by-site, --by-source, --keywords, --sources, --format, --html, "
-        "--partial and --quiet shape the merged output; the others go to the "
-        "scan of every shard as well")
+        "--report, --partial and --quiet shape the merged output; the others go "
+        "to the scan of every shard as well")
     for option in SCAN_OPTIONS:
         names = [n for n in (option.short, option.flag) if n]
         if option.value is None:
