@@ -30,6 +30,7 @@
 #include "engine/scan/Scanner.h"
 #include "output/ExportPage.h"
 #include "output/Report.h"
+#include "output/ReportSources.h"
 #include "output/RowBlocks.h"
 #include "output/RowFormats.h"
 #include "output/SitesPage.h"
@@ -428,7 +429,15 @@ int WriteScanOutputs(const ScanOptions& options, const ScanOutputs& results, Fil
         if (!options.bySite) {
             sites = GroupBySite(results.list);
         }
+        // The report holds the sources and keywords views as well.
+        if (!options.bySource) {
+            sources = GroupBySource(results.list, lists(), SpamListForSources(options.hideSpam));
+        }
+        if (!options.keywords) {
+            keywords = GroupByKeyword(results.list, lists(), SpamListForSources(options.hideSpam));
+        }
         ReportInput report{results.list, sites, counters, ReportOptionsOf(options)};
+        report.moreSections = SourceSections(sources, keywords);
         report.threads = options.threads;
         const ExportResult result = WriteReport(fs, *options.reportPath, report);
         if (!result.ok) {

@@ -121,14 +121,16 @@ class Page(html.parser.HTMLParser):
 
     def __init__(self, text):
         super().__init__(convert_charrefs=True)
-        self.tables, self.lists, self.bars, self.labels = {}, {}, 0, []
-        self.table = self.list = self.cell = self.row = None
+        self.tables, self.lists, self.bars, self.labels = {}, {}, {}, {}
+        self.table = self.list = self.cell = self.row = self.figure = None
         self.in_label = False
         self.feed(text)
 
     def handle_starttag(self, tag, attrs):
         attrs = dict(attrs)
-        if tag == "table":
+        if tag == "figure":
+            self.figure = attrs.get("id")
+        elif tag == "table":
             self.table = self.tables.setdefault(attrs.get("id"), [])
         elif tag == "ul" and "id" in attrs:
             self.list = self.lists.setdefault(attrs["id"], [])
@@ -137,7 +139,7 @@ class Page(html.parser.HTMLParser):
         elif tag in ("td", "th", "li") and (self.row is not None or self.list is not None):
             self.cell = ""
         elif tag == "rect" and attrs.get("class") == "bar":
-            self.bars += 1
+            self.bars[self.figure] = self.bars.get(self.figure, 0) + 1
         elif tag == "text" and attrs.get("class") == "label":
             self.in_label, self.cell = True, ""
 
@@ -154,8 +156,10 @@ class Page(html.parser.HTMLParser):
         elif tag == "ul":
             self.list = None
         elif tag == "text" and self.in_label:
-            self.labels.append(self.cell)
+            self.labels.setdefault(self.figure, []).append(self.cell)
             self.in_label = False
+        elif tag == "figure":
+            self.figure = None
 
     def handle_data(self, data):
         if self.cell is not None:
@@ -183,6 +187,9 @@ class ReportInBrowser(unittest.TestCase):
                                capture_output=True, check=True, text=True, timeout=120)
         cls.rows = list(csv.reader(io.StringIO(rows.stdout)))[1:]
         cls.sites = list(csv.reader(io.StringIO(sites.stdout)))[1:]
+        sources = subprocess.run(scan + ["--by-source", "-q"], capture_output=True, check=True,
+                                 text=True, timeout=120)
+        cls.sources = list(csv.reader(io.StringIO(sources.stdout)))[1:]
         cls.summary = rows.stderr.strip().removeprefix("COMPLETE: ").split(" : ")
         with open(cls.report, encoding="utf-8") as a, open(cls.report + ".2", encoding="utf-8") as b:
             cls.written = a.read()
@@ -208,8 +215,17 @@ class ReportInBrowser(unittest.TestCase):
                  for p, c, s in most_first(self.sites, 1)]
         self.assertEqual(page.tables["sites-table"],
                          [["Site", "Pages", "Clicks", "Share"]] + sites)
-        self.assertEqual(page.bars, min(20, len(sites)))
-        self.assertEqual(page.labels, [s[0] for s in sites[:20]])
+        self.assertEqual(page.bars["sites-chart"], min(20, len(sites)))
+        self.assertEqual(page.labels["sites-chart"], [s[0] for s in sites[:20]])
+        # The sources view as --by-source lists it, most clicks first; one
+        # bar for each class that has clicks.
+        sources = [[k, s, str(int(p)), str(int(c)), share(int(c), clicks)]
+                   for k, s, p, c in most_first(self.sources, 3)]
+        self.assertEqual(page.tables["sources-table"],
+                         [["Class", "Source", "Pages", "Clicks", "Share"]] + sources)
+        self.assertEqual(page.labels["classes-chart"],
+                         [k for k in ("search", "social", "ai", "website", "spam")
+                          if any(row[0] == k for row in sources)])
 
     def test_scripts_off_show_every_table_and_the_chart(self):
         self.assertTrue(self.written.startswith("<!DOCTYPE html>"))
