@@ -267,7 +267,8 @@ int Sites(const QString& log) {
     auto* frame = new QGroupBox(&rig.window);
     rig.window.layout()->addWidget(frame);
     QMenu menu;
-    SitesPanel panel({frame, &menu, rig.list, nullptr, rig.status, &rig.scanner, &rig.boxes});
+    SitesPanel panel(
+        {frame, &menu, rig.list, nullptr, rig.status, &rig.scanner, &rig.boxes, &rig.settings});
     panel.place(QRect(0, 0, 900, 300));
     PaintWatch sitePaints;
     panel.lstSites()->viewport()->installEventFilter(&sitePaints);
