@@ -318,9 +318,9 @@ int Switching(const QString& log, const std::vector<ResultsView>& views) {
         Rig::Settle();
         gaps.stop();
         worst = std::max(worst, gaps.longestMs());
-        std::printf("switch to %s: shown after %.0f ms, longest gap %.1f ms\n",
+        std::printf("switch to %s: shown after %.0f ms, longest gap %.1f ms (ending %.0f ms in)\n",
                     on ? g.name : "pages", Ms((on ? groupedPaints.at : rig.paints.at) - click),
-                    gaps.longestMs());
+                    gaps.longestMs(), Ms(gaps.longestEnd() - click));
         std::fflush(stdout);
     }
     QString rows = QStringLiteral("referrers: %1").arg(rig.list->results().rowCount());
