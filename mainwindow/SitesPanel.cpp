@@ -126,16 +126,24 @@ void SitesPanel::OpenChart() {
     ShowAndBringForward(chart);
 }
 
-void SitesPanel::ScanStarting() {
+void SitesPanel::ForgetRows() {
     sites_.clear();
     sites_.shrink_to_fit();
     grouped_ = false;
     filled_ = false;
     lstSites_->results().clear();
+}
+
+void SitesPanel::ScanStarting() {
+    ForgetRows();
     sources_->ScanStarting();
 }
 
 void SitesPanel::ScanFinished() {
+    // Rows grouped while the scan ran (a view chosen meanwhile) hold only
+    // the referrers read by then.
+    ForgetRows();
+    sources_->ForgetRows();
     Fill(shownView());
     if (ChartWindow* chart = chart_.window()) {
         chart->setSites(sites());

@@ -87,6 +87,7 @@ public slots:
 
 private:
     void Fill(ResultsView view);
+    void ForgetRows();
     void RefillSites();
     const Site* siteAtSelection() const;
 

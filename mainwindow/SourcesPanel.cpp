@@ -196,12 +196,16 @@ std::optional<QByteArray> SourcesPanel::selectedKeywordAddress() const {
         KeywordSearchAddress(keyword, parts_.scanner->workList().at(keyword.firstEntry).referrer));
 }
 
-void SourcesPanel::ScanStarting() {
+void SourcesPanel::ForgetRows() {
     lstSources_->results().clear();
     lstKeywords_->results().clear();
     sources_ = {};
     keywords_ = {};
     sourcesGrouped_ = keywordsGrouped_ = sourcesFilled_ = keywordsFilled_ = false;
+}
+
+void SourcesPanel::ScanStarting() {
+    ForgetRows();
     // Read afresh for the new scan, after the keywords that point into them.
     lists_ = nullptr;
     fileLists_.reset();

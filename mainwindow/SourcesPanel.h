@@ -70,6 +70,9 @@ public:
 
     // A scan starts: the rows and lists of the last one are gone.
     void ScanStarting();
+    // The rows are gone (they are grouped again when next needed); this
+    // scan's lists stay.
+    void ForgetRows();
 
 private:
     // Runs `work` with this scan's lists and spam list, reading the lists

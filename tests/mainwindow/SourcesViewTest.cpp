@@ -45,7 +45,7 @@ const QList<QByteArray> kLog = {
 };
 
 struct Rig : testing::Rig {
-    explicit Rig(const QString& sourceLists = QString()) {
+    explicit Rig(const QString& sourceLists = QString(), bool scanNow = true) {
         returningUser();
         settings.values.insert(testing::Address("data", "bDisplayStats"), "0");
         settings.values.insert(testing::Address("data", "bReferrerField"), "1");
@@ -55,7 +55,9 @@ struct Rig : testing::Rig {
         load();
         show();
         selectEveryLog();
-        QTest::mouseClick(form->cmdGo(), Qt::LeftButton);
+        if (scanNow) {
+            QTest::mouseClick(form->cmdGo(), Qt::LeftButton);
+        }
     }
     SitesPanel& views() { return form->sitesPanel(); }
     static QStringList column(ResultsList* list, int column, int role = Qt::DisplayRole) {
@@ -150,6 +152,24 @@ private slots:
         QCOMPARE(rig.views().cboView()->currentText(), "Pages");
         QCOMPARE(Rig::column(rig.form->lstResults(), 2).first(), "http://www.0-0.fr/");
         QCOMPARE(rig.form->lstResults()->sortAscending(), true);
+    }
+
+    void aViewChosenWhileTheScanRunsShowsTheWholeScanAfterIt() {
+        struct Case {
+            const char* view;
+            int rows;
+        };
+        const Case cases[] = {{"Sites", 8}, {"Sources", 6}, {"Search Keywords", 2}};
+        for (const Case& c : cases) {
+            Rig rig(QString(), false);
+            const ScanCounters& counters = rig.form->scanner().counters();
+            // Only Google's lines are read by then.
+            rig.during([&] { return counters.linesScanned >= 2; },
+                       [&] { testing::Choose(rig.views().cboView(), c.view); });
+            QTest::mouseClick(rig.form->cmdGo(), Qt::LeftButton);
+            QVERIFY(rig.shown() != nullptr);
+            QVERIFY2(rig.shown()->model()->rowCount() == c.rows, c.view);
+        }
     }
 
     void sourceListsComeFromTheirFolderOrTheBuiltInOnesWithAMessage() {
