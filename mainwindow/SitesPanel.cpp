@@ -86,10 +86,6 @@ const std::vector<Site>& SitesPanel::sites() {
     return sites_;
 }
 
-void SitesPanel::ShowView(ResultsView view) {
-    switch_->show(view);
-}
-
 void SitesPanel::Fill(ResultsView view) {
     switch (view) {
         case ResultsView::Sites:

@@ -82,7 +82,6 @@ public:
     void UnloadChart();
 
 public slots:
-    void ShowView(ResultsView view);
     void OpenChart();
 
 private:
