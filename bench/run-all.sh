@@ -5,7 +5,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 summary=""
-for script in window-scan.sh scan-10m.sh distinct-2m.sh progress-10m.sh referrer-rules.sh gzip-log.sh spam-hiding.sh spam-list-2m.sh sites-2m.sh sources.sh \
+for script in window-scan.sh scan-10m.sh distinct-2m.sh progress-10m.sh referrer-rules.sh gzip-log.sh spam-hiding.sh spam-list-2m.sh sites-2m.sh sources.sh sources-2m.sh \
     long-line-memory.sh sparse-hole.sh; do
   echo "== $script"
   out=$("$here/$script" "$@")

@@ -17,9 +17,13 @@
 //       after the scan, sorted by clicks: the switch to the sites view (as
 //       Action > Group by Site does it), back and again, with the longest
 //       gap between processed events of each.
+//   window_bench sources LOG
+//       the same for the sources view (Action > Group by Source), then the
+//       search keywords view (Action > Group by Search Keyword).
 //   window_bench progress LOG
 //       how the progress bar moves through LOG, and what counting its lines
 //       costs against the whole scan.
+#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -253,10 +257,12 @@ int Distinct(const QString& log) {
     return 0;
 }
 
-// Switches a scanned list of millions of distinct referrers to the sites
-// view and back, as the menu item does, from the event loop; prints the
-// longest gap between processed events of each switch.
-int Sites(const QString& log) {
+// Switches a scanned list of millions of distinct referrers to a grouped
+// view and back, as the view's menu item does, from the event loop, for
+// each of `views` in turn (the first one twice: filled, then only shown);
+// then scans again while the first one shows, which groups and refills it.
+// Prints the longest gap between processed events of each.
+int Switching(const QString& log, const std::vector<ResultsView>& views) {
     Rig rig(log);
     rig.scan();
     rig.waitForPaint();
@@ -267,33 +273,64 @@ int Sites(const QString& log) {
     auto* frame = new QGroupBox(&rig.window);
     rig.window.layout()->addWidget(frame);
     QMenu menu;
-    SitesPanel panel({frame, &menu, rig.list, nullptr, rig.status, &rig.scanner, &rig.boxes});
+    SitesPanel panel(
+        {frame, &menu, rig.list, nullptr, rig.status, &rig.scanner, &rig.boxes, &rig.settings});
     panel.place(QRect(0, 0, 900, 300));
-    PaintWatch sitePaints;
-    panel.lstSites()->viewport()->installEventFilter(&sitePaints);
+    struct Grouped {
+        const char* name;
+        QAction* item;
+        ResultsList* list;
+    };
+    auto grouped = [&panel](ResultsView view) {
+        switch (view) {
+            case ResultsView::Sources:
+                return Grouped{"sources", panel.mnuActionSources(), panel.lstSources()};
+            case ResultsView::Keywords:
+                return Grouped{"keywords", panel.mnuActionKeywords(), panel.lstKeywords()};
+            default:
+                return Grouped{"sites", panel.mnuActionSites(), panel.lstSites()};
+        }
+    };
+    PaintWatch groupedPaints;
+    for (const ResultsView view : views) {
+        grouped(view).list->viewport()->installEventFilter(&groupedPaints);
+    }
     Rig::Settle();
 
     GapMeter gaps;
     double worst = 0;
-    for (const bool on : {true, false, true}) {
-        rig.paints.painted = sitePaints.painted = false;
+    std::vector<std::pair<ResultsView, bool>> steps;
+    for (const ResultsView view : views) {
+        steps.push_back({view, true});
+        steps.push_back({view, false});
+    }
+    steps.push_back({views.front(), true});
+    for (const auto& [view, on] : steps) {
+        const Grouped g = grouped(view);
+        rig.paints.painted = groupedPaints.painted = false;
         gaps.start();
         const Clock::time_point click = Clock::now();
-        QTimer::singleShot(0, &menu, [&panel] { panel.mnuActionSites()->trigger(); });
-        while (!(on ? sitePaints.painted : rig.paints.painted) ||
-               panel.lstSites()->results().isSorting() || rig.list->results().isSorting()) {
+        QTimer::singleShot(0, &menu, [item = g.item] { item->trigger(); });
+        while (!(on ? groupedPaints.painted : rig.paints.painted) ||
+               g.list->results().isSorting() || rig.list->results().isSorting()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         }
         Rig::Settle();
         gaps.stop();
         worst = std::max(worst, gaps.longestMs());
-        std::printf("switch to %s: shown after %.0f ms, longest gap %.1f ms\n",
-                    on ? "sites" : "pages", Ms((on ? sitePaints.at : rig.paints.at) - click),
-                    gaps.longestMs());
+        std::printf("switch to %s: shown after %.0f ms, longest gap %.1f ms (ending %.0f ms in)\n",
+                    on ? g.name : "pages", Ms((on ? groupedPaints.at : rig.paints.at) - click),
+                    gaps.longestMs(), Ms(gaps.longestEnd() - click));
         std::fflush(stdout);
     }
-    // A new scan while the sites show: grouped again and refilled into the
-    // sorted list.
+    QString rows = QStringLiteral("referrers: %1").arg(rig.list->results().rowCount());
+    for (const ResultsView view : views) {
+        rows += QStringLiteral(", %1: %2")
+                    .arg(QLatin1String(grouped(view).name))
+                    .arg(grouped(view).list->results().rowCount());
+    }
+    // A new scan while the first view shows: grouped again and refilled
+    // into the sorted list.
     panel.ScanStarting();
     rig.scan();
     gaps.start();
@@ -301,9 +338,10 @@ int Sites(const QString& log) {
     Rig::Settle();
     gaps.stop();
     worst = std::max(worst, gaps.longestMs());
-    std::printf("sites refilled after a scan: longest gap %.1f ms\n", gaps.longestMs());
-    std::printf("referrers: %d, sites: %d; longest gap while switching: %.1f ms (target < 100)\n",
-                rig.list->results().rowCount(), panel.lstSites()->results().rowCount(), worst);
+    std::printf("%s refilled after a scan: longest gap %.1f ms\n", grouped(views.front()).name,
+                gaps.longestMs());
+    std::printf("%s; longest gap while switching: %.1f ms (target < 100)\n", qPrintable(rows),
+                worst);
     return 0;
 }
 
@@ -350,7 +388,8 @@ int Usage() {
     std::fputs(
         "usage: window_bench distinct LOG\n"
         "       window_bench progress LOG\n"
-        "       window_bench sites LOG\n",
+        "       window_bench sites LOG\n"
+        "       window_bench sources LOG\n",
         stderr);
     return 2;
 }
@@ -370,7 +409,10 @@ int main(int argc, char** argv) {
         return Distinct(log);
     }
     if (mode == QLatin1String("sites")) {
-        return Sites(log);
+        return Switching(log, {ResultsView::Sites});
+    }
+    if (mode == QLatin1String("sources")) {
+        return Switching(log, {ResultsView::Sources, ResultsView::Keywords});
     }
     if (mode == QLatin1String("progress")) {
         return Progress(log);

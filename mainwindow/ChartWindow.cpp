@@ -5,86 +5,101 @@
 #include <QChart>
 #include <QChartView>
 #include <QFileDialog>
-#include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
 #include <QHorizontalBarSeries>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTabWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
-#include <algorithm>
-#include <cmath>
-
+#include "ChartCounts.h"
+#include "ClassChart.h"
 #include "platform/MessageBoxes.h"
 
 namespace tallowby {
 
 namespace {
 
-// The counts are drawn above the bars and the axes.
-constexpr qreal kLabelsAbove = 1000;
+enum Tab { kSitesTab = 0, kClassTab = 1 };
 
-QString DefaultSavePath(QWidget* parent) {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save as PNG"),
-                                        QStringLiteral("referring-sites.png"),
-                                        QStringLiteral("PNG pictures (*.png)"));
+QChartView* MakeView(QWidget* parent) {
+    auto* view = new QChartView(parent);
+    view->setRenderHint(QPainter::Antialiasing);
+    return view;
 }
 
-// Where a bar's count is drawn, in the chart's own coordinates: inside the
-// bar, against its end, when the text fits there whole, with kCountPadding
-// on both sides; otherwise just beyond the end, moved left only as far as
-// needed to keep it before `roomRight`, the edge of what the chart shows.
-constexpr qreal kCountPadding = 4;
-struct CountPlace {
-    qreal left = 0;
-    bool insideBar = false;
-};
+QLabel* MakeEmptyLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
 
-CountPlace PlaceCount(qreal barStart, qreal barEnd, qreal barThickness, const QSizeF& text,
-                      qreal roomRight) {
-    if (barEnd - barStart >= text.width() + 2 * kCountPadding && barThickness >= text.height()) {
-        return {barEnd - kCountPadding - text.width(), true};
-    }
-    // Beyond the end of a short (or thin) bar; pulled back only where the
-    // chart ends.
-    return {std::min(barEnd + kCountPadding, roomRight - text.width()), false};
+// A tab page: the chart, or the label in its place.
+QWidget* MakePage(QChartView* view, QLabel* empty) {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view, 1);
+    layout->addWidget(empty, 1);
+    view->setParent(page);
+    empty->setParent(page);
+    return page;
+}
+
+// Shows `chart` in `view`, and `view` or `empty` as `drawn` says.
+void ShowChart(QChartView* view, QLabel* empty, QChart* chart, bool drawn) {
+    view->setVisible(drawn);
+    empty->setVisible(!drawn);
+    QChart* old = view->chart();
+    view->setChart(chart);
+    delete old;
 }
 
 }  // namespace
 
 ChartWindow::ChartWindow(MessageBoxes& messageBoxes, QWidget* parent)
-    : QWidget(parent, Qt::Window), messageBoxes_(messageBoxes), choosePath_(DefaultSavePath) {
+    : QWidget(parent, Qt::Window), messageBoxes_(messageBoxes) {
     setObjectName(QStringLiteral("frmChart"));
     setWindowTitle(QStringLiteral("Referring Sites Chart"));
     resize(720, 560);
-    chartView_ = new QChartView(this);
-    chartView_->setRenderHint(QPainter::Antialiasing);
-    lblEmpty_ = new QLabel(
+    choosePath_ = [this](QWidget* owner) {
+        const QString name = tabCharts_->currentIndex() == kClassTab
+                                 ? QStringLiteral("clicks-by-class.png")
+                                 : QStringLiteral("referring-sites.png");
+        return QFileDialog::getSaveFileName(owner, QStringLiteral("Save as PNG"), name,
+                                            QStringLiteral("PNG pictures (*.png)"));
+    };
+    tabCharts_ = new QTabWidget(this);
+    tabCharts_->setObjectName(QStringLiteral("tabCharts"));
+    chartView_ = MakeView(this);
+    lblEmpty_ = MakeEmptyLabel(
         QStringLiteral("No referring sites to draw: the last scan found no referrers."), this);
-    lblEmpty_->setAlignment(Qt::AlignCenter);
+    tabCharts_->addTab(MakePage(chartView_, lblEmpty_), QStringLiteral("Top Sites"));
+    classView_ = MakeView(this);
+    lblNoSources_ = MakeEmptyLabel(
+        QStringLiteral("No sources to draw: the last scan found no referrers."), this);
+    tabCharts_->addTab(MakePage(classView_, lblNoSources_), QStringLiteral("Clicks by Class"));
     cmdSave_ = new QPushButton(QStringLiteral("Save as PNG…"), this);
     cmdSave_->setObjectName(QStringLiteral("cmdSave"));
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(chartView_, 1);
-    layout->addWidget(lblEmpty_, 1);
+    layout->addWidget(tabCharts_, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(cmdSave_);
     layout->addLayout(buttons);
     connect(cmdSave_, &QPushButton::clicked, this, &ChartWindow::cmdSave_Click);
+    connect(tabCharts_, &QTabWidget::currentChanged, this, &ChartWindow::UpdateSave);
     setSites({});
+    setSources({});
 }
 
 void ChartWindow::setSites(const std::vector<Site>& sites) {
     shown_ = TopSites(sites, kTopSites);
     const bool empty = shown_.empty();
-    chartView_->setVisible(!empty);
-    lblEmpty_->setVisible(empty);
-    cmdSave_->setEnabled(!empty);
 
     auto* chart = new QChart;
     chart->setTitle(QStringLiteral("Top referring sites by clicks"));
@@ -93,8 +108,10 @@ void ChartWindow::setSites(const std::vector<Site>& sites) {
         // Categories run from the bottom up: the most clicks go last, on top.
         auto* clicks = new QBarSet(QStringLiteral("Clicks"));
         QStringList hosts;
+        std::vector<qint64> counts;
         for (auto it = shown_.rbegin(); it != shown_.rend(); ++it) {
             *clicks << static_cast<qreal>(it->clicks);
+            counts.push_back(it->clicks);
             hosts << QString::fromUtf8(it->host.data(), static_cast<qsizetype>(it->host.size()));
         }
         auto* series = new QHorizontalBarSeries;
@@ -111,44 +128,25 @@ void ChartWindow::setSites(const std::vector<Site>& sites) {
         axisX->applyNiceNumbers();
         chart->addAxis(axisX, Qt::AlignBottom);
         series->attachAxis(axisX);
-        AddCountLabels(chart, series, clicks->labelFont(), axisX->labelsBrush().color());
+        AddCountLabels(chart, series, counts, clicks->labelFont(), axisX->labelsBrush().color());
     }
-    QChart* old = chartView_->chart();
-    chartView_->setChart(chart);
-    delete old;
+    ShowChart(chartView_, lblEmpty_, chart, !empty);
+    UpdateSave();
 }
 
-void ChartWindow::AddCountLabels(QChart* chart, QHorizontalBarSeries* series, const QFont& font,
-                                 const QColor& outsideColour) {
-    // The series' own labels sit at one place for every bar, and the plot
-    // area cuts what does not fit there; these are placed bar by bar. The
-    // bars run from the bottom up, the fewest clicks first.
-    std::vector<CountLabel> labels;
-    int bar = 0;
-    for (auto it = shown_.rbegin(); it != shown_.rend(); ++it, ++bar) {
-        auto* text = new QGraphicsSimpleTextItem(QString::number(it->clicks), chart);
-        text->setFont(font);
-        text->setZValue(kLabelsAbove);
-        labels.push_back({text, static_cast<qreal>(it->clicks), bar});
-    }
-    const QColor inside = Qt::white;
-    auto place = [chart, series, labels, inside, outsideColour] {
-        for (const CountLabel& label : labels) {
-            const QPointF base = chart->mapToPosition(QPointF(0, label.bar), series);
-            const QPointF end = chart->mapToPosition(QPointF(label.value, label.bar), series);
-            // A bar takes barWidth() of its category's height.
-            const qreal thickness = std::abs(
-                chart->mapToPosition(QPointF(0, label.bar + series->barWidth() / 2), series).y() -
-                chart->mapToPosition(QPointF(0, label.bar - series->barWidth() / 2), series).y());
-            const QRectF box = label.text->boundingRect();
-            const CountPlace where =
-                PlaceCount(base.x(), end.x(), thickness, box.size(), chart->rect().right());
-            label.text->setBrush(where.insideBar ? inside : outsideColour);
-            label.text->setPos(where.left, end.y() - box.height() / 2);
-        }
-    };
-    connect(chart, &QChart::plotAreaChanged, chart, place);
-    place();
+void ChartWindow::setSources(const std::vector<SourceRow>& sources) {
+    anySource_ = !sources.empty();
+    ShowChart(classView_, lblNoSources_,
+              ClassClicksChart(ClicksByClass(sources, kTopSourcesPerClass)), anySource_);
+    UpdateSave();
+}
+
+QChartView* ChartWindow::shownView() const {
+    return tabCharts_->currentIndex() == kClassTab ? classView_ : chartView_;
+}
+
+void ChartWindow::UpdateSave() {
+    cmdSave_->setEnabled(tabCharts_->currentIndex() == kClassTab ? anySource_ : !shown_.empty());
 }
 
 void ChartWindow::cmdSave_Click() {
@@ -163,7 +161,7 @@ bool ChartWindow::SaveAsPng(const QString& path) {
     QString error;
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
-    } else if (!chartView_->grab().save(&file, "PNG")) {
+    } else if (!shownView()->grab().save(&file, "PNG")) {
         error = file.errorString().isEmpty() ? QStringLiteral("the picture could not be written")
                                              : file.errorString();
         file.cancelWriting();

@@ -365,9 +365,9 @@ void Form1::ConnectAfterLoad() {
     window.messageBoxes = &services_.platform.messageBoxes;
     window.scanner = &scanner_;
     scanHost_ = std::make_unique<WindowScanHost>(std::move(window));
-    sitesPanel_ = std::make_unique<SitesPanel>(SitesPanel::Parts{frame1_, mnuAction_, lstResults_,
-                                                                 frmBrowser_, panel2, &scanner_,
-                                                                 &services_.platform.messageBoxes});
+    sitesPanel_ = std::make_unique<SitesPanel>(
+        SitesPanel::Parts{frame1_, mnuAction_, lstResults_, frmBrowser_, panel2, &scanner_,
+                          &services_.platform.messageBoxes, &appSettings_});
 
     connect(lstResults_, &ResultsList::addressClicked, panel2, &QLabel::setText);
     connect(lstResults_, &ResultsList::openRequested, frmBrowser_, &BrowserPane::openReferrer);

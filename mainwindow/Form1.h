@@ -117,7 +117,8 @@ public:
     OptionsDialogOpener& optionsDialog() { return *options_; }
     HelpWindowOpener& helpWindow() { return *help_; }
     AboutWindowOpener& aboutWindow() { return *about_; }
-    // The sites view and the chart window (after the load step).
+    // The grouped views (sites, sources, search keywords) and the chart
+    // window (after the load step).
     SitesPanel& sitesPanel() { return *sitesPanel_; }
 
     // Chooser view: the file chooser shows; results view: the results list.

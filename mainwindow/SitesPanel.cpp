@@ -1,19 +1,15 @@
 #include "SitesPanel.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 
-#include <algorithm>
-#include <atomic>
 #include <string>
-#include <thread>
 
+#include "GroupingWork.h"
+#include "SourcesPanel.h"
 #include "engine/scan/Scanner.h"
 #include "output/RowCells.h"
 #include "platform/Twips.h"
@@ -23,48 +19,7 @@
 
 namespace tallowby {
 
-namespace {
-
-// Work lists of this many entries are grouped on a worker thread while the
-// window goes on painting, as long lists are sorted.
-constexpr std::size_t kBackgroundGroupEntries = 100000;
-// Sites handed to the list at a time.
-constexpr std::size_t kFillPiece = 32768;
-
-std::vector<Site> GroupKeepingWindowAlive(const WorkList& list) {
-    if (list.size() < kBackgroundGroupEntries || QCoreApplication::instance() == nullptr) {
-        return GroupBySite(list);
-    }
-    // Put the list in order here, so the worker only reads it. Nothing else
-    // changes it meanwhile: user input waits, and a scan (the only writer)
-    // starts from user input or is paused further down this very stack.
-    (void)list.at(0);
-    std::vector<Site> sites;
-    std::atomic<bool> done{false};
-    QEventLoop wait;
-    std::thread worker([&] {
-        sites = GroupBySite(list);
-        done = true;
-        QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    while (!done) {
-        wait.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    worker.join();
-    return sites;
-}
-
-}  // namespace
-
 SitesPanel::SitesPanel(Parts parts, QObject* parent) : QObject(parent), parts_(parts) {
-    parts_.actionMenu->addSeparator();
-    mnuActionSites_ = parts_.actionMenu->addAction(QStringLiteral("&Group by Site"));
-    mnuActionSites_->setCheckable(true);
-    mnuActionChart_ = parts_.actionMenu->addAction(QStringLiteral("Referring Sites &Chart"));
-
-    chkSites_ = new QCheckBox(QStringLiteral("Group by Site"), parts_.frame);
-    chkSites_->setObjectName(QStringLiteral("chkSites"));
-    chkSites_->setToolTip(QStringLiteral("One row per referring site, with its clicks"));
     lstSites_ = new ResultsList(parts_.frame);
     lstSites_->setObjectName(QStringLiteral("lstSites"));
     lstSites_->results().setColumnTitles(QStringLiteral("Pages"), QStringLiteral("Clicks"),
@@ -72,9 +27,17 @@ SitesPanel::SitesPanel(Parts parts, QObject* parent) : QObject(parent), parts_(p
     // "Pages" holds seven digits, as "Clicks" does.
     lstSites_->header()->resizeSection(0, twips::ToPixels(ResultsList::kColumnTwips[1]));
     lstSites_->hide();
+    sources_ = std::make_unique<SourcesPanel>(
+        SourcesPanel::Parts{parts_.frame, parts_.browser, parts_.statusPanel2, parts_.scanner,
+                            parts_.messageBoxes, parts_.settings});
 
-    connect(mnuActionSites_, &QAction::toggled, this, &SitesPanel::ShowSites);
-    connect(chkSites_, &QCheckBox::toggled, this, &SitesPanel::ShowSites);
+    parts_.actionMenu->addSeparator();
+    switch_ = std::make_unique<ViewSwitch>(
+        parts_.frame, parts_.actionMenu,
+        ViewSwitch::Lists{parts_.pages, lstSites_, sources_->lstSources(), sources_->lstKeywords()},
+        [this](ResultsView view) { Fill(view); });
+    mnuActionChart_ = parts_.actionMenu->addAction(QStringLiteral("Referring Sites &Chart"));
+
     connect(mnuActionChart_, &QAction::triggered, this, &SitesPanel::OpenChart);
     connect(lstSites_, &ResultsList::addressClicked, this, [this] {
         if (const std::optional<QByteArray> address = selectedAddress()) {
@@ -87,53 +50,69 @@ SitesPanel::SitesPanel(Parts parts, QObject* parent) : QObject(parent), parts_(p
 
 SitesPanel::~SitesPanel() = default;
 
-bool SitesPanel::sitesShown() const {
-    return shown_;
+QAction* SitesPanel::mnuActionSites() const {
+    return switch_->action(ResultsView::Sites);
+}
+
+QAction* SitesPanel::mnuActionSources() const {
+    return switch_->action(ResultsView::Sources);
+}
+
+QAction* SitesPanel::mnuActionKeywords() const {
+    return switch_->action(ResultsView::Keywords);
+}
+
+QComboBox* SitesPanel::cboView() const {
+    return switch_->cboView();
+}
+
+ResultsList* SitesPanel::lstSources() const {
+    return sources_->lstSources();
+}
+
+ResultsList* SitesPanel::lstKeywords() const {
+    return sources_->lstKeywords();
+}
+
+ResultsView SitesPanel::shownView() const {
+    return switch_->shown();
 }
 
 const std::vector<Site>& SitesPanel::sites() {
     if (!grouped_) {
-        sites_ = GroupKeepingWindowAlive(parts_.scanner->workList());
+        const WorkList& list = parts_.scanner->workList();
+        RunKeepingWindowAlive(list, [&] { sites_ = GroupBySite(list); });
         grouped_ = true;
     }
     return sites_;
 }
 
-void SitesPanel::ShowSites(bool on) {
-    // The menu item and the check box show the same state.
-    const QSignalBlocker blockAction(mnuActionSites_);
-    const QSignalBlocker blockBox(chkSites_);
-    mnuActionSites_->setChecked(on);
-    chkSites_->setChecked(on);
-    if (on == shown_) {
-        return;
+void SitesPanel::Fill(ResultsView view) {
+    switch (view) {
+        case ResultsView::Sites:
+            if (!filled_) {
+                RefillSites();
+            }
+            break;
+        case ResultsView::Sources:
+            sources_->FillSources();
+            break;
+        case ResultsView::Keywords:
+            sources_->FillKeywords();
+            break;
+        case ResultsView::Pages:
+            break;  // the scan fills it
     }
-    shown_ = on;
-    ResultsList* from = on ? parts_.pages : lstSites_;
-    ResultsList* to = on ? lstSites_ : parts_.pages;
-    if (on && !filled_) {
-        Refill();
-    }
-    to->applySort(from->sortedMode(), from->sortColumn(), from->sortAscending());
-    from->hide();
-    to->show();
 }
 
-void SitesPanel::Refill() {
+void SitesPanel::RefillSites() {
     const std::vector<Site>& all = sites();
     ResultsModel& model = lstSites_->results();
     model.clear();
     CountBuffer pages;
     CountBuffer clicks;
-    // In pieces with a turn of the event loop between them: a sorted list
-    // (the sort stays after the first one) places each piece on this thread.
-    for (std::size_t from = 0; from < all.size(); from += kFillPiece) {
-        if (from > 0) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-        model.append(std::min(kFillPiece, all.size() - from),
-                     [&](std::size_t i) { return SiteCellsOf(all[from + i], pages, clicks); });
-    }
+    FillInPieces(model, all.size(),
+                 [&](std::size_t i) { return SiteCellsOf(all[i], pages, clicks); });
     filled_ = true;
 }
 
@@ -144,10 +123,11 @@ void SitesPanel::OpenChart() {
     if (opening) {
         CentreOver(chart, parts_.frame->window());
     }
+    chart->setSources(sources_->sources());
     ShowAndBringForward(chart);
 }
 
-void SitesPanel::ScanStarting() {
+void SitesPanel::ForgetRows() {
     sites_.clear();
     sites_.shrink_to_fit();
     grouped_ = false;
@@ -155,12 +135,20 @@ void SitesPanel::ScanStarting() {
     lstSites_->results().clear();
 }
 
+void SitesPanel::ScanStarting() {
+    ForgetRows();
+    sources_->ScanStarting();
+}
+
 void SitesPanel::ScanFinished() {
-    if (sitesShown()) {
-        Refill();
-    }
+    // Rows grouped while the scan ran (a view chosen meanwhile) hold only
+    // the referrers read by then.
+    ForgetRows();
+    sources_->ForgetRows();
+    Fill(shownView());
     if (ChartWindow* chart = chart_.window()) {
         chart->setSites(sites());
+        chart->setSources(sources_->sources());
     }
 }
 
@@ -179,8 +167,15 @@ const Site* SitesPanel::siteAtSelection() const {
 }
 
 std::optional<QByteArray> SitesPanel::selectedAddress() const {
-    if (!sitesShown()) {
-        return parts_.pages->selectedAddress();
+    switch (shownView()) {
+        case ResultsView::Pages:
+            return parts_.pages->selectedAddress();
+        case ResultsView::Sources:
+            return sources_->selectedSourceAddress();
+        case ResultsView::Keywords:
+            return sources_->selectedKeywordAddress();
+        case ResultsView::Sites:
+            break;
     }
     const Site* site = siteAtSelection();
     if (site == nullptr) {
@@ -195,9 +190,7 @@ void SitesPanel::UnloadChart() {
 }
 
 void SitesPanel::place(const QRect& list) {
-    lstSites_->setGeometry(list);
-    const QSize size = chkSites_->sizeHint();
-    chkSites_->setGeometry(list.left(), list.bottom() + 6, size.width(), size.height());
+    switch_->place(list);
 }
 
 }  // namespace tallowby

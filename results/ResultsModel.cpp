@@ -108,7 +108,10 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
         const std::string_view text = cell(stored, ReferrerColumn);
         return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
     }
-    return {};
+    if (role == AppendedRowRole) {
+        return QVariant::fromValue(qulonglong{stored});
+    }
+    return details_ ? details_(stored, index.column(), role) : QVariant();
 }
 
 QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/tally/WorkList.h"
@@ -46,12 +47,22 @@ public:
     enum Column { TypeColumn = 0, ClicksColumn = 1, ReferrerColumn = 2, ColumnCount = 3 };
     // data() with this role gives the row's referrer as the original bytes (QByteArray).
     static constexpr int ReferrerBytesRole = Qt::UserRole + 1;
+    // data() with this role gives the row's place in the order the rows were
+    // appended (qulonglong; for rows shown from a work list, the entry's index),
+    // whatever the sort.
+    static constexpr int AppendedRowRole = Qt::UserRole + 2;
 
     explicit ResultsModel(QObject* parent = nullptr);
 
     // Other captions for the three columns (the sites view's "Pages",
     // "Clicks", "Site"); the default is "Type", "Clicks", "Referrer".
     void setColumnTitles(const QString& first, const QString& second, const QString& third);
+
+    // What data() gives for the roles it does not answer itself (an icon,
+    // a tool tip): details(appended, column, role), `appended` as
+    // AppendedRowRole gives it. None by default; kept across clear().
+    using RowDetails = std::function<QVariant(std::size_t appended, int column, int role)>;
+    void setRowDetails(RowDetails details) { details_ = std::move(details); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -178,6 +189,7 @@ private:
     std::uint64_t generation_ = 0;  // counts changes of the rows
     int sortColumn_ = 0;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+    RowDetails details_;
     QString titles_[ColumnCount] = {QStringLiteral("Type"), QStringLiteral("Clicks"),
                                     QStringLiteral("Referrer")};
 };

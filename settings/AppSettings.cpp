@@ -35,6 +35,8 @@ void LoadSettings(const SettingsStore& store, const QString& application, AppSet
     settings.bNoCrawlers = ReadOption(store, application, kKeyNoCrawlers, false);
     settings.strCrawlerList =
         store.GetSetting(application, kSectionData, kKeyCrawlerList, QString());
+    settings.strSourceLists =
+        store.GetSetting(application, kSectionData, kKeySourceLists, QString());
 }
 
 std::optional<bool> SettingTextToBool(const QString& text) {

@@ -32,6 +32,9 @@ struct AppSettings {
     bool bReferrerField = false;
     bool bNoCrawlers = false;
     QString strCrawlerList = QString();
+    // The folder the sources and search keywords views read the lists of
+    // sources from; empty: the built-in lists.
+    QString strSourceLists = QString();
 };
 
 // Fills `settings` from `store` under application name `application`, read
@@ -39,7 +42,7 @@ struct AppSettings {
 // default "1"), strYourWebsite (default strPlaceholderDomain, kept unchanged),
 // then bHttpsReferrers, bQuotedReferrers and bHideSpam (each default "0"),
 // strSpamList (default empty), bReferrerField and bNoCrawlers (each default
-// "0") and strCrawlerList (default empty).
+// "0"), strCrawlerList and strSourceLists (each default empty).
 void LoadSettings(const SettingsStore& store, const QString& application, AppSettings& settings);
 
 // Text to boolean as the store's option values are read: a number is false

@@ -30,6 +30,8 @@ inline const QString kKeyReferrerField = SettingsKey(kFieldsOption);
 inline const QString kKeyNoCrawlers = SettingsKey(kNoCrawlersOption);
 // Set by hand in the settings file; empty means the built-in list.
 inline const QString kKeyCrawlerList = SettingsKey(kCrawlerListOption);
+// A folder holding the lists of sources; empty: the built-in lists.
+inline const QString kKeySourceLists = SettingsKey(kSourceListsOption);
 inline const QString kKeyPath = QStringLiteral("path");          // in kSectionData
 inline const QString kKeyShowHelp = QStringLiteral("showHelp");  // in kSectionSettings
 // The width the splitter gave the main window's left frames, in twips (a

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <unordered_map>
 
 #include "engine/match/ReferrerHost.h"
@@ -290,6 +291,34 @@ std::vector<KeywordRow> GroupByKeyword(const WorkList& list, const SourceLists& 
             }
         });
     return rows;
+}
+
+std::vector<ClassClicks> ClicksByClass(const std::vector<SourceRow>& rows, std::size_t top) {
+    constexpr SourceClass kClasses[] = {SourceClass::Search, SourceClass::Social, SourceClass::Ai,
+                                        SourceClass::Website, SourceClass::Spam};
+    std::vector<ClassClicks> classes;
+    std::vector<std::vector<const SourceRow*>> members(std::size(kClasses));
+    for (const SourceClass sourceClass : kClasses) {
+        classes.push_back({sourceClass, 0, {}});
+    }
+    for (const SourceRow& row : rows) {
+        const auto at = static_cast<std::size_t>(row.sourceClass);
+        classes[at].clicks += row.clicks;
+        members[at].push_back(&row);
+    }
+    for (std::size_t at = 0; at < classes.size(); ++at) {
+        std::vector<const SourceRow*>& of = members[at];
+        const auto count = static_cast<std::ptrdiff_t>(std::min(top, of.size()));
+        // Ties keep the order of `rows`: the rows' addresses rise with it.
+        std::partial_sort(of.begin(), of.begin() + count, of.end(),
+                          [](const SourceRow* a, const SourceRow* b) {
+                              return a->clicks != b->clicks ? a->clicks > b->clicks : a < b;
+                          });
+        for (auto it = of.begin(); it != of.begin() + count; ++it) {
+            classes[at].top.push_back(**it);
+        }
+    }
+    return classes;
 }
 
 const SpamList* SpamListForSources(bool spamHidden) {

@@ -85,6 +85,18 @@ struct KeywordRow {
 std::vector<SourceRow> GroupBySource(const WorkList& list, const SourceLists& lists,
                                      const SpamList* spam);
 
+// The clicks of one class of sources, with its sources of most clicks.
+struct ClassClicks {
+    SourceClass sourceClass = SourceClass::Website;
+    std::int64_t clicks = 0;     // of all its sources
+    std::vector<SourceRow> top;  // most clicks first
+};
+
+// One ClassClicks for every class, in SourceClass order (also a class
+// without rows, with no clicks), each with its `top` sources of most
+// clicks; sources of equal clicks keep their order in `rows`.
+std::vector<ClassClicks> ClicksByClass(const std::vector<SourceRow>& rows, std::size_t top);
+
 // The search keywords (KeywordReader) of the search-engine referrers of
 // `list`, one row per engine and keyword, in the work-list order of each
 // row's first referrer; Clicks as GroupBySource counts them. Referrers

@@ -120,7 +120,7 @@ private slots:
                             "\"duplicatesRemoved\":3,\"uniqueLinks\":3}}\n"));
 
         // The sites view, in the same order.
-        QTest::mouseClick(form.sitesPanel().chkSites(), Qt::LeftButton);
+        testing::Choose(form.sitesPanel().cboView(), "Sites");
         form.mnuFileExportCsv()->trigger();
         QCOMPARE(rig.dialogs.asked.last(),
                  "Export as CSV|" + rig.logs() + "/sites.csv|CSV files (*.csv)");

@@ -3,6 +3,8 @@
 // A main window over recording fakes with a folder of logs, for the window
 // tests, and the small log writers they share.
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -49,6 +51,23 @@ inline QList<QByteArray> Repeated(const char* referrer, int count) {
         lines.append(Line(referrer));
     }
     return lines;
+}
+
+// Picks the item `text` of `box` as the user does: a click opens its list,
+// the arrow keys go to the item and Enter chooses it.
+inline void Choose(QComboBox* box, const QString& text) {
+    const int row = box->findText(text);
+    QVERIFY2(row >= 0, qPrintable(text));
+    QTest::mouseClick(box, Qt::LeftButton);
+    QAbstractItemView* items = box->view();
+    QVERIFY(items->isVisible());
+    QTest::keyClick(items, Qt::Key_Home);
+    for (int i = 0; i < row; ++i) {
+        QTest::keyClick(items, Qt::Key_Down);
+    }
+    QTest::keyClick(items, Qt::Key_Enter);
+    QVERIFY(!items->isVisible());
+    QCOMPARE(box->currentText(), text);
 }
 
 // One main window over recording fakes, with a folder of logs.

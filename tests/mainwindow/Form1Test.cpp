@@ -29,6 +29,7 @@
 #include "identity/ProductIdentity.h"
 #include "identity/WebsiteLauncher.h"
 #include "mainwindow/Form1.h"
+#include "mainwindow/SitesPanel.h"
 #include "mainwindow/WindowScanHost.h"
 #include "results/BrowserPane.h"
 #include "results/ResultsList.h"
@@ -154,8 +155,8 @@ private slots:
                               read("data", "bHttpsReferrers"), read("data", "bQuotedReferrers"),
                               read("data", "bHideSpam"), read("data", "strSpamList"),
                               read("data", "bReferrerField"), read("data", "bNoCrawlers"),
-                              read("data", "strCrawlerList"), read("Settings", "iPaneWidth"),
-                              "start page tallowby.example.org",
+                              read("data", "strCrawlerList"), read("data", "strSourceLists"),
+                              read("Settings", "iPaneWidth"), "start page tallowby.example.org",
                               read("Settings", "showHelp"), "show Form8", "show Form2"}));
     }
 
@@ -633,6 +634,9 @@ private slots:
             {"Command5", pane.command5(), "", "forward"},
             {"Command6", pane.command6(), "", "stop"},
             {"Command7", pane.command7(), "", "refresh"},
+            {"cboView", form.sitesPanel().cboView(), "",
+             "One row per referring page, per site, per source (search engine, social network, "
+             "AI assistant, website) or per search keyword"},
         };
         for (const Row& row : rows) {
             QString caption;
@@ -660,7 +664,7 @@ private slots:
         QCOMPARE(menus,
                  (QStringList{"&File: Export as &CSV…, Export as &JSON…, Save &Report…, , E&xit",
                               "&Action: &Start Scan, St&op Scan, &Toggle View, , &Group by Site, "
-                              "Referring Sites &Chart",
+                              "Group by So&urce, Group by Search &Keyword, Referring Sites &Chart",
                               "&Options: &Options", "&Help: View &Help",
                               "A&bout: &About this software"}));
     }

@@ -7,6 +7,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGraphicsRectItem>
@@ -110,7 +111,7 @@ private slots:
 
         rig.sites().mnuActionSites()->trigger();
         QVERIFY(sites->isVisible() && !pages->isVisible());
-        QVERIFY(rig.sites().chkSites()->isChecked());
+        QCOMPARE(rig.sites().cboView()->currentText(), "Sites");
         QCOMPARE(sites->model()->headerData(2, Qt::Horizontal).toString(), "Site");
         // Most clicks first; equal clicks in work-list order.
         QCOMPARE(rig.column(sites, 2),
@@ -130,7 +131,7 @@ private slots:
 
         sites->header()->sectionClicked(2);  // Site, ascending now
         QCOMPARE(rig.column(sites, 2).first(), "a.example");
-        QTest::mouseClick(rig.sites().chkSites(), Qt::LeftButton, {}, QPoint(8, 8));
+        testing::Choose(rig.sites().cboView(), "Pages");
         QVERIFY(pages->isVisible() && !sites->isVisible());
         QVERIFY(!rig.sites().mnuActionSites()->isChecked());
         QCOMPARE(pages->sortColumn(), 2);
@@ -182,7 +183,7 @@ private slots:
             rig.scan();
             QVERIFY2(rig.form->statusPanel(2)->text().endsWith(c.complete),
                      qPrintable(rig.form->statusPanel(2)->text()));
-            rig.sites().chkSites()->click();
+            testing::Choose(rig.sites().cboView(), "Sites");
             QCOMPARE(rig.sites().lstSites()->model()->rowCount(), c.sites);
             QCOMPARE(rig.boxes.shown.size(), c.messages);
             if (c.messages > 0) {

@@ -38,12 +38,12 @@ private slots:
         SettingsStore store(backend);
         AppSettings settings;
         LoadSettings(store, QStringLiteral("P"), settings);
-        QCOMPARE(
-            backend.reads,
-            (QStringList{"P|data|bRemoveDupes", "P|data|bDisplayStats", "P|data|bGetFileTypes",
-                         "P|data|strYourWebsite", "P|data|bHttpsReferrers",
-                         "P|data|bQuotedReferrers", "P|data|bHideSpam", "P|data|strSpamList",
-                         "P|data|bReferrerField", "P|data|bNoCrawlers", "P|data|strCrawlerList"}));
+        QCOMPARE(backend.reads,
+                 (QStringList{"P|data|bRemoveDupes", "P|data|bDisplayStats", "P|data|bGetFileTypes",
+                              "P|data|strYourWebsite", "P|data|bHttpsReferrers",
+                              "P|data|bQuotedReferrers", "P|data|bHideSpam", "P|data|strSpamList",
+                              "P|data|bReferrerField", "P|data|bNoCrawlers",
+                              "P|data|strCrawlerList", "P|data|strSourceLists"}));
         QVERIFY(backend.writes.isEmpty());
     }
 

@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
         form.cmdExpnd()->click();  // wide panes: whole addresses show
         QTimer::singleShot(1500, &form, [&] {
             Grab(form, out + QStringLiteral("/main-window-results.png"));
-            form.sitesPanel().chkSites()->click();
+            form.sitesPanel().mnuActionSites()->trigger();
             QTimer::singleShot(1500, &form, [&] {
                 Grab(form, out + QStringLiteral("/main-window-sites.png"));
                 form.sitesPanel().mnuActionChart()->trigger();
