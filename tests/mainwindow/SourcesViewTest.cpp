@@ -98,8 +98,8 @@ private slots:
         Rig rig;
         ResultsList* sources = rig.views().lstSources();
         ResultsList* keywords = rig.views().lstKeywords();
-        QCOMPARE(rig.views().mnuActionSources()->text(), "Group by Source");
-        QCOMPARE(rig.views().mnuActionKeywords()->text(), "Group by Search Keyword");
+        QCOMPARE(rig.views().mnuActionSources()->text(), "Group by So&urce");
+        QCOMPARE(rig.views().mnuActionKeywords()->text(), "Group by Search &Keyword");
 
         testing::Choose(rig.views().cboView(), "Sources");
         QCOMPARE(rig.shown(), sources);
