@@ -123,9 +123,21 @@ void Form1::ShowScanResults() {
 void Form1::ExportShownView(bool json) {
     static QtFileDialogs realDialogs;
     FileDialogs& dialogs = services_.fileDialogs != nullptr ? *services_.fileDialogs : realDialogs;
-    const bool sites = sitesPanel_->sitesShown();
-    const QString name = QString::fromLatin1(sites ? "sites" : "referers") +
-                         QString::fromLatin1(json ? ".json" : ".csv");
+    struct Shown {
+        ViewKind kind;
+        const char* name;
+        ResultsList* list;
+    };
+    const ResultsView view = sitesPanel_->shownView();
+    const Shown shown = view == ResultsView::Sites
+                            ? Shown{ViewKind::Sites, "sites", sitesPanel_->lstSites()}
+                        : view == ResultsView::Sources
+                            ? Shown{ViewKind::Sources, "sources", sitesPanel_->lstSources()}
+                        : view == ResultsView::Keywords
+                            ? Shown{ViewKind::Keywords, "keywords", sitesPanel_->lstKeywords()}
+                            : Shown{ViewKind::Pages, "referers", lstResults_};
+    const QString name =
+        QString::fromLatin1(shown.name) + QString::fromLatin1(json ? ".json" : ".csv");
     const QString path = dialogs.SaveFileName(
         this, json ? QStringLiteral("Export as JSON") : QStringLiteral("Export as CSV"),
         SelectedFilePath(chooser_->filePath(), name),
@@ -135,10 +147,15 @@ void Form1::ExportShownView(bool json) {
     }
     const LineOptions& options = scanHost_->scanLineOptions();
     const ViewStatistics stats{&scanner_.counters(), options.spam != nullptr, options.fields.on};
-    ResultsList* list = sites ? sitesPanel_->lstSites() : lstResults_;
-    ExportView(path, list->results(), sites ? ViewKind::Sites : ViewKind::Pages,
-               json ? ViewFormat::Json : ViewFormat::Csv, stats, chooser_->selectedFilePaths(),
-               services_.platform.messageBoxes);
+    GroupedRows grouped;
+    if (shown.kind == ViewKind::Sources) {
+        grouped.sources = &sitesPanel_->sources();
+    } else if (shown.kind == ViewKind::Keywords) {
+        grouped.keywords = &sitesPanel_->keywords();
+    }
+    ExportView(path, shown.list->results(), shown.kind, json ? ViewFormat::Json : ViewFormat::Csv,
+               stats, chooser_->selectedFilePaths(), services_.platform.messageBoxes,
+               RealFileSystem(), grouped);
 }
 
 void Form1::mnuFileReport_Click() {

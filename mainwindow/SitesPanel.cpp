@@ -193,4 +193,12 @@ void SitesPanel::place(const QRect& list) {
     switch_->place(list);
 }
 
+const std::vector<SourceRow>& SitesPanel::sources() {
+    return sources_->sources();
+}
+
+const std::vector<KeywordRow>& SitesPanel::keywords() {
+    return sources_->keywords();
+}
+
 }  // namespace tallowby

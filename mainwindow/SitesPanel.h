@@ -66,6 +66,10 @@ public:
 
     // The sites of the last scan's work list, grouped now if not yet.
     const std::vector<Site>& sites();
+    // The rows the sources and search keywords views show (grouped now if
+    // not yet).
+    const std::vector<SourceRow>& sources();
+    const std::vector<KeywordRow>& keywords();
     // The address to open for the selected row of whichever list shows:
     // the referrer, the site's address, the source's first referrer or the
     // keyword's search. Nothing when no row is selected.

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/classify/SourceRows.h"
+
 #include "engine/read/FileSystem.h"
 #include "engine/tally/ScanTypes.h"
 #include "output/TextOutput.h"
@@ -18,9 +20,17 @@ class MessageBoxes;
 // of tallowby-scan's --format.
 enum class ViewFormat { Csv, Json };
 
-// What a view's rows are: the pages (Type, Clicks, Referrer) or the sites
-// (Pages, Clicks, Site) of "Group by Site".
-enum class ViewKind { Pages, Sites };
+// What a view's rows are: the pages (Type, Clicks, Referrer), the sites
+// (Pages, Clicks, Site) of "Group by Site", or the sources or search
+// keywords, whose rows are written from the grouped rows they show.
+enum class ViewKind { Pages, Sites, Sources, Keywords };
+
+// The grouped rows a sources or keywords view shows, each row of the view
+// standing for the one its AppendedRowRole names.
+struct GroupedRows {
+    const std::vector<SourceRow>* sources = nullptr;
+    const std::vector<KeywordRow>* keywords = nullptr;
+};
 
 // What the JSON form says after its rows: the scan's figures, with
 // "spamHidden" and the "fields" figures where the scan ran with those
@@ -36,7 +46,7 @@ struct ViewStatistics {
 // rows, or the JSON document of the rows and `stats`. Cells are written as
 // the bytes they hold.
 void AppendViewText(TextOutput& out, const ResultsModel& model, ViewKind kind, ViewFormat format,
-                    const ViewStatistics& stats);
+                    const ViewStatistics& stats, const GroupedRows& grouped = {});
 
 // The rows `rows` (shown positions, in the order given) as CSV lines
 // without a header, as the command line writes each row: for the clipboard.
@@ -47,6 +57,7 @@ std::string CsvLines(const ResultsModel& model, const std::vector<int>& rows);
 // file was written.
 bool ExportView(const QString& path, const ResultsModel& model, ViewKind kind, ViewFormat format,
                 const ViewStatistics& stats, const std::vector<std::string>& logs,
-                MessageBoxes& messageBoxes, FileSystem& fs = RealFileSystem());
+                MessageBoxes& messageBoxes, FileSystem& fs = RealFileSystem(),
+                const GroupedRows& grouped = {});
 
 }  // namespace tallowby

@@ -131,6 +131,16 @@ private slots:
         form.mnuFileExportJson()->trigger();
         QVERIFY(ReadFile(out).startsWith(
             "{\"rows\":[{\"pages\":\"0000001\",\"clicks\":\"0000003\",\"site\":\"a.example\"},"));
+
+        // The sources view in the command line's --by-source form, as sorted.
+        testing::Choose(form.sitesPanel().cboView(), "Sources");
+        form.mnuFileExportCsv()->trigger();
+        QCOMPARE(rig.dialogs.asked.last(),
+                 "Export as CSV|" + rig.logs() + "/sources.csv|CSV files (*.csv)");
+        QCOMPARE(ReadFile(out), QByteArray("Class,Source,Pages,Clicks\n"
+                                           "website,a.example,0000001,0000003\n"
+                                           "website,c.example,0000001,0000002\n"
+                                           "website,b.example,0000001,0000001\n"));
     }
 };
 
