@@ -288,8 +288,9 @@ Validated ValidateOptions(const RawOptions& raw) {
         return v;
     }
     if (raw.sources) {
-        if (!raw.bySource && !raw.keywords) {
-            v.error = "--sources works with --by-source or --keywords only";
+        if (!raw.bySource && !raw.keywords && !raw.report) {
+            // The report holds the sources and keywords views as well.
+            v.error = "--sources works with --by-source, --keywords or --report only";
             return v;
         }
         if (raw.sources->empty()) {
@@ -388,8 +389,8 @@ std::string HelpText() {
         "                       assistant, website, spam): Class,Source,Pages,Clicks\n"
         "      --keywords       one row per search engine and search keyword:\n"
         "                       Engine,Keyword,Clicks\n"
-        "      --sources DIR    with --by-source or --keywords: read the lists of\n"
-        "                       sources (SearchEngines.yml, Socials.yml,\n"
+        "      --sources DIR    with --by-source, --keywords or --report: read the\n"
+        "                       lists of sources (SearchEngines.yml, Socials.yml,\n"
         "                       AIAssistants.yml) from DIR instead of the built-in ones\n"
         "      --hide-spam      leave out referrers from the built-in list of known\n"
         "                       referrer-spam hosts and their subdomains\n"

@@ -317,7 +317,7 @@ int RunScanCommand(const ScanOptions& options, const CommandIo& io) {
     // on a thread of its own while the scan runs (or after it, when no
     // thread can be started).
     std::thread builtinLists;
-    if ((options.bySource || options.keywords) && !sources) {
+    if ((options.bySource || options.keywords || options.reportPath) && !sources) {
         try {
             builtinLists = std::thread([hideSpam = options.hideSpam] {
                 SourceLists::Builtin();

@@ -128,6 +128,12 @@ TEST_F(SourcesCli, ListsFromAFolderAndTheirMistakes) {
         "Class,Source,Pages,Clicks\nsocial,Blog,0000001,0000001\n"
         "website,chatgpt.com,0000001,0000001\n";
     EXPECT_EQ(Scan({"--by-source", "--sources", temp_.string()}).out.substr(0, rows.size()), rows);
+    // The report's sources and keywords come from the same lists.
+    const std::string report = (temp_ / "report.html").string();
+    ASSERT_EQ(Scan({"-q", "--report", report, "--sources", temp_.string()}).exitStatus, 0);
+    const std::string page = ReadWhole(report);
+    EXPECT_NE(page.find("<td>social</td><td>Blog</td>"), std::string::npos);
+    EXPECT_NE(page.find("<td>Finder</td><td>widgets, &quot;blue&quot;</td>"), std::string::npos);
 
     dir_.write("Socials.yml", "Blog:\n  - [blog.test]\n");
     struct Case {
@@ -151,7 +157,7 @@ TEST_F(SourcesCli, ListsFromAFolderAndTheirMistakes) {
     const ProgramResult refused = Scan({"--sources", temp_.string()});
     EXPECT_EQ(refused.exitStatus, 2);
     EXPECT_EQ(refused.err.substr(0, refused.err.find('\n')),
-              "tallowby-scan: --sources works with --by-source or --keywords only");
+              "tallowby-scan: --sources works with --by-source, --keywords or --report only");
 }
 
 }  // namespace
