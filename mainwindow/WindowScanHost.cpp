@@ -112,24 +112,30 @@ LineOptions WindowScanHost::lineOptions() {
     return lineOptions_;
 }
 
+template <typename List, typename Load>
+const List* WindowScanHost::listFromSettings(const QString& path, std::optional<List>& fromFile,
+                                             const List& builtin, Load load, const QString& what) {
+    if (path.isEmpty()) {
+        return &builtin;
+    }
+    std::string error;
+    fromFile = load(RealFileSystem(), QFile::encodeName(path).toStdString(), error);
+    if (fromFile) {
+        return &*fromFile;
+    }
+    Flush();
+    window_.messageBoxes->Show(QStringLiteral("Cannot read the ") + what + QStringLiteral(" ") +
+                               path + QStringLiteral(": ") + QString::fromStdString(error) +
+                               QStringLiteral("\nThe built-in list is used instead."));
+    lineOptionsStale_ = true;  // the box's own event loop may have changed them
+    return &builtin;
+}
+
 const CrawlerCheck* WindowScanHost::crawlers() {
     if (crawlers_ == nullptr) {
-        crawlers_ = &CrawlerList::Builtin();
-        const QString path = window_.settings->strCrawlerList;
-        if (!path.isEmpty()) {
-            std::string error;
-            fileCrawlers_ =
-                LoadCrawlerList(RealFileSystem(), QFile::encodeName(path).toStdString(), error);
-            if (fileCrawlers_) {
-                crawlers_ = &*fileCrawlers_;
-            } else {
-                Flush();
-                window_.messageBoxes->Show(QStringLiteral("Cannot read the crawler list ") + path +
-                                           QStringLiteral(": ") + QString::fromStdString(error) +
-                                           QStringLiteral("\nThe built-in list is used instead."));
-                lineOptionsStale_ = true;  // the box's own event loop may have changed them
-            }
-        }
+        crawlers_ = listFromSettings(window_.settings->strCrawlerList, fileCrawlers_,
+                                     CrawlerList::Builtin(), LoadCrawlerList,
+                                     QStringLiteral("crawler list"));
     }
     return crawlers_;
 }
@@ -139,22 +145,9 @@ const SpamList* WindowScanHost::spamList() {
         return nullptr;
     }
     if (spamList_ == nullptr) {
-        spamList_ = &SpamList::Builtin();
-        const QString path = window_.settings->strSpamList;
-        if (!path.isEmpty()) {
-            std::string error;
-            fileSpamList_ =
-                LoadSpamList(RealFileSystem(), QFile::encodeName(path).toStdString(), error);
-            if (fileSpamList_) {
-                spamList_ = &*fileSpamList_;
-            } else {
-                Flush();
-                window_.messageBoxes->Show(QStringLiteral("Cannot read the spam list ") + path +
-                                           QStringLiteral(": ") + QString::fromStdString(error) +
-                                           QStringLiteral("\nThe built-in list is used instead."));
-                lineOptionsStale_ = true;  // the box's own event loop may have changed them
-            }
-        }
+        spamList_ =
+            listFromSettings(window_.settings->strSpamList, fileSpamList_, SpamList::Builtin(),
+                             LoadSpamList, QStringLiteral("spam list"));
     }
     return spamList_;
 }

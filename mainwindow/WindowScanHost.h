@@ -143,6 +143,12 @@ private:
     void RefreshOwnDomain();
     const SpamList* spamList();
     const CrawlerCheck* crawlers();
+    // The list the file `path` holds (read into `fromFile` by `load`), or
+    // `builtin` when `path` is empty or cannot be read, which a message
+    // naming `what` says.
+    template <typename List, typename Load>
+    const List* listFromSettings(const QString& path, std::optional<List>& fromFile,
+                                 const List& builtin, Load load, const QString& what);
 
     Window window_;
     std::string ownDomain_;

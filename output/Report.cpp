@@ -17,9 +17,6 @@ namespace tallowby {
 
 namespace {
 
-// Bytes gathered before each write to the file.
-constexpr std::size_t kChunk = 1 << 16;
-
 constexpr std::string_view kStyle =
     "body{font-family:system-ui,sans-serif;margin:2em auto;max-width:60em;padding:0 1em;"
     "color:#1d1d1f;background:#fff;line-height:1.4}\n"
@@ -338,29 +335,7 @@ void AppendReport(TextOutput& out, const ReportInput& report) {
 }
 
 ExportResult WriteReport(FileSystem& fs, const std::string& path, const ReportInput& report) {
-    ExportResult result;
-    try {
-        std::unique_ptr<ByteSink> sink = fs.openReplace(path, result.error);
-        if (!sink) {
-            return result;
-        }
-        TextOutput out([&sink](std::string_view bytes) { return sink->write(bytes); }, kChunk);
-        AppendReport(out, report);
-        if (!out.flush() || !sink->commit()) {
-            result.error = sink->error();
-            return result;  // the sink removes its temporary file
-        }
-        result.ok = true;
-        return result;
-    } catch (const std::exception& e) {
-        // Out of memory while formatting: reported like any write failure.
-        result.ok = false;
-        result.error = e.what();
-    }
-    if (result.error.empty()) {
-        result.error = "Write failed";
-    }
-    return result;
+    return WriteReplacing(fs, path, [&report](TextOutput& out) { AppendReport(out, report); });
 }
 
 }  // namespace tallowby

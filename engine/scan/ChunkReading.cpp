@@ -267,8 +267,11 @@ void ChunkedLines::enqueue(std::unique_ptr<Chunk> chunk, std::size_t whole) {
     chunk->mark = mark_ ? *mark_ : 0;
     // The W3C fields its lines start with; its own directives count from
     // the next chunk on.
-    chunk->w3c = readW3c_;
-    readW3c_ = W3cFieldsAfter(std::string_view(chunk->text, whole), readW3c_, chunk->start == 0);
+    if (followW3c_) {
+        chunk->w3c = readW3c_;
+        readW3c_ =
+            W3cFieldsAfter(std::string_view(chunk->text, whole), readW3c_, chunk->start == 0);
+    }
     chunk->state = Chunk::Waiting;
     chunk->options.reset();
     {

@@ -15,7 +15,7 @@ constexpr WorkList::VariantId kNotLooked = WorkList::kNoVariant;
 
 ChunkedLines::ChunkedLines(ByteSource& source, unsigned threads, std::size_t block,
                            std::size_t maxLine, const MatchOptions& options,
-                           const std::uint64_t* mark, const W3cFields& w3c)
+                           const std::uint64_t* mark, const W3cFields& w3c, bool followW3c)
     : source_(source),
       block_(std::max<std::size_t>(block, 1)),
       maxLine_(maxLine),
@@ -34,6 +34,7 @@ ChunkedLines::ChunkedLines(ByteSource& source, unsigned threads, std::size_t blo
       long_(block_, maxLine_) {
     fields_.w3c = w3c;
     readW3c_ = w3c;
+    followW3c_ = followW3c;
     if (direct_) {
         reader_.emplace(source_, block_, maxLine_);
     }

@@ -52,10 +52,13 @@ public:
     // read whenever a chunk has been read; mark() hands its value out with
     // the chunk's lines. The source is read on the calling thread only and
     // must outlive this object; so must `options.spam`.
-    // `w3c`: the W3C fields in force where the source starts.
+    // `w3c`: the W3C fields in force where the source starts. `followW3c`:
+    // the chunks note the W3C fields in force where each starts, for lines
+    // read by their fields (now, or after the options change); without it
+    // no chunk is searched for directives.
     ChunkedLines(ByteSource& source, unsigned threads, std::size_t block, std::size_t maxLine,
                  const MatchOptions& options, const std::uint64_t* mark = nullptr,
-                 const W3cFields& w3c = {});
+                 const W3cFields& w3c = {}, bool followW3c = true);
     ~ChunkedLines();
     ChunkedLines(const ChunkedLines&) = delete;
     ChunkedLines& operator=(const ChunkedLines&) = delete;
@@ -177,6 +180,7 @@ private:
     // follow the lines read; a line matched again starts from its chunk's.
     FieldScratch fields_;
     W3cFields readW3c_;  // the reading side's: in force after the last chunk queued
+    bool followW3c_ = true;
 
     // Several threads.
     std::mutex mutex_;

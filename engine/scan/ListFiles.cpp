@@ -121,18 +121,10 @@ std::optional<SourceLists> LoadSourceLists(FileSystem& fs, const std::string& di
             why = "larger than " + std::to_string(kLargestSourceList >> 20) + " MB";
         } else if (std::unique_ptr<ByteSource> source = fs.openRead(paths[i], why); !source) {
             why = why.empty() ? "cannot be opened" : why;
-        } else {
-            char block[kReadBlock];
-            std::ptrdiff_t n = 0;
-            while ((n = source->read(block, sizeof block)) > 0 &&
-                   texts[i].size() <= kLargestSourceList) {
-                texts[i].append(block, static_cast<std::size_t>(n));
-            }
-            if (n < 0) {
-                why = source->error().empty() ? "read error" : source->error();
-            } else if (texts[i].size() > kLargestSourceList) {
-                why = "larger than " + std::to_string(kLargestSourceList >> 20) + " MB";
-            }
+        } else if (std::string failed; !ReadAll(*source, kLargestSourceList, texts[i], failed)) {
+            why = source->error().empty() ? "read error" : source->error();
+        } else if (texts[i].size() > kLargestSourceList) {
+            why = "larger than " + std::to_string(kLargestSourceList >> 20) + " MB";
         }
         if (!why.empty()) {
             error = paths[i].substr(paths[i].rfind('/') + 1) + ": " + why;

@@ -159,8 +159,12 @@ void Scanner::scanLogFile(ScanInput& input, PacedTurns& turns, const std::string
     // Long lines give the window a turn too, and a Stop there ends the file.
     TurnTakingSource bytes(*source, turns, counters_);
     const LinePlan plan = planLines(input, path, kind);
+    // Directives are followed where lines are read by their fields, or may
+    // be after a turn changes the options; a host that takes lines in
+    // batches changes none during a scan.
+    const bool followW3c = plan.ahead.readsFields() || !turns.linesInBatches();
     ChunkedLines lines(bytes, plan.threads, plan.block, LineReader::kMaxLine, plan.ahead,
-                       &compressedRead_, input.w3cFieldsAtStart(path));
+                       &compressedRead_, input.w3cFieldsAtStart(path), followW3c);
     fieldLinesAtStart_ = counters_.fields.lines();
     knownLinesAtStart_ = counters_.fields.knownLayoutLines();
     readAndMatch(input, turns, path, lines, bytes);
